@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Porvix needs to build, run and test; skips the
+# download when everything is there already.
+set -euo pipefail
+packages=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev libgtest-dev libgmock-dev
+          xvfb xauth util-linux procps)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "platform/result.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace pvx::platform {
+
+/// Whole-file access for configuration files and the error log.
+class FileStore {
+public:
+    virtual ~FileStore() = default;
+    /// The file's bytes; ErrorCode::NotFound when it does not exist.
+    virtual Result<QByteArray> readAll(const QString &path) const = 0;
+    /// Replaces the file at once (temporary file, then rename), readable and
+    /// writable by the user only. On failure the old file stays whole.
+    virtual Result<void> writeAtomically(const QString &path, const QByteArray &bytes) = 0;
+    /// Opens the file, appends `bytes` and closes it again (created user-only).
+    virtual Result<void> append(const QString &path, const QByteArray &bytes) = 0;
+    /// Creates the folder (and its parents) when missing, the last one
+    /// user-only.
+    virtual Result<void> ensurePrivateDirectory(const QString &path) = 0;
+};
+
+} // namespace pvx::platform

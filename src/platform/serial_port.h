@@ -1,0 +1,86 @@
+#pragma once
+
+#include "platform/result.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+
+namespace pvx::platform {
+
+enum class Parity {
+    None,
+    Even,
+    Odd,
+    Mark,
+    Space,
+};
+
+enum class StopBits {
+    One,
+    OneAndHalf,
+    Two,
+};
+
+enum class Handshaking {
+    None = 0,
+    XonXoff = 1,
+    RtsCts = 2,
+};
+
+/// Everything a real serial device is configured with.
+struct SerialSettings {
+    qint32 baudRate = 9600;
+    Parity parity = Parity::None;
+    int dataBits = 8;
+    StopBits stopBits = StopBits::One;
+    Handshaking handshaking = Handshaking::None;
+    /// The line setting: DTR raised after open (a device without modem
+    /// lines ignores it).
+    bool dtr = true;
+    /// Size of the driver-side receive and transmit buffers, in bytes.
+    qint64 driverBufferSize = 8192;
+};
+
+/// A real serial device. Calls and events happen on the event-loop thread;
+/// no event is delivered from inside a call into this object.
+class SerialPort {
+public:
+    struct Events {
+        /// Bytes are waiting; raised again only when more arrive.
+        std::function<void()> readyRead;
+        /// Some queued bytes reached the device.
+        std::function<void(qint64 bytes)> bytesWritten;
+        /// The device failed while open (unplugged, hung up); the port is
+        /// already closed when this is raised.
+        std::function<void(const Error &)> failed;
+    };
+
+    virtual ~SerialPort() = default;
+
+    /// Opens the device at `device` (a path) with `settings`. The error's
+    /// detail names the device and the reason.
+    virtual Result<void> open(const QString &device, const SerialSettings &settings) = 0;
+    /// Applies new settings to an open port.
+    virtual Result<void> applySettings(const SerialSettings &settings) = 0;
+    /// Closes the port; a closed port is left alone.
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+
+    /// Received bytes waiting to be read (at most the driver buffer size).
+    virtual qint64 bytesAvailable() const = 0;
+    /// Returns and removes up to `maxBytes` received bytes.
+    virtual QByteArray read(qint64 maxBytes) = 0;
+    /// Throws away every received byte that is waiting.
+    virtual void discardInput() = 0;
+
+    /// Queues bytes for transmission; returns how many were taken.
+    virtual qint64 write(const QByteArray &bytes) = 0;
+    /// Bytes queued but not yet handed to the device.
+    virtual qint64 bytesToWrite() const = 0;
+
+    virtual void setEvents(Events events) = 0;
+};
+
+} // namespace pvx::platform
