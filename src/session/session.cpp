@@ -1,0 +1,58 @@
+#include "session/session.h"
+
+#include "platform/dialogs.h"
+#include "platform/serial_port.h"
+#include "platform/socket.h"
+#include "platform/timer.h"
+#include "platform/virtual_port.h"
+#include "resources/string_table.h"
+
+namespace pvx::session {
+
+namespace {
+
+constexpr int kReconnectIntervalMs = 5000;
+constexpr int kStatusLabel[] = {5090, 5091};
+
+} // namespace
+
+Session::Session(SessionServices services, SessionDevices devices)
+    : m_services(services), m_devices(std::move(devices)), m_window(services.window)
+{
+    m_sockets.push_back(m_services.sockets.create());
+    m_reconnectTimer = m_services.timers.create();
+    m_reconnectTimer->setInterval(kReconnectIntervalMs);
+}
+
+Session::~Session() = default;
+
+QString Session::text(int id) const
+{
+    return m_services.window.strings.text(id);
+}
+
+QString Session::statusText(int line, const QString &word) const
+{
+    return text(kStatusLabel[line]) + QLatin1Char(' ') + word;
+}
+
+void Session::setStatus(int line, const QString &statusText)
+{
+    m_window.StatusBar1[static_cast<std::size_t>(line)].setCaption(statusText);
+    emit statusChanged(line, statusText);
+}
+
+void Session::Frame2_DblClick()
+{
+    if (m_window.TCPOption[0].value() != 0)
+        return;
+    QString clients;
+    for (int i = 0; i <= MaxSocketIndex; ++i) {
+        if (socket(i).state() == platform::kSocketConnected)
+            clients += socket(i).remoteHostIP() + QStringLiteral("\r\n");
+    }
+    m_services.window.dialogs.messageBox(clients, text(5101), platform::MessageButtons::Ok,
+                                         platform::MessageIcon::None);
+}
+
+} // namespace pvx::session

@@ -1,0 +1,238 @@
+// Activate and De-Activate: the order of the checks, the status texts and the
+// roll-back when the network side cannot start.
+#include "session/session.h"
+
+#include "core/numeric_text.h"
+#include "core/port_map.h"
+#include "platform/serial_port.h"
+#include "platform/socket.h"
+#include "platform/timer.h"
+#include "platform/virtual_port.h"
+#include "session/serial_settings_text.h"
+#include "session/session_lists.h"
+
+namespace pvx::session {
+
+namespace {
+
+constexpr int kSerial = 0;
+constexpr int kNetwork = 1;
+constexpr int kMaxPort = 65535;
+constexpr qint64 kDriverBufferSize = 8192;
+
+} // namespace
+
+void Session::Command1_Click()
+{
+    UdpMode = m_window.chkUDP.value() == 1;
+    PingTickCount = 0;
+    m_reconnectTimer->stop();
+    if (m_window.isActive())
+        deactivate();
+    else
+        activate();
+}
+
+void Session::activate()
+{
+    if (m_window.IPAddress.isVisible() && m_window.IPAddress.text().isEmpty()) {
+        setStatus(kNetwork, statusText(kNetwork, text(5088)));
+        return;
+    }
+    // The rounded number is checked, so that "65535.7" cannot slip through as 65536.
+    const int port = core::roundHalfEven(core::numericValue(m_window.PortNumber.text()));
+    if (port < 0 || port > kMaxPort) {
+        setStatus(kNetwork, statusText(kNetwork, text(5089)));
+        return;
+    }
+
+    ComPortNumber = m_window.Combo2.selectedIndex();
+    if (ComPortNumber == 0) {
+        if (!m_window.isNamed())
+            m_window.setCaption(m_window.titleFor(text(5119)));
+        setStatus(kSerial, text(5090));
+        setStatus(kNetwork, text(5091));
+        return;
+    }
+
+    if (!openSerialSide())
+        return;
+    if (!startNetworkSide(port))
+        return;
+
+    if (!m_window.isNamed())
+        m_window.setCaption(m_window.titleFor(m_window.Combo2.text()));
+    setSettingsLocked(true);
+    m_window.Command1.setCaption(text(5118));
+}
+
+bool Session::openSerialSide()
+{
+    if (m_window.chkVPort.value() == 1) {
+        (void)virtualPort().remove();
+        const QString name = connectorName(ComPortNumber);
+        const auto created = ComPortNumber > 0
+                                 ? virtualPort().create(name)
+                                 : platform::Result<void>(platform::makeError(
+                                       platform::ErrorCode::InvalidArgument,
+                                       name + QStringLiteral(": not a connector number")));
+        if (!created) {
+            // The status keeps its short form; the reason rides along as the
+            // line's tool tip and in the log.
+            m_window.StatusBar1[kSerial].setToolTip(created.error().detail);
+            setStatus(kSerial, text(5092) + QLatin1Char(' ') + name);
+            return false;
+        }
+        m_window.StatusBar1[kSerial].setToolTip(virtualPort().devicePath());
+        setStatus(kSerial, text(5093) + QLatin1Char(' ') + name + QLatin1Char(' ') + text(5094));
+        sizeTransferBuffers();
+        return true;
+    }
+    return openRealPort();
+}
+
+bool Session::openRealPort()
+{
+    closeRealPort();
+    const auto fail = [this](const QString &description) {
+        closeRealPort();
+        setStatus(kSerial, statusText(kSerial, text(5099) + QLatin1Char(' ') + description));
+        return false;
+    };
+
+    const QString device = m_services.ports.deviceFor(ComPortNumber);
+    if (device.isEmpty())
+        return fail(connectorName(ComPortNumber) + QStringLiteral(": no such serial port"));
+    auto settings = parseSettingsString(settingsString(m_window));
+    if (!settings)
+        return fail(settings.error().detail);
+    applyFlowControl(*settings, m_window.Combo1[4].selectedIndex());
+    settings->driverBufferSize = kDriverBufferSize;
+    sizeTransferBuffers();
+    if (const auto opened = serialPort().open(device, *settings); !opened)
+        return fail(opened.error().detail);
+
+    if (!serialPort().isOpen()) {
+        setStatus(kSerial, statusText(kSerial, text(5095)));
+        return false;
+    }
+    m_window.StatusBar1[kSerial].setToolTip(device);
+    setStatus(kSerial, statusText(kSerial, text(5096)));
+    return true;
+}
+
+void Session::sizeTransferBuffers()
+{
+    const auto capacity = static_cast<qint32>(core::numericValue(m_window.Combo1[5].text()));
+    MyBuffer.allocate(capacity);
+    SerialOutBuffer.allocate(capacity);
+}
+
+bool Session::startNetworkSide(int port)
+{
+    platform::Socket &socket0 = socket(0);
+    if (UdpMode) {
+        socket0.setProtocol(platform::SocketProtocol::Udp);
+    } else {
+        socket0.close();
+        socket0.setProtocol(platform::SocketProtocol::Tcp);
+    }
+
+    if (m_window.TCPOption[0].value() == 0) {
+        m_window.ServerMode = 1;
+        socket0.setLocalPort(port);
+        if (UdpMode)
+            socket0.setRemotePort(port);
+        auto started = socket0.bind(port, m_window.LocalIP.text());
+        if (started && !UdpMode)
+            started = socket0.listen();
+        if (!started) {
+            rollBackNetworkStart(started.error());
+            return false;
+        }
+        setStatus(kNetwork, statusText(kNetwork, text(5098)));
+        return true;
+    }
+
+    m_window.ServerMode = 0;
+    socket0.setRemoteHost(m_window.IPAddress.text());
+    socket0.setRemotePort(port);
+    const bool waitsForVirtualPort = m_window.chkVPort.value() == 1 && m_window.options.ConnectOnVirtualOpen != 0;
+    if (!waitsForVirtualPort)
+        setStatus(kNetwork, statusText(kNetwork, text(5097)));
+    if (UdpMode) {
+        (void)socket0.bind(port, QString());
+        return true;
+    }
+    if (waitsForVirtualPort)
+        return true;
+    if (const auto connecting = socket0.connect(); !connecting) {
+        rollBackNetworkStart(connecting.error());
+        return false;
+    }
+    return true;
+}
+
+void Session::rollBackNetworkStart(const platform::Error &error)
+{
+    platform::Socket &socket0 = socket(0);
+    socket0.close();
+    socket0.setRemoteHost(QString());
+    socket0.setRemotePort(0);
+    setStatus(kNetwork, statusText(kNetwork, text(5099) + QLatin1Char(' ') + error.detail));
+    if (m_window.chkVPort.value() == 1) {
+        removeVirtualPort();
+        return;
+    }
+    closeRealPort();
+    setStatus(kSerial, statusText(kSerial, text(5100)));
+}
+
+bool Session::removeVirtualPort()
+{
+    if (const auto removed = virtualPort().remove(); !removed) {
+        m_window.StatusBar1[kSerial].setToolTip(removed.error().detail);
+        setStatus(kSerial, text(5084));
+        return false;
+    }
+    setStatus(kSerial, text(5085));
+    return true;
+}
+
+void Session::closeRealPort()
+{
+    if (serialPort().isOpen())
+        serialPort().close();
+}
+
+void Session::deactivate()
+{
+    if (m_window.chkVPort.value() == 1) {
+        if (!removeVirtualPort())
+            return;
+    } else {
+        closeRealPort();
+        setStatus(kSerial, statusText(kSerial, text(5100)));
+    }
+    for (int i = 0; i <= MaxSocketIndex; ++i) {
+        socket(i).close();
+        socket(i).setLocalPort(0);
+    }
+    ClientCount = 0;
+    socket(0).setProtocol(platform::SocketProtocol::Tcp);
+    setStatus(kNetwork, statusText(kNetwork, text(5100)));
+    setSettingsLocked(false);
+    m_window.Command1.setCaption(text(5087));
+}
+
+void Session::setSettingsLocked(bool locked)
+{
+    for (core::Control *control :
+         {&m_window.Combo2, &m_window.Combo1[0], &m_window.Combo1[1], &m_window.Combo1[2], &m_window.Combo1[3],
+          &m_window.Combo1[4], &m_window.Combo1[5], &m_window.Command2, &m_window.TCPOption[0],
+          &m_window.TCPOption[1], &m_window.IPAddress, &m_window.PortNumber, &m_window.LocalIP,
+          &m_window.chkVPort, &m_window.chkUDP})
+        control->setEnabled(!locked);
+}
+
+} // namespace pvx::session

@@ -1,0 +1,64 @@
+#include "session/session_lists.h"
+
+namespace pvx::session {
+
+namespace {
+
+QStringList fromLatin1(std::initializer_list<const char *> texts)
+{
+    QStringList list;
+    for (const char *text : texts)
+        list.append(QLatin1String(text));
+    return list;
+}
+
+} // namespace
+
+QString connectorName(int number)
+{
+    return QStringLiteral("COM") + QString::number(number);
+}
+
+QStringList connectorList(const resources::StringTable &strings)
+{
+    QStringList list{strings.text(2205)};
+    for (int n = 1; n <= kMaxConnector; ++n)
+        list.append(connectorName(n));
+    return list;
+}
+
+QStringList baudRateList()
+{
+    return fromLatin1({"110", "300", "600", "1200", "2400", "4800", "9600", "14400", "19200", "28800",
+                       "38400", "57600", "115200", "230400", "460800", "921600"});
+}
+
+QStringList parityList(const resources::StringTable &strings)
+{
+    // Even before Odd, matching the parity letters "NEOMS".
+    return {strings.text(2205), strings.text(2207), strings.text(2206), strings.text(2208),
+            strings.text(2209)};
+}
+
+QStringList dataBitsList()
+{
+    return fromLatin1({"5", "6", "7", "8"});
+}
+
+QStringList stopBitsList()
+{
+    return fromLatin1({"1", "1.5", "2"});
+}
+
+QStringList flowControlList(const resources::StringTable &strings)
+{
+    return {strings.text(2213), strings.text(2214), strings.text(2215), strings.text(2216)};
+}
+
+QStringList bufferSizeList()
+{
+    return fromLatin1({"1024", "4096", "8192", "16384", "32768", "65536", "131072", "262144", "524288",
+                       "1048576", "2097152", "4194304", "8388608", "16777216", "33554432", "67108864"});
+}
+
+} // namespace pvx::session

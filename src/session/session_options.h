@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+namespace pvx::session {
+
+/// The nine option fields of a session: network routing, the virtual-port
+/// link and the login texts. The program-wide `OptionTransfer` record has the
+/// same shape and carries them between a session, the configuration file and
+/// the option dialogs.
+struct SessionOptions {
+    qint16 AllowMultiConnect = 1;
+    /// 0 serial data to all clients, 1 ignore it, 2 first connected client only.
+    qint16 ServerSerialOptions = 0;
+    /// 0 data from all clients to the serial side, 1 ignore it, 2 first client only.
+    qint16 ServerTCPOptions = 0;
+    /// 0 both ways, 1 nothing to the serial side, 2 nothing to the network.
+    qint16 ClientOptions = 0;
+    /// A client connects only while the virtual port is open.
+    qint16 ConnectOnVirtualOpen = 0;
+    QString UserPrompt;
+    QString UserPromptResponse;
+    QString PasswordPrompt;
+    QString PasswordPromptResponse;
+
+    bool operator==(const SessionOptions &) const = default;
+};
+
+using OptionTransfer = SessionOptions;
+
+} // namespace pvx::session

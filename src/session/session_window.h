@@ -1,0 +1,113 @@
+#pragma once
+
+#include "core/control.h"
+#include "core/form.h"
+#include "session/session_options.h"
+
+#include <array>
+#include <functional>
+
+namespace pvx::resources {
+class StringTable;
+}
+namespace pvx::platform {
+class Dialogs;
+class NetworkInfo;
+}
+
+namespace pvx::session {
+
+/// The option dialogs a session window opens from "I/O Options...": each
+/// edits the record in place and marks Cancel by setting AllowMultiConnect
+/// (server) or ClientOptions (client) to -1.
+struct OptionDialogs {
+    std::function<void(OptionTransfer &)> server;
+    std::function<void(OptionTransfer &)> client;
+};
+
+/// The model of one session window: its controls hold the session's
+/// settings, its small handlers keep them consistent. The engine (Session)
+/// acts on them; views bind to them.
+class SessionWindow : public core::Form {
+    Q_OBJECT
+public:
+    struct Services {
+        const resources::StringTable &strings;
+        platform::Dialogs &dialogs;
+        const platform::NetworkInfo &network;
+        OptionTransfer &optionTransfer;
+        OptionDialogs optionDialogs;
+    };
+
+    /// Builds the window with its lists, defaults and captions.
+    explicit SessionWindow(Services services);
+
+    std::array<core::Control, 6> Combo1;
+    core::Control Combo2;
+    core::Control chkUDP;
+    core::Control chkVPort;
+    core::Control BufferSerData;
+    core::Control WaitForCr;
+    core::Control txtTimeoutValue;
+    core::Control IPAddress;
+    core::Control PortNumber;
+    core::Control LocalIP;
+    std::array<core::Control, 2> TCPOption;
+    core::Control Command1;
+    core::Control Command2;
+    core::Control Command3;
+    core::Control btnLogin;
+    std::array<core::Control, 2> StatusBar1;
+    std::array<core::Control, 2> Shape1;
+    core::Control Label2;
+    core::Control Label3;
+    core::Control Frame1;
+    core::Control Frame2;
+    std::array<core::Control, 8> SerialLabels;
+
+    SessionOptions options;
+    /// This PC's address, shown in log lines.
+    QString LocalIPAddress;
+    /// 1 while this PC is the TCP server.
+    qint16 ServerMode = 0;
+    /// The name other programs address this session by: the connector text.
+    QString linkTopic() const { return m_linkTopic; }
+
+    /// Copies the session's option fields into `record`.
+    void Getstatus(OptionTransfer &record) const { record = options; }
+    /// Copies `record` into the session's option fields.
+    void UpdateStatus(const OptionTransfer &record) { options = record; }
+
+    /// Client role (0) or server role (1); also raised when code selects a role.
+    void TCPOption_Click(int index);
+    /// "Set Window Name...": asks for a name and keeps it as the caption.
+    void Command3_Click();
+    /// "I/O Options...": edits the option fields through their dialog.
+    void Command2_Click();
+
+    /// The user named this window; automatic titles leave it alone.
+    bool isNamed() const { return !Command3.tag().isEmpty(); }
+    /// Sets the caption and remembers it as the user's name for the window.
+    void setWindowName(const QString &name);
+    /// The caption an unnamed window takes: "<prefix> - RS232 to TCP/IP".
+    QString titleFor(const QString &prefix) const;
+    /// True while the session is active (the button offers "De-Activate").
+    bool isActive() const;
+    /// Server role selected.
+    bool serverRoleSelected() const { return TCPOption[0].value() == 0; }
+
+signals:
+    /// The connector changed, and with it the name the session answers to.
+    void linkTopicChanged(const QString &topic);
+
+private:
+    void buildLists();
+    void fillLocalAddressList();
+    void checkPortNumber();
+    void registerControls();
+
+    Services m_services;
+    QString m_linkTopic;
+};
+
+} // namespace pvx::session

@@ -1,0 +1,56 @@
+#include "session/transfer_buffer.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace pvx::session {
+
+void TransferBuffer::allocate(qint32 capacity)
+{
+    // Not zero-filled: untouched pages of a large buffer cost no memory.
+    m_storage = capacity > 0 ? std::make_unique_for_overwrite<char[]>(static_cast<std::size_t>(capacity))
+                             : nullptr;
+    m_capacity = std::max(capacity, 0);
+    m_head = 0;
+    m_count = 0;
+}
+
+qint32 TransferBuffer::append(QByteArrayView block)
+{
+    const qint32 accepted = static_cast<qint32>(std::min<qsizetype>(block.size(), freeSpace()));
+    if (accepted == 0)
+        return 0;
+    const qint32 tail = (m_head + m_count) % m_capacity;
+    const qint32 first = std::min(accepted, m_capacity - tail);
+    std::memcpy(m_storage.get() + tail, block.data(), static_cast<std::size_t>(first));
+    std::memcpy(m_storage.get(), block.data() + first, static_cast<std::size_t>(accepted - first));
+    m_count += accepted;
+    return accepted;
+}
+
+QByteArray TransferBuffer::take(qint32 &requested)
+{
+    if (requested == 0)
+        return {};
+    if (m_count == 0) {
+        requested = 0;
+        return {};
+    }
+    if (requested < 0 || requested > m_count)
+        requested = m_count;
+    QByteArray delivered(requested, Qt::Uninitialized);
+    const qint32 first = std::min(requested, m_capacity - m_head);
+    std::memcpy(delivered.data(), m_storage.get() + m_head, static_cast<std::size_t>(first));
+    std::memcpy(delivered.data() + first, m_storage.get(), static_cast<std::size_t>(requested - first));
+    m_count -= requested;
+    m_head = m_count == 0 ? 0 : (m_head + requested) % m_capacity;
+    return delivered;
+}
+
+void TransferBuffer::clear()
+{
+    m_head = 0;
+    m_count = 0;
+}
+
+} // namespace pvx::session

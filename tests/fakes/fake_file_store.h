@@ -1,0 +1,46 @@
+#pragma once
+
+#include "platform/file_store.h"
+
+#include <QMap>
+#include <QSet>
+
+namespace pvx::fakes {
+
+/// Files in memory; a path can be made to fail.
+class FakeFileStore : public platform::FileStore {
+public:
+    platform::Result<QByteArray> readAll(const QString &path) const override
+    {
+        if (!files.contains(path))
+            return platform::makeError(platform::ErrorCode::NotFound, path + QStringLiteral(": not found"));
+        return files.value(path);
+    }
+    platform::Result<void> writeAtomically(const QString &path, const QByteArray &bytes) override
+    {
+        if (failing.contains(path))
+            return platform::makeError(platform::ErrorCode::AccessDenied, path + QStringLiteral(": refused"));
+        files[path] = bytes;
+        return {};
+    }
+    platform::Result<void> append(const QString &path, const QByteArray &bytes) override
+    {
+        if (failing.contains(path))
+            return platform::makeError(platform::ErrorCode::AccessDenied, path + QStringLiteral(": refused"));
+        files[path] += bytes;
+        return {};
+    }
+    platform::Result<void> ensurePrivateDirectory(const QString &path) override
+    {
+        if (failing.contains(path))
+            return platform::makeError(platform::ErrorCode::AccessDenied, path + QStringLiteral(": refused"));
+        directories.insert(path);
+        return {};
+    }
+
+    QMap<QString, QByteArray> files;
+    QSet<QString> directories;
+    QSet<QString> failing;
+};
+
+} // namespace pvx::fakes

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "platform/network_info.h"
+
+namespace pvx::fakes {
+
+class FakeNetworkInfo : public platform::NetworkInfo {
+public:
+    QStringList localIPv4Addresses() const override { return addresses; }
+    QStringList addresses{QStringLiteral("127.0.0.1"), QStringLiteral("192.0.2.10")};
+};
+
+} // namespace pvx::fakes

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "platform/serial_port.h"
+
+#include <optional>
+
+namespace pvx::fakes {
+
+/// A serial device in memory: the test feeds received bytes, reads what was
+/// written and decides how much the driver takes.
+class FakeSerialPort : public platform::SerialPort {
+public:
+    platform::Result<void> open(const QString &device, const platform::SerialSettings &settings) override
+    {
+        ++openCalls;
+        lastDevice = device;
+        lastSettings = settings;
+        if (openError)
+            return *openError;
+        m_open = opensAsReported;
+        return {};
+    }
+    platform::Result<void> applySettings(const platform::SerialSettings &settings) override
+    {
+        lastSettings = settings;
+        if (openError)
+            return *openError;
+        return {};
+    }
+    void close() override
+    {
+        ++closeCalls;
+        m_open = false;
+    }
+    bool isOpen() const override { return m_open; }
+    qint64 bytesAvailable() const override { return received.size(); }
+    QByteArray read(qint64 maxBytes) override
+    {
+        const QByteArray bytes = received.left(maxBytes);
+        received.remove(0, bytes.size());
+        return bytes;
+    }
+    void discardInput() override { received.clear(); }
+    qint64 write(const QByteArray &bytes) override
+    {
+        const qint64 taken = acceptLimit ? std::min<qint64>(*acceptLimit, bytes.size()) : bytes.size();
+        written += bytes.left(taken);
+        return taken;
+    }
+    qint64 bytesToWrite() const override { return pendingOutput; }
+    void setEvents(Events events) override { this->events = std::move(events); }
+
+    /// Bytes arrive from the device.
+    void receive(const QByteArray &bytes)
+    {
+        received += bytes;
+        if (events.readyRead)
+            events.readyRead();
+    }
+
+    Events events;
+    QByteArray received;
+    QByteArray written;
+    qint64 pendingOutput = 0;
+    std::optional<qint64> acceptLimit;
+    std::optional<platform::Error> openError;
+    bool opensAsReported = true;
+    QString lastDevice;
+    platform::SerialSettings lastSettings;
+    int openCalls = 0;
+    int closeCalls = 0;
+
+private:
+    bool m_open = false;
+};
+
+} // namespace pvx::fakes

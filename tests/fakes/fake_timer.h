@@ -1,0 +1,43 @@
+#pragma once
+
+#include "platform/timer.h"
+
+#include <QList>
+
+namespace pvx::fakes {
+
+/// A timer that fires only when the test says so.
+class FakeTimer : public platform::Timer {
+public:
+    void setInterval(int milliseconds) override { m_interval = milliseconds; }
+    int interval() const override { return m_interval; }
+    void start() override { m_active = true; }
+    void stop() override { m_active = false; }
+    bool isActive() const override { return m_active; }
+    void setTimeout(std::function<void()> timeout) override { m_timeout = std::move(timeout); }
+
+    /// One expiry, as the event loop would deliver it.
+    void fire()
+    {
+        if (m_active && m_timeout)
+            m_timeout();
+    }
+
+private:
+    int m_interval = 0;
+    bool m_active = false;
+    std::function<void()> m_timeout;
+};
+
+class FakeTimerFactory : public platform::TimerFactory {
+public:
+    std::unique_ptr<platform::Timer> create() override
+    {
+        auto timer = std::make_unique<FakeTimer>();
+        created.append(timer.get());
+        return timer;
+    }
+    QList<FakeTimer *> created;
+};
+
+} // namespace pvx::fakes

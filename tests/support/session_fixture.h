@@ -1,0 +1,50 @@
+#pragma once
+
+#include "core/port_map.h"
+#include "fakes/fake_dialogs.h"
+#include "fakes/fake_network_info.h"
+#include "fakes/fake_serial_port.h"
+#include "fakes/fake_socket.h"
+#include "fakes/fake_timer.h"
+#include "fakes/fake_virtual_port.h"
+#include "resources/string_table.h"
+#include "session/session.h"
+
+#include <memory>
+
+namespace pvx::testing {
+
+/// A session on fakes of every device and service it uses.
+struct SessionFixture {
+    explicit SessionFixture(resources::Language language = resources::Language::English)
+        : strings(language)
+    {
+        auto serialPort = std::make_unique<fakes::FakeSerialPort>();
+        auto virtualPort = std::make_unique<fakes::FakeVirtualPort>();
+        serial = serialPort.get();
+        vport = virtualPort.get();
+        session = std::make_unique<session::Session>(
+            session::SessionServices{{strings, dialogs, network, optionTransfer, optionDialogs},
+                                     sockets, timers, ports},
+            session::SessionDevices{std::move(serialPort), std::move(virtualPort)});
+    }
+
+    session::SessionWindow &window() { return session->window(); }
+    fakes::FakeSocket &socket(int index) { return sockets.socket(index); }
+    fakes::FakeTimer &reconnectTimer() { return *timers.created.at(0); }
+    QString status(int line) { return window().StatusBar1[static_cast<std::size_t>(line)].caption(); }
+
+    resources::StringTable strings;
+    fakes::FakeDialogs dialogs;
+    fakes::FakeNetworkInfo network;
+    session::OptionTransfer optionTransfer;
+    session::OptionDialogs optionDialogs;
+    fakes::FakeSocketFactory sockets;
+    fakes::FakeTimerFactory timers;
+    core::PortMap ports;
+    fakes::FakeSerialPort *serial = nullptr;
+    fakes::FakeVirtualPort *vport = nullptr;
+    std::unique_ptr<session::Session> session;
+};
+
+} // namespace pvx::testing

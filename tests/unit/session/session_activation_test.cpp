@@ -1,0 +1,299 @@
+#include "session/session.h"
+
+#include "support/session_fixture.h"
+
+#include <gtest/gtest.h>
+
+using pvx::platform::ErrorCode;
+using pvx::platform::makeError;
+using pvx::testing::SessionFixture;
+
+namespace {
+
+QString s(const char *text)
+{
+    return QString::fromUtf8(text);
+}
+
+constexpr int kSerial = 0;
+constexpr int kNetwork = 1;
+
+/// A client session on COM4 (a fake device) talking to 192.0.2.1:5000.
+struct ClientSession : SessionFixture {
+    ClientSession()
+    {
+        ports.devices.insert(4, s("/dev/fake4"));
+        window().Combo2.select(4);
+        window().IPAddress.setText(s("192.0.2.1"));
+        window().PortNumber.setText(s("5000"));
+    }
+};
+
+struct ServerSession : ClientSession {
+    ServerSession() { window().TCPOption[1].setValue(1); }
+};
+
+bool settingsLocked(pvx::session::SessionWindow &w)
+{
+    return !w.Combo2.isEnabled() && !w.Combo1[5].isEnabled() && !w.Command2.isEnabled()
+           && !w.TCPOption[0].isEnabled() && !w.TCPOption[1].isEnabled() && !w.IPAddress.isEnabled()
+           && !w.PortNumber.isEnabled() && !w.LocalIP.isEnabled() && !w.chkVPort.isEnabled()
+           && !w.chkUDP.isEnabled() && w.BufferSerData.isEnabled() && w.txtTimeoutValue.isEnabled();
+}
+
+} // namespace
+
+TEST(Activation, AddressIsCheckedBeforeThePort)
+{
+    ClientSession f;
+    f.window().IPAddress.setText(QString());
+    f.window().PortNumber.setText(s("70000"));
+    f.session->Command1_Click();
+    EXPECT_EQ(f.status(kNetwork), s("TCP/IP Status: Error - Invalid IP Address"));
+    EXPECT_FALSE(f.session->isActive());
+    EXPECT_EQ(f.serial->openCalls, 0);
+}
+
+TEST(Activation, PortRangeIsChecked)
+{
+    const struct {
+        const char *port;
+        bool accepted;
+    } cases[] = {{"", true},       {"0", true},      {"65535", true}, {"65536", false},
+                 {"-1", false},    {"abc", true},    {"80x", true},   {"65535.7", false}};
+    for (const auto &c : cases) {
+        ServerSession f;
+        f.window().PortNumber.setText(s(c.port));
+        f.session->Command1_Click();
+        EXPECT_EQ(f.session->isActive(), c.accepted) << c.port;
+        if (!c.accepted)
+            EXPECT_EQ(f.status(kNetwork), s("TCP/IP Status: Error - Invalid Port Number")) << c.port;
+    }
+}
+
+TEST(Activation, ServerIgnoresTheHiddenRemoteAddress)
+{
+    ServerSession f;
+    f.window().IPAddress.setText(QString());
+    f.session->Command1_Click();
+    EXPECT_TRUE(f.session->isActive());
+    EXPECT_EQ(f.socket(0).boundPort, 5000);
+    EXPECT_EQ(f.socket(0).boundAddress, s("192.0.2.10"));
+    EXPECT_EQ(f.socket(0).listenCalls, 1);
+    EXPECT_EQ(f.status(kNetwork), s("TCP/IP Status: Listening..."));
+    EXPECT_EQ(f.status(kSerial), s("COM Status: Open"));
+    EXPECT_EQ(f.window().ServerMode, 1);
+}
+
+TEST(Activation, ConnectorNoneResetsTheStatusLinesAndStaysInactive)
+{
+    for (const bool named : {false, true}) {
+        ClientSession f;
+        f.window().Combo2.select(0);
+        if (named)
+            f.window().setWindowName(s("Weighbridge"));
+        f.window().StatusBar1[0].setCaption(s("something"));
+        f.session->Command1_Click();
+        EXPECT_EQ(f.window().caption(), named ? s("Weighbridge") : s("New - RS232 to TCP/IP"));
+        EXPECT_EQ(f.status(kSerial), s("COM Status:"));
+        EXPECT_EQ(f.status(kNetwork), s("TCP/IP Status:"));
+        EXPECT_EQ(f.window().Command1.caption(), s("Activate"));
+    }
+}
+
+TEST(Activation, ClientConnectsOnTheRealPortAndLocksTheSettings)
+{
+    ClientSession f;
+    f.window().Combo1[4].select(3);  // Opto-RS
+    f.session->Command1_Click();
+    EXPECT_EQ(f.serial->lastDevice, s("/dev/fake4"));
+    EXPECT_EQ(f.serial->lastSettings.baudRate, 9600);
+    EXPECT_EQ(f.serial->lastSettings.handshaking, pvx::platform::Handshaking::RtsCts);
+    EXPECT_FALSE(f.serial->lastSettings.dtr);
+    EXPECT_EQ(f.serial->lastSettings.driverBufferSize, 8192);
+    EXPECT_EQ(f.socket(0).remoteHost(), s("192.0.2.1"));
+    EXPECT_EQ(f.socket(0).remotePort(), 5000);
+    EXPECT_EQ(f.socket(0).connectCalls, 1);
+    EXPECT_EQ(f.status(kNetwork), s("TCP/IP Status: Connecting..."));
+    EXPECT_EQ(f.window().caption(), s("COM4 - RS232 to TCP/IP"));
+    EXPECT_EQ(f.window().Command1.caption(), s("De-Activate"));
+    EXPECT_EQ(f.session->MyBuffer.capacity(), 8192);
+    EXPECT_TRUE(settingsLocked(f.window()));
+}
+
+TEST(Activation, UnknownConnectorTextFailsAtTheSerialSide)
+{
+    ClientSession f;
+    f.window().Combo2.setText(s("ttyUSB0"));
+    f.session->Command1_Click();
+    EXPECT_TRUE(f.status(kSerial).startsWith(s("COM Status: Error - COM-1")));
+    EXPECT_FALSE(f.session->isActive());
+
+    f.window().chkVPort.setValue(1);
+    f.session->Command1_Click();
+    EXPECT_EQ(f.status(kSerial), s("Cannot create virtual COM-1"));
+    EXPECT_TRUE(f.vport->createdNames.isEmpty());
+}
+
+TEST(Activation, SerialFailuresEndInTheirStatus)
+{
+    ClientSession f;
+    f.serial->openError = makeError(ErrorCode::Busy, s("/dev/fake4: locked by process 42"));
+    f.session->Command1_Click();
+    EXPECT_EQ(f.status(kSerial), s("COM Status: Error - /dev/fake4: locked by process 42"));
+    EXPECT_FALSE(f.serial->isOpen());
+    EXPECT_EQ(f.socket(0).connectCalls, 0);
+
+    f.serial->openError.reset();
+    f.serial->opensAsReported = false;
+    f.session->Command1_Click();
+    EXPECT_EQ(f.status(kSerial), s("COM Status: Error - Port not available"));
+    EXPECT_FALSE(f.session->isActive());
+}
+
+TEST(Activation, VirtualPortThatCannotBeCreatedLeavesTheNetworkAlone)
+{
+    ClientSession f;
+    f.window().Combo2.select(7);
+    f.window().chkVPort.setValue(1);
+    f.vport->createError = makeError(ErrorCode::Busy, s("/run/porvix/COM7: in use by another program"));
+    f.session->Command1_Click();
+    EXPECT_EQ(f.status(kSerial), s("Cannot create virtual COM7"));
+    EXPECT_EQ(f.window().StatusBar1[0].toolTip(), s("/run/porvix/COM7: in use by another program"));
+    EXPECT_EQ(f.window().Command1.caption(), s("Activate"));
+    EXPECT_EQ(f.status(kNetwork), s("TCP/IP Status:"));
+    EXPECT_EQ(f.socket(0).connectCalls, 0);
+}
+
+TEST(Activation, VirtualClientWaitingForTheOpenMakesNoConnection)
+{
+    ClientSession f;
+    f.window().chkVPort.setValue(1);
+    f.window().options.ConnectOnVirtualOpen = 1;
+    f.session->Command1_Click();
+    EXPECT_EQ(f.status(kSerial), s("Virtual Port COM4 created"));
+    EXPECT_EQ(f.status(kNetwork), s("TCP/IP Status:"));
+    EXPECT_EQ(f.socket(0).connectCalls, 0);
+    EXPECT_EQ(f.window().Command1.caption(), s("De-Activate"));
+    EXPECT_EQ(f.serial->openCalls, 0);
+    EXPECT_EQ(f.vport->removeCalls, 1);  // a left-over port goes first
+}
+
+TEST(Activation, BindConflictRollsEverythingBack)
+{
+    ServerSession f;
+    f.socket(0).bindError = makeError(ErrorCode::AddressInUse, s("Address in use"));
+    f.session->Command1_Click();
+    EXPECT_EQ(f.status(kNetwork), s("TCP/IP Status: Error - Address in use"));
+    EXPECT_EQ(f.status(kSerial), s("COM Status: Closed"));
+    EXPECT_FALSE(f.serial->isOpen());
+    EXPECT_EQ(f.socket(0).remoteHost(), QString());
+    EXPECT_EQ(f.socket(0).remotePort(), 0);
+    EXPECT_EQ(f.window().Command1.caption(), s("Activate"));
+    EXPECT_TRUE(f.window().Combo2.isEnabled());
+}
+
+TEST(Activation, FailedConnectRemovesTheVirtualPort)
+{
+    for (const bool removable : {true, false}) {
+        ClientSession f;
+        f.window().chkVPort.setValue(1);
+        f.socket(0).connectError = makeError(ErrorCode::HostNotFound, s("Host not found"));
+        if (!removable)
+            f.vport->removeError = makeError(ErrorCode::IoError, s("busy"));
+        f.session->Command1_Click();
+        EXPECT_EQ(f.status(kNetwork), s("TCP/IP Status: Error - Host not found"));
+        EXPECT_EQ(f.status(kSerial), removable ? s("Virtual port closed") : s("Virtual port not closed"));
+        EXPECT_FALSE(f.session->isActive());
+    }
+}
+
+TEST(Activation, UdpBindsInBothRoles)
+{
+    ServerSession server;
+    server.window().chkUDP.setValue(1);
+    server.session->Command1_Click();
+    EXPECT_TRUE(server.session->UdpMode);
+    EXPECT_EQ(server.socket(0).protocol(), pvx::platform::SocketProtocol::Udp);
+    EXPECT_EQ(server.socket(0).remotePort(), 5000);
+    EXPECT_EQ(server.socket(0).listenCalls, 0);
+    EXPECT_EQ(server.status(kNetwork), s("TCP/IP Status: Listening..."));
+
+    ClientSession client;
+    client.window().chkUDP.setValue(1);
+    client.socket(0).bindError = makeError(ErrorCode::AddressInUse, s("in use"));
+    client.session->Command1_Click();
+    EXPECT_TRUE(client.session->isActive());  // a failed client bind is ignored
+    EXPECT_EQ(client.socket(0).connectCalls, 0);
+    EXPECT_EQ(client.status(kNetwork), s("TCP/IP Status: Connecting..."));
+}
+
+TEST(Activation, DeactivationClosesEverythingAndUnlocks)
+{
+    ServerSession f;
+    f.session->Command1_Click();
+    ASSERT_TRUE(f.session->isActive());
+    f.session->ClientCount = 2;
+    f.reconnectTimer().start();
+    f.session->Command1_Click();
+    EXPECT_FALSE(f.reconnectTimer().isActive());
+    EXPECT_EQ(f.status(kSerial), s("COM Status: Closed"));
+    EXPECT_EQ(f.status(kNetwork), s("TCP/IP Status: Closed"));
+    EXPECT_EQ(f.socket(0).state(), pvx::platform::kSocketClosed);
+    EXPECT_EQ(f.socket(0).localPort(), 0);
+    EXPECT_EQ(f.session->ClientCount, 0);
+    EXPECT_FALSE(f.serial->isOpen());
+    EXPECT_EQ(f.window().Command1.caption(), s("Activate"));
+    EXPECT_EQ(f.window().caption(), s("COM4 - RS232 to TCP/IP"));
+    EXPECT_TRUE(f.window().Combo2.isEnabled());
+    EXPECT_TRUE(f.window().TCPOption[1].isEnabled());
+}
+
+TEST(Activation, VirtualPortThatCannotBeRemovedKeepsTheSessionActive)
+{
+    ClientSession f;
+    f.window().chkVPort.setValue(1);
+    f.session->Command1_Click();
+    ASSERT_TRUE(f.session->isActive());
+    f.vport->removeError = makeError(ErrorCode::IoError, s("busy"));
+    f.session->Command1_Click();
+    EXPECT_EQ(f.status(kSerial), s("Virtual port not closed"));
+    EXPECT_TRUE(f.session->isActive());
+    EXPECT_EQ(f.socket(0).closeCalls, 1);  // only the close before connecting
+}
+
+TEST(Activation, ReactivationStartsWithEmptyBuffers)
+{
+    ClientSession f;
+    f.session->Command1_Click();
+    f.session->MyBuffer.append("left over");
+    f.session->SerialOutBuffer.append("also left");
+    f.session->Command1_Click();
+    EXPECT_EQ(f.session->MyBuffer.count(), 9);
+    f.socket(0).setState(pvx::platform::kSocketClosed);
+    f.session->Command1_Click();
+    EXPECT_EQ(f.session->MyBuffer.count(), 0);
+    EXPECT_EQ(f.session->SerialOutBuffer.count(), 0);
+}
+
+TEST(Activation, NamedWindowKeepsItsName)
+{
+    ClientSession f;
+    f.window().setWindowName(s("Scale"));
+    f.session->Command1_Click();
+    EXPECT_EQ(f.window().caption(), s("Scale"));
+}
+
+TEST(ConnectedClients, ListsConnectedPeersInTheServerRoleOnly)
+{
+    ServerSession f;
+    f.socket(0).setState(pvx::platform::kSocketListening);
+    f.session->Frame2_DblClick();
+    ASSERT_EQ(f.dialogs.messages.size(), 1);
+    EXPECT_EQ(f.dialogs.messages[0].title, s("Connected Clients:"));
+    EXPECT_EQ(f.dialogs.messages[0].text, QString());
+
+    f.window().TCPOption[0].setValue(1);
+    f.session->Frame2_DblClick();
+    EXPECT_EQ(f.dialogs.messages.size(), 1);
+}

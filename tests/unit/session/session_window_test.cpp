@@ -1,0 +1,192 @@
+#include "session/session_window.h"
+
+#include "support/session_fixture.h"
+
+#include <gtest/gtest.h>
+
+using pvx::testing::SessionFixture;
+
+namespace {
+
+QString s(const char *text)
+{
+    return QString::fromUtf8(text);
+}
+
+} // namespace
+
+TEST(SessionWindow, NewWindowShowsTheDefaults)
+{
+    SessionFixture f;
+    auto &w = f.window();
+    EXPECT_EQ(w.Combo2.text(), s("None"));
+    EXPECT_EQ(w.Combo2.items().size(), 1025);
+    EXPECT_EQ(w.Combo2.items().last(), s("COM1024"));
+    EXPECT_EQ(w.Combo1[0].text(), s("9600"));
+    EXPECT_EQ(w.Combo1[1].text(), s("None"));
+    EXPECT_EQ(w.Combo1[1].items().at(1), s("Even"));
+    EXPECT_EQ(w.Combo1[2].text(), s("8"));
+    EXPECT_EQ(w.Combo1[3].text(), s("1"));
+    EXPECT_EQ(w.Combo1[4].text(), s("None"));
+    EXPECT_EQ(w.Combo1[5].text(), s("8192"));
+    EXPECT_EQ(w.txtTimeoutValue.text(), s("150"));
+    EXPECT_EQ(w.PortNumber.text(), s("1000"));
+    EXPECT_EQ(w.IPAddress.text(), QString());
+    for (const auto *box : {&w.chkUDP, &w.chkVPort, &w.BufferSerData, &w.WaitForCr})
+        EXPECT_EQ(box->value(), 0) << box->name().toStdString();
+
+    EXPECT_EQ(w.TCPOption[0].value(), 1);
+    EXPECT_TRUE(w.IPAddress.isVisible());
+    EXPECT_FALSE(w.LocalIP.isVisible());
+    EXPECT_EQ(w.Label2.caption(), s("Remote Host IP Address"));
+    EXPECT_EQ(w.Label3.caption(), s("Remote Port"));
+    EXPECT_EQ(w.Command1.caption(), s("Activate"));
+    EXPECT_EQ(w.StatusBar1[0].caption(), s("COM Status:"));
+    EXPECT_EQ(w.StatusBar1[1].caption(), s("TCP/IP Status:"));
+    EXPECT_EQ(w.Frame2.caption(), s("TCP/IP Port"));
+    EXPECT_EQ(w.chkUDP.caption(), s("Use UDP instead of TCP/IP"));
+    EXPECT_FALSE(w.btnLogin.isEnabled());
+    EXPECT_EQ(w.linkTopic(), s("None"));
+
+    EXPECT_EQ(w.options.AllowMultiConnect, 1);
+    EXPECT_EQ(w.options.ConnectOnVirtualOpen, 0);
+    EXPECT_FALSE(w.isActive());
+}
+
+TEST(SessionWindow, ListsLocalAddressesAndPicksTheFirstReachableOne)
+{
+    SessionFixture f;
+    EXPECT_EQ(f.window().LocalIP.items(), (QStringList{s("127.0.0.1"), s("192.0.2.10")}));
+    EXPECT_EQ(f.window().LocalIPAddress, s("192.0.2.10"));
+    EXPECT_EQ(f.window().LocalIP.text(), s("192.0.2.10"));
+    EXPECT_TRUE(f.window().TCPOption[1].isEnabled());
+}
+
+TEST(SessionWindow, LoopbackOnlyMachineServesOnLoopback)
+{
+    SessionFixture f;
+    f.network.addresses = {s("127.0.0.1")};
+    pvx::session::SessionWindow w({f.strings, f.dialogs, f.network, f.optionTransfer, {}});
+    EXPECT_EQ(w.LocalIPAddress, s("127.0.0.1"));
+    EXPECT_TRUE(w.TCPOption[1].isEnabled());
+}
+
+TEST(SessionWindow, MachineWithoutAddressesCanOnlyBeAClient)
+{
+    SessionFixture f;
+    f.network.addresses.clear();
+    pvx::session::SessionWindow w({f.strings, f.dialogs, f.network, f.optionTransfer, {}});
+    EXPECT_TRUE(w.LocalIPAddress.isEmpty());
+    EXPECT_FALSE(w.TCPOption[1].isEnabled());
+    EXPECT_EQ(w.ServerMode, 0);
+}
+
+TEST(SessionWindow, ConnectorChoiceSetsTheLinkTopic)
+{
+    SessionFixture f;
+    auto &w = f.window();
+    EXPECT_TRUE(w.Combo2.select(12));
+    EXPECT_EQ(w.Combo2.text(), s("COM12"));
+    EXPECT_EQ(w.linkTopic(), s("COM12"));
+
+    w.Combo2.setText(s("COM3"));
+    EXPECT_EQ(w.Combo2.selectedIndex(), 3);
+    w.Combo2.setText(s("ttyUSB0"));
+    EXPECT_EQ(w.Combo2.selectedIndex(), -1);
+    EXPECT_FALSE(w.Combo2.select(1025));
+}
+
+TEST(SessionWindow, PortAboveTheRangeIsReportedAtEveryChangeThatLeavesItAbove)
+{
+    const struct {
+        const char *typed;
+        int boxes;
+    } cases[] = {{"70000", 1}, {"700000", 2}, {"65535", 0}, {"-5", 0}, {"abc", 0}};
+    for (const auto &c : cases) {
+        SessionFixture f;
+        f.window().PortNumber.setText(QString());
+        const QString typed = s(c.typed);
+        for (qsizetype i = 1; i <= typed.size(); ++i)
+            f.window().PortNumber.setText(typed.left(i));
+        ASSERT_EQ(f.dialogs.messages.size(), c.boxes) << c.typed;
+        if (c.boxes > 0) {
+            EXPECT_EQ(f.dialogs.messages[0].text, s("Port numbers must range between 0 and 65565"));
+            EXPECT_EQ(f.dialogs.messages[0].title, s("Error"));
+        }
+        EXPECT_EQ(f.window().PortNumber.text(), typed);
+    }
+}
+
+TEST(SessionWindow, RoleSwitchShowsTheMatchingAddressField)
+{
+    SessionFixture f;
+    auto &w = f.window();
+    w.TCPOption[1].setValue(1);
+    EXPECT_EQ(w.TCPOption[0].value(), 0);
+    EXPECT_FALSE(w.IPAddress.isVisible());
+    EXPECT_TRUE(w.LocalIP.isVisible());
+    EXPECT_EQ(w.Label2.caption(), s("Local IP Address"));
+    EXPECT_EQ(w.Label3.caption(), s("Local Port"));
+    w.TCPOption[0].setValue(1);
+    EXPECT_EQ(w.Label2.caption(), s("Remote Host IP Address"));
+}
+
+TEST(SessionWindow, SetWindowNameKeepsTheOldNameOnEmptyOrCancel)
+{
+    SessionFixture f;
+    auto &w = f.window();
+    w.setCaption(s("New - RS232 to TCP/IP"));
+    f.dialogs.inputAnswers = {s("Plant floor"), s(""), std::nullopt};
+    w.Command3_Click();
+    EXPECT_EQ(w.caption(), s("Plant floor"));
+    EXPECT_EQ(w.Command3.tag(), s("Plant floor"));
+    EXPECT_TRUE(w.isNamed());
+    w.Command3_Click();
+    w.Command3_Click();
+    EXPECT_EQ(w.caption(), s("Plant floor"));
+    EXPECT_EQ(w.Command3.tag(), s("Plant floor"));
+    ASSERT_EQ(f.dialogs.inputs.size(), 3);
+    EXPECT_EQ(f.dialogs.inputs[0].title, s("Set Window Name"));
+    EXPECT_EQ(f.dialogs.inputs[0].defaultText, s("New - RS232 to TCP/IP"));
+}
+
+TEST(SessionWindow, OptionRecordCarriesTheServerOrClientFieldsBothWays)
+{
+    SessionFixture f;
+    f.optionDialogs.server = [](pvx::session::OptionTransfer &record) {
+        EXPECT_EQ(record.AllowMultiConnect, 1);
+        record.AllowMultiConnect = 0;
+        record.ServerSerialOptions = 2;
+    };
+    f.optionDialogs.client = [](pvx::session::OptionTransfer &record) { record.ClientOptions = -1; };
+    pvx::session::SessionWindow w({f.strings, f.dialogs, f.network, f.optionTransfer, f.optionDialogs});
+
+    w.TCPOption[1].setValue(1);
+    w.Command2_Click();
+    EXPECT_EQ(w.options.AllowMultiConnect, 0);
+    EXPECT_EQ(w.options.ServerSerialOptions, 2);
+
+    w.TCPOption[0].setValue(1);
+    w.options.ClientOptions = 2;
+    w.Command2_Click();  // cancelled
+    EXPECT_EQ(w.options.ClientOptions, 2);
+
+    pvx::session::OptionTransfer record;
+    w.Getstatus(record);
+    EXPECT_EQ(record, w.options);
+    record.UserPrompt = s("login:");
+    w.UpdateStatus(record);
+    EXPECT_EQ(w.options.UserPrompt, s("login:"));
+}
+
+TEST(SessionWindow, JapaneseWindowUsesJapaneseCaptions)
+{
+    SessionFixture f(pvx::resources::Language::Japanese);
+    auto &w = f.window();
+    EXPECT_EQ(w.Command1.caption(), f.strings.text(5009));
+    EXPECT_EQ(w.Command1.caption(), f.strings.text(5087));
+    EXPECT_NE(w.Command1.caption(), s("Activate"));
+    EXPECT_EQ(w.Combo2.text(), f.strings.text(2205));
+    ASSERT_TRUE(w.Command1.font().has_value());
+    EXPECT_EQ(w.Command1.font()->charset, 128);
+}

@@ -1,0 +1,108 @@
+#include "session/transfer_buffer.h"
+
+#include <gtest/gtest.h>
+
+using pvx::session::TransferBuffer;
+
+namespace {
+
+TransferBuffer bufferHolding(qint32 capacity, const QByteArray &bytes)
+{
+    TransferBuffer buffer;
+    buffer.allocate(capacity);
+    EXPECT_EQ(buffer.append(bytes), bytes.size());
+    return buffer;
+}
+
+} // namespace
+
+TEST(TransferBuffer, AppendAcceptsWhatFitsAndDropsTheTail)
+{
+    TransferBuffer buffer = bufferHolding(1024, QByteArray(1020, 'x'));
+    EXPECT_EQ(buffer.append("0123456789"), 4);
+    EXPECT_EQ(buffer.count(), 1024);
+    EXPECT_EQ(buffer.append("more"), 0);
+    EXPECT_EQ(buffer.count(), 1024);
+    qint32 requested = -1;
+    EXPECT_EQ(buffer.take(requested).right(5), QByteArray("x0123"));
+    EXPECT_EQ(requested, 1024);
+}
+
+TEST(TransferBuffer, AppendOfExactlyTheFreeSpaceFills)
+{
+    TransferBuffer buffer = bufferHolding(8, "abc");
+    EXPECT_EQ(buffer.append("defgh"), 5);
+    EXPECT_EQ(buffer.freeSpace(), 0);
+}
+
+TEST(TransferBuffer, TakeDeliversTheOldestBytesAndReportsTheCount)
+{
+    TransferBuffer buffer = bufferHolding(16, "ABCDEFGH");
+    qint32 requested = 5;
+    EXPECT_EQ(buffer.take(requested), QByteArray("ABCDE"));
+    EXPECT_EQ(requested, 5);
+    EXPECT_EQ(buffer.count(), 3);
+
+    requested = 100;
+    EXPECT_EQ(buffer.take(requested), QByteArray("FGH"));
+    EXPECT_EQ(requested, 3);
+
+    requested = 7;
+    EXPECT_TRUE(buffer.take(requested).isEmpty());
+    EXPECT_EQ(requested, 0);
+}
+
+TEST(TransferBuffer, TakeOfZeroChangesNothing)
+{
+    TransferBuffer buffer = bufferHolding(16, "abc");
+    qint32 requested = 0;
+    EXPECT_TRUE(buffer.take(requested).isEmpty());
+    EXPECT_EQ(requested, 0);
+    EXPECT_EQ(buffer.count(), 3);
+}
+
+TEST(TransferBuffer, KeepsOrderAcrossTheEndOfItsStorage)
+{
+    TransferBuffer buffer = bufferHolding(10, "0123456");
+    qint32 requested = 5;
+    EXPECT_EQ(buffer.take(requested), QByteArray("01234"));
+    EXPECT_EQ(buffer.append("789abc"), 6);
+    EXPECT_EQ(buffer.append("d"), 1);
+    EXPECT_EQ(buffer.freeSpace(), 0);
+    requested = -1;
+    EXPECT_EQ(buffer.take(requested), QByteArray("56789abcd"));
+}
+
+TEST(TransferBuffer, AllocateDiscardsQueuedBytes)
+{
+    TransferBuffer buffer = bufferHolding(16, "abc");
+    buffer.allocate(32);
+    EXPECT_EQ(buffer.count(), 0);
+    EXPECT_EQ(buffer.capacity(), 32);
+}
+
+TEST(TransferBuffer, AnUnallocatedBufferAcceptsNothing)
+{
+    TransferBuffer buffer;
+    EXPECT_EQ(buffer.append("abc"), 0);
+    qint32 requested = -1;
+    EXPECT_TRUE(buffer.take(requested).isEmpty());
+    EXPECT_EQ(requested, 0);
+}
+
+TEST(TransferBuffer, DrainsALargeQueueInSmallTakesByteExact)
+{
+    constexpr qint32 capacity = 1 << 20;
+    TransferBuffer buffer;
+    buffer.allocate(capacity);
+    QByteArray pattern(capacity, Qt::Uninitialized);
+    for (qint32 i = 0; i < capacity; ++i)
+        pattern[i] = static_cast<char>(i * 7 + i / 256);
+    ASSERT_EQ(buffer.append(pattern), capacity);
+    QByteArray drained;
+    while (buffer.count() > 0) {
+        qint32 requested = 8192;
+        drained += buffer.take(requested);
+    }
+    EXPECT_EQ(drained, pattern);
+}
