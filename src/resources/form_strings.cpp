@@ -1,0 +1,84 @@
+#include "resources/form_strings.h"
+
+#include "core/numeric_text.h"
+
+#include <cmath>
+
+namespace pvx::resources {
+
+namespace {
+
+using core::ControlKind;
+
+// Design ids on controls are read like the leading number of a text, so a
+// tag "5036 frame" still names 5036 and a fraction rounds to a whole id.
+int leadingId(const QString &text)
+{
+    return core::roundHalfEven(core::numericValue(text));
+}
+
+// The form's tag and a tooltip count only when the whole text is a number.
+int wholeId(const QString &text)
+{
+    bool ok = false;
+    const double value = text.trimmed().toDouble(&ok);
+    return ok && std::isfinite(value) ? core::roundHalfEven(value) : 0;
+}
+
+core::FontSpec windowFont(const StringTable &strings)
+{
+    core::FontSpec font;
+    font.name = strings.text(kFontNameId);
+    font.charset = leadingId(strings.text(kFontCharsetId));
+    font.pointSize = 8;
+    font.bold = false;
+    return font;
+}
+
+void setCaptionFrom(core::Control &control, int id, const StringTable &strings)
+{
+    if (strings.contains(id))
+        control.setCaption(strings.text(id));
+}
+
+void localise(core::Control &control, const core::FontSpec &font, const StringTable &strings)
+{
+    if (control.kind() == ControlKind::MenuItem) {
+        // Menu items carry their id as their design caption and have no font.
+        const int id = leadingId(control.caption());
+        if (id > 0)
+            setCaptionFrom(control, id, strings);
+        return;
+    }
+    if (control.kind() == ControlKind::ComboBox) {
+        // A combo box's text is a setting, never a caption.
+        control.setFont(font);
+        return;
+    }
+    const int id = leadingId(control.tag());
+    if (id > 0) {
+        control.setFont(font);
+        setCaptionFrom(control, id, strings);
+    }
+    if (control.kind() == ControlKind::Label)
+        return;
+    const int tipId = wholeId(control.toolTip());
+    if (tipId > 0 && strings.contains(tipId))
+        control.setToolTip(strings.text(tipId));
+}
+
+} // namespace
+
+void applyFormStrings(core::Form &form, const StringTable &strings)
+{
+    const int formId = wholeId(form.tag());
+    if (formId > 0 && strings.contains(formId))
+        form.setCaption(strings.text(formId));
+
+    const core::FontSpec font = windowFont(strings);
+    form.setFont(font);
+    for (core::Control *control : form.controls())
+        localise(*control, font, strings);
+}
+
+} // namespace pvx::resources

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "resources/language.h"
+#include "resources/string_entry.h"
+
+#include <QString>
+
+#include <span>
+#include <vector>
+
+namespace pvx::resources {
+
+/// Ids of the window font that localised windows use: its name and the
+/// number of its character set.
+constexpr int kFontNameId = 20;
+constexpr int kFontCharsetId = 21;
+
+/// The program's user-visible texts in one language, looked up by string
+/// id. Cheap to construct and copy: the texts are compiled in.
+class StringTable {
+public:
+    explicit StringTable(Language language);
+
+    Language language() const { return m_language; }
+    /// The text of `id`, or an empty (null) string when there is none.
+    QString text(int id) const;
+    bool contains(int id) const;
+    /// Every id the table holds, ascending.
+    std::vector<int> ids() const;
+
+private:
+    const StringEntry *find(int id) const;
+
+    Language m_language;
+    std::span<const StringEntry> m_entries;
+};
+
+} // namespace pvx::resources

@@ -1,0 +1,182 @@
+#include "resources/string_entry.h"
+
+namespace pvx::resources {
+
+namespace {
+
+constexpr StringEntry kEnglish[] = {
+    // Window font
+    {20, "Ms Sans Serif"},
+    {21, "0"},
+    // About window and common buttons
+    {1102, "This program is provided as is, without warranty of any kind. "
+           "The authors accept no liability for any damage or loss of data arising from its use."},
+    {1207, "&OK"},
+    {1208, "&Cancel"},
+    // Main menu
+    {2101, "&Close"},
+    {2102, "&File"},
+    {2103, "&New"},
+    {2104, "&Open"},
+    {2105, "&Save"},
+    {2106, "Save &As..."},
+    {2107, "E&xit"},
+    {2108, "Options..."},
+    {2109, "Password..."},
+    {2110, "&Window"},
+    {2111, "&Cascade"},
+    {2112, "Tile &Horizontal"},
+    {2113, "Tile &Vertical"},
+    {2114, "&Arrange All"},
+    {2122, "&Tools"},
+    {2123, "&Ping IP Address..."},
+    {2124, "&Resolve IP Address from Host Name..."},
+    {2125, "&Help"},
+    {2126, "&Contents"},
+    {2127, "Ormand on the &Web"},
+    {2128, "&About..."},
+    {2129, "&Search For Help On..."},
+    // Notification-area menu
+    {2130, "&Open Porvix"},
+    {2131, "&Hide Porvix"},
+    {2132, "E&xit Porvix"},
+    // Serial settings labels and values
+    {2202, "&Connector"},
+    {2203, "&Baud Rate"},
+    {2204, "&Parity"},
+    {2205, "None"},
+    {2206, "Odd"},
+    {2207, "Even"},
+    {2208, "Mark"},
+    {2209, "Space"},
+    {2210, "&Data Bits"},
+    {2211, "&Stop Bits"},
+    {2212, "&Flow Control"},
+    {2213, "None"},
+    {2214, "Xon/Xoff"},
+    {2215, "Hardware"},
+    {2216, "Opto-RS"},
+    {2217, "Buffer Size:"},
+    // Session window
+    {5000, "Serial Port"},
+    {5001, "TCP/IP Port"},
+    {5002, "Create Virtual COM port"},
+    {5003, "Buffer data if TCP/IP port closed"},
+    {5004, "Wait for timeout before transmit"},
+    {5005, "Timeout value (ms):"},
+    {5006, "This PC will act as TCP Client"},
+    {5007, "This PC will act as TCP Server"},
+    {5008, "I/O Options..."},
+    {5009, "Activate"},
+    // Password dialogs
+    {5010, "Porvix Password"},
+    {5011, "Enter Password:"},
+    {5012, "Confirm Password"},
+    // Client options dialog
+    {5013, "Client I/O Options"},
+    {5014, "2-Way I/O options:"},
+    {5015, "Allow complete 2-way I/O."},
+    {5016, "Disable output to serial port."},
+    {5017, "Disable output to TCP/IP port."},
+    {5018, "Open TCP/IP port only when Virtual COM Port is open"},
+    // Server options dialog
+    {5019, "Server I/O Options"},
+    {5020, "Allow multiple client connections"},
+    {5021, "Inbound TCP/IP data options"},
+    {5022, "Transmit inbound TCP/IP data from all clients out serial port"},
+    {5023, "Ignore inbound TCP/IP data from all clients"},
+    {5024, "Transmit inbound TCP/IP data from first connected client only"},
+    {5025, "Inbound serial data options"},
+    {5026, "Send inbound serial data to all TCP/IP clients"},
+    {5027, "Ignore inbound serial data"},
+    {5028, "Send inbound serial data to first connected client only"},
+    // Global options dialog
+    {5029, "Porvix Options"},
+    {5030, "Max bytes per TCP/IP packet:"},
+    {5031, "Load Porvix with Windows at startup"},
+    {5032, "Log all errors to file: ErrorLog.txt"},
+    {5033, "Run external program when errors occur:"},
+    {5034, "Command Line:"},
+    {5035, "Browse..."},
+    {5036, "Ping remote IP Addresses to detect failed connections:"},
+    {5037, "Enable remote pings"},
+    {5038, "Ping frequency (secs):"},
+    {5039, "Ping Timeout (ms):"},
+    // Ping tool
+    {5041, "IP Address:"},
+    {5042, "Echo Data:"},
+    {5043, "Ping Results:"},
+    {5044, "Return Status:"},
+    {5045, "Address (dec):"},
+    {5046, "Round Trip Time:"},
+    {5047, "Data Packet Size:"},
+    {5048, "Data Returned:"},
+    {5049, "&Ping"},
+    {5050, "&Cancel"},
+    // Resolver
+    {5051, "Resolve IP Address from Host Name:"},
+    {5052, "Host Name:"},
+    {5053, "IP Address:"},
+    {5054, "Help..."},
+    {5055, "Resolve IP Address"},
+    {5056, "Cancel"},
+    // About window
+    {5057, "About Porvix"},
+    {5058, "RS232 to TCP/IP Converter"},
+    {5059, "Version"},
+    // Service installation; shown after the service's display name
+    {5061, "service installed successfully."},
+    {5062, "service did not install successfully."},
+    {5063, "service uninstalled successfully."},
+    {5064, "service did not uninstall successfully."},
+    {5065, "Invalid password"},
+    {5073, "System Information Is Unavailable At This Time"},
+    // Session status and errors
+    {5084, "Virtual port not closed"},
+    {5085, "Virtual port closed"},
+    {5087, "Activate"},
+    {5088, "Error - Invalid IP Address"},
+    {5089, "Error - Invalid Port Number"},
+    {5090, "COM Status:"},
+    {5091, "TCP/IP Status:"},
+    {5092, "Cannot create virtual"},
+    {5093, "Virtual Port"},
+    {5094, "created"},
+    {5095, "Error - Port not available"},
+    {5096, "Open"},
+    {5097, "Connecting..."},
+    {5098, "Listening..."},
+    {5099, "Error -"},
+    {5100, "Closed"},
+    {5101, "Connected Clients:"},
+    {5102, "Port numbers must range between 0 and 65565"},
+    {5103, "Error"},
+    {5104, "Remote Host IP Address"},
+    {5105, "Remote Port"},
+    {5106, "Local IP Address"},
+    {5107, "Local Port"},
+    {5109, "Connected"},
+    {5110, "Your confirming password does not match your password. Please re-enter."},
+    {5111, "Windows Sockets error occurred in Cleanup."},
+    {5112, "Please enter an IP Address or host name for the computer or device that you want to ping."},
+    {5113, "Ping Error - Missing or invalid IP Address"},
+    {5114, "Windows Sockets for 32 bit Windows environments is not successfully responding."},
+    {5115, "Cannot resolve the IP Address for host name:"},
+    {5118, "De-Activate"},
+    {5119, "New"},
+    {5120, "RS232 to TCP/IP"},
+    {5122, "Enter the IP Address of the computer that you want to ping."},
+    {5123, "Enter the data string that you want to ping the computer with."},
+    {5124, "Enter the Workstation Name or the URL for the computer that you want to find the IP Address of"},
+};
+
+static_assert(strictlyAscending(kEnglish));
+
+} // namespace
+
+std::span<const StringEntry> englishStrings()
+{
+    return kEnglish;
+}
+
+} // namespace pvx::resources
