@@ -22,6 +22,7 @@ Session::Session(SessionServices services, SessionDevices devices)
     m_sockets.push_back(m_services.sockets.create());
     m_reconnectTimer = m_services.timers.create();
     m_reconnectTimer->setInterval(kReconnectIntervalMs);
+    m_window.Command1.onClick = [this] { Command1_Click(); };
 }
 
 Session::~Session() = default;
@@ -38,8 +39,23 @@ QString Session::statusText(int line, const QString &word) const
 
 void Session::setStatus(int line, const QString &statusText)
 {
-    m_window.StatusBar1[static_cast<std::size_t>(line)].setCaption(statusText);
+    auto &status = m_window.StatusBar1[static_cast<std::size_t>(line)];
+    if (status.caption() == statusText)
+        return;
+    status.setCaption(statusText);
     emit statusChanged(line, statusText);
+    LogErrors(statusText);
+}
+
+void Session::LogErrors(const QString &description)
+{
+    const platform::Socket &socket0 = *m_sockets.front();
+    const QString modePart =
+        m_window.ServerMode == 1
+            ? QStringLiteral("Server Mode, Local Port: ") + QString::number(socket0.localPort())
+            : QStringLiteral("Client Mode, Remote Host: ") + socket0.remoteHost() + QStringLiteral(", RemotePort: ")
+                  + QString::number(socket0.remotePort());
+    m_services.log.report(description, m_window.LocalIPAddress, modePart);
 }
 
 void Session::Frame2_DblClick()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "session/error_log.h"
+#include "session/program_settings.h"
 #include "session/session_window.h"
 #include "session/transfer_buffer.h"
 
@@ -36,6 +38,8 @@ struct SessionServices {
     platform::TimerFactory &timers;
     /// Where "COM" n is found and where virtual ports are made.
     const core::PortMap &ports;
+    const ProgramSettings &settings;
+    ErrorLog &log;
 };
 
 /// One serial-to-network bridge: the session window's model and the engine
@@ -71,8 +75,12 @@ public:
     platform::VirtualPort &virtualPort() { return *m_devices.virtualPort; }
     platform::Timer &reconnectTimer() { return *m_reconnectTimer; }
 
-    /// Sets the serial (0) or network (1) status line.
+    /// Sets the serial (0) or network (1) status line; a change is reported
+    /// to the error log like an error.
     void setStatus(int line, const QString &text);
+    /// Reports `description` to the error log and the error program, with
+    /// this session's address and role.
+    void LogErrors(const QString &description);
     /// A status line's label and state word, as "TCP/IP Status: Listening...".
     QString statusText(int line, const QString &word) const;
     QString text(int id) const;

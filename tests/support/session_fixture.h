@@ -2,6 +2,8 @@
 
 #include "core/port_map.h"
 #include "fakes/fake_dialogs.h"
+#include "fakes/fake_file_store.h"
+#include "fakes/fake_services.h"
 #include "fakes/fake_network_info.h"
 #include "fakes/fake_serial_port.h"
 #include "fakes/fake_socket.h"
@@ -25,7 +27,7 @@ struct SessionFixture {
         vport = virtualPort.get();
         session = std::make_unique<session::Session>(
             session::SessionServices{{strings, dialogs, network, optionTransfer, optionDialogs},
-                                     sockets, timers, ports},
+                                     sockets, timers, ports, settings, log},
             session::SessionDevices{std::move(serialPort), std::move(virtualPort)});
     }
 
@@ -42,6 +44,11 @@ struct SessionFixture {
     fakes::FakeSocketFactory sockets;
     fakes::FakeTimerFactory timers;
     core::PortMap ports;
+    session::ProgramSettings settings;
+    fakes::FakeFileStore files;
+    fakes::FakeProcessLauncher launcher;
+    fakes::FakeClock clock;
+    session::ErrorLog log{files, launcher, clock, settings, QStringLiteral("/home/errorlog.txt")};
     fakes::FakeSerialPort *serial = nullptr;
     fakes::FakeVirtualPort *vport = nullptr;
     std::unique_ptr<session::Session> session;

@@ -1,0 +1,70 @@
+#include "session/error_log.h"
+
+#include "support/session_fixture.h"
+
+#include <gtest/gtest.h>
+
+using pvx::testing::SessionFixture;
+
+namespace {
+
+QString s(const char *text)
+{
+    return QString::fromUtf8(text);
+}
+
+QString logText(SessionFixture &f)
+{
+    return QString::fromUtf8(f.files.files.value(f.log.path()));
+}
+
+} // namespace
+
+TEST(ErrorLog, NothingHappensWithLoggingOffAndNoProgram)
+{
+    SessionFixture f;
+    f.session->LogErrors(s("TCP/IP Status: Closed"));
+    EXPECT_TRUE(f.files.files.isEmpty());
+    EXPECT_TRUE(f.launcher.started.isEmpty());
+}
+
+TEST(ErrorLog, ClientLineCarriesTheRemoteEnd)
+{
+    SessionFixture f;
+    f.settings.LogErrors = 1;
+    f.socket(0).setRemoteHost(s("192.168.1.20"));
+    f.socket(0).setRemotePort(1000);
+    f.session->LogErrors(s("TCP/IP Status: Closed"));
+    EXPECT_EQ(logText(f), s("Porvix Error: TCP/IP Status: Closed, 12-06-2026, 08:55:01, Porvix IP Address: "
+                            "192.0.2.10, Client Mode, Remote Host: 192.168.1.20, RemotePort: 1000\r\n"));
+}
+
+TEST(ErrorLog, EveryStatusChangeIsOneLineAndOneProgramStart)
+{
+    SessionFixture f;
+    f.settings.LogErrors = 1;
+    f.settings.OnErrorRunApp = s("notify-send porvix");
+    f.ports.devices.insert(1, s("/dev/fake1"));
+    f.window().Combo2.select(1);
+    f.window().TCPOption[1].setValue(1);
+    f.session->Command1_Click();
+
+    const QStringList lines = logText(f).split(s("\r\n"), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(lines[0].startsWith(s("Porvix Error: COM Status: Open, ")));
+    EXPECT_TRUE(lines[1].startsWith(s("Porvix Error: TCP/IP Status: Listening..., ")));
+    EXPECT_TRUE(lines[1].endsWith(s(", Server Mode, Local Port: 1000")));
+    EXPECT_EQ(f.launcher.started, (QStringList{s("notify-send porvix"), s("notify-send porvix")}));
+}
+
+TEST(ErrorLog, ProgramRunsEvenWithoutLoggingAndFailuresAreIgnored)
+{
+    SessionFixture f;
+    f.settings.OnErrorRunApp = s("/nonexistent/program");
+    f.launcher.fails = true;
+    f.files.failing.insert(f.log.path());
+    f.settings.LogErrors = 1;
+    f.session->LogErrors(s("Host not found"));
+    EXPECT_EQ(f.launcher.started.size(), 1);
+    EXPECT_TRUE(f.files.files.isEmpty());
+}
