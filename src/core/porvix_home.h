@@ -1,0 +1,23 @@
+#pragma once
+
+#include "core/environment.h"
+
+#include <QString>
+
+namespace pvx::core {
+
+/// The folder that holds the configuration file, the error log and the
+/// command socket: `homeOption` (the value of --home) when given, else
+/// $PORVIX_HOME, else $XDG_CONFIG_HOME/porvix, else $HOME/.config/porvix.
+/// Empty values count as unset, and so does a relative $XDG_CONFIG_HOME. The
+/// result is cleaned ("a//b/" gives "a/b"); a relative --home or $PORVIX_HOME
+/// is taken from the current directory.
+QString resolvePorvixHome(const QString &homeOption, const EnvironmentLookup &environment);
+
+/// "default.pvx" in the home: the file loaded at start and saved at exit.
+QString defaultConfigurationPath(const QString &home);
+
+/// "errorlog.txt" in the home.
+QString errorLogPath(const QString &home);
+
+} // namespace pvx::core

@@ -1,0 +1,221 @@
+#include "platform/linux/posix_file_store.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstdlib>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace pvx::platform {
+
+namespace {
+
+constexpr mode_t kPrivateFile = S_IRUSR | S_IWUSR;
+constexpr mode_t kPrivateFolder = S_IRWXU;
+constexpr int kMaxLinkHops = 40;
+
+ErrorCode codeOf(int error)
+{
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+        return ErrorCode::NotFound;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return ErrorCode::AccessDenied;
+    case EBUSY:
+    case ETXTBSY:
+        return ErrorCode::Busy;
+    case EISDIR:
+    case EEXIST:
+    case EINVAL:
+    case ENAMETOOLONG:
+    case ELOOP:
+        return ErrorCode::InvalidArgument;
+    default:
+        return ErrorCode::IoError;
+    }
+}
+
+Error systemError(const QString &path, int error)
+{
+    return makeError(codeOf(error), path + QStringLiteral(": ") + qt_error_string(error));
+}
+
+/// Closes the descriptor it holds when it goes out of scope.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+    ~Descriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+
+    int get() const { return m_fd; }
+    bool valid() const { return m_fd >= 0; }
+    /// Closes now and reports the close's own error (a full disk may only
+    /// show here).
+    int close()
+    {
+        const int result = ::close(m_fd);
+        m_fd = -1;
+        return result;
+    }
+
+private:
+    int m_fd;
+};
+
+Result<void> requireRegularFile(const QString &path, int fd)
+{
+    struct stat info {};
+    if (::fstat(fd, &info) != 0)
+        return systemError(path, errno);
+    if (S_ISDIR(info.st_mode))
+        return systemError(path, EISDIR);
+    if (!S_ISREG(info.st_mode))
+        return makeError(ErrorCode::InvalidArgument, path + QStringLiteral(": not a regular file"));
+    return {};
+}
+
+Result<void> writeAll(const QString &path, int fd, const QByteArray &bytes)
+{
+    const char *data = bytes.constData();
+    qsizetype remaining = bytes.size();
+    while (remaining > 0) {
+        const ssize_t written = ::write(fd, data, static_cast<std::size_t>(remaining));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return systemError(path, written < 0 ? errno : EIO);
+        data += written;
+        remaining -= written;
+    }
+    return {};
+}
+
+// Saving through a link must not turn the link into a file of its own.
+QString followLinks(const QString &path)
+{
+    QString target = path;
+    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+        const QFileInfo info(target);
+        if (!info.isSymLink())
+            break;
+        target = info.symLinkTarget();
+    }
+    return target;
+}
+
+} // namespace
+
+Result<QByteArray> PosixFileStore::readAll(const QString &path) const
+{
+    const QByteArray name = QFile::encodeName(path);
+    Descriptor fd(::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!fd.valid())
+        return systemError(path, errno);
+    if (Result<void> regular = requireRegularFile(path, fd.get()); !regular)
+        return regular.error();
+
+    QByteArray bytes;
+    char buffer[64 * 1024];
+    for (;;) {
+        const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return systemError(path, errno);
+        if (got == 0)
+            return bytes;
+        bytes.append(buffer, got);
+    }
+}
+
+Result<void> PosixFileStore::writeAtomically(const QString &path, const QByteArray &bytes)
+{
+    const QString target = followLinks(path);
+    const QByteArray targetName = QFile::encodeName(target);
+    // A short fixed name keeps the temporary file's name within NAME_MAX.
+    QByteArray temporaryName = QFile::encodeName(QFileInfo(target).absolutePath() + QStringLiteral("/.pvx-save-XXXXXX"));
+    Descriptor fd(::mkostemp(temporaryName.data(), O_CLOEXEC));
+    if (!fd.valid())
+        return systemError(path, errno);
+
+    const auto fail = [&](const Error &error) -> Result<void> {
+        ::unlink(temporaryName.constData());
+        return error;
+    };
+    if (::fchmod(fd.get(), kPrivateFile) != 0)
+        return fail(systemError(path, errno));
+    if (Result<void> written = writeAll(path, fd.get(), bytes); !written)
+        return fail(written.error());
+    if (::fsync(fd.get()) != 0 || fd.close() != 0)
+        return fail(systemError(path, errno));
+    if (::rename(temporaryName.constData(), targetName.constData()) != 0)
+        return fail(systemError(path, errno));
+
+    // Make the rename itself durable; the data is already safe either way.
+    Descriptor folder(::open(QFile::encodeName(QFileInfo(target).absolutePath()).constData(),
+                             O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.valid())
+        ::fsync(folder.get());
+    return {};
+}
+
+Result<void> PosixFileStore::append(const QString &path, const QByteArray &bytes)
+{
+    const QByteArray name = QFile::encodeName(path);
+    Descriptor fd(::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK,
+                         kPrivateFile));
+    if (!fd.valid())
+        return systemError(path, errno);
+    if (Result<void> regular = requireRegularFile(path, fd.get()); !regular)
+        return regular;
+    if (Result<void> written = writeAll(path, fd.get(), bytes); !written)
+        return written;
+    if (fd.close() != 0)
+        return systemError(path, errno);
+    return {};
+}
+
+Result<void> PosixFileStore::ensurePrivateDirectory(const QString &path)
+{
+    if (path.isEmpty())
+        return makeError(ErrorCode::InvalidArgument, QStringLiteral("no folder given"));
+    const QString clean = QDir::cleanPath(path);
+    const QStringList parts = clean.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    QString prefix = clean.startsWith(QLatin1Char('/')) ? QStringLiteral("/") : QString();
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        if (!prefix.isEmpty() && !prefix.endsWith(QLatin1Char('/')))
+            prefix += QLatin1Char('/');
+        prefix += parts.at(i);
+        const bool last = i + 1 == parts.size();
+        const QByteArray name = QFile::encodeName(prefix);
+        if (::mkdir(name.constData(), last ? kPrivateFolder : ACCESSPERMS) == 0) {
+            // The umask may have taken bits away; the folder must be exactly 0700.
+            if (last && ::chmod(name.constData(), kPrivateFolder) != 0)
+                return systemError(path, errno);
+            continue;
+        }
+        if (errno != EEXIST)
+            return systemError(path, errno);
+        struct stat info {};
+        if (::stat(name.constData(), &info) != 0)
+            return systemError(path, errno);
+        if (!S_ISDIR(info.st_mode))
+            return systemError(path, ENOTDIR);
+    }
+    return {};
+}
+
+} // namespace pvx::platform
