@@ -3,6 +3,7 @@
 #include <functional>
 
 class QAbstractButton;
+class QFont;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -32,6 +33,6 @@ void bindGroupBox(QGroupBox &box, core::Control &control, std::function<void()> 
 void bindLamp(Lamp &lamp, core::Control &control);
 
 /// The Qt font of a window-model font.
-class QFont toQFont(const core::FontSpec &font, const class QFont &base);
+QFont toQFont(const core::FontSpec &font, const QFont &base);
 
 } // namespace pvx::gui

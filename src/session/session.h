@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/serial_port.h"
+#include "platform/virtual_port.h"
 #include "session/error_log.h"
 #include "session/program_settings.h"
 #include "session/session_window.h"
@@ -14,13 +16,10 @@ namespace pvx::core {
 struct PortMap;
 }
 namespace pvx::platform {
-class SerialPort;
 class Socket;
 class SocketFactory;
 class Timer;
 class TimerFactory;
-class VirtualPort;
-struct Error;
 }
 
 namespace pvx::session {

@@ -48,7 +48,7 @@ public:
         return taken;
     }
     qint64 bytesToWrite() const override { return pendingOutput; }
-    void setEvents(Events events) override { this->events = std::move(events); }
+    void setEvents(Events newEvents) override { events = std::move(newEvents); }
 
     /// Bytes arrive from the device.
     void receive(const QByteArray &bytes)

@@ -80,7 +80,7 @@ public:
     qint64 bytesAvailable() const override { return incoming.size(); }
     qint64 bytesToWrite() const override { return pendingOutput; }
     void setReadBufferSize(qint64 bytes) override { readBufferSize = bytes; }
-    void setEvents(Events events) override { this->events = std::move(events); }
+    void setEvents(Events newEvents) override { events = std::move(newEvents); }
 
     void setState(int state) { m_state = state; }
 

@@ -44,7 +44,7 @@ public:
     void discardInput() override { received.clear(); }
     bool isOpenedByApplication() const override { return m_opened; }
     void resetBus() override { ++resetBusCalls; }
-    void setEvents(Events events) override { this->events = std::move(events); }
+    void setEvents(Events newEvents) override { events = std::move(newEvents); }
 
     /// The other program opens or closes the port.
     void setOpenedByApplication(bool opened)

@@ -66,8 +66,9 @@ TEST(Activation, PortRangeIsChecked)
         f.window().PortNumber.setText(s(c.port));
         f.session->Command1_Click();
         EXPECT_EQ(f.session->isActive(), c.accepted) << c.port;
-        if (!c.accepted)
+        if (!c.accepted) {
             EXPECT_EQ(f.status(kNetwork), s("TCP/IP Status: Error - Invalid Port Number")) << c.port;
+        }
     }
 }
 

@@ -67,10 +67,10 @@ TEST(TransferBuffer, KeepsOrderAcrossTheEndOfItsStorage)
     qint32 requested = 5;
     EXPECT_EQ(buffer.take(requested), QByteArray("01234"));
     EXPECT_EQ(buffer.append("789abc"), 6);
-    EXPECT_EQ(buffer.append("d"), 1);
+    EXPECT_EQ(buffer.append("def"), 2);
     EXPECT_EQ(buffer.freeSpace(), 0);
     requested = -1;
-    EXPECT_EQ(buffer.take(requested), QByteArray("56789abcd"));
+    EXPECT_EQ(buffer.take(requested), QByteArray("56789abcde"));
 }
 
 TEST(TransferBuffer, AllocateDiscardsQueuedBytes)
