@@ -1,0 +1,81 @@
+#include "gui/bound_widgets.h"
+
+#include "core/control.h"
+#include "gui/control_binding.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace pvx::gui {
+
+namespace {
+
+template <typename Widget>
+Widget *named(QWidget *parent, const core::Control &control)
+{
+    auto *widget = new Widget(parent);
+    widget->setObjectName(control.index() < 0 ? control.name() : control.name() + QString::number(control.index()));
+    return widget;
+}
+
+} // namespace
+
+QLabel *boundLabel(QWidget *parent, core::Control &control)
+{
+    auto *label = named<QLabel>(parent, control);
+    bindLabel(*label, control);
+    return label;
+}
+
+QLineEdit *boundLineEdit(QWidget *parent, core::Control &control)
+{
+    auto *edit = named<QLineEdit>(parent, control);
+    bindLineEdit(*edit, control);
+    return edit;
+}
+
+QLineEdit *boundPasswordEdit(QWidget *parent, core::Control &control)
+{
+    QLineEdit *edit = boundLineEdit(parent, control);
+    edit->setEchoMode(QLineEdit::Password);
+    // The '*' mask character, whatever the style would draw.
+    edit->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
+    return edit;
+}
+
+QComboBox *boundComboBox(QWidget *parent, core::Control &control, bool editable)
+{
+    auto *box = named<QComboBox>(parent, control);
+    box->setEditable(editable);
+    box->setInsertPolicy(QComboBox::NoInsert);
+    bindComboBox(*box, control);
+    return box;
+}
+
+QCheckBox *boundCheckBox(QWidget *parent, core::Control &control)
+{
+    auto *box = named<QCheckBox>(parent, control);
+    bindButton(*box, control);
+    return box;
+}
+
+QPushButton *boundPushButton(QWidget *parent, core::Control &control)
+{
+    auto *button = named<QPushButton>(parent, control);
+    button->setAutoDefault(false);
+    bindButton(*button, control);
+    return button;
+}
+
+QGroupBox *boundGroupBox(QWidget *parent, core::Control &control)
+{
+    auto *box = named<QGroupBox>(parent, control);
+    bindGroupBox(*box, control, {});
+    return box;
+}
+
+} // namespace pvx::gui

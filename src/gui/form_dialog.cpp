@@ -1,0 +1,40 @@
+#include "gui/form_dialog.h"
+
+#include "gui/control_binding.h"
+#include "shell/modal_form.h"
+
+#include <QScreen>
+
+namespace pvx::gui {
+
+FormDialog::FormDialog(shell::ModalForm &form, QWidget *parent) : QDialog(parent), m_form(form)
+{
+    setObjectName(form.name());
+    const auto showCaption = [this] {
+        setWindowTitle(m_form.caption());
+        if (m_form.font())
+            setFont(toQFont(*m_form.font(), font()));
+    };
+    showCaption();
+    connect(&form, &core::Form::changed, this, showCaption);
+    connect(&form, &shell::ModalForm::unloaded, this, &QDialog::accept);
+}
+
+void FormDialog::reject()
+{
+    if (m_form.isLoaded())
+        m_form.cancel();
+    if (isVisible())
+        QDialog::reject();
+}
+
+void FormDialog::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (const QScreen *screen = this->screen()) {
+        const QRect available = screen->availableGeometry();
+        move(available.left() + (available.width() - width()) / 2, available.top() + (available.height() - height()) / 2);
+    }
+}
+
+} // namespace pvx::gui

@@ -1,0 +1,273 @@
+#include "gui/main_frame.h"
+
+#include "gui/mdi_arrangement.h"
+#include "gui/session_widget.h"
+#include "platform/dialogs.h"
+#include "session/session.h"
+#include "shell/main_window.h"
+#include "shell/session_list.h"
+
+#include <QActionGroup>
+#include <QCloseEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QThread>
+#include <QTimer>
+
+namespace pvx::gui {
+
+namespace {
+
+void showControl(QAction &action, const core::Control &control)
+{
+    action.setText(control.caption());
+    action.setEnabled(control.isEnabled());
+    action.setVisible(control.isVisible());
+}
+
+} // namespace
+
+MainFrame::MainFrame(shell::MainWindow &model, shell::SessionList &sessions, platform::Dialogs &dialogs, QWidget *parent)
+    : QMainWindow(parent), m_model(model), m_sessions(sessions), m_dialogs(dialogs), m_area(new QMdiArea(this))
+{
+    setObjectName(model.name());
+    setCentralWidget(m_area);
+    setWindowTitle(model.caption());
+    connect(&model, &core::Form::changed, this, [this] { setWindowTitle(m_model.caption()); });
+
+    QMenu *file = addMenu(nullptr, model.mnuFile);
+    addItem(file, model.mnuFileNew, QKeySequence(Qt::CTRL | Qt::Key_N));
+    addItem(file, model.mnuFileOpen, QKeySequence(Qt::CTRL | Qt::Key_O));
+    addItem(file, model.mnuFileClose);
+    file->addSeparator();
+    addItem(file, model.mnuFileSave, QKeySequence(Qt::CTRL | Qt::Key_S));
+    addItem(file, model.mnuFileSaveAs);
+    file->addSeparator();
+    addItem(file, model.mnuOptions);
+    addItem(file, model.mPassword);
+    file->addSeparator();
+    addItem(file, model.mnuFileExit);
+
+    m_windowMenu = addMenu(nullptr, model.mnuWindow);
+    addItem(m_windowMenu, model.mnuWindowCascade);
+    addItem(m_windowMenu, model.mnuWindowTileHorizontal);
+    addItem(m_windowMenu, model.mnuWindowTileVertical);
+    addItem(m_windowMenu, model.mnuWindowArrangeIcons);
+    connect(m_windowMenu, &QMenu::aboutToShow, this, &MainFrame::fillWindowList);
+
+    QMenu *tools = addMenu(nullptr, model.MTools);
+    addItem(tools, model.mPingTool);
+    addItem(tools, model.mResolve);
+
+    QMenu *help = addMenu(nullptr, model.mnuHelp);
+    addItem(help, model.mnuHelpContents);
+    addItem(help, model.mnuHelpSearch);
+    help->addSeparator();
+    addItem(help, model.mnuOrmand);
+    help->addSeparator();
+    addItem(help, model.mnuHelpAbout);
+
+    connect(&model, &shell::MainWindow::placementChanged, this, &MainFrame::applyPlacement);
+    connect(&model, &shell::MainWindow::showRequested, this, &QWidget::show);
+    connect(&model, &shell::MainWindow::visibilityRequested, this, &QWidget::setVisible);
+    connect(&model, &shell::MainWindow::windowStateRequested, this, &MainFrame::applyState);
+    connect(&model, &shell::MainWindow::arrangeRequested, this, &MainFrame::arrange);
+    connect(&model, &shell::MainWindow::closed, this, &QWidget::hide);
+    model.setPlacementSource([this] { return placement(); });
+    model.setActiveSessionSource([this] { return sessionOf(m_area->currentSubWindow()); });
+
+    connect(&sessions, &shell::SessionList::created, this, &MainFrame::addSessionWindow);
+    connect(&sessions, &shell::SessionList::closing, this, &MainFrame::removeSessionWindow);
+    for (const auto &session : sessions.sessions())
+        addSessionWindow(*session);
+}
+
+MainFrame::~MainFrame()
+{
+    m_model.setPlacementSource({});
+    m_model.setActiveSessionSource({});
+}
+
+QMenu *MainFrame::addMenu(QMenu *parent, core::Control &control)
+{
+    QMenu *menu = parent ? parent->addMenu(control.caption()) : menuBar()->addMenu(control.caption());
+    menu->setObjectName(control.name());
+    menu->menuAction()->setObjectName(control.name());
+    const auto show = [menu, &control] { showControl(*menu->menuAction(), control); };
+    show();
+    connect(&control, &core::Control::changed, menu, show);
+    // Opening a menu is its click.
+    connect(menu, &QMenu::aboutToShow, &control, [&control] {
+        if (control.onClick)
+            control.onClick();
+    });
+    return menu;
+}
+
+QAction *MainFrame::addItem(QMenu *menu, core::Control &control, const QKeySequence &shortcut)
+{
+    QAction *action = menu->addAction(control.caption());
+    action->setObjectName(control.name());
+    action->setShortcut(shortcut);
+    const auto show = [action, &control] { showControl(*action, control); };
+    show();
+    connect(&control, &core::Control::changed, action, show);
+    connect(action, &QAction::triggered, &control, [&control] {
+        if (control.onClick)
+            control.onClick();
+    });
+    return action;
+}
+
+void MainFrame::fillWindowList()
+{
+    qDeleteAll(m_windowList);
+    m_windowList.clear();
+    const QList<QMdiSubWindow *> windows = m_area->subWindowList(QMdiArea::CreationOrder);
+    if (windows.isEmpty())
+        return;
+    m_windowList.append(m_windowMenu->addSeparator());
+    const QMdiSubWindow *current = m_area->currentSubWindow();
+    for (qsizetype i = 0; i < windows.size(); ++i) {
+        QMdiSubWindow *window = windows.at(i);
+        const QString number = i < 9 ? QStringLiteral("&") + QString::number(i + 1) : QString::number(i + 1);
+        QAction *entry = m_windowMenu->addAction(number + QLatin1Char(' ') + window->windowTitle());
+        entry->setCheckable(true);
+        entry->setChecked(window == current);
+        connect(entry, &QAction::triggered, this, [this, window] {
+            if (m_area->subWindowList().contains(window)) {
+                if (window->isMinimized())
+                    window->showNormal();
+                m_area->setActiveSubWindow(window);
+            }
+        });
+        m_windowList.append(entry);
+    }
+}
+
+session::Session *MainFrame::sessionOf(const QMdiSubWindow *window) const
+{
+    for (const auto &[session, shown] : m_windows) {
+        if (shown == window && window)
+            return session;
+    }
+    return nullptr;
+}
+
+void MainFrame::addSessionWindow(session::Session &session)
+{
+    auto *widget = new SessionWidget(session);
+    auto *window = m_area->addSubWindow(widget);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    m_windows[&session] = window;
+    // The user closing the child window discards the session with it.
+    connect(window, &QObject::destroyed, this, [this, &session] {
+        if (m_windows.erase(&session) > 0)
+            m_sessions.close(session);
+    });
+    window->show();
+}
+
+void MainFrame::removeSessionWindow(session::Session &session)
+{
+    const auto found = m_windows.find(&session);
+    if (found == m_windows.end())
+        return;
+    QMdiSubWindow *window = found->second;
+    m_windows.erase(found);
+    delete window;
+}
+
+void MainFrame::applyPlacement(const shell::WindowPlacement &placement)
+{
+    setWindowState(Qt::WindowNoState);
+    move(shell::twipsToPixels(placement.left), shell::twipsToPixels(placement.top));
+    resize(std::clamp(shell::twipsToPixels(placement.width), 1, QWIDGETSIZE_MAX),
+           std::clamp(shell::twipsToPixels(placement.height), 1, QWIDGETSIZE_MAX));
+    applyState(placement.state);
+}
+
+void MainFrame::applyState(int state)
+{
+    Qt::WindowStates states = windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
+    if (state == shell::kStateMinimized)
+        states |= Qt::WindowMinimized;
+    else if (state == shell::kStateMaximized)
+        states |= Qt::WindowMaximized;
+    setWindowState(states);
+}
+
+shell::WindowPlacement MainFrame::placement() const
+{
+    shell::WindowPlacement current;
+    current.left = shell::pixelsToTwips(pos().x());
+    current.top = shell::pixelsToTwips(pos().y());
+    current.width = shell::pixelsToTwips(width());
+    current.height = shell::pixelsToTwips(height());
+    current.state = isMinimized() ? shell::kStateMinimized
+                                  : isMaximized() ? shell::kStateMaximized : shell::kStateNormal;
+    return current;
+}
+
+void MainFrame::arrange(shell::Arrangement arrangement)
+{
+    if (arrangement == shell::Arrangement::Cascade) {
+        m_area->cascadeSubWindows();
+        return;
+    }
+    QList<QMdiSubWindow *> open;
+    QList<QMdiSubWindow *> minimised;
+    for (QMdiSubWindow *window : m_area->subWindowList(QMdiArea::CreationOrder))
+        (window->isMinimized() ? minimised : open).append(window);
+
+    if (arrangement == shell::Arrangement::ArrangeIcons) {
+        if (minimised.isEmpty())
+            return;
+        const QList<QPoint> corners = iconPositions(m_area->viewport()->rect(), minimised.first()->size(),
+                                                    static_cast<int>(minimised.size()));
+        for (qsizetype i = 0; i < minimised.size(); ++i)
+            minimised.at(i)->move(corners.at(i));
+        return;
+    }
+    const auto orientation = arrangement == shell::Arrangement::TileHorizontal ? Qt::Horizontal : Qt::Vertical;
+    const QList<QRect> places = tileRects(m_area->viewport()->rect(), static_cast<int>(open.size()), orientation);
+    for (qsizetype i = 0; i < open.size(); ++i) {
+        if (open.at(i)->isMaximized())
+            open.at(i)->showNormal();
+        open.at(i)->setGeometry(places.at(i));
+    }
+}
+
+void MainFrame::requestClose()
+{
+    if (m_model.isClosing())
+        return;
+    m_dialogs.closeAll();
+    // A dialog's own event loop is still on the stack until its handler
+    // returns; the sessions must outlive that handler.
+    if (QThread::currentThread()->loopLevel() > 1) {
+        QTimer::singleShot(0, this, &MainFrame::requestClose);
+        return;
+    }
+    m_model.close();
+}
+
+void MainFrame::closeEvent(QCloseEvent *event)
+{
+    requestClose();
+    if (!m_model.isClosing()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+void MainFrame::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && !m_model.isClosing())
+        m_model.Form_Resize();
+}
+
+} // namespace pvx::gui

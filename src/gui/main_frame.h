@@ -1,0 +1,75 @@
+#pragma once
+
+#include "shell/window_placement.h"
+
+#include <QMainWindow>
+
+#include <map>
+
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+
+namespace pvx::core {
+class Control;
+}
+namespace pvx::platform {
+class Dialogs;
+}
+namespace pvx::session {
+class Session;
+}
+namespace pvx::shell {
+class MainWindow;
+class SessionList;
+enum class Arrangement;
+}
+
+namespace pvx::gui {
+
+/// The view of the main window: its menus, bound to the model's menu items,
+/// and one child window per session. It reports its placement and its
+/// active child to the model and carries out what the model asks (placement,
+/// showing, arranging). The window list of the Window menu is built each
+/// time the menu opens.
+class MainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    MainFrame(shell::MainWindow &model, shell::SessionList &sessions, platform::Dialogs &dialogs,
+              QWidget *parent = nullptr);
+    ~MainFrame() override;
+
+    QMdiArea &area() { return *m_area; }
+    /// The session shown in `window`, or null.
+    session::Session *sessionOf(const QMdiSubWindow *window) const;
+
+    /// A close from outside (a signal, the desktop): open dialogs are
+    /// cancelled first, and the shutdown runs once their handlers have
+    /// returned.
+    void requestClose();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    QMenu *addMenu(QMenu *parent, core::Control &control);
+    QAction *addItem(QMenu *menu, core::Control &control, const QKeySequence &shortcut = {});
+    void fillWindowList();
+    void addSessionWindow(session::Session &session);
+    void removeSessionWindow(session::Session &session);
+    void applyPlacement(const shell::WindowPlacement &placement);
+    void applyState(int state);
+    shell::WindowPlacement placement() const;
+    void arrange(shell::Arrangement arrangement);
+
+    shell::MainWindow &m_model;
+    shell::SessionList &m_sessions;
+    platform::Dialogs &m_dialogs;
+    QMdiArea *m_area;
+    QMenu *m_windowMenu = nullptr;
+    QList<QAction *> m_windowList;
+    std::map<session::Session *, QMdiSubWindow *> m_windows;
+};
+
+} // namespace pvx::gui

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QList>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+
+namespace pvx::gui {
+
+/// Places for `count` windows tiling `area` without overlap. Horizontal
+/// tiling stacks wide windows one above the other, in columns once there are
+/// four or more; vertical tiling puts tall windows side by side, in rows.
+/// The places cover the area exactly.
+QList<QRect> tileRects(const QRect &area, int count, Qt::Orientation orientation);
+
+/// Top-left corners for `count` minimised windows of size `icon`, in rows
+/// from the bottom-left corner of `area` upwards.
+QList<QPoint> iconPositions(const QRect &area, const QSize &icon, int count);
+
+} // namespace pvx::gui

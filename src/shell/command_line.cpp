@@ -1,0 +1,89 @@
+#include "shell/command_line.h"
+
+namespace pvx::shell {
+
+namespace {
+
+const QLatin1String kHomeOption("--home");
+
+} // namespace
+
+CommandLine parseCommandLine(const QStringList &arguments)
+{
+    CommandLine result;
+    QStringList rest;
+    bool options = true;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        if (!options || !argument.startsWith(QLatin1String("--"))) {
+            rest.append(argument);
+            continue;
+        }
+        if (argument == QLatin1String("--")) {
+            options = false;
+        } else if (argument == QLatin1String("--headless")) {
+            result.headless = true;
+        } else if (argument == QLatin1String("--help")) {
+            result.help = true;
+        } else if (argument == QLatin1String("--version")) {
+            result.version = true;
+        } else if (argument == kHomeOption) {
+            if (i + 1 >= arguments.size() || arguments.at(i + 1).isEmpty()) {
+                result.error = QStringLiteral("--home needs a folder");
+                return result;
+            }
+            result.home = arguments.at(++i);
+        } else if (argument.startsWith(kHomeOption + QLatin1Char('='))) {
+            result.home = argument.mid(kHomeOption.size() + 1);
+            if (result.home.isEmpty()) {
+                result.error = QStringLiteral("--home needs a folder");
+                return result;
+            }
+        } else {
+            result.error = QStringLiteral("unknown option ") + argument;
+            return result;
+        }
+    }
+    result.rest = rest.join(QLatin1Char(' '));
+    return result;
+}
+
+QString usageText()
+{
+    return QStringLiteral(
+        "usage: porvix [--headless] [--home DIR] [FILE]\n"
+        "       porvix --help | --version\n"
+        "\n"
+        "Joins serial ports to TCP/IP or UDP endpoints.\n"
+        "\n"
+        "  FILE          the configuration file to load at start (default: default.pvx\n"
+        "                in the home); the settings are saved to default.pvx at exit\n"
+        "  --headless    run without windows until SIGTERM or SIGINT (the default\n"
+        "                when there is no display)\n"
+        "  --home DIR    keep default.pvx and errorlog.txt in DIR (default:\n"
+        "                $PORVIX_HOME, else $XDG_CONFIG_HOME/porvix)\n"
+        "  --help        show this text\n"
+        "  --version     show the version\n");
+}
+
+std::optional<ServiceSwitch> serviceSwitch(const QString &rest)
+{
+    QString text = rest.trimmed().toUpper();
+    ServiceSwitch found;
+    if (text.endsWith(QLatin1Char('S'))) {
+        found.silent = true;
+        text.chop(1);
+        text = text.trimmed();
+    }
+    if (text == QLatin1String("-I") || text == QLatin1String("/I"))
+        found.kind = ServiceSwitch::Kind::Install;
+    else if (text == QLatin1String("-IH") || text == QLatin1String("/IH"))
+        found.kind = ServiceSwitch::Kind::InstallHidden;
+    else if (text == QLatin1String("-U") || text == QLatin1String("/U"))
+        found.kind = ServiceSwitch::Kind::Uninstall;
+    else
+        return std::nullopt;
+    return found;
+}
+
+} // namespace pvx::shell

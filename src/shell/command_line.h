@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace pvx::shell {
+
+/// What the program was asked to do on its command line.
+struct CommandLine {
+    bool headless = false;
+    bool help = false;
+    bool version = false;
+    /// The value of --home; empty when not given.
+    QString home;
+    /// Every argument that is not an option, joined by single spaces: the
+    /// configuration file to load, or a service switch.
+    QString rest;
+    /// Why the arguments cannot be used; empty when they can.
+    QString error;
+};
+
+/// Reads the arguments (without the program name). Options begin with "--":
+/// --headless, --home DIR (or --home=DIR), --help, --version; "--" ends the
+/// options. An unknown option is an error rather than a file name, so that a
+/// mistyped option never loads (and at exit overwrites) the wrong settings.
+CommandLine parseCommandLine(const QStringList &arguments);
+
+/// The usage text printed by --help and after an error.
+QString usageText();
+
+/// A service installation switch: "-I", "/I" (install), "-IH", "/IH"
+/// (install hidden), "-U", "/U" (uninstall), each optionally followed by
+/// "S" (silent), in any letter case and with blanks around it.
+struct ServiceSwitch {
+    enum class Kind {
+        Install,
+        InstallHidden,
+        Uninstall,
+    };
+    Kind kind = Kind::Install;
+    bool silent = false;
+};
+
+/// The service switch that `rest` holds, or nothing when it is something
+/// else (a configuration file name).
+std::optional<ServiceSwitch> serviceSwitch(const QString &rest);
+
+} // namespace pvx::shell

@@ -1,0 +1,239 @@
+#include "shell/main_window.h"
+
+#include "platform/desktop.h"
+#include "platform/dialogs.h"
+#include "platform/timer.h"
+#include "resources/form_strings.h"
+#include "resources/string_table.h"
+#include "session/session.h"
+#include "shell/options_form.h"
+#include "shell/session_list.h"
+
+#include <QUrl>
+
+namespace pvx::shell {
+
+namespace {
+
+using core::ControlKind;
+
+constexpr int kStartupDelayMs = 1000;
+constexpr int kIdleIntervalMs = 60000;
+
+} // namespace
+
+MainWindow::MainWindow(Services services, Paths paths)
+    : Form(QStringLiteral("frmMain")),
+      mnuFile(ControlKind::MenuItem, QStringLiteral("mnuFile")),
+      mnuFileNew(ControlKind::MenuItem, QStringLiteral("mnuFileNew")),
+      mnuFileOpen(ControlKind::MenuItem, QStringLiteral("mnuFileOpen")),
+      mnuFileClose(ControlKind::MenuItem, QStringLiteral("mnuFileClose")),
+      mnuFileSave(ControlKind::MenuItem, QStringLiteral("mnuFileSave")),
+      mnuFileSaveAs(ControlKind::MenuItem, QStringLiteral("mnuFileSaveAs")),
+      mnuOptions(ControlKind::MenuItem, QStringLiteral("mnuOptions")),
+      mPassword(ControlKind::MenuItem, QStringLiteral("mPassword")),
+      mnuFileExit(ControlKind::MenuItem, QStringLiteral("mnuFileExit")),
+      mnuWindow(ControlKind::MenuItem, QStringLiteral("mnuWindow")),
+      mnuWindowCascade(ControlKind::MenuItem, QStringLiteral("mnuWindowCascade")),
+      mnuWindowTileHorizontal(ControlKind::MenuItem, QStringLiteral("mnuWindowTileHorizontal")),
+      mnuWindowTileVertical(ControlKind::MenuItem, QStringLiteral("mnuWindowTileVertical")),
+      mnuWindowArrangeIcons(ControlKind::MenuItem, QStringLiteral("mnuWindowArrangeIcons")),
+      MTools(ControlKind::MenuItem, QStringLiteral("MTools")),
+      mPingTool(ControlKind::MenuItem, QStringLiteral("mPingTool")),
+      mResolve(ControlKind::MenuItem, QStringLiteral("mResolve")),
+      mnuHelp(ControlKind::MenuItem, QStringLiteral("mnuHelp")),
+      mnuHelpContents(ControlKind::MenuItem, QStringLiteral("mnuHelpContents")),
+      mnuHelpSearch(ControlKind::MenuItem, QStringLiteral("mnuHelpSearch")),
+      mnuOrmand(ControlKind::MenuItem, QStringLiteral("mnuOrmand")),
+      mnuHelpAbout(ControlKind::MenuItem, QStringLiteral("mnuHelpAbout")),
+      m_services(std::move(services)),
+      m_paths(std::move(paths)),
+      m_timer1(m_services.timers.create())
+{
+    setCaption(QStringLiteral("Porvix"));
+    registerMenus();
+    m_timer1->setInterval(kStartupDelayMs);
+    m_timer1->setTimeout([this] { Timer1_Timer(); });
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::registerMenus()
+{
+    const std::pair<core::Control *, int> menus[] = {
+        {&mnuFile, 2102},          {&mnuFileNew, 2103},         {&mnuFileOpen, 2104},
+        {&mnuFileClose, 2101},     {&mnuFileSave, 2105},        {&mnuFileSaveAs, 2106},
+        {&mnuOptions, 2108},       {&mPassword, 2109},          {&mnuFileExit, 2107},
+        {&mnuWindow, 2110},        {&mnuWindowCascade, 2111},   {&mnuWindowTileHorizontal, 2112},
+        {&mnuWindowTileVertical, 2113}, {&mnuWindowArrangeIcons, 2114}, {&MTools, 2122},
+        {&mPingTool, 2123},        {&mResolve, 2124},           {&mnuHelp, 2125},
+        {&mnuHelpContents, 2126},  {&mnuHelpSearch, 2129},      {&mnuOrmand, 2127},
+        {&mnuHelpAbout, 2128},
+    };
+    for (const auto &[control, id] : menus) {
+        control->setCaption(QString::number(id));
+        addControl(*control);
+    }
+    mnuHelpSearch.setVisible(false);
+    mnuHelpSearch.setEnabled(false);
+    // The tools and the About window come later; until then their items are
+    // not offered at all.
+    for (core::Control *later : {&MTools, &mPingTool, &mResolve, &mnuHelpAbout})
+        later->setVisible(false);
+
+    mnuFile.onClick = [this] { mnuFile_Click(); };
+    mnuFileNew.onClick = [this] { mnuFileNew_Click(); };
+    mnuFileOpen.onClick = [this] { mnuFileOpen_Click(); };
+    mnuFileClose.onClick = [this] { mnuFileClose_Click(); };
+    mnuFileSave.onClick = [this] { mnuFileSave_Click(); };
+    mnuFileSaveAs.onClick = [this] { mnuFileSaveAs_Click(); };
+    mnuOptions.onClick = [this] { mnuOptions_Click(); };
+    mPassword.onClick = [this] { mPassword_Click(); };
+    mnuFileExit.onClick = [this] { mnuFileExit_Click(); };
+    mnuWindowCascade.onClick = [this] { emit arrangeRequested(Arrangement::Cascade); };
+    mnuWindowTileHorizontal.onClick = [this] { emit arrangeRequested(Arrangement::TileHorizontal); };
+    mnuWindowTileVertical.onClick = [this] { emit arrangeRequested(Arrangement::TileVertical); };
+    mnuWindowArrangeIcons.onClick = [this] { emit arrangeRequested(Arrangement::ArrangeIcons); };
+    mnuHelpContents.onClick = [this] { mnuHelpContents_Click(); };
+    mnuOrmand.onClick = [this] { mnuOrmand_Click(); };
+}
+
+void MainWindow::Form_Load()
+{
+    m_timer1->start();
+}
+
+void MainWindow::Timer1_Timer()
+{
+    if (StartupDone)
+        return;
+    m_timer1->setInterval(kIdleIntervalMs);
+    InitializeApplication();
+    emit showRequested();
+}
+
+void MainWindow::InitializeApplication()
+{
+    resources::applyFormStrings(*this, m_services.strings);
+    AutoActivateFlags.assign(2, 0);
+    getprofilesettings(m_paths.commandLineFile);
+
+    // No other instance can be running yet, so links left behind by earlier
+    // runs are stale.
+    SessionList &sessions = m_services.sessions;
+    if (sessions.size() > 0)
+        sessions.at(0).virtualPort().resetBus();
+
+    for (std::size_t n = 1; n <= sessions.size(); ++n) {
+        if (n < AutoActivateFlags.size() && AutoActivateFlags[n] == 1) {
+            sessions.at(n - 1).Command1_Click();
+            AutoActivateFlags[n] = 0;
+        }
+    }
+    StartupDone = true;
+}
+
+session::Session &MainWindow::CreateSessionWindow()
+{
+    return m_services.sessions.create();
+}
+
+WindowPlacement MainWindow::currentPlacement() const
+{
+    return m_placementSource ? m_placementSource() : m_placement;
+}
+
+void MainWindow::report(const QString &text)
+{
+    m_services.dialogs.messageBox(text, {}, platform::MessageButtons::Ok, platform::MessageIcon::Critical);
+}
+
+void MainWindow::mnuOptions_Click()
+{
+    OptionsForm form(m_services.strings, m_services.dialogs, m_services.settings);
+    if (m_services.forms.options)
+        m_services.forms.options(form);
+    if (form.isLoaded())
+        form.cancel();
+}
+
+void MainWindow::mPassword_Click()
+{
+    SetPasswordForm form(m_services.strings, m_services.dialogs, m_services.settings);
+    if (m_services.forms.setPassword)
+        m_services.forms.setPassword(form);
+    if (form.isLoaded())
+        form.cancel();
+}
+
+void MainWindow::mnuFileExit_Click()
+{
+    close();
+}
+
+void MainWindow::mnuExit_Click()
+{
+    if (PasswordCheck(m_services.settings.Password, m_services.forms.enterPassword, m_services.dialogs,
+                      m_services.strings))
+        mnuFileExit_Click();
+}
+
+void MainWindow::mnuHelpContents_Click()
+{
+    if (m_paths.helpFile.isEmpty()) {
+        report(QStringLiteral("The manual (manual.html) was not found beside the program."));
+        return;
+    }
+    if (!m_services.desktop.openUrl(QUrl::fromLocalFile(m_paths.helpFile).toString()))
+        report(QStringLiteral("Cannot open the manual ") + m_paths.helpFile + QLatin1Char('.'));
+}
+
+void MainWindow::mnuOrmand_Click()
+{
+    (void)m_services.desktop.openUrl(QLatin1String(kWebAddress));
+}
+
+void MainWindow::Form_Resize()
+{
+    if (currentPlacement().state == kStateMinimized) {
+        WindowWasMinimized = true;
+        if (TrayIconAdded)
+            emit visibilityRequested(false);
+        return;
+    }
+    if (m_resizeGuard)
+        return;
+    m_resizeGuard = true;
+    if (WindowWasMinimized) {
+        if (m_services.settings.Password.isEmpty()) {
+            m_resizeGuard = false;
+            return;
+        }
+        emit visibilityRequested(false);
+        const bool passed = PasswordCheck(m_services.settings.Password, m_services.forms.enterPassword,
+                                          m_services.dialogs, m_services.strings);
+        emit windowStateRequested(passed ? kStateNormal : kStateMinimized);
+        WindowWasMinimized = !passed;
+        emit visibilityRequested(true);
+    }
+    if (TrayIconAdded && currentPlacement().state == kStateMinimized)
+        emit visibilityRequested(false);
+    m_resizeGuard = false;
+}
+
+void MainWindow::close()
+{
+    if (m_closing)
+        return;
+    m_closing = true;
+    m_timer1->stop();
+    // Dialogs first: a close may arrive while one is open, and nothing may
+    // be left waiting on a session that is about to go.
+    m_services.dialogs.closeAll();
+    // Saved before any session closes, so each records whether it was active.
+    (void)writeprofilesettings({});
+    m_services.sessions.closeAll();
+    emit closed();
+}
+
+} // namespace pvx::shell

@@ -1,0 +1,211 @@
+#pragma once
+
+#include "core/control.h"
+#include "core/environment.h"
+#include "core/form.h"
+#include "session/program_settings.h"
+#include "session/session_options.h"
+#include "shell/password_forms.h"
+#include "shell/window_placement.h"
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace pvx::core {
+struct PortMap;
+}
+namespace pvx::platform {
+class Autostart;
+class Desktop;
+class Dialogs;
+class FileStore;
+class Timer;
+class TimerFactory;
+}
+namespace pvx::resources {
+class StringTable;
+}
+namespace pvx::session {
+class Session;
+}
+
+namespace pvx::shell {
+
+class OptionsForm;
+class SessionList;
+
+/// The arrangements of the session windows, as the Window menu offers them.
+enum class Arrangement {
+    Cascade = 0,
+    TileHorizontal = 1,
+    TileVertical = 2,
+    ArrangeIcons = 3,
+};
+
+/// The dialogs the main window opens. Each shows its form modally and
+/// returns once the form has unloaded; a missing one counts as Cancel (the
+/// headless face has none).
+struct ShellForms {
+    std::function<void(SetPasswordForm &)> setPassword;
+    EnterPasswordRunner enterPassword;
+    std::function<void(OptionsForm &)> options;
+};
+
+/// The main window's model (frmMain): its menus, the start-up, the
+/// configuration files and the shutdown. The GUI shows it through a view;
+/// the headless face runs it without one. Everything runs on the event-loop
+/// thread.
+class MainWindow : public core::Form {
+    Q_OBJECT
+public:
+    struct Services {
+        const resources::StringTable &strings;
+        platform::Dialogs &dialogs;
+        platform::FileStore &files;
+        platform::Autostart &autostart;
+        platform::Desktop &desktop;
+        platform::TimerFactory &timers;
+        SessionList &sessions;
+        session::ProgramSettings &settings;
+        session::OptionTransfer &optionTransfer;
+        /// Assigned at every load; the sessions hold it by reference.
+        core::PortMap &ports;
+        core::EnvironmentLookup environment;
+        unsigned int uid = 0;
+        ShellForms forms;
+    };
+    struct Paths {
+        /// default.pvx in the home: loaded at start, saved at every close.
+        QString defaultFile;
+        /// The file the command line names; empty for the default file.
+        QString commandLineFile;
+        /// What the logon entry runs.
+        QString startupCommand;
+        /// The manual; empty when it was not found.
+        QString helpFile;
+    };
+
+    /// The most sessions one configuration loads; a file asking for more
+    /// gets these and a message.
+    static constexpr int kMaxSessions = 1024;
+    /// Where the web item of the Help menu leads.
+    static constexpr const char *kWebAddress = "https://porvix.example.org/";
+
+    MainWindow(Services services, Paths paths);
+    ~MainWindow() override;
+
+    // The menus; each caption holds its string id until the start-up
+    // localises it.
+    core::Control mnuFile;
+    core::Control mnuFileNew;
+    core::Control mnuFileOpen;
+    core::Control mnuFileClose;
+    core::Control mnuFileSave;
+    core::Control mnuFileSaveAs;
+    core::Control mnuOptions;
+    core::Control mPassword;
+    core::Control mnuFileExit;
+    core::Control mnuWindow;
+    core::Control mnuWindowCascade;
+    core::Control mnuWindowTileHorizontal;
+    core::Control mnuWindowTileVertical;
+    core::Control mnuWindowArrangeIcons;
+    core::Control MTools;
+    core::Control mPingTool;
+    core::Control mResolve;
+    core::Control mnuHelp;
+    core::Control mnuHelpContents;
+    core::Control mnuHelpSearch;
+    core::Control mnuOrmand;
+    core::Control mnuHelpAbout;
+
+    /// The file last chosen in File Open or Save As.
+    QString CurrentFileName;
+    /// Per session number (from 1): activate at start-up.
+    std::vector<qint16> AutoActivateFlags;
+    bool StartupDone = false;
+    /// Set when the window is minimised; cleared by a passed password check.
+    bool WindowWasMinimized = false;
+    /// The notification-area icon exists (then a minimised window hides).
+    bool TrayIconAdded = false;
+
+    /// Starts Timer1, whose first tick (after one second) runs the start-up
+    /// and shows the window.
+    void Form_Load();
+    void Timer1_Timer();
+    /// The start-up, once: captions, the configuration of the command line
+    /// (or the default one), the virtual ports' reset, the sessions stored
+    /// as active activated in file order.
+    void InitializeApplication();
+
+    /// One more session with default settings, captioned "New - RS232 to TCP/IP".
+    session::Session &CreateSessionWindow();
+    /// Replaces every session by those of `fileName` (empty: the default
+    /// file). Never activates a session and never fails: what cannot be read
+    /// takes its default.
+    void getprofilesettings(const QString &fileName);
+    /// Saves everything to `fileName` (empty: the default file) at once, or
+    /// not at all: a failure keeps the old file whole, is reported, and
+    /// gives false.
+    bool writeprofilesettings(const QString &fileName);
+
+    /// The File menu opens: Close is enabled only while a session is open.
+    void mnuFile_Click();
+    void mnuFileNew_Click();
+    void mnuFileOpen_Click();
+    void mnuFileClose_Click();
+    void mnuFileSave_Click();
+    void mnuFileSaveAs_Click();
+    void mnuOptions_Click();
+    void mPassword_Click();
+    void mnuFileExit_Click();
+    void mnuHelpContents_Click();
+    void mnuOrmand_Click();
+    /// Exit from the notification-area menu: File Exit behind the password.
+    void mnuExit_Click();
+
+    /// The window's size or state changed: a minimised window is noted, and
+    /// restoring it asks for the password when one is set.
+    void Form_Resize();
+
+    /// The close request: saves everything to the default file, then
+    /// discards every session, then raises closed(). Never refused; runs once.
+    void close();
+    bool isClosing() const { return m_closing; }
+
+    /// The placement as last read from a file or, once a view reports it,
+    /// as the window stands.
+    WindowPlacement currentPlacement() const;
+    /// The view reports the window's real placement through this.
+    void setPlacementSource(std::function<WindowPlacement()> source) { m_placementSource = std::move(source); }
+    /// The view reports the session whose window is active through this.
+    void setActiveSessionSource(std::function<session::Session *()> source) { m_activeSession = std::move(source); }
+
+signals:
+    /// A file set the placement: the view moves, sizes and shows the window
+    /// accordingly.
+    void placementChanged(const pvx::shell::WindowPlacement &placement);
+    /// The start-up is done: the view shows the window.
+    void showRequested();
+    void visibilityRequested(bool visible);
+    void windowStateRequested(int state);
+    void arrangeRequested(pvx::shell::Arrangement arrangement);
+    /// The shutdown is done; the program ends.
+    void closed();
+
+private:
+    void registerMenus();
+    void report(const QString &text);
+
+    Services m_services;
+    Paths m_paths;
+    std::unique_ptr<platform::Timer> m_timer1;
+    WindowPlacement m_placement;
+    std::function<WindowPlacement()> m_placementSource;
+    std::function<session::Session *()> m_activeSession;
+    bool m_resizeGuard = false;
+    bool m_closing = false;
+};
+
+} // namespace pvx::shell

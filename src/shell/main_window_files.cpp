@@ -1,0 +1,137 @@
+// The configuration files: loading, saving and the File menu built on them.
+#include "shell/main_window.h"
+
+#include "core/ini_document.h"
+#include "core/port_map.h"
+#include "platform/dialogs.h"
+#include "platform/file_store.h"
+#include "session/session.h"
+#include "shell/program_profile.h"
+#include "shell/session_list.h"
+#include "shell/session_profile.h"
+#include "shell/startup_entry.h"
+
+namespace pvx::shell {
+
+namespace {
+
+platform::FileDialogOptions configurationDialog()
+{
+    platform::FileDialogOptions options;
+    options.filter = QStringLiteral("Porvix Files (*.PVX)|*.pvx|All Files (*.*)|*.*");
+    options.defaultExtension = QStringLiteral("pvx");
+    return options;
+}
+
+} // namespace
+
+void MainWindow::getprofilesettings(const QString &fileName)
+{
+    const QString path = fileName.isEmpty() ? m_paths.defaultFile : fileName;
+    SessionList &sessions = m_services.sessions;
+    sessions.closeAll();
+
+    // A file that is missing or cannot be read reads as every default.
+    const auto bytes = m_services.files.readAll(path);
+    const core::IniDocument document = bytes ? core::IniDocument::parse(*bytes) : core::IniDocument();
+    m_services.ports = core::readPortMap(document, m_services.environment, m_services.uid);
+
+    int count = readNumSessions(document);
+    readPlacement(document, m_placement);
+    emit placementChanged(m_placement);
+    m_services.settings = readProgramSettings(document);
+
+    if (count <= 0) {
+        CreateSessionWindow();
+        return;
+    }
+    if (count > kMaxSessions) {
+        report(path + QStringLiteral(" asks for ") + QString::number(count) + QStringLiteral(" sessions; only the first ")
+               + QString::number(kMaxSessions) + QStringLiteral(" are loaded."));
+        count = kMaxSessions;
+    }
+    AutoActivateFlags.assign(static_cast<std::size_t>(count) + 2, 0);
+    for (int n = 1; n <= count; ++n) {
+        session::Session &session = CreateSessionWindow();
+        if (readSessionSection(document, n, session.window(), m_services.optionTransfer) == 1)
+            AutoActivateFlags[static_cast<std::size_t>(n)] = 1;
+    }
+}
+
+bool MainWindow::writeprofilesettings(const QString &fileName)
+{
+    const QString path = fileName.isEmpty() ? m_paths.defaultFile : fileName;
+    // The new text starts from the file as it stands, so that everything the
+    // program does not write (the port map, older sessions, comments) stays.
+    core::IniDocument document;
+    const auto existing = m_services.files.readAll(path);
+    if (existing) {
+        document = core::IniDocument::parse(*existing);
+    } else if (existing.error().code != platform::ErrorCode::NotFound) {
+        report(QStringLiteral("The settings were not saved: ") + existing.error().detail);
+        return false;
+    }
+
+    SessionList &sessions = m_services.sessions;
+    writeProgramSection(document, currentPlacement(), static_cast<int>(sessions.size()), m_services.settings);
+    SetStartupEntry(m_services.autostart, m_services.settings.LoadWithWindows == 1, m_paths.startupCommand);
+    for (std::size_t i = 0; i < sessions.size(); ++i) {
+        const session::Session &session = sessions.at(i);
+        writeSessionSection(document, static_cast<int>(i) + 1, session.window(), session.isActive(),
+                            m_services.optionTransfer);
+    }
+
+    const auto written = m_services.files.writeAtomically(path, document.toBytes());
+    if (!written) {
+        report(QStringLiteral("The settings were not saved: ") + written.error().detail);
+        return false;
+    }
+    return true;
+}
+
+void MainWindow::mnuFile_Click()
+{
+    mnuFileClose.setEnabled(false);
+    if (m_services.sessions.size() > 0)
+        mnuFileClose.setEnabled(true);
+}
+
+void MainWindow::mnuFileNew_Click()
+{
+    CreateSessionWindow();
+}
+
+void MainWindow::mnuFileOpen_Click()
+{
+    const QString chosen = m_services.dialogs.openFileName(configurationDialog());
+    if (chosen.isEmpty())
+        return;
+    CurrentFileName = chosen;
+    getprofilesettings(CurrentFileName);
+}
+
+void MainWindow::mnuFileClose_Click()
+{
+    if (session::Session *active = m_activeSession ? m_activeSession() : nullptr)
+        m_services.sessions.close(*active);
+}
+
+void MainWindow::mnuFileSave_Click()
+{
+    if (CurrentFileName.isEmpty()) {
+        mnuFileSaveAs_Click();
+        return;
+    }
+    (void)writeprofilesettings(CurrentFileName);
+}
+
+void MainWindow::mnuFileSaveAs_Click()
+{
+    const QString chosen = m_services.dialogs.saveFileName(configurationDialog());
+    if (chosen.isEmpty())
+        return;
+    CurrentFileName = chosen;
+    (void)writeprofilesettings(CurrentFileName);
+}
+
+} // namespace pvx::shell

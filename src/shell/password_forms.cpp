@@ -1,0 +1,115 @@
+#include "shell/password_forms.h"
+
+#include "platform/dialogs.h"
+#include "resources/form_strings.h"
+#include "resources/string_table.h"
+#include "session/program_settings.h"
+
+namespace pvx::shell {
+
+namespace {
+
+using core::ControlKind;
+
+constexpr int kPasswordsDiffer = 5110;
+constexpr int kInvalidPassword = 5065;
+
+QString controlName(const char *text)
+{
+    return QLatin1String(text);
+}
+
+} // namespace
+
+SetPasswordForm::SetPasswordForm(const resources::StringTable &strings, platform::Dialogs &dialogs,
+                                 session::ProgramSettings &settings)
+    : ModalForm(controlName("Form1")),
+      Label1(ControlKind::Label, controlName("Label1")),
+      Text1(ControlKind::TextBox, controlName("Text1")),
+      Label2(ControlKind::Label, controlName("Label2")),
+      Text2(ControlKind::TextBox, controlName("Text2")),
+      Command1(ControlKind::Button, controlName("Command1")),
+      Command2(ControlKind::Button, controlName("Command2")),
+      m_strings(strings),
+      m_dialogs(dialogs),
+      m_settings(settings)
+{
+    setTag(QStringLiteral("5010"));
+    Label1.setTag(QStringLiteral("5011"));
+    Label2.setTag(QStringLiteral("5012"));
+    Command1.setTag(QStringLiteral("1207"));
+    Command2.setTag(QStringLiteral("1208"));
+    for (core::Control *control : {&Label1, &Text1, &Label2, &Text2, &Command1, &Command2})
+        addControl(*control);
+    Command1.onClick = [this] { Command1_Click(); };
+    Command2.onClick = [this] { Command2_Click(); };
+
+    resources::applyFormStrings(*this, strings);
+    Text1.setText(settings.Password);
+    Text2.setText(settings.Password);
+}
+
+void SetPasswordForm::Command1_Click()
+{
+    if (Text2.text() != Text1.text()) {
+        m_dialogs.messageBox(m_strings.text(kPasswordsDiffer), {}, platform::MessageButtons::Ok,
+                             platform::MessageIcon::None);
+        return;
+    }
+    m_settings.Password = Text1.text();
+    unload();
+}
+
+void SetPasswordForm::Command2_Click()
+{
+    unload();
+}
+
+EnterPasswordForm::EnterPasswordForm()
+    : ModalForm(controlName("Form2")),
+      Label1(ControlKind::Label, controlName("Label1")),
+      Text1(ControlKind::TextBox, controlName("Text1")),
+      Command1(ControlKind::Button, controlName("Command1")),
+      Command2(ControlKind::Button, controlName("Command2"))
+{
+    setCaption(QStringLiteral("Porvix Password"));
+    Label1.setCaption(QStringLiteral("Enter Password:"));
+    Command1.setCaption(QStringLiteral("OK"));
+    Command2.setCaption(QStringLiteral("Cancel"));
+    for (core::Control *control : {&Label1, &Text1, &Command1, &Command2})
+        addControl(*control);
+    Command1.onClick = [this] { Command1_Click(); };
+    Command2.onClick = [this] { Command2_Click(); };
+}
+
+void EnterPasswordForm::Command1_Click()
+{
+    EnteredPassword = Text1.text();
+    unload();
+}
+
+void EnterPasswordForm::Command2_Click()
+{
+    EnteredPassword.clear();
+    unload();
+}
+
+bool PasswordCheck(const QString &password, const EnterPasswordRunner &run, platform::Dialogs &dialogs,
+                   const resources::StringTable &strings)
+{
+    if (password.isEmpty())
+        return true;
+    EnterPasswordForm form;
+    if (run)
+        run(form);
+    if (form.isLoaded())
+        form.cancel();
+    if (form.EnteredPassword == password)
+        return true;
+    if (!form.EnteredPassword.isEmpty())
+        dialogs.messageBox(strings.text(kInvalidPassword), {}, platform::MessageButtons::Ok,
+                           platform::MessageIcon::None);
+    return false;
+}
+
+} // namespace pvx::shell

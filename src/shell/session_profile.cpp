@@ -1,0 +1,149 @@
+#include "shell/session_profile.h"
+
+#include "core/ini_document.h"
+#include "core/numeric_text.h"
+#include "session/session_window.h"
+
+#include <cmath>
+
+namespace pvx::shell {
+
+namespace {
+
+/// One session section, read or written by key name.
+class Section {
+public:
+    explicit Section(int number) : m_name(sessionSection(number)) {}
+
+    int readInt(const core::IniDocument &document, const char *key, int defaultValue) const
+    {
+        return document.readInt(m_name, QLatin1String(key), defaultValue);
+    }
+    QString readString(const core::IniDocument &document, const char *key, const QString &defaultValue = {}) const
+    {
+        return document.readString(m_name, QLatin1String(key), defaultValue);
+    }
+    void write(core::IniDocument &document, const char *key, const QString &value) const
+    {
+        document.writeString(m_name, QLatin1String(key), value);
+    }
+    void write(core::IniDocument &document, const char *key, int value) const
+    {
+        write(document, key, QString::number(value));
+    }
+
+private:
+    QString m_name;
+};
+
+void readFlag(const core::IniDocument &document, const Section &section, const char *key, core::Control &box)
+{
+    const int value = section.readInt(document, key, 0);
+    if (value == 0 || value == 1)
+        box.setValue(value);
+}
+
+// Only the low 16 bits of a stored option field count.
+qint16 low16(int value)
+{
+    return static_cast<qint16>(static_cast<quint16>(static_cast<unsigned int>(value) & 0xFFFFu));
+}
+
+} // namespace
+
+QString sessionSection(int number)
+{
+    return QStringLiteral("Session") + QString::number(number);
+}
+
+int readSessionSection(const core::IniDocument &document, int number, session::SessionWindow &window,
+                       session::OptionTransfer &record)
+{
+    const Section section(number);
+    const std::pair<const char *, core::Control *> lists[] = {
+        {"Connector", &window.Combo2},    {"BaudRate", &window.Combo1[0]}, {"Parity", &window.Combo1[1]},
+        {"Databits", &window.Combo1[2]},  {"Stopbits", &window.Combo1[3]}, {"FlowControl", &window.Combo1[4]},
+    };
+    for (const auto &[key, list] : lists)
+        (void)list->select(section.readInt(document, key, 0));
+    (void)window.Combo1[5].select(section.readInt(document, "BufferSize", 2));
+    readFlag(document, section, "BufferSerialData", window.BufferSerData);
+    readFlag(document, section, "CreateVirtualPort", window.chkVPort);
+    readFlag(document, section, "UseUDP", window.chkUDP);
+    window.LocalIP.setText(section.readString(document, "LocalIP"));
+    window.IPAddress.setText(section.readString(document, "IPAddress"));
+    window.PortNumber.setText(section.readString(document, "PortNumber"));
+
+    // Selecting the choice that is already on raises no click, so the role's
+    // fields and labels are set explicitly.
+    const int role = section.readInt(document, "TCPOption", 0) == 0 ? 0 : 1;
+    window.TCPOption[static_cast<std::size_t>(role)].setValue(1);
+    window.TCPOption[static_cast<std::size_t>(1 - role)].setValue(0);
+    window.TCPOption_Click(role);
+
+    record.AllowMultiConnect = low16(section.readInt(document, "AllowMultiConnect", 1));
+    record.ServerSerialOptions = low16(section.readInt(document, "ServerSerialOptions", 0));
+    record.ServerTCPOptions = low16(section.readInt(document, "ServerTCPOptions", 0));
+    record.ClientOptions = low16(section.readInt(document, "ClientOptions", 0));
+    record.ConnectOnVirtualOpen = low16(section.readInt(document, "ConnectOnVirtualOpen", 1));
+    record.UserPrompt = section.readString(document, "UserPrompt", QStringLiteral("Username:"));
+    record.UserPromptResponse = section.readString(document, "UserPromptResponse");
+    record.PasswordPrompt = section.readString(document, "PasswordPrompt", QStringLiteral("Password:"));
+    record.PasswordPromptResponse = section.readString(document, "PasswordPromptResponse");
+    window.UpdateStatus(record);
+
+    const int autoActivate = section.readInt(document, "AutoActivate", 0);
+    readFlag(document, section, "WaitForCr", window.WaitForCr);
+    window.txtTimeoutValue.setText(QString::number(section.readInt(document, "TimeoutValue", 150)));
+    const QString description = section.readString(document, "SessionDescription");
+    if (!description.isEmpty())
+        window.setWindowName(description);
+    return autoActivate;
+}
+
+void writeSessionSection(core::IniDocument &document, int number, const session::SessionWindow &window,
+                         bool active, session::OptionTransfer &record)
+{
+    const Section section(number);
+    section.write(document, "Connector", window.Combo2.selectedIndex());
+    section.write(document, "BaudRate", window.Combo1[0].selectedIndex());
+    section.write(document, "Parity", window.Combo1[1].selectedIndex());
+    section.write(document, "Databits", window.Combo1[2].selectedIndex());
+    section.write(document, "Stopbits", window.Combo1[3].selectedIndex());
+    section.write(document, "FlowControl", window.Combo1[4].selectedIndex());
+    section.write(document, "BufferSize", window.Combo1[5].selectedIndex());
+    section.write(document, "CreateVirtualPort", window.chkVPort.value());
+    section.write(document, "UseUDP", window.chkUDP.value());
+    section.write(document, "BufferSerialData", window.BufferSerData.value());
+    section.write(document, "LocalIP", window.LocalIP.text());
+    section.write(document, "IPAddress", window.IPAddress.text());
+    section.write(document, "PortNumber", window.PortNumber.text());
+    section.write(document, "TCPOption", window.TCPOption[1].value() != 0 ? 1 : 0);
+    section.write(document, "AutoActivate", active ? 1 : 0);
+    section.write(document, "WaitForCr", window.WaitForCr.value());
+    section.write(document, "TimeoutValue", timeoutValueText(window.txtTimeoutValue.text()));
+
+    window.Getstatus(record);
+    section.write(document, "AllowMultiConnect", record.AllowMultiConnect);
+    section.write(document, "ServerSerialOptions", record.ServerSerialOptions);
+    section.write(document, "ServerTCPOptions", record.ServerTCPOptions);
+    section.write(document, "ClientOptions", record.ClientOptions);
+    section.write(document, "ConnectOnVirtualOpen", record.ConnectOnVirtualOpen);
+    section.write(document, "UserPrompt", record.UserPrompt);
+    section.write(document, "UserPromptResponse", record.UserPromptResponse);
+    section.write(document, "PasswordPrompt", record.PasswordPrompt);
+    section.write(document, "PasswordPromptResponse", record.PasswordPromptResponse);
+    section.write(document, "SessionDescription", window.Command3.tag());
+}
+
+QString timeoutValueText(const QString &text)
+{
+    const double value = core::numericValue(text);
+    // Whole numbers stay plain digits; only a fraction needs more.
+    constexpr double kExact = 1e15;
+    if (value == std::trunc(value) && std::fabs(value) < kExact)
+        return QString::number(static_cast<qint64>(value));
+    return QString::number(value, 'g', 15);
+}
+
+} // namespace pvx::shell
