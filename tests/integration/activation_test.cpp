@@ -1,5 +1,6 @@
 // Activation and deactivation on real devices and sockets: a pseudo-terminal
 // stands in for the serial device named in [Ports], loopback for the network.
+#include "support/text.h"
 #include "support/pty_device.h"
 #include "support/real_session.h"
 #include "support/wait_until.h"
@@ -9,15 +10,12 @@
 
 #include <gtest/gtest.h>
 
+using pvx::testing::s;
+
 using pvx::testing::Pty;
 using pvx::testing::RealSession;
 
 namespace {
-
-QString s(const char *text)
-{
-    return QString::fromUtf8(text);
-}
 
 constexpr int kSerial = 0;
 constexpr int kNetwork = 1;

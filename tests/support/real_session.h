@@ -2,14 +2,13 @@
 
 #include "core/port_map.h"
 #include "fakes/fake_dialogs.h"
-#include "fakes/fake_file_store.h"
-#include "fakes/fake_services.h"
 #include "fakes/fake_virtual_port.h"
 #include "platform/linux/qt_network_info.h"
 #include "platform/linux/qt_serial_port.h"
 #include "platform/linux/qt_socket_factory.h"
 #include "platform/linux/qt_timer.h"
 #include "resources/string_table.h"
+#include "support/fake_log_services.h"
 #include "session/session.h"
 
 #include <memory>
@@ -19,7 +18,7 @@ namespace pvx::testing {
 /// A session on the real serial port, sockets and timers; the virtual port
 /// is given by the test (a real one or a fake), the dialogs and the log are
 /// fakes so the test can read them.
-struct RealSession {
+struct RealSession : FakeLogServices {
     explicit RealSession(std::unique_ptr<platform::VirtualPort> virtualPort = std::make_unique<fakes::FakeVirtualPort>())
     {
         session = std::make_unique<session::Session>(
@@ -38,11 +37,6 @@ struct RealSession {
     platform::QtSocketFactory sockets;
     platform::QtTimerFactory timers;
     core::PortMap ports;
-    session::ProgramSettings settings;
-    fakes::FakeFileStore files;
-    fakes::FakeProcessLauncher launcher;
-    fakes::FakeClock clock;
-    session::ErrorLog log{files, launcher, clock, settings, QStringLiteral("/home/errorlog.txt")};
     std::unique_ptr<session::Session> session;
 };
 
