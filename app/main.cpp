@@ -1,17 +1,240 @@
-#include <QCoreApplication>
-#include <QTextStream>
+// The composition root of both faces: the GUI (porvix) and the headless face
+// (porvix --headless, or no display). Both build the same platform objects,
+// sessions and main-window model; only the dialogs and the views differ.
+#include "core/porvix_home.h"
+#include "core/port_map.h"
+#include "gui/main_frame.h"
+#include "gui/options_dialog.h"
+#include "gui/password_dialogs.h"
+#include "gui/qt_desktop.h"
+#include "gui/qt_dialogs.h"
+#include "platform/linux/headless_dialogs.h"
+#include "platform/linux/posix_file_store.h"
+#include "platform/linux/posix_process_launcher.h"
+#include "platform/linux/pty_virtual_port.h"
+#include "platform/linux/pty_watcher.h"
+#include "platform/linux/qt_network_info.h"
+#include "platform/linux/qt_serial_port.h"
+#include "platform/linux/qt_socket_factory.h"
+#include "platform/linux/qt_timer.h"
+#include "platform/linux/system_clock.h"
+#include "platform/linux/termination_signals.h"
+#include "platform/linux/xdg_autostart.h"
+#include "resources/language.h"
+#include "resources/string_table.h"
+#include "session/error_log.h"
+#include "shell/command_line.h"
+#include "shell/main_window.h"
+#include "shell/session_list.h"
+#include "shell/startup_entry.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QMessageBox>
 
 #include <cstdio>
+#include <memory>
+
+#include <unistd.h>
+
+namespace {
+
+using namespace pvx;
+
+QString environment(const char *name)
+{
+    return qEnvironmentVariable(name);
+}
+
+void print(std::FILE *stream, const QString &text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
+}
+
+bool hasDisplay()
+{
+    return !environment("DISPLAY").isEmpty() || !environment("WAYLAND_DISPLAY").isEmpty()
+           || !environment("QT_QPA_PLATFORM").isEmpty();
+}
+
+QStringList argumentsOf(int argc, char **argv)
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    return arguments;
+}
+
+QString configHome()
+{
+    const QString xdg = environment("XDG_CONFIG_HOME");
+    return QDir::isAbsolutePath(xdg) ? xdg : environment("HOME") + QStringLiteral("/.config");
+}
+
+/// The home's path when it exists (created user-only when missing) and can
+/// be written; otherwise why not.
+platform::Result<QString> prepareHome(platform::FileStore &files, const QString &homeOption)
+{
+    const QString home = core::resolvePorvixHome(homeOption, environment);
+    if (auto created = files.ensurePrivateDirectory(home); !created)
+        return platform::makeError(created.error().code, QStringLiteral("the home folder cannot be created: ")
+                                                             + created.error().detail);
+    if (::access(QFile::encodeName(home).constData(), W_OK | X_OK) != 0)
+        return platform::makeError(platform::ErrorCode::AccessDenied,
+                                   QStringLiteral("the home folder cannot be written: ") + home);
+    return home;
+}
+
+/// The manual beside the program, where it is installed, or in the source
+/// tree of a build; empty when none is there.
+QString findManual()
+{
+    const QString programDir = QCoreApplication::applicationDirPath();
+    const QString candidates[] = {
+        programDir + QStringLiteral("/manual.html"),
+        programDir + QStringLiteral("/../share/doc/porvix/manual.html"),
+        QStringLiteral(PVX_SOURCE_DIR "/docs/manual.html"),
+    };
+    for (const QString &candidate : candidates) {
+        if (QFileInfo(candidate).isFile())
+            return QDir::cleanPath(candidate);
+    }
+    return {};
+}
+
+/// Everything both faces share, built in dependency order.
+struct Program {
+    Program(const QString &home, const QString &commandLineFile, platform::Dialogs &dialogs,
+            platform::Desktop *desktop, shell::ShellForms forms)
+        : autostart(files, configHome()),
+          strings(resources::languageFromEnvironment()),
+          log(files, launcher, clock, settings, core::errorLogPath(home)),
+          sessions(session::SessionServices{{strings, dialogs, network, optionTransfer, {}},
+                                            sockets, timers, ports, settings, log},
+                   [this] {
+                       return session::SessionDevices{
+                           std::make_unique<platform::QtSerialPort>(),
+                           std::make_unique<platform::PtyVirtualPort>(
+                               watcher, [this] { return ports.virtualPortDirectory; })};
+                   }),
+          window(shell::MainWindow::Services{strings, dialogs, files, autostart, desktop, timers, sessions, settings,
+                                             optionTransfer, ports, environment, ::getuid(), std::move(forms)},
+                 shell::MainWindow::Paths{core::defaultConfigurationPath(home), commandLineFile,
+                                          startupCommand(home), findManual()})
+    {
+    }
+
+    static QString startupCommand(const QString &home)
+    {
+        // The default home is the one a logon session finds without help.
+        const QString defaultHome = core::resolvePorvixHome({}, [](const char *name) {
+            return qstrcmp(name, "PORVIX_HOME") == 0 ? QString() : environment(name);
+        });
+        return shell::startupCommandLine(QCoreApplication::applicationFilePath(), home, defaultHome);
+    }
+
+    platform::PosixFileStore files;
+    platform::PosixProcessLauncher launcher;
+    platform::SystemClock clock;
+    platform::QtNetworkInfo network;
+    platform::QtSocketFactory sockets;
+    platform::QtTimerFactory timers;
+    platform::PtyWatcher watcher;
+    platform::XdgAutostart autostart;
+    resources::StringTable strings;
+    session::ProgramSettings settings;
+    session::OptionTransfer optionTransfer;
+    core::PortMap ports;
+    session::ErrorLog log;
+    shell::SessionList sessions;
+    shell::MainWindow window;
+};
+
+/// Runs the sessions without windows until SIGTERM or SIGINT.
+int runHeadless(const shell::CommandLine &line, const QString &commandLineFile)
+{
+    platform::HeadlessDialogs dialogs;
+    platform::PosixFileStore files;
+    const auto home = prepareHome(files, line.home);
+    if (!home) {
+        print(stderr, QStringLiteral("porvix: ") + home.error().detail + QLatin1Char('\n'));
+        return 1;
+    }
+    QDir::setCurrent(*home);
+    Program program(*home, commandLineFile, dialogs, nullptr, {});
+    QObject::connect(&program.window, &shell::MainWindow::closed, qApp, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    auto signals_ = platform::TerminationSignals::install([&program](int) { program.window.close(); });
+    if (!signals_)
+        print(stderr, QStringLiteral("porvix: ") + signals_.error().detail + QLatin1Char('\n'));
+    program.window.Form_Load();
+    return QCoreApplication::exec();
+}
+
+/// Runs the main window.
+int runGui(const shell::CommandLine &line, const QString &commandLineFile)
+{
+    QApplication::setQuitOnLastWindowClosed(false);
+    gui::QtDialogs dialogs;
+    gui::QtDesktop desktop;
+    platform::PosixFileStore files;
+    const auto home = prepareHome(files, line.home);
+    if (!home) {
+        QMessageBox::critical(nullptr, QStringLiteral("Porvix"), home.error().detail);
+        return 1;
+    }
+    QDir::setCurrent(*home);
+    shell::ShellForms forms{
+        [](shell::SetPasswordForm &form) { gui::SetPasswordDialog(form, QApplication::activeWindow()).exec(); },
+        [](shell::EnterPasswordForm &form) { gui::EnterPasswordDialog(form, QApplication::activeWindow()).exec(); },
+        [](shell::OptionsForm &form) { gui::OptionsDialog(form, QApplication::activeWindow()).exec(); },
+    };
+    Program program(*home, commandLineFile, dialogs, &desktop, std::move(forms));
+    gui::MainFrame frame(program.window, program.sessions, dialogs);
+    QObject::connect(&program.window, &shell::MainWindow::closed, qApp, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    auto signals_ = platform::TerminationSignals::install([&frame](int) { frame.requestClose(); });
+    program.window.Form_Load();
+    return QApplication::exec();
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
-    QTextStream out(stdout);
-    const QStringList args = app.arguments();
-    if (args.contains(QStringLiteral("--version"))) {
-        out << "porvix " << PVX_VERSION << "\n";
+    shell::CommandLine line = shell::parseCommandLine(argumentsOf(argc, argv));
+    const auto usageError = [](const QString &error) {
+        print(stderr, QStringLiteral("porvix: ") + error + QStringLiteral("\n\n") + shell::usageText());
+        return 2;
+    };
+    if (!line.error.isEmpty())
+        return usageError(line.error);
+    if (line.help) {
+        print(stdout, shell::usageText());
         return 0;
     }
-    out << "usage: porvix [--headless] [--home DIR] [FILE]\n";
-    return 0;
+    if (line.version) {
+        print(stdout, QStringLiteral("porvix " PVX_VERSION "\n"));
+        return 0;
+    }
+
+    // Without a display a widgets application cannot even start.
+    const bool headless = line.headless || !hasDisplay();
+    const std::unique_ptr<QCoreApplication> app =
+        headless ? std::make_unique<QCoreApplication>(argc, argv) : std::make_unique<QApplication>(argc, argv);
+    if (!headless) {
+        // Qt has taken its own options (-style, -platform ...) out by now.
+        line = shell::parseCommandLine(QCoreApplication::arguments().mid(1));
+        if (!line.error.isEmpty())
+            return usageError(line.error);
+    }
+    if (shell::serviceSwitch(line.rest)) {
+        print(stderr, QStringLiteral("porvix: service installation is not available yet\n"));
+        return 1;
+    }
+    // A file named relative to where the program was started.
+    const QString file = line.rest.isEmpty() ? QString() : QFileInfo(line.rest).absoluteFilePath();
+    return headless ? runHeadless(line, file) : runGui(line, file);
 }

@@ -85,6 +85,10 @@ MainFrame::MainFrame(shell::MainWindow &model, shell::SessionList &sessions, pla
 
 MainFrame::~MainFrame()
 {
+    // The child windows go with the frame; their sessions stay.
+    for (const auto &[session, window] : m_windows)
+        disconnect(window, nullptr, this, nullptr);
+    m_windows.clear();
     m_model.setPlacementSource({});
     m_model.setActiveSessionSource({});
 }

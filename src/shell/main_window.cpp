@@ -184,13 +184,14 @@ void MainWindow::mnuHelpContents_Click()
         report(QStringLiteral("The manual (manual.html) was not found beside the program."));
         return;
     }
-    if (!m_services.desktop.openUrl(QUrl::fromLocalFile(m_paths.helpFile).toString()))
+    if (!m_services.desktop || !m_services.desktop->openUrl(QUrl::fromLocalFile(m_paths.helpFile).toString()))
         report(QStringLiteral("Cannot open the manual ") + m_paths.helpFile + QLatin1Char('.'));
 }
 
 void MainWindow::mnuOrmand_Click()
 {
-    (void)m_services.desktop.openUrl(QLatin1String(kWebAddress));
+    if (m_services.desktop)
+        (void)m_services.desktop->openUrl(QLatin1String(kWebAddress));
 }
 
 void MainWindow::Form_Resize()
@@ -231,7 +232,10 @@ void MainWindow::close()
     // be left waiting on a session that is about to go.
     m_services.dialogs.closeAll();
     // Saved before any session closes, so each records whether it was active.
-    (void)writeprofilesettings({});
+    // A close before the start-up has loaded anything (a signal in the first
+    // second) must not overwrite the file with an empty configuration.
+    if (StartupDone)
+        (void)writeprofilesettings({});
     m_services.sessions.closeAll();
     emit closed();
 }

@@ -64,7 +64,8 @@ public:
         platform::Dialogs &dialogs;
         platform::FileStore &files;
         platform::Autostart &autostart;
-        platform::Desktop &desktop;
+        /// Opens the manual and the web page; none without a desktop.
+        platform::Desktop *desktop = nullptr;
         platform::TimerFactory &timers;
         SessionList &sessions;
         session::ProgramSettings &settings;
@@ -169,8 +170,9 @@ public:
     /// restoring it asks for the password when one is set.
     void Form_Resize();
 
-    /// The close request: saves everything to the default file, then
-    /// discards every session, then raises closed(). Never refused; runs once.
+    /// The close request: saves everything to the default file (once the
+    /// start-up has run), then discards every session, then raises closed().
+    /// Never refused; runs once.
     void close();
     bool isClosing() const { return m_closing; }
 
