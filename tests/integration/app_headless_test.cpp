@@ -1,0 +1,245 @@
+// The real program, headless, end to end: start-up from a configuration
+// file, auto-activation, the bridge between its virtual port and a TCP peer
+// of the test, the shutdown on SIGTERM and the save to the default file.
+#include "core/ini_document.h"
+#include "support/text.h"
+#include "support/wait_until.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHostAddress>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+using pvx::testing::s;
+
+namespace {
+
+constexpr int kStartMs = 15000;
+constexpr int kStopMs = 15000;
+
+/// The program under test, with the test's isolated environment and no
+/// display.
+class Porvix {
+public:
+    explicit Porvix(const QStringList &arguments, const QString &workingDirectory = {})
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char *display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(QLatin1String(display));
+        m_process.setProcessEnvironment(environment);
+        if (!workingDirectory.isEmpty())
+            m_process.setWorkingDirectory(workingDirectory);
+        m_process.start(QStringLiteral(PVX_BINARY), arguments);
+    }
+    ~Porvix()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(kStopMs);
+        }
+    }
+
+    bool started() { return m_process.waitForStarted(kStartMs); }
+    void signal(int number) { ::kill(static_cast<pid_t>(m_process.processId()), number); }
+    /// Waits for the end; the exit code, or -1 when it did not end normally.
+    int finish()
+    {
+        if (!m_process.waitForFinished(kStopMs) || m_process.exitStatus() != QProcess::NormalExit)
+            return -1;
+        return m_process.exitCode();
+    }
+    QString output() { return QString::fromLocal8Bit(m_process.readAllStandardOutput()); }
+    QString errors() { return QString::fromLocal8Bit(m_process.readAllStandardError()); }
+
+private:
+    QProcess m_process;
+};
+
+/// The test's side of a virtual port: a program that opens it raw.
+class PortUser {
+public:
+    explicit PortUser(const QString &path)
+        : m_fd(::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK))
+    {
+        termios settings {};
+        if (m_fd >= 0 && ::tcgetattr(m_fd, &settings) == 0) {
+            ::cfmakeraw(&settings);
+            ::tcsetattr(m_fd, TCSANOW, &settings);
+        }
+    }
+    ~PortUser()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    bool ok() const { return m_fd >= 0; }
+    bool write(const QByteArray &bytes)
+    {
+        return ::write(m_fd, bytes.constData(), static_cast<std::size_t>(bytes.size())) == bytes.size();
+    }
+    QByteArray read()
+    {
+        char buffer[4096];
+        const ssize_t got = ::read(m_fd, buffer, sizeof buffer);
+        return got > 0 ? QByteArray(buffer, static_cast<qsizetype>(got)) : QByteArray();
+    }
+
+private:
+    int m_fd;
+};
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+/// One client session on the virtual port COM<connector>, stored as active.
+QByteArray clientConfiguration(const QString &portFolder, int connector, quint16 port)
+{
+    return QStringLiteral("[Porvix]\r\nNumSessions=1\r\nVirtualPortDir=%1\r\n"
+                          "[Session1]\r\nConnector=%2\r\nCreateVirtualPort=1\r\nIPAddress=127.0.0.1\r\n"
+                          "PortNumber=%3\r\nTCPOption=0\r\nConnectOnVirtualOpen=0\r\nAutoActivate=1\r\n")
+        .arg(portFolder)
+        .arg(connector)
+        .arg(port)
+        .toUtf8();
+}
+
+} // namespace
+
+TEST(AppHeadless, HelpVersionAndBadArgumentsNeedNoDisplay)
+{
+    Porvix help({s("--help")});
+    ASSERT_TRUE(help.started());
+    EXPECT_EQ(help.finish(), 0);
+    EXPECT_TRUE(help.output().contains(s("--headless")));
+
+    Porvix version({s("--version")});
+    ASSERT_TRUE(version.started());
+    EXPECT_EQ(version.finish(), 0);
+    EXPECT_TRUE(version.output().startsWith(s("porvix ")));
+
+    Porvix unknown({s("--headles")});
+    ASSERT_TRUE(unknown.started());
+    EXPECT_EQ(unknown.finish(), 2);
+    EXPECT_TRUE(unknown.errors().contains(s("unknown option --headles")));
+}
+
+TEST(AppHeadless, ServiceSwitchesEndTheProgramBeforeAnythingIsWritten)
+{
+    QTemporaryDir root;
+    const QString home = root.filePath(s("home"));
+    for (const char *service : {"-I", "/us"}) {
+        Porvix run({s("--home"), home, s(service)});
+        ASSERT_TRUE(run.started());
+        EXPECT_EQ(run.finish(), 1) << service;
+        EXPECT_TRUE(run.errors().contains(s("service installation is not available"))) << service;
+    }
+    EXPECT_FALSE(QFileInfo::exists(home));
+}
+
+TEST(AppHeadless, AHomeThatCannotBeMadeEndsWithAMessage)
+{
+    QTemporaryDir root;
+    writeFile(root.filePath(s("file")), "x");
+    Porvix run({s("--headless"), s("--home"), root.filePath(s("file/home"))});
+    ASSERT_TRUE(run.started());
+    EXPECT_EQ(run.finish(), 1);
+    EXPECT_TRUE(run.errors().contains(s("home folder"))) << run.errors().toStdString();
+}
+
+TEST(AppHeadless, BridgesTheActivatedSessionAndSavesItAtSigterm)
+{
+    QTemporaryDir root;
+    const QString home = root.filePath(s("home"));
+    const QString ports = root.filePath(s("ports"));
+    ASSERT_TRUE(QDir().mkpath(home));
+    QTcpServer peer;
+    ASSERT_TRUE(peer.listen(QHostAddress::LocalHost, 0));
+    writeFile(home + s("/default.pvx"), clientConfiguration(ports, 7, peer.serverPort()));
+
+    // No --headless: without a display the program chooses it by itself.
+    Porvix run({s("--home"), home});
+    ASSERT_TRUE(run.started());
+    ASSERT_TRUE(waitUntil([&] { return peer.hasPendingConnections(); }, kStartMs)) << run.errors().toStdString();
+    QTcpSocket *connection = peer.nextPendingConnection();
+    const QString device = ports + s("/COM7");
+    ASSERT_TRUE(QFileInfo(device).isSymLink());
+
+    PortUser user(device);
+    ASSERT_TRUE(user.ok());
+    ASSERT_TRUE(user.write("from the serial side\n"));
+    QByteArray received;
+    EXPECT_TRUE(waitUntil([&] {
+        received += connection->readAll();
+        return received.size() >= 21;
+    }, 10000));
+    EXPECT_EQ(received, QByteArray("from the serial side\n"));
+
+    connection->write("from the network\n");
+    QByteArray written;
+    EXPECT_TRUE(waitUntil([&] {
+        written += user.read();
+        return written.size() >= 17;
+    }, 10000));
+    EXPECT_EQ(written, QByteArray("from the network\n"));
+
+    run.signal(SIGTERM);
+    EXPECT_EQ(run.finish(), 0) << run.errors().toStdString();
+
+    const QString saved = home + s("/default.pvx");
+    const auto document = pvx::core::IniDocument::parse(readFile(saved));
+    EXPECT_EQ(document.readInt(s("Porvix"), s("NumSessions"), 0), 1);
+    EXPECT_EQ(document.readInt(s("Session1"), s("AutoActivate"), 0), 1);
+    EXPECT_EQ(document.readInt(s("Session1"), s("Connector"), 0), 7);
+    EXPECT_EQ(document.readString(s("Porvix"), s("VirtualPortDir"), {}), ports);
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(saved).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+TEST(AppHeadless, ACommandLineFileIsLoadedAndSigintSavesToTheDefaultFile)
+{
+    QTemporaryDir root;
+    const QString home = root.filePath(s("home"));
+    QTcpServer peer;
+    ASSERT_TRUE(peer.listen(QHostAddress::LocalHost, 0));
+    const QByteArray site = clientConfiguration(root.filePath(s("ports")), 3, peer.serverPort());
+    writeFile(root.filePath(s("site one.pvx")), site);
+
+    // A relative name counts from where the program was started.
+    Porvix run({s("--headless"), s("--home"), home, s("site"), s("one.pvx")}, root.path());
+    ASSERT_TRUE(run.started());
+    ASSERT_TRUE(waitUntil([&] { return peer.hasPendingConnections(); }, kStartMs)) << run.errors().toStdString();
+    run.signal(SIGINT);
+    EXPECT_EQ(run.finish(), 0);
+
+    EXPECT_EQ(readFile(root.filePath(s("site one.pvx"))), site) << "the named file is never written";
+    const auto document = pvx::core::IniDocument::parse(readFile(home + s("/default.pvx")));
+    EXPECT_EQ(document.readInt(s("Session1"), s("Connector"), 0), 3);
+    EXPECT_EQ(document.readInt(s("Session1"), s("AutoActivate"), 0), 1);
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(home).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u) << "a new home is the user's only";
+}

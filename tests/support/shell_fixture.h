@@ -1,0 +1,111 @@
+#pragma once
+
+#include "core/ini_document.h"
+#include "core/port_map.h"
+#include "fakes/fake_desktop.h"
+#include "fakes/fake_dialogs.h"
+#include "fakes/fake_network_info.h"
+#include "fakes/fake_serial_port.h"
+#include "fakes/fake_socket.h"
+#include "fakes/fake_timer.h"
+#include "fakes/fake_virtual_port.h"
+#include "resources/string_table.h"
+#include "shell/main_window.h"
+#include "shell/options_form.h"
+#include "shell/session_list.h"
+#include "support/fake_log_services.h"
+
+#include <QHash>
+
+#include <memory>
+
+namespace pvx::testing {
+
+/// The main window's model over fakes: files in memory, fake devices for
+/// every session, scripted dialogs. The dialogs the model opens run the
+/// test's callbacks.
+struct ShellFixture : FakeLogServices {
+    static constexpr const char *kDefaultFile = "/home/porvix/default.pvx";
+
+    /// `commandLineFile`: the file the command line names, if any.
+    explicit ShellFixture(resources::Language language = resources::Language::English,
+                          const QString &commandLineFile = {})
+        : strings(language)
+    {
+        window = std::make_unique<shell::MainWindow>(
+            shell::MainWindow::Services{strings,
+                                        dialogs,
+                                        files,
+                                        autostart,
+                                        &desktop,
+                                        mainTimers,
+                                        sessions,
+                                        settings,
+                                        optionTransfer,
+                                        ports,
+                                        [this](const char *name) { return environment.value(QLatin1String(name)); },
+                                        1000,
+                                        {[this](shell::SetPasswordForm &form) {
+                                             if (setPassword)
+                                                 setPassword(form);
+                                         },
+                                         [this](shell::EnterPasswordForm &form) {
+                                             ++passwordPrompts;
+                                             if (enterPassword)
+                                                 enterPassword(form);
+                                         },
+                                         [this](shell::OptionsForm &form) {
+                                             if (options)
+                                                 options(form);
+                                         }}},
+            shell::MainWindow::Paths{QLatin1String(kDefaultFile), commandLineFile, QStringLiteral("\"/opt/porvix/porvix\""),
+                                     QStringLiteral("/opt/porvix/manual.html")});
+    }
+
+    /// The main window's Timer1.
+    fakes::FakeTimer &timer1() { return *mainTimers.created.at(0); }
+    /// Runs the start-up as the first tick of Timer1 does.
+    void start()
+    {
+        window->Form_Load();
+        timer1().fire();
+    }
+    void writeFile(const QString &path, const char *text) { files.files[path] = QByteArray(text); }
+    void writeDefault(const char *text) { writeFile(QLatin1String(kDefaultFile), text); }
+    core::IniDocument saved(const QString &path = QLatin1String(kDefaultFile)) const
+    {
+        return core::IniDocument::parse(files.files.value(path));
+    }
+    session::SessionWindow &sessionWindow(std::size_t index) { return sessions.at(index).window(); }
+    fakes::FakeVirtualPort &virtualPort(std::size_t index)
+    {
+        return static_cast<fakes::FakeVirtualPort &>(sessions.at(index).virtualPort());
+    }
+
+    resources::StringTable strings;
+    fakes::FakeDialogs dialogs;
+    fakes::FakeNetworkInfo network;
+    session::OptionTransfer optionTransfer;
+    session::OptionDialogs optionDialogs;
+    fakes::FakeSocketFactory sockets;
+    fakes::FakeTimerFactory timers;
+    fakes::FakeTimerFactory mainTimers;
+    core::PortMap ports;
+    fakes::FakeAutostart autostart;
+    fakes::FakeDesktop desktop;
+    QHash<QString, QString> environment{{QStringLiteral("XDG_RUNTIME_DIR"), QStringLiteral("/run/user/1000")}};
+    std::function<void(shell::SetPasswordForm &)> setPassword;
+    std::function<void(shell::EnterPasswordForm &)> enterPassword;
+    std::function<void(shell::OptionsForm &)> options;
+    int passwordPrompts = 0;
+    shell::SessionList sessions{
+        session::SessionServices{{strings, dialogs, network, optionTransfer, optionDialogs},
+                                 sockets, timers, ports, settings, log},
+        [] {
+            return session::SessionDevices{std::make_unique<fakes::FakeSerialPort>(),
+                                           std::make_unique<fakes::FakeVirtualPort>()};
+        }};
+    std::unique_ptr<shell::MainWindow> window;
+};
+
+} // namespace pvx::testing

@@ -1,0 +1,78 @@
+#include "shell/command_line.h"
+#include "shell/startup_entry.h"
+
+#include "support/text.h"
+
+#include <gtest/gtest.h>
+
+using namespace pvx::shell;
+using pvx::testing::s;
+
+namespace {
+
+QStringList args(std::initializer_list<const char *> list)
+{
+    QStringList result;
+    for (const char *arg : list)
+        result.append(s(arg));
+    return result;
+}
+
+} // namespace
+
+TEST(CommandLine, OptionsAndTheRestJoinedBySpaces)
+{
+    const CommandLine line = parseCommandLine(args({"--headless", "my", "settings.pvx", "--home", "/srv/p"}));
+    EXPECT_TRUE(line.headless);
+    EXPECT_EQ(line.home, s("/srv/p"));
+    EXPECT_EQ(line.rest, s("my settings.pvx"));
+    EXPECT_TRUE(line.error.isEmpty());
+
+    EXPECT_EQ(parseCommandLine(args({"--home=/a b"})).home, s("/a b"));
+    EXPECT_TRUE(parseCommandLine(args({"--help"})).help);
+    EXPECT_TRUE(parseCommandLine(args({"--version"})).version);
+    EXPECT_EQ(parseCommandLine(args({"--", "--headless"})).rest, s("--headless"));
+    EXPECT_FALSE(parseCommandLine(args({"--", "--headless"})).headless);
+    EXPECT_EQ(parseCommandLine({}).rest, QString());
+}
+
+TEST(CommandLine, MistakesAreErrorsNotFileNames)
+{
+    for (const auto &bad : {args({"--home"}), args({"--home", ""}), args({"--home="}), args({"--headles"}),
+                            args({"file.pvx", "--send"})}) {
+        const CommandLine line = parseCommandLine(bad);
+        EXPECT_FALSE(line.error.isEmpty()) << bad.join(QLatin1Char(' ')).toStdString();
+    }
+}
+
+TEST(CommandLine, ServiceSwitchesInAnyCaseWithBlanksAndSilentS)
+{
+    struct Case {
+        const char *text;
+        ServiceSwitch::Kind kind;
+        bool silent;
+    };
+    const Case cases[] = {
+        {"-I", ServiceSwitch::Kind::Install, false},        {"/i", ServiceSwitch::Kind::Install, false},
+        {"  -is ", ServiceSwitch::Kind::Install, true},      {"/I S", ServiceSwitch::Kind::Install, true},
+        {"-IH", ServiceSwitch::Kind::InstallHidden, false}, {"/ihs", ServiceSwitch::Kind::InstallHidden, true},
+        {"-U", ServiceSwitch::Kind::Uninstall, false},      {"/us", ServiceSwitch::Kind::Uninstall, true},
+    };
+    for (const Case &c : cases) {
+        const auto found = serviceSwitch(s(c.text));
+        ASSERT_TRUE(found.has_value()) << c.text;
+        EXPECT_EQ(found->kind, c.kind) << c.text;
+        EXPECT_EQ(found->silent, c.silent) << c.text;
+    }
+    for (const char *other : {"", "days", "-X", "-I -U", "/IHH", "settings.pvx", "-", "S"})
+        EXPECT_FALSE(serviceSwitch(s(other)).has_value()) << other;
+}
+
+TEST(StartupEntry, QuotesThePathAndAddsAHomeThatIsNotTheDefault)
+{
+    EXPECT_EQ(startupCommandLine(s("/usr/bin/porvix"), s("/home/u/.config/porvix"), s("/home/u/.config/porvix")),
+              s("\"/usr/bin/porvix\""));
+    EXPECT_EQ(startupCommandLine(s("/opt/my porvix/porvix"), s("/srv/p"), s("/home/u/.config/porvix")),
+              s("\"/opt/my porvix/porvix\" --home \"/srv/p\""));
+    EXPECT_EQ(quotedArgument(s("a\"b`c$d\\e")), s("\"a\\\"b\\`c\\$d\\\\e\""));
+}

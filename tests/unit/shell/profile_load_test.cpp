@@ -1,0 +1,189 @@
+#include "core/ini_document.h"
+#include "shell/program_profile.h"
+#include "shell/session_profile.h"
+
+#include "support/shell_fixture.h"
+#include "support/text.h"
+
+#include <gtest/gtest.h>
+
+using pvx::testing::s;
+using pvx::testing::ShellFixture;
+using pvx::shell::WindowPlacement;
+
+TEST(ProfileLoad, MissingFileGivesOneBlankSessionAndEveryDefault)
+{
+    ShellFixture f;
+    f.settings.PacketSize = 77;
+    f.window->getprofilesettings({});
+    ASSERT_EQ(f.sessions.size(), 1u);
+    EXPECT_EQ(f.sessionWindow(0).caption(), s("New - RS232 to TCP/IP"));
+    EXPECT_EQ(f.window->currentPlacement(), WindowPlacement{});
+    EXPECT_EQ(f.settings, pvx::session::ProgramSettings{});
+    EXPECT_TRUE(f.dialogs.messages.isEmpty());
+}
+
+TEST(ProfileLoad, GarbageNoSectionsAndLongLinesReadAsDefaults)
+{
+    QByteArray garbage;
+    for (int i = 0; i < 5000; ++i)
+        garbage.append(static_cast<char>((i * 131 + 7) % 256));
+    const QByteArray cases[] = {
+        garbage,
+        QByteArray("NumSessions=5\r\nMainLeft=1\r\n"),
+        QByteArray("[Porvix]\r\nNumSessions=") + QByteArray(1 << 20, '9') + "\r\nMainTop=" + QByteArray(1 << 20, 'x'),
+        QByteArray("[Porvix\r\n]\r\n[[[\r\n=\r\n==\r\n"),
+    };
+    for (const QByteArray &bytes : cases) {
+        ShellFixture f;
+        f.files.files[QLatin1String(ShellFixture::kDefaultFile)] = bytes;
+        f.window->getprofilesettings({});
+        EXPECT_GE(f.sessions.size(), 1u);
+        EXPECT_LE(f.sessions.size(), static_cast<std::size_t>(pvx::shell::MainWindow::kMaxSessions));
+    }
+}
+
+TEST(ProfileLoad, MissingSessionSectionsTakeEveryDefaultAndEmptyTexts)
+{
+    ShellFixture f;
+    f.writeDefault("[Porvix]\nNumSessions=3\n[Session1]\nConnector=4\nPortNumber=2001\nIPAddress=10.1.1.1\n");
+    f.window->getprofilesettings({});
+    ASSERT_EQ(f.sessions.size(), 3u);
+    EXPECT_EQ(f.sessionWindow(0).Combo2.text(), s("COM4"));
+    EXPECT_EQ(f.sessionWindow(0).linkTopic(), s("COM4"));
+    for (std::size_t i = 1; i < 3; ++i) {
+        const auto &w = f.sessionWindow(i);
+        EXPECT_EQ(w.Combo2.selectedIndex(), 0);
+        EXPECT_EQ(w.Combo1[0].selectedIndex(), 0) << "BaudRate defaults to position 0";
+        EXPECT_EQ(w.Combo1[5].text(), s("8192"));
+        EXPECT_EQ(w.txtTimeoutValue.text(), s("150"));
+        EXPECT_EQ(w.options.AllowMultiConnect, 1);
+        EXPECT_EQ(w.options.ConnectOnVirtualOpen, 1);
+        EXPECT_EQ(w.options.UserPrompt, s("Username:"));
+        EXPECT_EQ(w.options.PasswordPrompt, s("Password:"));
+        EXPECT_EQ(w.PortNumber.text(), QString()) << "the empty default replaces the window's 1000";
+        EXPECT_EQ(w.IPAddress.text(), QString());
+        EXPECT_EQ(w.LocalIP.text(), QString());
+        EXPECT_EQ(w.caption(), s("New - RS232 to TCP/IP"));
+    }
+}
+
+TEST(ProfileLoad, RolesDescriptionsAndOptionFields)
+{
+    ShellFixture f;
+    const QString longName(250, QLatin1Char('n'));
+    f.writeDefault(("[Porvix]\nNumSessions=2\n"
+                    "[Session1]\nTCPOption=2\nLocalIP=127.0.0.1\nServerSerialOptions=65538\nClientOptions=-1\n"
+                    "UserPrompt=login:\nSessionDescription=" + longName.toStdString() + "\n"
+                    "[Session2]\nTCPOption=0\nWaitForCr=1\nTimeoutValue=-20\nBufferSerialData=1\nUseUDP=1\n")
+                       .c_str());
+    f.window->getprofilesettings({});
+    const auto &server = f.sessionWindow(0);
+    EXPECT_EQ(server.TCPOption[1].value(), 1);
+    EXPECT_EQ(server.TCPOption[0].value(), 0);
+    EXPECT_FALSE(server.IPAddress.isVisible());
+    EXPECT_TRUE(server.LocalIP.isVisible());
+    EXPECT_EQ(server.Label2.caption(), s("Local IP Address"));
+    EXPECT_EQ(server.Label3.caption(), s("Local Port"));
+    EXPECT_EQ(server.options.ServerSerialOptions, 2) << "only the low 16 bits count";
+    EXPECT_EQ(server.options.ClientOptions, -1);
+    EXPECT_EQ(server.options.UserPrompt, s("login:"));
+    EXPECT_EQ(server.caption(), longName.left(199));
+    EXPECT_TRUE(server.isNamed());
+
+    const auto &client = f.sessionWindow(1);
+    EXPECT_EQ(client.TCPOption[0].value(), 1);
+    EXPECT_TRUE(client.IPAddress.isVisible());
+    EXPECT_EQ(client.Label2.caption(), s("Remote Host IP Address"));
+    EXPECT_EQ(client.WaitForCr.value(), 1);
+    EXPECT_EQ(client.txtTimeoutValue.text(), s("-20"));
+    EXPECT_EQ(client.BufferSerData.value(), 1);
+    EXPECT_EQ(client.chkUDP.value(), 1);
+    EXPECT_FALSE(client.isNamed());
+}
+
+TEST(ProfileLoad, ValuesAWindowCannotTakeAreSkipped)
+{
+    ShellFixture f;
+    f.writeDefault("[Porvix]\nNumSessions=1\nMainLeft=-300\nMainTop=99999999\nMainWidth=-5\nMainHeight=0x7fffffff\n"
+                   "WindowState=7\n"
+                   "[Session1]\nConnector=1025\nBaudRate=-2\nParity=99\nDatabits=-1\nBufferSize=16\n"
+                   "CreateVirtualPort=2\nUseUDP=-1\n");
+    f.window->getprofilesettings({});
+    const WindowPlacement placement = f.window->currentPlacement();
+    EXPECT_EQ(placement.left, -300);
+    EXPECT_EQ(placement.top, 99999999);
+    EXPECT_EQ(placement.width, 7000) << "a negative width keeps the current one";
+    EXPECT_EQ(placement.height, 0x7fffffff);
+    EXPECT_EQ(placement.state, 0) << "an unknown state keeps the current one";
+
+    const auto &w = f.sessionWindow(0);
+    EXPECT_EQ(w.Combo2.selectedIndex(), 0);
+    EXPECT_EQ(w.Combo1[0].text(), s("9600"));
+    EXPECT_EQ(w.Combo1[1].selectedIndex(), 0);
+    EXPECT_EQ(w.Combo1[2].selectedIndex(), -1) << "-1 clears the choice, as a list allows";
+    EXPECT_EQ(w.Combo1[5].text(), s("8192"));
+    EXPECT_EQ(w.chkVPort.value(), 0);
+    EXPECT_EQ(w.chkUDP.value(), 0);
+}
+
+TEST(ProfileLoad, SessionCountIsCappedAndReportedOnce)
+{
+    ShellFixture f;
+    f.writeDefault("[Porvix]\nNumSessions=100000\n[Session1024]\nAutoActivate=1\n");
+    f.window->getprofilesettings({});
+    EXPECT_EQ(f.sessions.size(), 1024u);
+    ASSERT_EQ(f.dialogs.messages.size(), 1);
+    EXPECT_TRUE(f.dialogs.messages.first().text.contains(s("1024")));
+    EXPECT_EQ(f.window->AutoActivateFlags.size(), 1026u);
+    EXPECT_EQ(f.window->AutoActivateFlags[1024], 1);
+}
+
+TEST(ProfileLoad, ZeroOrNegativeSessionCountGivesOneBlankSession)
+{
+    for (const char *text : {"[Porvix]\nNumSessions=0\n", "[Porvix]\nNumSessions=-4\n[Session1]\nConnector=3\n"}) {
+        ShellFixture f;
+        f.writeDefault(text);
+        f.window->getprofilesettings({});
+        ASSERT_EQ(f.sessions.size(), 1u) << text;
+        EXPECT_EQ(f.sessionWindow(0).Combo2.selectedIndex(), 0) << text;
+    }
+}
+
+TEST(ProfileLoad, ProgramSettingsAndThePortMapAreReadAtEveryLoad)
+{
+    ShellFixture f;
+    f.writeDefault("[Porvix]\nPassword=  secret\nOnErrorRunApp=notify-send x\nLogErrors=1\nPingEnabled=1\n"
+                   "PingFrequency=99\nPingTimeout=-3\nPacketSize=0\nLoadWithWindows=1\nWindowState=2\n"
+                   "VirtualPortDir=/tmp/vp\n[Ports]\nCOM3=/dev/ttyUSB0\n");
+    f.window->getprofilesettings({});
+    EXPECT_EQ(f.settings.Password, s("secret"));
+    EXPECT_EQ(f.settings.OnErrorRunApp, s("notify-send x"));
+    EXPECT_EQ(f.settings.LogErrors, 1);
+    EXPECT_EQ(f.settings.PingEnabled, 1);
+    EXPECT_EQ(f.settings.PingFrequency, 99) << "no range check while loading";
+    EXPECT_EQ(f.settings.PingTimeout, -3);
+    EXPECT_EQ(f.settings.PacketSize, 0);
+    EXPECT_EQ(f.settings.LoadWithWindows, 1);
+    EXPECT_EQ(f.window->currentPlacement().state, 2);
+    EXPECT_EQ(f.ports.deviceFor(3), s("/dev/ttyUSB0"));
+    EXPECT_EQ(f.ports.virtualPortDirectory, s("/tmp/vp"));
+
+    f.writeFile(s("/tmp/other.pvx"), "[Porvix]\nNumSessions=1\n");
+    f.window->getprofilesettings(s("/tmp/other.pvx"));
+    EXPECT_EQ(f.ports.deviceFor(3), s("/dev/ttyS2"));
+    EXPECT_EQ(f.ports.virtualPortDirectory, s("/run/user/1000/porvix"));
+    EXPECT_EQ(f.settings.Password, QString());
+}
+
+TEST(ProfileLoad, LoadingReplacesEverySessionAndNeverActivates)
+{
+    ShellFixture f;
+    f.window->CreateSessionWindow();
+    f.window->CreateSessionWindow();
+    f.writeFile(s("/tmp/a.pvx"), "[Porvix]\nNumSessions=1\n[Session1]\nConnector=0\nAutoActivate=1\n");
+    f.window->getprofilesettings(s("/tmp/a.pvx"));
+    ASSERT_EQ(f.sessions.size(), 1u);
+    EXPECT_FALSE(f.sessions.at(0).isActive());
+    EXPECT_EQ(f.window->AutoActivateFlags, (std::vector<qint16>{0, 1, 0}));
+}

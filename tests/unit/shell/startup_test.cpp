@@ -1,0 +1,181 @@
+#include "core/ini_document.h"
+
+#include "support/shell_fixture.h"
+#include "support/text.h"
+
+#include <gtest/gtest.h>
+
+using pvx::testing::s;
+using pvx::testing::ShellFixture;
+
+namespace {
+
+// Two client sessions on connectors 1 and 2 (fake serial ports), both stored
+// as active, and one inactive one between them.
+const char *kThreeSessions = "[Porvix]\nNumSessions=3\n"
+                             "[Session1]\nConnector=1\nIPAddress=127.0.0.1\nAutoActivate=1\n"
+                             "[Session2]\nConnector=2\nIPAddress=127.0.0.1\n"
+                             "[Session3]\nConnector=3\nIPAddress=127.0.0.1\nAutoActivate=1\n";
+
+} // namespace
+
+TEST(Startup, FirstTickLocalisesLoadsActivatesAndShows)
+{
+    ShellFixture f;
+    f.writeDefault(kThreeSessions);
+    int shown = 0;
+    QObject::connect(f.window.get(), &pvx::shell::MainWindow::showRequested, [&shown] { ++shown; });
+    f.window->Form_Load();
+    EXPECT_EQ(f.timer1().interval(), 1000);
+    EXPECT_EQ(f.window->mnuFile.caption(), s("2102")) << "captions come with the start-up";
+    EXPECT_EQ(f.sessions.size(), 0u);
+
+    f.timer1().fire();
+    EXPECT_EQ(f.window->mnuFile.caption(), s("&File"));
+    EXPECT_EQ(f.window->mnuOrmand.caption(), s("Ormand on the &Web"));
+    EXPECT_EQ(f.timer1().interval(), 60000);
+    ASSERT_EQ(f.sessions.size(), 3u);
+    EXPECT_TRUE(f.sessions.at(0).isActive());
+    EXPECT_FALSE(f.sessions.at(1).isActive());
+    EXPECT_TRUE(f.sessions.at(2).isActive());
+    EXPECT_EQ(f.sessionWindow(0).caption(), s("COM1 - RS232 to TCP/IP"));
+    EXPECT_EQ(f.window->AutoActivateFlags, (std::vector<qint16>{0, 0, 0, 0, 0}));
+    EXPECT_EQ(f.virtualPort(0).resetBusCalls, 1);
+    EXPECT_EQ(f.virtualPort(1).resetBusCalls, 0);
+    EXPECT_TRUE(f.window->StartupDone);
+    EXPECT_EQ(shown, 1);
+
+    f.timer1().fire();
+    EXPECT_EQ(shown, 1) << "the start-up runs once";
+    EXPECT_EQ(f.sessions.size(), 3u);
+}
+
+TEST(Startup, ActivatesInFileOrder)
+{
+    ShellFixture f;
+    f.writeDefault(kThreeSessions);
+    std::vector<QString> order;
+    QObject::connect(&f.sessions, &pvx::shell::SessionList::created, [&order](pvx::session::Session &session) {
+        QObject::connect(&session.window().Command1, &pvx::core::Control::changed, [&order, &session] {
+            if (session.isActive() && (order.empty() || order.back() != session.window().caption()))
+                order.push_back(session.window().caption());
+        });
+    });
+    f.start();
+    EXPECT_EQ(order, (std::vector<QString>{s("COM1 - RS232 to TCP/IP"), s("COM3 - RS232 to TCP/IP")}));
+}
+
+TEST(Startup, CommandLineFileIsLoadedButExitSavesToTheDefaultFile)
+{
+    ShellFixture f(pvx::resources::Language::English, s("/srv/site.pvx"));
+    f.writeFile(s("/srv/site.pvx"), kThreeSessions);
+    f.start();
+    ASSERT_EQ(f.sessions.size(), 3u);
+    EXPECT_TRUE(f.sessions.at(0).isActive());
+
+    int closed = 0;
+    QObject::connect(f.window.get(), &pvx::shell::MainWindow::closed, [&closed, &f] {
+        EXPECT_EQ(f.sessions.size(), 0u) << "sessions close after the save, before closed()";
+        ++closed;
+    });
+    f.window->mnuFileExit_Click();
+    EXPECT_EQ(closed, 1);
+    const auto saved = f.saved();
+    EXPECT_EQ(saved.readInt(s("Porvix"), s("NumSessions"), 0), 3);
+    EXPECT_EQ(saved.readInt(s("Session1"), s("AutoActivate"), 0), 1);
+    EXPECT_EQ(saved.readInt(s("Session2"), s("AutoActivate"), 0), 0);
+    EXPECT_EQ(f.files.files.value(s("/srv/site.pvx")), QByteArray(kThreeSessions));
+}
+
+TEST(Startup, FileOpenReplacesSessionsWithoutActivatingAndExitSavesToTheDefaultFile)
+{
+    ShellFixture f;
+    f.start();
+    f.writeFile(s("/data/other.pvx"), kThreeSessions);
+    f.dialogs.nextFileName = s("/data/other.pvx");
+    f.window->mnuFileOpen_Click();
+    ASSERT_EQ(f.dialogs.fileDialogs.size(), 1);
+    EXPECT_EQ(f.dialogs.fileDialogs.first().filter, s("Porvix Files (*.PVX)|*.pvx|All Files (*.*)|*.*"));
+    EXPECT_EQ(f.window->CurrentFileName, s("/data/other.pvx"));
+    ASSERT_EQ(f.sessions.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i)
+        EXPECT_FALSE(f.sessions.at(i).isActive());
+
+    f.window->close();
+    f.window->close();
+    EXPECT_EQ(f.saved().readInt(s("Porvix"), s("NumSessions"), 0), 3);
+    EXPECT_EQ(f.files.files.value(s("/data/other.pvx")), QByteArray(kThreeSessions));
+    EXPECT_EQ(f.dialogs.closeAllCalls, 1) << "dialogs close first, once";
+}
+
+TEST(Startup, SaveSaveAsNewAndClose)
+{
+    ShellFixture f;
+    f.start();
+    f.window->mnuFileSave_Click();
+    ASSERT_EQ(f.dialogs.fileDialogs.size(), 1) << "Save without a current file is Save As";
+    EXPECT_EQ(f.dialogs.fileDialogs.first().defaultExtension, s("pvx"));
+    EXPECT_TRUE(f.window->CurrentFileName.isEmpty()) << "a cancelled Save As changes nothing";
+
+    f.dialogs.nextFileName = s("/data/mine.pvx");
+    f.window->mnuFileSaveAs_Click();
+    EXPECT_EQ(f.window->CurrentFileName, s("/data/mine.pvx"));
+    EXPECT_TRUE(f.files.files.contains(s("/data/mine.pvx")));
+
+    f.window->mnuFileNew_Click();
+    ASSERT_EQ(f.sessions.size(), 2u);
+    f.window->mnuFileSave_Click();
+    EXPECT_EQ(f.dialogs.fileDialogs.size(), 2) << "Save with a current file asks nothing";
+    EXPECT_EQ(f.saved(s("/data/mine.pvx")).readInt(s("Porvix"), s("NumSessions"), 0), 2);
+
+    pvx::session::Session *active = &f.sessions.at(0);
+    f.window->setActiveSessionSource([&active] { return active; });
+    f.window->mnuFile_Click();
+    EXPECT_TRUE(f.window->mnuFileClose.isEnabled());
+    f.window->mnuFileClose_Click();
+    ASSERT_EQ(f.sessions.size(), 1u);
+    active = &f.sessions.at(0);
+    f.window->mnuFileClose_Click();
+    active = nullptr;
+    f.window->mnuFileClose_Click();
+    f.window->mnuFile_Click();
+    EXPECT_FALSE(f.window->mnuFileClose.isEnabled());
+}
+
+TEST(Startup, HelpContentsAndTheWebPage)
+{
+    ShellFixture f;
+    f.window->mnuHelpContents_Click();
+    f.window->mnuOrmand_Click();
+    EXPECT_EQ(f.desktop.opened,
+              (QStringList{s("file:///opt/porvix/manual.html"), s("https://porvix.example.org/")}));
+    EXPECT_TRUE(f.dialogs.messages.isEmpty());
+
+    f.desktop.opens = false;
+    f.window->mnuHelpContents_Click();
+    ASSERT_EQ(f.dialogs.messages.size(), 1);
+    EXPECT_TRUE(f.dialogs.messages.first().text.contains(s("/opt/porvix/manual.html")));
+}
+
+TEST(Startup, ItemsOfLaterWorkAreNotOffered)
+{
+    ShellFixture f;
+    for (const auto *item : {&f.window->MTools, &f.window->mPingTool, &f.window->mResolve, &f.window->mnuHelpAbout,
+                             &f.window->mnuHelpSearch})
+        EXPECT_FALSE(item->isVisible()) << item->name().toStdString();
+    EXPECT_FALSE(f.window->mnuHelpSearch.isEnabled());
+}
+
+TEST(Startup, ACloseBeforeTheStartupKeepsTheFile)
+{
+    ShellFixture f;
+    f.writeDefault(kThreeSessions);
+    f.window->Form_Load();
+    int closed = 0;
+    QObject::connect(f.window.get(), &pvx::shell::MainWindow::closed, [&closed] { ++closed; });
+    f.window->close();
+    EXPECT_EQ(closed, 1);
+    EXPECT_EQ(f.files.files.value(QLatin1String(ShellFixture::kDefaultFile)), QByteArray(kThreeSessions));
+    f.timer1().fire();
+    EXPECT_EQ(f.sessions.size(), 0u) << "a closed window never starts up";
+}
