@@ -34,6 +34,7 @@
 #include <QMessageBox>
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 
 #include <unistd.h>
@@ -152,6 +153,18 @@ struct Program {
     shell::MainWindow window;
 };
 
+/// Runs `close` from the event loop at SIGTERM and SIGINT; without the
+/// handlers (a message says why) the signals end the program at once.
+std::unique_ptr<platform::TerminationSignals> closeOnSignals(std::function<void()> close)
+{
+    auto installed = platform::TerminationSignals::install([close = std::move(close)](int) { close(); });
+    if (!installed) {
+        print(stderr, QStringLiteral("porvix: ") + installed.error().detail + QLatin1Char('\n'));
+        return nullptr;
+    }
+    return std::move(*installed);
+}
+
 /// Runs the sessions without windows until SIGTERM or SIGINT.
 int runHeadless(const shell::CommandLine &line, const QString &commandLineFile)
 {
@@ -166,9 +179,7 @@ int runHeadless(const shell::CommandLine &line, const QString &commandLineFile)
     Program program(*home, commandLineFile, dialogs, nullptr, {});
     QObject::connect(&program.window, &shell::MainWindow::closed, qApp, &QCoreApplication::quit,
                      Qt::QueuedConnection);
-    auto signals_ = platform::TerminationSignals::install([&program](int) { program.window.close(); });
-    if (!signals_)
-        print(stderr, QStringLiteral("porvix: ") + signals_.error().detail + QLatin1Char('\n'));
+    const auto signalHandlers = closeOnSignals([&program] { program.window.close(); });
     program.window.Form_Load();
     return QCoreApplication::exec();
 }
@@ -182,6 +193,7 @@ int runGui(const shell::CommandLine &line, const QString &commandLineFile)
     platform::PosixFileStore files;
     const auto home = prepareHome(files, line.home);
     if (!home) {
+        print(stderr, QStringLiteral("porvix: ") + home.error().detail + QLatin1Char('\n'));
         QMessageBox::critical(nullptr, QStringLiteral("Porvix"), home.error().detail);
         return 1;
     }
@@ -195,7 +207,7 @@ int runGui(const shell::CommandLine &line, const QString &commandLineFile)
     gui::MainFrame frame(program.window, program.sessions, dialogs);
     QObject::connect(&program.window, &shell::MainWindow::closed, qApp, &QCoreApplication::quit,
                      Qt::QueuedConnection);
-    auto signals_ = platform::TerminationSignals::install([&frame](int) { frame.requestClose(); });
+    const auto signalHandlers = closeOnSignals([&frame] { frame.requestClose(); });
     program.window.Form_Load();
     return QApplication::exec();
 }

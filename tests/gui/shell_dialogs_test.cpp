@@ -159,7 +159,7 @@ TEST(FileFilter, TheDialogMatchesInAnyCase)
     };
     // Files that do not match are hidden; the folder is read in the background.
     const QStringList expected{s("B.PVX"), s("a.pvx"), s("c.Pvx")};
-    waitUntil([&] { return shown() == expected; }, 5000);
+    waitUntil([&] { return shown() == expected; }, std::chrono::seconds(5));
     EXPECT_EQ(shown(), expected);
 }
 

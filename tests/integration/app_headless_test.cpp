@@ -27,8 +27,9 @@ using pvx::testing::s;
 
 namespace {
 
-constexpr int kStartMs = 15000;
 constexpr int kStopMs = 15000;
+constexpr std::chrono::seconds kStart(15);
+constexpr std::chrono::seconds kData(10);
 
 /// The program under test, with the test's isolated environment and no
 /// display.
@@ -52,7 +53,7 @@ public:
         }
     }
 
-    bool started() { return m_process.waitForStarted(kStartMs); }
+    bool started() { return m_process.waitForStarted(kStopMs); }
     void signal(int number) { ::kill(static_cast<pid_t>(m_process.processId()), number); }
     /// Waits for the end; the exit code, or -1 when it did not end normally.
     int finish()
@@ -182,7 +183,7 @@ TEST(AppHeadless, BridgesTheActivatedSessionAndSavesItAtSigterm)
     // No --headless: without a display the program chooses it by itself.
     Porvix run({s("--home"), home});
     ASSERT_TRUE(run.started());
-    ASSERT_TRUE(waitUntil([&] { return peer.hasPendingConnections(); }, kStartMs)) << run.errors().toStdString();
+    ASSERT_TRUE(waitUntil([&] { return peer.hasPendingConnections(); }, kStart)) << run.errors().toStdString();
     QTcpSocket *connection = peer.nextPendingConnection();
     const QString device = ports + s("/COM7");
     ASSERT_TRUE(QFileInfo(device).isSymLink());
@@ -194,7 +195,7 @@ TEST(AppHeadless, BridgesTheActivatedSessionAndSavesItAtSigterm)
     EXPECT_TRUE(waitUntil([&] {
         received += connection->readAll();
         return received.size() >= 21;
-    }, 10000));
+    }, kData));
     EXPECT_EQ(received, QByteArray("from the serial side\n"));
 
     connection->write("from the network\n");
@@ -202,7 +203,7 @@ TEST(AppHeadless, BridgesTheActivatedSessionAndSavesItAtSigterm)
     EXPECT_TRUE(waitUntil([&] {
         written += user.read();
         return written.size() >= 17;
-    }, 10000));
+    }, kData));
     EXPECT_EQ(written, QByteArray("from the network\n"));
 
     run.signal(SIGTERM);
@@ -231,7 +232,7 @@ TEST(AppHeadless, ACommandLineFileIsLoadedAndSigintSavesToTheDefaultFile)
     // A relative name counts from where the program was started.
     Porvix run({s("--headless"), s("--home"), home, s("site"), s("one.pvx")}, root.path());
     ASSERT_TRUE(run.started());
-    ASSERT_TRUE(waitUntil([&] { return peer.hasPendingConnections(); }, kStartMs)) << run.errors().toStdString();
+    ASSERT_TRUE(waitUntil([&] { return peer.hasPendingConnections(); }, kStart)) << run.errors().toStdString();
     run.signal(SIGINT);
     EXPECT_EQ(run.finish(), 0);
 

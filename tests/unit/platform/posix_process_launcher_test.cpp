@@ -17,7 +17,7 @@ TEST(PosixProcessLauncher, RunsTheCommandLineThroughTheShellWithoutWaiting)
     pvx::platform::PosixProcessLauncher launcher;
     ASSERT_TRUE(launcher.startDetached(s("sleep 0.2; echo \"$((6 * 7))\" > '") + target + s("'; echo noise; echo more >&2")));
     EXPECT_FALSE(QFile::exists(target)) << "the call does not wait";
-    ASSERT_TRUE(waitUntil([&] { return QFile(target).size() > 0; }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return QFile(target).size() > 0; }, std::chrono::seconds(10)));
     QFile result(target);
     ASSERT_TRUE(result.open(QIODevice::ReadOnly));
     EXPECT_EQ(result.readAll(), QByteArray("42\n"));
