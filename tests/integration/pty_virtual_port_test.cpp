@@ -18,7 +18,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::ForkedPeer;
-using test::waitUntil;
 namespace peer = test::peer;
 
 // Bytes a terminal line would swallow or change if it were not raw.
@@ -104,7 +103,7 @@ TEST_F(PtyVirtualPortTest, CarriesBytesBothWaysOverManyOpenCloseCycles)
         EXPECT_FALSE(m_port.isOpenedByApplication());
         EXPECT_EQ(program.wait(), 0);
     }
-    test::runEventsFor(200ms);
+    ::runEventsFor(200ms);
     ASSERT_EQ(m_openedEvents.size(), 2u * kCycles);
     for (std::size_t i = 0; i < m_openedEvents.size(); ++i)
         EXPECT_EQ(m_openedEvents[i], i % 2 == 0) << i;
@@ -157,7 +156,7 @@ TEST_F(PtyVirtualPortTest, DataEventWaitsForAReadWhenBytesAreLeft)
     ASSERT_TRUE(waitUntil([&] { return m_dataEvents == 1; }));
     EXPECT_EQ(m_port.write(QByteArrayLiteral("1")), 1);
     ASSERT_TRUE(waitUntil([&] { return m_port.bytesAvailable() == 150; }));
-    test::runEventsFor(300ms);
+    ::runEventsFor(300ms);
     EXPECT_EQ(m_dataEvents, 1);
 
     EXPECT_EQ(m_port.read(10), QByteArray(10, 'a'));
@@ -204,7 +203,7 @@ TEST_F(PtyVirtualPortTest, RemoveEndsTheOtherProgramsSessionWithoutEvents)
     ASSERT_TRUE(m_port.remove().ok());
     EXPECT_FALSE(m_port.isOpenedByApplication());
     EXPECT_EQ(program.wait(), 0);
-    test::runEventsFor(200ms);
+    ::runEventsFor(200ms);
     EXPECT_EQ(m_openedEvents, std::vector<bool>{true});
     EXPECT_EQ(m_dataEvents, 0);
 }

@@ -11,6 +11,7 @@ ErrorCode codeFor(int errorNumber)
 {
     switch (errorNumber) {
     case ENOENT:
+    case ENOTDIR:
     case ENODEV:
     case ENXIO:
         return ErrorCode::NotFound;
@@ -19,12 +20,13 @@ ErrorCode codeFor(int errorNumber)
     case EROFS:
         return ErrorCode::AccessDenied;
     case EBUSY:
+    case ETXTBSY:
     case EEXIST:
     case EWOULDBLOCK:
         return ErrorCode::Busy;
+    case EISDIR:
     case EINVAL:
     case ENAMETOOLONG:
-    case ENOTDIR:
     case ELOOP:
         return ErrorCode::InvalidArgument;
     case ENOSYS:

@@ -25,6 +25,10 @@ public:
     int get() const { return m_fd; }
     bool valid() const { return m_fd >= 0; }
 
+    /// Closes now and returns the close's own result (a full disk may only
+    /// show here).
+    int close() { return ::close(std::exchange(m_fd, -1)); }
+
     /// Closes the descriptor held and takes `fd` instead.
     void reset(int fd = -1)
     {
