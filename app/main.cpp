@@ -177,8 +177,8 @@ int runHeadless(const shell::CommandLine &line, const QString &commandLineFile)
     }
     QDir::setCurrent(*home);
     Program program(*home, commandLineFile, dialogs, nullptr, {});
-    QObject::connect(&program.window, &shell::MainWindow::closed, qApp, &QCoreApplication::quit,
-                     Qt::QueuedConnection);
+    QObject::connect(&program.window, &shell::MainWindow::closed, QCoreApplication::instance(),
+                     &QCoreApplication::quit, Qt::QueuedConnection);
     const auto signalHandlers = closeOnSignals([&program] { program.window.close(); });
     program.window.Form_Load();
     return QCoreApplication::exec();
@@ -205,8 +205,8 @@ int runGui(const shell::CommandLine &line, const QString &commandLineFile)
     };
     Program program(*home, commandLineFile, dialogs, &desktop, std::move(forms));
     gui::MainFrame frame(program.window, program.sessions, dialogs);
-    QObject::connect(&program.window, &shell::MainWindow::closed, qApp, &QCoreApplication::quit,
-                     Qt::QueuedConnection);
+    QObject::connect(&program.window, &shell::MainWindow::closed, QCoreApplication::instance(),
+                     &QCoreApplication::quit, Qt::QueuedConnection);
     const auto signalHandlers = closeOnSignals([&frame] { frame.requestClose(); });
     program.window.Form_Load();
     return QApplication::exec();
