@@ -44,7 +44,9 @@ public:
     qint64 write(const QByteArray &bytes) override
     {
         ++writeCalls;
-        const qint64 taken = acceptLimit ? std::min<qint64>(*acceptLimit, bytes.size()) : bytes.size();
+        const qint64 taken = room ? std::min<qint64>(*room, bytes.size()) : bytes.size();
+        if (room)
+            *room -= taken;
         written += bytes.left(taken);
         if (queuesOutput)
             pendingOutput += taken;
@@ -83,7 +85,8 @@ public:
     int writeCalls = 0;
     QByteArray written;
     qint64 pendingOutput = 0;
-    std::optional<qint64> acceptLimit;
+    /// How many more bytes writes take (unset: all); each write uses it up.
+    std::optional<qint64> room;
     std::optional<platform::Error> openError;
     bool opensAsReported = true;
     QString lastDevice;

@@ -30,7 +30,9 @@ public:
     QString devicePath() const override { return QStringLiteral("/fake/") + m_name; }
     qint64 write(const QByteArray &bytes) override
     {
-        const qint64 taken = acceptLimit ? std::min<qint64>(*acceptLimit, bytes.size()) : bytes.size();
+        const qint64 taken = room ? std::min<qint64>(*room, bytes.size()) : bytes.size();
+        if (room)
+            *room -= taken;
         written += bytes.left(taken);
         return taken;
     }
@@ -65,7 +67,8 @@ public:
     QStringList createdNames;
     QByteArray received;
     QByteArray written;
-    std::optional<qint64> acceptLimit;
+    /// How many more bytes writes take (unset: all); each write uses it up.
+    std::optional<qint64> room;
     std::optional<platform::Error> createError;
     std::optional<platform::Error> removeError;
     int removeCalls = 0;
