@@ -1,6 +1,7 @@
 #include "gui/session_widget.h"
 
 #include "gui/lamp.h"
+#include "support/text.h"
 #include "support/session_fixture.h"
 
 #include <QCheckBox>
@@ -12,14 +13,11 @@
 
 #include <gtest/gtest.h>
 
+using pvx::testing::s;
+
 using pvx::testing::SessionFixture;
 
 namespace {
-
-QString s(const char *text)
-{
-    return QString::fromUtf8(text);
-}
 
 template <typename Widget>
 Widget &child(QWidget &parent, const char *name)

@@ -2,14 +2,13 @@
 
 #include "core/port_map.h"
 #include "fakes/fake_dialogs.h"
-#include "fakes/fake_file_store.h"
-#include "fakes/fake_services.h"
 #include "fakes/fake_network_info.h"
 #include "fakes/fake_serial_port.h"
 #include "fakes/fake_socket.h"
 #include "fakes/fake_timer.h"
 #include "fakes/fake_virtual_port.h"
 #include "resources/string_table.h"
+#include "support/fake_log_services.h"
 #include "session/session.h"
 
 #include <memory>
@@ -17,7 +16,7 @@
 namespace pvx::testing {
 
 /// A session on fakes of every device and service it uses.
-struct SessionFixture {
+struct SessionFixture : FakeLogServices {
     explicit SessionFixture(resources::Language language = resources::Language::English)
         : strings(language)
     {
@@ -44,11 +43,6 @@ struct SessionFixture {
     fakes::FakeSocketFactory sockets;
     fakes::FakeTimerFactory timers;
     core::PortMap ports;
-    session::ProgramSettings settings;
-    fakes::FakeFileStore files;
-    fakes::FakeProcessLauncher launcher;
-    fakes::FakeClock clock;
-    session::ErrorLog log{files, launcher, clock, settings, QStringLiteral("/home/errorlog.txt")};
     fakes::FakeSerialPort *serial = nullptr;
     fakes::FakeVirtualPort *vport = nullptr;
     std::unique_ptr<session::Session> session;

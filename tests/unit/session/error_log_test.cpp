@@ -1,17 +1,15 @@
 #include "session/error_log.h"
 
+#include "support/text.h"
 #include "support/session_fixture.h"
 
 #include <gtest/gtest.h>
 
+using pvx::testing::s;
+
 using pvx::testing::SessionFixture;
 
 namespace {
-
-QString s(const char *text)
-{
-    return QString::fromUtf8(text);
-}
 
 QString logText(SessionFixture &f)
 {

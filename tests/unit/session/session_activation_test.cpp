@@ -1,19 +1,17 @@
 #include "session/session.h"
 
+#include "support/text.h"
 #include "support/session_fixture.h"
 
 #include <gtest/gtest.h>
+
+using pvx::testing::s;
 
 using pvx::platform::ErrorCode;
 using pvx::platform::makeError;
 using pvx::testing::SessionFixture;
 
 namespace {
-
-QString s(const char *text)
-{
-    return QString::fromUtf8(text);
-}
 
 constexpr int kSerial = 0;
 constexpr int kNetwork = 1;

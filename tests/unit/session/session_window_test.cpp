@@ -1,19 +1,13 @@
 #include "session/session_window.h"
 
+#include "support/text.h"
 #include "support/session_fixture.h"
 
 #include <gtest/gtest.h>
 
+using pvx::testing::s;
+
 using pvx::testing::SessionFixture;
-
-namespace {
-
-QString s(const char *text)
-{
-    return QString::fromUtf8(text);
-}
-
-} // namespace
 
 TEST(SessionWindow, NewWindowShowsTheDefaults)
 {

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "platform/network_info.h"
+
+namespace pvx::platform {
+
+/// This machine's addresses as QNetworkInterface sees them: the IPv4
+/// addresses of every interface that is up, in interface order, each once.
+class QtNetworkInfo final : public NetworkInfo {
+public:
+    QStringList localIPv4Addresses() const override;
+};
+
+} // namespace pvx::platform

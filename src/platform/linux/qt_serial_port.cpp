@@ -1,0 +1,361 @@
+#include "platform/linux/qt_serial_port.h"
+
+#include "platform/linux/serial_line_state.h"
+
+#include <QFile>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+
+namespace pvx::platform {
+
+namespace {
+
+QString systemPath(const QString &device)
+{
+    if (device.startsWith(QLatin1Char('/')) || device.startsWith(QLatin1String("./"))
+        || device.startsWith(QLatin1String("../")))
+        return device;
+    return QStringLiteral("/dev/") + device;
+}
+
+QSerialPort::Parity qtParity(Parity parity)
+{
+    switch (parity) {
+    case Parity::Even:
+        return QSerialPort::EvenParity;
+    case Parity::Odd:
+        return QSerialPort::OddParity;
+    case Parity::Mark:
+        return QSerialPort::MarkParity;
+    case Parity::Space:
+        return QSerialPort::SpaceParity;
+    case Parity::None:
+        break;
+    }
+    return QSerialPort::NoParity;
+}
+
+QString parityName(Parity parity)
+{
+    switch (parity) {
+    case Parity::Even:
+        return QStringLiteral("even parity");
+    case Parity::Odd:
+        return QStringLiteral("odd parity");
+    case Parity::Mark:
+        return QStringLiteral("mark parity");
+    case Parity::Space:
+        return QStringLiteral("space parity");
+    case Parity::None:
+        break;
+    }
+    return QStringLiteral("no parity");
+}
+
+bool parityMatches(Parity parity, const SerialLineState &line)
+{
+    switch (parity) {
+    case Parity::Even:
+        return line.parity && !line.parityOdd && !line.parityStick;
+    case Parity::Odd:
+        return line.parity && line.parityOdd && !line.parityStick;
+    case Parity::Mark:
+        return line.parity && line.parityOdd && line.parityStick;
+    case Parity::Space:
+        return line.parity && !line.parityOdd && line.parityStick;
+    case Parity::None:
+        break;
+    }
+    return !line.parity;
+}
+
+QSerialPort::FlowControl qtFlowControl(Handshaking handshaking)
+{
+    switch (handshaking) {
+    case Handshaking::XonXoff:
+        return QSerialPort::SoftwareControl;
+    case Handshaking::RtsCts:
+        return QSerialPort::HardwareControl;
+    case Handshaking::None:
+        break;
+    }
+    return QSerialPort::NoFlowControl;
+}
+
+QString flowControlName(Handshaking handshaking)
+{
+    switch (handshaking) {
+    case Handshaking::XonXoff:
+        return QStringLiteral("software flow control");
+    case Handshaking::RtsCts:
+        return QStringLiteral("hardware flow control");
+    case Handshaking::None:
+        break;
+    }
+    return QStringLiteral("no flow control");
+}
+
+QString stopBitsName(StopBits stopBits)
+{
+    switch (stopBits) {
+    case StopBits::OneAndHalf:
+        return QStringLiteral("1.5 stop bits");
+    case StopBits::Two:
+        return QStringLiteral("2 stop bits");
+    case StopBits::One:
+        break;
+    }
+    return QStringLiteral("1 stop bit");
+}
+
+// A driver may report the rate its divisor actually gives; within 2 % the
+// line still works, as UART receivers tolerate that much.
+bool baudMatches(qint32 wanted, std::int64_t actual)
+{
+    return std::llabs(actual - wanted) * 50 <= wanted;
+}
+
+// Qt takes the text of a failed read from errno even when the read just
+// ended (a hang-up reads 0 bytes), so the text would name whatever call
+// failed before: say what happened instead.
+QString failureReason(QSerialPort::SerialPortError error, const QString &qtText)
+{
+    switch (error) {
+    case QSerialPort::ResourceError:
+        return QStringLiteral("the device is no longer available");
+    case QSerialPort::ReadError:
+        return QStringLiteral("the device hung up or was removed");
+    case QSerialPort::WriteError:
+        return QStringLiteral("writing to the device failed");
+    default:
+        return qtText;
+    }
+}
+
+} // namespace
+
+QtSerialPort::QtSerialPort() : m_port(new QSerialPort)
+{
+    QObject::connect(m_port, &QSerialPort::readyRead, m_port, [this] {
+        m_gate.raise([this] {
+            if (auto handler = m_events.readyRead)
+                handler();
+        });
+    });
+    QObject::connect(m_port, &QSerialPort::bytesWritten, m_port, [this](qint64 bytes) {
+        m_gate.raise([this, bytes] {
+            if (auto handler = m_events.bytesWritten)
+                handler(bytes);
+        });
+    });
+    QObject::connect(m_port, &QSerialPort::errorOccurred, m_port,
+                     [this](QSerialPort::SerialPortError error) { onError(error); });
+}
+
+QtSerialPort::~QtSerialPort()
+{
+    m_port->disconnect();
+    if (m_port->isOpen())
+        m_port->close();
+    m_gate.dispose(m_port);
+}
+
+void QtSerialPort::setEvents(Events events)
+{
+    m_events = std::move(events);
+}
+
+Result<void> QtSerialPort::open(const QString &device, const SerialSettings &settings)
+{
+    EventGate::CallScope call(m_gate);
+    close();
+    if (device.trimmed().isEmpty())
+        return makeError(ErrorCode::InvalidArgument, QStringLiteral("No serial device is set"));
+    m_device = systemPath(device.trimmed());
+    if (auto checked = checkDevicePath(); !checked)
+        return checked;
+
+    m_port->setPortName(m_device);
+    m_port->setReadBufferSize(std::max<qint64>(settings.driverBufferSize, 0));
+    if (!m_port->open(QIODevice::ReadWrite)) {
+        const Error error = openError();
+        m_port->clearError();
+        return error;
+    }
+    if (auto configured = configure(settings); !configured) {
+        close();
+        return configured;
+    }
+    return {};
+}
+
+Result<void> QtSerialPort::applySettings(const SerialSettings &settings)
+{
+    EventGate::CallScope call(m_gate);
+    if (!m_port->isOpen())
+        return makeError(ErrorCode::WrongState, QStringLiteral("The serial port is not open"));
+    return configure(settings);
+}
+
+Result<void> QtSerialPort::configure(const SerialSettings &settings)
+{
+    const auto refuse = [this](const QString &what) {
+        return deviceError(ErrorCode::Unsupported, QStringLiteral("the device refuses %1").arg(what));
+    };
+    const QString baud = QStringLiteral("%1 baud").arg(settings.baudRate);
+    const QString dataBits = QStringLiteral("%1 data bits").arg(settings.dataBits);
+    const QString parity = parityName(settings.parity);
+    const QString stopBits = stopBitsName(settings.stopBits);
+    const QString flowControl = flowControlName(settings.handshaking);
+
+    if (settings.baudRate <= 0)
+        return refuse(baud);
+    if (settings.dataBits < 5 || settings.dataBits > 8)
+        return refuse(dataBits);
+    // Linux line settings have no 1.5 stop bits; using 1 or 2 instead would
+    // garble the line without a word.
+    if (settings.stopBits == StopBits::OneAndHalf)
+        return refuse(stopBits);
+
+    if (!m_port->setBaudRate(settings.baudRate))
+        return refuse(baud);
+    if (!m_port->setDataBits(static_cast<QSerialPort::DataBits>(settings.dataBits)))
+        return refuse(dataBits);
+    if (!m_port->setParity(qtParity(settings.parity)))
+        return refuse(parity);
+    if (!m_port->setStopBits(settings.stopBits == StopBits::Two ? QSerialPort::TwoStop : QSerialPort::OneStop))
+        return refuse(stopBits);
+    if (!m_port->setFlowControl(qtFlowControl(settings.handshaking)))
+        return refuse(flowControl);
+
+    // Drivers accept settings they cannot do and keep their own (a
+    // pseudo-terminal stays at 8 data bits without parity): believe only
+    // what the driver reports back.
+    const auto line = readSerialLineState(m_port->handle());
+    if (!line)
+        return deviceError(ErrorCode::Unsupported, QStringLiteral("not a serial device"));
+    if (!baudMatches(settings.baudRate, line->baudRate))
+        return refuse(baud);
+    if (line->dataBits != settings.dataBits)
+        return refuse(dataBits);
+    if (!parityMatches(settings.parity, *line))
+        return refuse(parity);
+    if (line->twoStopBits != (settings.stopBits == StopBits::Two))
+        return refuse(stopBits);
+    if (line->rtsCts != (settings.handshaking == Handshaking::RtsCts)
+        || line->xonXoff != (settings.handshaking == Handshaking::XonXoff))
+        return refuse(flowControl);
+
+    // A device without modem lines cannot take DTR, and needs none.
+    m_port->setDataTerminalReady(settings.dtr);
+    m_port->clearError();
+    return {};
+}
+
+Result<void> QtSerialPort::checkDevicePath() const
+{
+    struct stat info {};
+    if (::stat(QFile::encodeName(m_device).constData(), &info) != 0) {
+        const int error = errno;
+        return deviceError(error == ENOENT ? ErrorCode::NotFound : ErrorCode::AccessDenied, qt_error_string(error));
+    }
+    if (S_ISDIR(info.st_mode))
+        return deviceError(ErrorCode::InvalidArgument, qt_error_string(EISDIR));
+    if (!S_ISCHR(info.st_mode))
+        return deviceError(ErrorCode::Unsupported, QStringLiteral("not a serial device"));
+    return {};
+}
+
+Error QtSerialPort::openError() const
+{
+    switch (m_port->error()) {
+    case QSerialPort::DeviceNotFoundError:
+        return deviceError(ErrorCode::NotFound, m_port->errorString());
+    case QSerialPort::PermissionError:
+        // Refused although we may read and write it: another program holds
+        // the lock file or the device itself.
+        if (::access(QFile::encodeName(m_device).constData(), R_OK | W_OK) == 0)
+            return deviceError(ErrorCode::Busy, QStringLiteral("the device is in use"));
+        return deviceError(ErrorCode::AccessDenied, m_port->errorString());
+    case QSerialPort::UnsupportedOperationError:
+        // The terminal calls of the open itself failed.
+        return deviceError(ErrorCode::Unsupported, QStringLiteral("not a serial device"));
+    default:
+        return deviceError(ErrorCode::IoError, m_port->errorString());
+    }
+}
+
+Error QtSerialPort::deviceError(ErrorCode code, const QString &reason) const
+{
+    return makeError(code, QStringLiteral("%1: %2").arg(m_device, reason));
+}
+
+void QtSerialPort::close()
+{
+    EventGate::CallScope call(m_gate);
+    if (m_port->isOpen())
+        m_port->close();
+    m_port->clearError();
+    m_gate.dropQueued();
+}
+
+bool QtSerialPort::isOpen() const
+{
+    return m_port->isOpen();
+}
+
+qint64 QtSerialPort::bytesAvailable() const
+{
+    return m_port->bytesAvailable();
+}
+
+QByteArray QtSerialPort::read(qint64 maxBytes)
+{
+    EventGate::CallScope call(m_gate);
+    return maxBytes > 0 ? m_port->read(maxBytes) : QByteArray();
+}
+
+void QtSerialPort::discardInput()
+{
+    EventGate::CallScope call(m_gate);
+    if (m_port->isOpen())
+        m_port->clear(QSerialPort::Input);
+}
+
+qint64 QtSerialPort::write(const QByteArray &bytes)
+{
+    EventGate::CallScope call(m_gate);
+    if (!m_port->isOpen())
+        return 0;
+    return std::max<qint64>(m_port->write(bytes), 0);
+}
+
+qint64 QtSerialPort::bytesToWrite() const
+{
+    return m_port->bytesToWrite();
+}
+
+void QtSerialPort::onError(QSerialPort::SerialPortError error)
+{
+    // Errors inside our own calls are those calls' results.
+    if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError || m_gate.inCall()
+        || !m_port->isOpen())
+        return;
+    // A device that went away reports an error on every read attempt: close
+    // at the first one so that the loop stops, and tell the owner once.
+    const Error failure = deviceError(ErrorCode::IoError, failureReason(error, m_port->errorString()));
+    m_port->close();
+    m_port->clearError();
+    m_gate.dropQueued();
+    m_gate.raise([this, failure] {
+        if (auto handler = m_events.failed)
+            handler(failure);
+    });
+}
+
+} // namespace pvx::platform

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "platform/linux/event_gate.h"
+#include "platform/serial_port.h"
+
+#include <QSerialPort>
+
+namespace pvx::platform {
+
+/// A real serial device over QSerialPort.
+///
+/// open() fails with a detail that names the device and the reason:
+/// "<device>: No such file or directory", "<device>: Is a directory",
+/// "<device>: not a serial device", "<device>: the device is in use",
+/// "<device>: Permission denied", or, for a setting the device refuses
+/// (or accepts and silently changes: each setting is read back from the
+/// driver), "<device>: the device refuses 7 data bits" (… "even parity",
+/// "1.5 stop bits", "hardware flow control", "250000 baud"). 1.5 stop bits
+/// have no Linux line setting and are always refused. A failed open leaves
+/// the port closed. DTR is applied after open; a device without modem lines
+/// (a pseudo-terminal) ignores it.
+///
+/// At most `driverBufferSize` received bytes are held; beyond that the
+/// device's own buffer fills and, with flow control, the device is held
+/// back. When the device fails while open (unplugged, hung up), the port is
+/// closed at the first error and `failed` is raised once.
+///
+/// Events follow EventGate: never from inside a call into this object; the
+/// owner may destroy the port from inside any handler.
+class QtSerialPort final : public SerialPort {
+public:
+    QtSerialPort();
+    ~QtSerialPort() override;
+    QtSerialPort(const QtSerialPort &) = delete;
+    QtSerialPort &operator=(const QtSerialPort &) = delete;
+
+    /// `device` is a path; a bare name is taken under /dev. An open port is
+    /// closed first.
+    Result<void> open(const QString &device, const SerialSettings &settings) override;
+    /// Fails on a closed port; on a refused setting the port stays open with
+    /// the settings the device reports.
+    Result<void> applySettings(const SerialSettings &settings) override;
+    void close() override;
+    bool isOpen() const override;
+
+    qint64 bytesAvailable() const override;
+    QByteArray read(qint64 maxBytes) override;
+    void discardInput() override;
+    /// Takes every byte (0 on a closed port).
+    qint64 write(const QByteArray &bytes) override;
+    qint64 bytesToWrite() const override;
+
+    void setEvents(Events events) override;
+
+private:
+    Result<void> configure(const SerialSettings &settings);
+    Result<void> checkDevicePath() const;
+    Error openError() const;
+    Error deviceError(ErrorCode code, const QString &reason) const;
+    void onError(QSerialPort::SerialPortError error);
+
+    EventGate m_gate;
+    Events m_events;
+    QSerialPort *m_port;
+    QString m_device;
+};
+
+} // namespace pvx::platform

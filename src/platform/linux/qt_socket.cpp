@@ -1,0 +1,434 @@
+#include "platform/linux/qt_socket.h"
+
+#include "platform/linux/pending_connections.h"
+#include "platform/linux/socket_errors.h"
+
+#include <QHostInfo>
+#include <QNetworkDatagram>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QUdpSocket>
+
+#include <algorithm>
+
+namespace pvx::platform {
+
+namespace {
+
+constexpr int kMaxPort = 65535;
+
+// Closes a connection request that nobody accepted, once the event that
+// offered it has been handled or dropped.
+class RequestGuard {
+public:
+    RequestGuard(std::shared_ptr<PendingConnections> pending, int id)
+        : m_pending(std::move(pending)), m_id(id) {}
+    ~RequestGuard() { m_pending->reject(m_id); }
+    RequestGuard(const RequestGuard &) = delete;
+    RequestGuard &operator=(const RequestGuard &) = delete;
+    int id() const { return m_id; }
+
+private:
+    std::shared_ptr<PendingConnections> m_pending;
+    int m_id;
+};
+
+Result<quint16> portNumber(int port, bool allowZero)
+{
+    if (port < (allowZero ? 0 : 1) || port > kMaxPort)
+        return makeError(ErrorCode::InvalidArgument, QStringLiteral("Not a valid port number: %1").arg(port));
+    return static_cast<quint16>(port);
+}
+
+Result<QHostAddress> localAddress(const QString &address)
+{
+    if (address.trimmed().isEmpty())
+        return QHostAddress(QHostAddress::AnyIPv4);
+    QHostAddress parsed;
+    if (!parsed.setAddress(address.trimmed()) || parsed.protocol() != QAbstractSocket::IPv4Protocol)
+        return makeError(ErrorCode::InvalidArgument, QStringLiteral("Not a valid local address: %1").arg(address));
+    return parsed;
+}
+
+} // namespace
+
+QtSocket::QtSocket(std::shared_ptr<PendingConnections> pending) : m_pending(std::move(pending)) {}
+
+QtSocket::~QtSocket()
+{
+    releaseBackends();
+}
+
+void QtSocket::setProtocol(SocketProtocol protocol)
+{
+    m_protocol = protocol;
+}
+
+void QtSocket::setLocalPort(int port)
+{
+    m_localPort = port;
+}
+
+void QtSocket::setRemoteHost(const QString &host)
+{
+    m_remoteHost = host;
+}
+
+void QtSocket::setRemotePort(int port)
+{
+    m_remotePort = port;
+}
+
+void QtSocket::setEvents(Events events)
+{
+    m_events = std::move(events);
+}
+
+Result<void> QtSocket::bind(int port, const QString &address)
+{
+    EventGate::CallScope call(m_gate);
+    if (m_state != kSocketClosed)
+        return stateError(m_state);
+    const auto number = portNumber(port, true);
+    if (!number)
+        return number.error();
+    const auto host = localAddress(address);
+    if (!host)
+        return host.error();
+    if (m_protocol == SocketProtocol::Udp)
+        return bindUdp(*host, *number);
+    m_bindAddress = *host;
+    m_localPort = *number;
+    m_state = kSocketOpen;
+    return {};
+}
+
+Result<void> QtSocket::listen()
+{
+    EventGate::CallScope call(m_gate);
+    if (m_protocol != SocketProtocol::Tcp)
+        return makeError(ErrorCode::Unsupported, QStringLiteral("A UDP socket cannot listen"));
+    // A bound UDP socket whose protocol was switched afterwards stays UDP.
+    if ((m_state != kSocketClosed && m_state != kSocketOpen) || m_udp)
+        return stateError(m_state);
+    const auto port = portNumber(m_localPort, true);
+    if (!port)
+        return port.error();
+    const QHostAddress address = m_state == kSocketOpen ? m_bindAddress : QHostAddress(QHostAddress::AnyIPv4);
+
+    auto *server = new QTcpServer;
+    if (!server->listen(address, *port)) {
+        const Error error = bindError(server->serverError(), server->errorString(), address, *port);
+        m_gate.dispose(server);
+        return error;
+    }
+    m_server = server;
+    QObject::connect(server, &QTcpServer::newConnection, server, [this] { onNewConnections(); });
+    QObject::connect(server, &QTcpServer::acceptError, server,
+                     [this](QAbstractSocket::SocketError error) { onAcceptError(error); });
+    m_localPort = server->serverPort();
+    m_state = kSocketListening;
+    return {};
+}
+
+Result<void> QtSocket::connect()
+{
+    EventGate::CallScope call(m_gate);
+    if (m_state != kSocketClosed)
+        return stateError(m_state);
+    if (m_protocol != SocketProtocol::Tcp)
+        return makeError(ErrorCode::Unsupported, QStringLiteral("A UDP socket does not connect"));
+    if (m_remoteHost.trimmed().isEmpty())
+        return makeError(ErrorCode::InvalidArgument, QStringLiteral("No remote host is set"));
+    const auto port = portNumber(m_remotePort, false);
+    if (!port)
+        return port.error();
+
+    m_tcp = new QTcpSocket;
+    m_tcp->setReadBufferSize(m_readBufferSize);
+    QTcpSocket *socket = m_tcp;
+    QObject::connect(socket, &QTcpSocket::connected, socket, [this] { onConnected(); });
+    QObject::connect(socket, &QTcpSocket::disconnected, socket, [this] { onPeerClosed(); });
+    QObject::connect(socket, &QTcpSocket::errorOccurred, socket,
+                     [this, socket](QAbstractSocket::SocketError error) { onSocketError(socket, error); });
+    QObject::connect(socket, &QTcpSocket::readyRead, socket, [this] { onReadyRead(); });
+    QObject::connect(socket, &QTcpSocket::bytesWritten, socket, [this](qint64 bytes) { onBytesWritten(bytes); });
+    m_remoteHostIP.clear();
+    m_state = kSocketConnecting;
+    // May fail at once (and emit synchronously); the gate queues that error.
+    socket->connectToHost(m_remoteHost.trimmed(), *port, QIODevice::ReadWrite, QAbstractSocket::IPv4Protocol);
+    return {};
+}
+
+Result<void> QtSocket::accept(int requestId)
+{
+    EventGate::CallScope call(m_gate);
+    if (m_state != kSocketClosed)
+        return stateError(m_state);
+    QTcpSocket *connection = m_pending->take(requestId);
+    if (!connection)
+        return makeError(ErrorCode::InvalidArgument,
+                         QStringLiteral("No connection request %1 is waiting").arg(requestId));
+    m_protocol = SocketProtocol::Tcp;
+    adoptConnection(connection);
+    return {};
+}
+
+void QtSocket::adoptConnection(QTcpSocket *connection)
+{
+    m_tcp = connection;
+    connection->setReadBufferSize(m_readBufferSize);
+    connection->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    connection->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+    QObject::connect(connection, &QTcpSocket::disconnected, connection, [this] { onPeerClosed(); });
+    QObject::connect(connection, &QTcpSocket::errorOccurred, connection,
+                     [this, connection](QAbstractSocket::SocketError error) { onSocketError(connection, error); });
+    QObject::connect(connection, &QTcpSocket::readyRead, connection, [this] { onReadyRead(); });
+    QObject::connect(connection, &QTcpSocket::bytesWritten, connection,
+                     [this](qint64 bytes) { onBytesWritten(bytes); });
+    m_remoteHostIP = dottedAddress(connection->peerAddress());
+    m_remotePort = connection->peerPort();
+    m_localPort = connection->localPort();
+    m_state = kSocketConnected;
+
+    // What arrived while the request waited raised no event anybody saw.
+    if (connection->bytesAvailable() > 0)
+        onReadyRead();
+    if (connection->state() != QAbstractSocket::ConnectedState)
+        onPeerClosed();
+}
+
+Result<void> QtSocket::bindUdp(const QHostAddress &address, quint16 port)
+{
+    auto *socket = new QUdpSocket;
+    // Without ShareAddress or ReuseAddressHint a port in use is refused, as
+    // it would be for TCP.
+    if (!socket->bind(address, port, QAbstractSocket::DontShareAddress)) {
+        const Error error = bindError(socket->error(), socket->errorString(), address, port);
+        m_gate.dispose(socket);
+        return error;
+    }
+    m_udp = socket;
+    QObject::connect(socket, &QUdpSocket::errorOccurred, socket,
+                     [this, socket](QAbstractSocket::SocketError error) { onSocketError(socket, error); });
+    QObject::connect(socket, &QUdpSocket::readyRead, socket, [this] { onReadyRead(); });
+    QObject::connect(socket, &QUdpSocket::bytesWritten, socket, [this](qint64 bytes) { onBytesWritten(bytes); });
+    m_localPort = socket->localPort();
+    m_state = kSocketOpen;
+    return {};
+}
+
+void QtSocket::close()
+{
+    EventGate::CallScope call(m_gate);
+    releaseBackends();
+    m_gate.dropQueued();
+    m_state = kSocketClosed;
+}
+
+void QtSocket::releaseBackends()
+{
+    if (m_server) {
+        m_server->disconnect();
+        m_server->close();
+        m_gate.dispose(m_server);
+        m_server = nullptr;
+    }
+    if (m_tcp) {
+        m_tcp->disconnect();
+        m_tcp->abort();
+        m_gate.dispose(m_tcp);
+        m_tcp = nullptr;
+    }
+    if (m_udp) {
+        m_udp->disconnect();
+        m_udp->abort();
+        m_gate.dispose(m_udp);
+        m_udp = nullptr;
+    }
+}
+
+Result<void> QtSocket::sendData(const QByteArray &bytes)
+{
+    EventGate::CallScope call(m_gate);
+    if (m_tcp) {
+        if (m_state != kSocketConnected)
+            return stateError(m_state);
+        if (m_tcp->write(bytes) < 0)
+            return makeError(ErrorCode::IoError, m_tcp->errorString());
+        return {};
+    }
+    if (m_protocol != SocketProtocol::Udp || (m_state != kSocketOpen && m_state != kSocketClosed))
+        return stateError(m_state);
+    const auto destination = udpDestination();
+    if (!destination)
+        return destination.error();
+    if (!m_udp) {
+        const auto bound = bindUdp(QHostAddress(QHostAddress::AnyIPv4), 0);
+        if (!bound)
+            return bound;
+    }
+    // A failed send is this call's result, not an error event as well.
+    m_sendingDatagram = true;
+    const qint64 sent = m_udp->writeDatagram(bytes, *destination, static_cast<quint16>(m_remotePort));
+    m_sendingDatagram = false;
+    if (sent < 0)
+        return makeError(socketErrorCode(m_udp->error()),
+                         QStringLiteral("%1 (%2:%3)").arg(m_udp->errorString(), m_remoteHost).arg(m_remotePort));
+    return {};
+}
+
+Result<QHostAddress> QtSocket::udpDestination()
+{
+    const auto port = portNumber(m_remotePort, false);
+    if (!port)
+        return port.error();
+    const QString host = m_remoteHost.trimmed();
+    if (host.isEmpty())
+        return makeError(ErrorCode::InvalidArgument, QStringLiteral("No remote host is set"));
+    if (host == m_resolvedHost)
+        return m_resolvedAddress;
+    QHostAddress address;
+    if (!address.setAddress(host)) {
+        const QHostInfo info = QHostInfo::fromName(host);
+        for (const QHostAddress &candidate : info.addresses()) {
+            if (candidate.protocol() == QAbstractSocket::IPv4Protocol) {
+                address = candidate;
+                break;
+            }
+        }
+        if (address.isNull())
+            return makeError(ErrorCode::HostNotFound, QStringLiteral("Host not found: %1").arg(host));
+    }
+    m_resolvedHost = host;
+    m_resolvedAddress = address;
+    return address;
+}
+
+QByteArray QtSocket::getData(qint64 maxBytes)
+{
+    EventGate::CallScope call(m_gate);
+    if (m_tcp)
+        return maxBytes > 0 ? m_tcp->read(maxBytes) : QByteArray();
+    if (!m_udp || !m_udp->hasPendingDatagrams())
+        return {};
+    const QNetworkDatagram datagram = m_udp->receiveDatagram();
+    m_remoteHostIP = dottedAddress(datagram.senderAddress());
+    return datagram.data();
+}
+
+qint64 QtSocket::bytesAvailable() const
+{
+    if (m_tcp)
+        return m_tcp->bytesAvailable();
+    if (m_udp)
+        return std::max<qint64>(m_udp->pendingDatagramSize(), 0);
+    return 0;
+}
+
+qint64 QtSocket::bytesToWrite() const
+{
+    return m_tcp ? m_tcp->bytesToWrite() : 0;
+}
+
+void QtSocket::setReadBufferSize(qint64 bytes)
+{
+    EventGate::CallScope call(m_gate);
+    m_readBufferSize = std::max<qint64>(bytes, 0);
+    if (m_tcp)
+        m_tcp->setReadBufferSize(m_readBufferSize);
+}
+
+void QtSocket::onNewConnections()
+{
+    while (m_server && m_server->hasPendingConnections()) {
+        auto request = std::make_shared<RequestGuard>(m_pending, m_pending->add(m_server->nextPendingConnection()));
+        const bool alive = m_gate.raise([this, request] {
+            if (auto handler = m_events.connectionRequest)
+                handler(request->id());
+        });
+        if (!alive)
+            return;
+    }
+}
+
+void QtSocket::onAcceptError(QAbstractSocket::SocketError error)
+{
+    // Qt stops accepting after such an error (too many open files, ...).
+    raiseError(socketErrorNumber(error, m_server->errorString()), m_server->errorString());
+}
+
+void QtSocket::onConnected()
+{
+    m_tcp->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    m_remoteHostIP = dottedAddress(m_tcp->peerAddress());
+    m_localPort = m_tcp->localPort();
+    m_state = kSocketConnected;
+    m_gate.raise([this] {
+        if (auto handler = m_events.connected)
+            handler();
+    });
+}
+
+void QtSocket::onPeerClosed()
+{
+    // Qt reports a peer's close (or reset) both as an error and as
+    // disconnected; one closed event is enough.
+    if (m_state != kSocketConnected)
+        return;
+    m_state = kSocketClosing;
+    m_gate.raise([this] {
+        if (auto handler = m_events.closed)
+            handler();
+    });
+}
+
+void QtSocket::onSocketError(QAbstractSocket *socket, QAbstractSocket::SocketError error)
+{
+    if (m_sendingDatagram)
+        return;
+    if (error == QAbstractSocket::RemoteHostClosedError && m_state == kSocketConnected) {
+        onPeerClosed();
+        return;
+    }
+    const QString description = socket->errorString();
+    raiseError(socketErrorNumber(error, description), description);
+}
+
+void QtSocket::raiseError(int number, const QString &description)
+{
+    if (!isUsageError(number))
+        m_state = kSocketError;
+    m_gate.raise([this, number, description] {
+        if (auto handler = m_events.error)
+            handler(number, description);
+    });
+}
+
+bool QtSocket::hasIncoming() const
+{
+    if (m_tcp)
+        return m_tcp->bytesAvailable() > 0;
+    return m_udp && m_udp->hasPendingDatagrams();
+}
+
+void QtSocket::onReadyRead()
+{
+    // The count is taken at delivery: a queued event may find data read.
+    m_gate.raise([this] {
+        if (!hasIncoming())
+            return;
+        if (auto handler = m_events.dataArrival)
+            handler(bytesAvailable());
+    });
+}
+
+void QtSocket::onBytesWritten(qint64 bytes)
+{
+    m_gate.raise([this, bytes] {
+        if (auto handler = m_events.sendProgress)
+            handler(bytes);
+    });
+}
+
+} // namespace pvx::platform

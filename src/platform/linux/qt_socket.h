@@ -1,0 +1,134 @@
+#pragma once
+
+#include "platform/linux/event_gate.h"
+#include "platform/socket.h"
+
+#include <QAbstractSocket>
+#include <QHostAddress>
+
+#include <memory>
+
+class QTcpServer;
+class QTcpSocket;
+class QUdpSocket;
+
+namespace pvx::platform {
+
+class PendingConnections;
+
+/// A TCP or UDP socket over QTcpServer, QTcpSocket and QUdpSocket.
+///
+/// States: 0 closed; 1 open (UDP bound, or TCP bound and not yet
+/// listening); 2 listening; 6 connecting (also while the host name is being
+/// resolved); 7 connected; 8 closed by the peer (what was received can still
+/// be read) until close(); 9 error until close().
+///
+/// Events follow EventGate: never from inside a call into this object;
+/// events raised by Qt during a call arrive from the event loop afterwards,
+/// in order. close() drops the events not yet delivered. The owner may
+/// destroy the socket from inside any of its handlers.
+///
+/// - connectionRequest: the waiting connection belongs to the factory's
+///   PendingConnections; a request not accepted when the handler returns
+///   (or dropped undelivered) is closed at once.
+/// - closed: the peer closed (or reset) an established connection.
+/// - error: network errors (number above 10000) put the socket in state 9;
+///   errors about the socket's own use (40020) leave it as it is.
+///
+/// TCP sockets send without delay (no Nagle); accepted connections use TCP
+/// keepalive. Host names are resolved for IPv4.
+class QtSocket final : public Socket {
+public:
+    /// `pending` holds the connection requests of every socket made by the
+    /// same factory.
+    explicit QtSocket(std::shared_ptr<PendingConnections> pending);
+    ~QtSocket() override;
+    QtSocket(const QtSocket &) = delete;
+    QtSocket &operator=(const QtSocket &) = delete;
+
+    void setProtocol(SocketProtocol protocol) override;
+    SocketProtocol protocol() const override { return m_protocol; }
+    /// The port bind or listen use. While the socket is bound, listening or
+    /// connected it reads the port actually in use (so port 0 reads the
+    /// port the system chose).
+    void setLocalPort(int port) override;
+    int localPort() const override { return m_localPort; }
+    void setRemoteHost(const QString &host) override;
+    QString remoteHost() const override { return m_remoteHost; }
+    /// Accept sets it to the peer's port.
+    void setRemotePort(int port) override;
+    int remotePort() const override { return m_remotePort; }
+    /// TCP: the peer's address once connected; UDP: the sender of the
+    /// datagram getData returned last. Remote host and port stay as set.
+    QString remoteHostIP() const override { return m_remoteHostIP; }
+    int state() const override { return m_state; }
+
+    /// TCP: records the local address and port for listen (state 1); UDP:
+    /// binds at once (state 1). `address` empty: every IPv4 address. Only on
+    /// a closed socket. A port in use fails here (UDP) or in listen (TCP).
+    Result<void> bind(int port, const QString &address) override;
+    /// TCP only, on a closed or bound socket.
+    Result<void> listen() override;
+    /// TCP only, on a closed socket (state 0): fails at once otherwise.
+    Result<void> connect() override;
+    /// Only on a closed socket; `requestId` must still be waiting.
+    Result<void> accept(int requestId) override;
+    /// Closes whatever the socket holds, aborting a connection; state 0.
+    void close() override;
+
+    /// TCP: queues the bytes on a connected socket. UDP: sends one datagram
+    /// to the remote host and port, binding to any free port first when the
+    /// socket is closed; a host name is resolved once (blocking) and kept
+    /// while the remote host stays the same.
+    Result<void> sendData(const QByteArray &bytes) override;
+    /// TCP: up to `maxBytes`. UDP: the next datagram whole, whatever
+    /// `maxBytes` says (a datagram is never split).
+    QByteArray getData(qint64 maxBytes) override;
+    /// TCP: bytes waiting; UDP: size of the next datagram, 0 when none.
+    qint64 bytesAvailable() const override;
+    qint64 bytesToWrite() const override;
+    /// TCP: at most this many received bytes are held; beyond that the
+    /// kernel keeps them and TCP flow control slows the peer. UDP: no effect.
+    void setReadBufferSize(qint64 bytes) override;
+
+    void setEvents(Events events) override;
+
+private:
+    void adoptConnection(QTcpSocket *connection);
+    Result<void> bindUdp(const QHostAddress &address, quint16 port);
+    Result<QHostAddress> udpDestination();
+    void releaseBackends();
+
+    void onNewConnections();
+    void onConnected();
+    void onPeerClosed();
+    void onSocketError(QAbstractSocket *socket, QAbstractSocket::SocketError error);
+    void onAcceptError(QAbstractSocket::SocketError error);
+    void onReadyRead();
+    void onBytesWritten(qint64 bytes);
+    bool hasIncoming() const;
+    void raiseError(int number, const QString &description);
+
+    std::shared_ptr<PendingConnections> m_pending;
+    EventGate m_gate;
+    Events m_events;
+
+    SocketProtocol m_protocol = SocketProtocol::Tcp;
+    int m_localPort = 0;
+    QString m_remoteHost;
+    int m_remotePort = 0;
+    QString m_remoteHostIP;
+    int m_state = kSocketClosed;
+    qint64 m_readBufferSize = 0;
+
+    QHostAddress m_bindAddress{QHostAddress::AnyIPv4};
+    QString m_resolvedHost;
+    QHostAddress m_resolvedAddress;
+    bool m_sendingDatagram = false;
+
+    QTcpServer *m_server = nullptr;
+    QTcpSocket *m_tcp = nullptr;
+    QUdpSocket *m_udp = nullptr;
+};
+
+} // namespace pvx::platform

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+namespace pvx::platform {
+
+/// The line settings a serial driver reports back, read with the kernel's
+/// own terminal call (drivers may accept a setting and silently keep
+/// another one).
+struct SerialLineState {
+    std::int64_t baudRate = 0;
+    int dataBits = 8;
+    bool parity = false;
+    bool parityOdd = false;
+    bool parityStick = false;
+    bool twoStopBits = false;
+    bool rtsCts = false;
+    bool xonXoff = false;
+};
+
+/// The settings of the open terminal `fd`; nothing when it is no terminal.
+std::optional<SerialLineState> readSerialLineState(int fd);
+
+} // namespace pvx::platform

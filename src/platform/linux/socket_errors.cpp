@@ -1,0 +1,126 @@
+#include "platform/linux/socket_errors.h"
+
+#include "platform/socket.h"
+
+#include <QHostAddress>
+
+namespace pvx::platform {
+
+int socketErrorNumber(QAbstractSocket::SocketError error, const QString &description)
+{
+    switch (error) {
+    case QAbstractSocket::ConnectionRefusedError:
+        return kErrorConnectionRefused;
+    case QAbstractSocket::RemoteHostClosedError:
+        return kErrorConnectionReset;
+    case QAbstractSocket::HostNotFoundError:
+        return kErrorHostNotFound;
+    case QAbstractSocket::SocketAccessError:
+        return kErrorAccess;
+    case QAbstractSocket::SocketTimeoutError:
+        return kErrorTimedOut;
+    case QAbstractSocket::AddressInUseError:
+        return kErrorAddressInUse;
+    case QAbstractSocket::NetworkError:
+        // Qt folds every unreachable network into NetworkError and tells them
+        // apart only by text (Qt's own translations are not loaded here).
+        return description == QLatin1String("Network unreachable") ? kErrorNetworkUnreachable
+                                                                   : kErrorNetworkDown;
+    case QAbstractSocket::OperationError:
+    case QAbstractSocket::UnsupportedSocketOperationError:
+    case QAbstractSocket::UnfinishedSocketOperationError:
+        return kErrorWrongState;
+    default:
+        return kErrorNetworkDown;
+    }
+}
+
+bool isUsageError(int number)
+{
+    return number >= 40000;
+}
+
+ErrorCode socketErrorCode(QAbstractSocket::SocketError error)
+{
+    switch (error) {
+    case QAbstractSocket::ConnectionRefusedError:
+        return ErrorCode::ConnectionRefused;
+    case QAbstractSocket::HostNotFoundError:
+        return ErrorCode::HostNotFound;
+    case QAbstractSocket::SocketAccessError:
+        return ErrorCode::AccessDenied;
+    case QAbstractSocket::SocketTimeoutError:
+        return ErrorCode::TimedOut;
+    case QAbstractSocket::AddressInUseError:
+        return ErrorCode::AddressInUse;
+    case QAbstractSocket::SocketAddressNotAvailableError:
+        return ErrorCode::InvalidArgument;
+    case QAbstractSocket::OperationError:
+    case QAbstractSocket::UnfinishedSocketOperationError:
+        return ErrorCode::WrongState;
+    case QAbstractSocket::UnsupportedSocketOperationError:
+        return ErrorCode::Unsupported;
+    default:
+        return ErrorCode::NetworkError;
+    }
+}
+
+Error bindError(QAbstractSocket::SocketError error, const QString &qtDescription,
+                const QHostAddress &address, quint16 port)
+{
+    QString reason;
+    switch (error) {
+    case QAbstractSocket::AddressInUseError:
+        reason = QStringLiteral("Address already in use");
+        break;
+    case QAbstractSocket::SocketAccessError:
+        reason = QStringLiteral("Permission denied");
+        break;
+    case QAbstractSocket::SocketAddressNotAvailableError:
+        reason = QStringLiteral("Address not available on this computer");
+        break;
+    default:
+        reason = qtDescription;
+        break;
+    }
+    return makeError(socketErrorCode(error),
+                     QStringLiteral("%1 (%2:%3)").arg(reason, dottedAddress(address)).arg(port));
+}
+
+QString dottedAddress(const QHostAddress &address)
+{
+    bool isIPv4 = false;
+    const quint32 ipv4 = address.toIPv4Address(&isIPv4);
+    return isIPv4 ? QHostAddress(ipv4).toString() : address.toString();
+}
+
+Error stateError(int state)
+{
+    QString name;
+    switch (state) {
+    case kSocketClosed:
+        name = QStringLiteral("closed");
+        break;
+    case kSocketOpen:
+        name = QStringLiteral("open");
+        break;
+    case kSocketListening:
+        name = QStringLiteral("listening");
+        break;
+    case kSocketConnecting:
+        name = QStringLiteral("connecting");
+        break;
+    case kSocketConnected:
+        name = QStringLiteral("connected");
+        break;
+    case kSocketClosing:
+        name = QStringLiteral("closed by the peer");
+        break;
+    default:
+        name = QStringLiteral("in error");
+        break;
+    }
+    return makeError(ErrorCode::WrongState, QStringLiteral("Not possible while the socket is %1").arg(name));
+}
+
+} // namespace pvx::platform

@@ -1,0 +1,118 @@
+// Activation and deactivation on real devices and sockets: a pseudo-terminal
+// stands in for the serial device named in [Ports], loopback for the network.
+#include "support/text.h"
+#include "support/pty_device.h"
+#include "support/real_session.h"
+#include "support/wait_until.h"
+
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include <gtest/gtest.h>
+
+using pvx::testing::s;
+
+using pvx::testing::Pty;
+using pvx::testing::RealSession;
+
+namespace {
+
+constexpr int kSerial = 0;
+constexpr int kNetwork = 1;
+
+/// A server session on COM3, which is the pty's slave, listening on a free
+/// loopback port.
+struct PtyServer : RealSession {
+    PtyServer()
+    {
+        ports.devices.insert(3, pty.slave());
+        window().Combo2.select(3);
+        window().TCPOption[1].setValue(1);
+        window().LocalIP.setText(s("127.0.0.1"));
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        window().PortNumber.setText(QString::number(probe.serverPort()));
+    }
+    int port() { return window().PortNumber.text().toInt(); }
+
+    Pty pty;
+};
+
+} // namespace
+
+TEST(ActivationOnRealParts, ServerOpensThePtyAndListens)
+{
+    PtyServer f;
+    ASSERT_TRUE(f.pty.ok());
+    f.session->Command1_Click();
+    ASSERT_TRUE(f.session->isActive()) << f.status(kSerial).toStdString() << " / " << f.status(kNetwork).toStdString();
+    EXPECT_EQ(f.status(kSerial), s("COM Status: Open"));
+    EXPECT_EQ(f.status(kNetwork), s("TCP/IP Status: Listening..."));
+    EXPECT_EQ(f.window().StatusBar1[kSerial].toolTip(), f.pty.slave());
+
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(f.port()));
+    EXPECT_TRUE(waitUntil([&] { return client.state() == QAbstractSocket::ConnectedState; }, 5000));
+
+    f.session->Command1_Click();
+    EXPECT_FALSE(f.session->isActive());
+    EXPECT_EQ(f.status(kSerial), s("COM Status: Closed"));
+    EXPECT_EQ(f.status(kNetwork), s("TCP/IP Status: Closed"));
+    QTcpSocket late;
+    late.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(f.port()));
+    EXPECT_TRUE(waitUntil([&] { return late.state() == QAbstractSocket::UnconnectedState; }, 5000));
+}
+
+TEST(ActivationOnRealParts, SettingsThePtyRefusesEndInTheErrorStatus)
+{
+    PtyServer f;
+    ASSERT_TRUE(f.pty.ok());
+    f.window().Combo1[2].select(2);  // 7 data bits
+    f.session->Command1_Click();
+    EXPECT_FALSE(f.session->isActive());
+    EXPECT_TRUE(f.status(kSerial).startsWith(s("COM Status: Error - ") + f.pty.slave())) << f.status(kSerial).toStdString();
+    EXPECT_TRUE(f.status(kSerial).contains(s("7 data bits")));
+    EXPECT_EQ(f.status(kNetwork), s("TCP/IP Status:"));
+}
+
+TEST(ActivationOnRealParts, MissingDirectoryAndNonTtyDevicesAreReported)
+{
+    for (const char *device : {"/nonexistent/ttyX", "/tmp", "/dev/null"}) {
+        PtyServer f;
+        f.ports.devices.insert(3, s(device));
+        f.session->Command1_Click();
+        EXPECT_FALSE(f.session->isActive()) << device;
+        EXPECT_TRUE(f.status(kSerial).startsWith(s("COM Status: Error - ") + s(device))) << f.status(kSerial).toStdString();
+    }
+}
+
+TEST(ActivationOnRealParts, BindConflictClosesTheSerialPortAgain)
+{
+    PtyServer f;
+    ASSERT_TRUE(f.pty.ok());
+    QTcpServer holder;
+    ASSERT_TRUE(holder.listen(QHostAddress::LocalHost, 0));
+    f.window().PortNumber.setText(QString::number(holder.serverPort()));
+    f.session->Command1_Click();
+    EXPECT_FALSE(f.session->isActive());
+    EXPECT_EQ(f.status(kSerial), s("COM Status: Closed"));
+    EXPECT_TRUE(f.status(kNetwork).startsWith(s("TCP/IP Status: Error - Address already in use")))
+        << f.status(kNetwork).toStdString();
+    EXPECT_FALSE(f.session->serialPort().isOpen());
+
+    // The device is free again: a second session run can open it.
+    holder.close();
+    f.session->Command1_Click();
+    EXPECT_TRUE(f.session->isActive());
+}
+
+TEST(ActivationOnRealParts, ClientConnectingToAClosedPortStillActivates)
+{
+    PtyServer f;
+    ASSERT_TRUE(f.pty.ok());
+    f.window().TCPOption[0].setValue(1);
+    f.window().IPAddress.setText(s("127.0.0.1"));
+    f.session->Command1_Click();
+    EXPECT_TRUE(f.session->isActive());
+    EXPECT_EQ(f.status(kNetwork), s("TCP/IP Status: Connecting..."));
+}

@@ -1,0 +1,350 @@
+#include "platform/linux/qt_socket.h"
+#include "platform/linux/qt_socket_factory.h"
+#include "support/wait_until.h"
+
+#include <QNetworkDatagram>
+#include <QTcpServer>
+#include <QUdpSocket>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+
+using namespace pvx::platform;
+
+namespace {
+
+constexpr int kWait = 5000;
+const QString kLoopback = QStringLiteral("127.0.0.1");
+
+// What one socket's events reported.
+struct Seen {
+    int connected = 0;
+    int closed = 0;
+    std::vector<int> requests;
+    std::vector<std::pair<int, QString>> errors;
+    QByteArray received;
+    qint64 sent = 0;
+};
+
+// Records every event; reads all data that arrives when `read` is set.
+Socket::Events recordInto(Seen &seen, Socket *read)
+{
+    Socket::Events events;
+    events.connected = [&seen] { ++seen.connected; };
+    events.closed = [&seen] { ++seen.closed; };
+    events.connectionRequest = [&seen](int id) { seen.requests.push_back(id); };
+    events.error = [&seen](int number, const QString &text) { seen.errors.emplace_back(number, text); };
+    events.sendProgress = [&seen](qint64 bytes) { seen.sent += bytes; };
+    events.dataArrival = [&seen, read](qint64 total) {
+        EXPECT_GT(total, 0);
+        if (read)
+            seen.received += read->getData(total);
+    };
+    return events;
+}
+
+QByteArray pattern(int size)
+{
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>(i % 251);
+    return bytes;
+}
+
+class QtSocketTest : public ::testing::Test {
+protected:
+    // A listening socket on a free loopback port.
+    std::unique_ptr<Socket> listener(Seen &seen)
+    {
+        auto socket = factory.create();
+        socket->setEvents(recordInto(seen, nullptr));
+        EXPECT_TRUE(socket->bind(0, kLoopback).ok());
+        EXPECT_EQ(socket->state(), kSocketOpen);
+        EXPECT_TRUE(socket->listen().ok());
+        EXPECT_EQ(socket->state(), kSocketListening);
+        EXPECT_GT(socket->localPort(), 0);
+        return socket;
+    }
+
+    std::unique_ptr<Socket> client(Seen &seen, int port)
+    {
+        auto socket = factory.create();
+        socket->setEvents(recordInto(seen, socket.get()));
+        socket->setRemoteHost(kLoopback);
+        socket->setRemotePort(port);
+        return socket;
+    }
+
+    QtSocketFactory factory;
+};
+
+TEST_F(QtSocketTest, AcceptsOnAnotherSocketAndCarriesDataBothWays)
+{
+    Seen listenSeen, serverSeen, clientSeen;
+    auto listen = listener(listenSeen);
+    auto server = factory.create();
+    server->setEvents(recordInto(serverSeen, server.get()));
+    Socket::Events listenEvents = recordInto(listenSeen, nullptr);
+    listenEvents.connectionRequest = [&](int id) {
+        listenSeen.requests.push_back(id);
+        EXPECT_TRUE(server->accept(id).ok());
+        EXPECT_EQ(server->state(), kSocketConnected);
+    };
+    listen->setEvents(listenEvents);
+
+    auto peer = client(clientSeen, listen->localPort());
+    ASSERT_TRUE(peer->connect().ok());
+    EXPECT_EQ(peer->state(), kSocketConnecting);
+    ASSERT_TRUE(waitUntil([&] { return clientSeen.connected == 1 && server->state() == kSocketConnected; }, kWait));
+    EXPECT_EQ(listenSeen.requests.size(), 1u);
+    EXPECT_EQ(peer->state(), kSocketConnected);
+    EXPECT_EQ(peer->remoteHostIP(), kLoopback);
+    EXPECT_EQ(server->remoteHostIP(), kLoopback);
+    EXPECT_EQ(server->remotePort(), peer->localPort());
+    EXPECT_EQ(server->localPort(), listen->localPort());
+
+    ASSERT_TRUE(peer->sendData("hello").ok());
+    ASSERT_TRUE(server->sendData("world").ok());
+    ASSERT_TRUE(waitUntil([&] { return serverSeen.received == "hello" && clientSeen.received == "world"; }, kWait));
+    EXPECT_TRUE(waitUntil([&] { return serverSeen.sent == 5 && server->bytesToWrite() == 0; }, kWait));
+
+    peer->close();
+    EXPECT_EQ(peer->state(), kSocketClosed);
+    ASSERT_TRUE(waitUntil([&] { return serverSeen.closed == 1; }, kWait));
+    EXPECT_EQ(server->state(), kSocketClosing);
+    server->close();
+    EXPECT_EQ(server->state(), kSocketClosed);
+    EXPECT_EQ(listen->state(), kSocketListening);
+    EXPECT_TRUE(clientSeen.errors.empty());
+    EXPECT_TRUE(serverSeen.errors.empty());
+    EXPECT_EQ(clientSeen.closed, 0);
+}
+
+TEST_F(QtSocketTest, RequestNotAcceptedIsClosedAtOnce)
+{
+    Seen listenSeen, clientSeen;
+    auto listen = listener(listenSeen);
+    auto peer = client(clientSeen, listen->localPort());
+    ASSERT_TRUE(peer->connect().ok());
+    ASSERT_TRUE(waitUntil([&] { return clientSeen.closed == 1; }, kWait));
+    ASSERT_EQ(listenSeen.requests.size(), 1u);
+
+    // The request is gone: nobody can take it over later.
+    auto late = factory.create();
+    const auto accepted = late->accept(listenSeen.requests.front());
+    ASSERT_FALSE(accepted.ok());
+    EXPECT_EQ(accepted.error().code, ErrorCode::InvalidArgument);
+    EXPECT_EQ(late->state(), kSocketClosed);
+}
+
+TEST_F(QtSocketTest, ListenerMayBeDestroyedInsideItsRequestHandler)
+{
+    Seen listenSeen, clientSeen;
+    auto listen = listener(listenSeen);
+    const int port = listen->localPort();
+    Socket::Events events;
+    events.connectionRequest = [&](int) { listen.reset(); };
+    listen->setEvents(events);
+    auto peer = client(clientSeen, port);
+    ASSERT_TRUE(peer->connect().ok());
+    ASSERT_TRUE(waitUntil([&] { return !listen && clientSeen.closed == 1; }, kWait));
+}
+
+TEST_F(QtSocketTest, AcceptNeedsAClosedSocket)
+{
+    Seen listenSeen, serverSeen, clientSeen;
+    auto listen = listener(listenSeen);
+    auto busy = factory.create();
+    ASSERT_TRUE(busy->bind(0, kLoopback).ok());
+    Socket::Events events;
+    std::optional<Result<void>> outcome;
+    events.connectionRequest = [&](int id) { outcome = busy->accept(id); };
+    listen->setEvents(events);
+    auto peer = client(clientSeen, listen->localPort());
+    ASSERT_TRUE(peer->connect().ok());
+    ASSERT_TRUE(waitUntil([&] { return outcome.has_value(); }, kWait));
+    ASSERT_FALSE(outcome->ok());
+    EXPECT_EQ(outcome->error().code, ErrorCode::WrongState);
+    EXPECT_EQ(outcome->error().detail, QStringLiteral("Not possible while the socket is open"));
+}
+
+TEST_F(QtSocketTest, PortInUseIsRefusedWithADescription)
+{
+    for (const SocketProtocol protocol : {SocketProtocol::Tcp, SocketProtocol::Udp}) {
+        SCOPED_TRACE(static_cast<int>(protocol));
+        QTcpServer tcpHolder;
+        QUdpSocket udpHolder;
+        int port = 0;
+        if (protocol == SocketProtocol::Tcp) {
+            ASSERT_TRUE(tcpHolder.listen(QHostAddress::LocalHost, 0));
+            port = tcpHolder.serverPort();
+        } else {
+            ASSERT_TRUE(udpHolder.bind(QHostAddress::LocalHost, 0));
+            port = udpHolder.localPort();
+        }
+        auto socket = factory.create();
+        socket->setProtocol(protocol);
+        auto outcome = socket->bind(port, kLoopback);
+        if (outcome.ok() && protocol == SocketProtocol::Tcp)
+            outcome = socket->listen();
+        ASSERT_FALSE(outcome.ok());
+        EXPECT_EQ(outcome.error().code, ErrorCode::AddressInUse);
+        EXPECT_EQ(outcome.error().detail, QStringLiteral("Address already in use (127.0.0.1:%1)").arg(port));
+    }
+}
+
+TEST_F(QtSocketTest, BadArgumentsAreRefused)
+{
+    auto socket = factory.create();
+    EXPECT_EQ(socket->bind(70000, {}).error().detail, QStringLiteral("Not a valid port number: 70000"));
+    EXPECT_EQ(socket->bind(0, QStringLiteral("nowhere")).error().detail,
+              QStringLiteral("Not a valid local address: nowhere"));
+    EXPECT_EQ(socket->connect().error().detail, QStringLiteral("No remote host is set"));
+    socket->setRemoteHost(kLoopback);
+    EXPECT_EQ(socket->connect().error().code, ErrorCode::InvalidArgument);
+    EXPECT_EQ(socket->sendData("x").error().code, ErrorCode::WrongState);
+    EXPECT_EQ(socket->state(), kSocketClosed);
+}
+
+TEST_F(QtSocketTest, RefusedConnectRaisesErrorAndBusySocketRefusesConnect)
+{
+    int port = 0;
+    {
+        QTcpServer probe;
+        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+        port = probe.serverPort();
+    }
+    Seen seen;
+    auto socket = client(seen, port);
+    ASSERT_TRUE(socket->connect().ok());
+    EXPECT_TRUE(seen.errors.empty()) << "no event from inside the call";
+    ASSERT_TRUE(waitUntil([&] { return !seen.errors.empty(); }, kWait));
+    EXPECT_EQ(seen.errors.front().first, kErrorConnectionRefused);
+    EXPECT_FALSE(seen.errors.front().second.isEmpty());
+    EXPECT_EQ(socket->state(), kSocketError);
+
+    const auto again = socket->connect();
+    ASSERT_FALSE(again.ok());
+    EXPECT_EQ(again.error().code, ErrorCode::WrongState);
+
+    socket->close();
+    EXPECT_EQ(socket->state(), kSocketClosed);
+    ASSERT_TRUE(socket->connect().ok());
+    EXPECT_EQ(socket->state(), kSocketConnecting);
+    EXPECT_FALSE(socket->connect().ok()) << "a pending attempt is not closed";
+    socket->close();
+    EXPECT_EQ(socket->state(), kSocketClosed);
+    // The dropped attempt raises nothing afterwards.
+    const size_t errors = seen.errors.size();
+    waitUntil([] { return false; }, 200);
+    EXPECT_EQ(seen.errors.size(), errors);
+}
+
+TEST_F(QtSocketTest, UdpSocketsExchangeDatagramsWhole)
+{
+    Seen aSeen, bSeen;
+    auto a = factory.create();
+    auto b = factory.create();
+    for (auto *socket : {a.get(), b.get()}) {
+        socket->setProtocol(SocketProtocol::Udp);
+        ASSERT_TRUE(socket->bind(0, kLoopback).ok());
+        EXPECT_EQ(socket->state(), kSocketOpen);
+    }
+    std::vector<QByteArray> datagrams;
+    Socket::Events bEvents = recordInto(bSeen, nullptr);
+    bEvents.dataArrival = [&](qint64 total) {
+        EXPECT_EQ(total, b->bytesAvailable());
+        datagrams.push_back(b->getData(1));
+    };
+    b->setEvents(bEvents);
+    a->setEvents(recordInto(aSeen, a.get()));
+
+    a->setRemoteHost(kLoopback);
+    a->setRemotePort(b->localPort());
+    for (const char *text : {"one", "two two", "three three three"})
+        ASSERT_TRUE(a->sendData(text).ok());
+    ASSERT_TRUE(waitUntil([&] { return datagrams.size() == 3; }, kWait));
+    EXPECT_EQ(datagrams, (std::vector<QByteArray>{"one", "two two", "three three three"}));
+    EXPECT_EQ(b->remoteHostIP(), kLoopback);
+    EXPECT_EQ(b->remoteHost(), QString()) << "the remote host stays as set";
+
+    b->setRemoteHost(b->remoteHostIP());
+    b->setRemotePort(a->localPort());
+    ASSERT_TRUE(b->sendData("answer").ok());
+    ASSERT_TRUE(waitUntil([&] { return aSeen.received == "answer"; }, kWait));
+    EXPECT_TRUE(aSeen.errors.empty());
+    EXPECT_TRUE(bSeen.errors.empty());
+}
+
+TEST_F(QtSocketTest, UdpSendBindsAClosedSocket)
+{
+    QUdpSocket receiver;
+    ASSERT_TRUE(receiver.bind(QHostAddress::LocalHost, 0));
+    auto socket = factory.create();
+    socket->setProtocol(SocketProtocol::Udp);
+    EXPECT_EQ(socket->sendData("x").error().code, ErrorCode::InvalidArgument);
+    socket->setRemoteHost(QStringLiteral("localhost"));
+    socket->setRemotePort(receiver.localPort());
+    ASSERT_TRUE(socket->sendData("hi").ok());
+    EXPECT_EQ(socket->state(), kSocketOpen);
+    EXPECT_GT(socket->localPort(), 0);
+    ASSERT_TRUE(waitUntil([&] { return receiver.hasPendingDatagrams(); }, kWait));
+    EXPECT_EQ(receiver.receiveDatagram().data(), "hi");
+}
+
+TEST_F(QtSocketTest, ReadBufferBoundsWhatIsReadAhead)
+{
+    constexpr qint64 kBound = 4096;
+    const QByteArray payload = pattern(1 << 20);
+    Seen listenSeen, serverSeen, clientSeen;
+    auto listen = listener(listenSeen);
+    auto server = factory.create();
+    server->setReadBufferSize(kBound);
+    int arrivals = 0;
+    Socket::Events serverEvents = recordInto(serverSeen, nullptr);
+    serverEvents.dataArrival = [&](qint64) { ++arrivals; };
+    server->setEvents(serverEvents);
+    Socket::Events listenEvents;
+    listenEvents.connectionRequest = [&](int id) { EXPECT_TRUE(server->accept(id).ok()); };
+    listen->setEvents(listenEvents);
+    auto peer = client(clientSeen, listen->localPort());
+    ASSERT_TRUE(peer->connect().ok());
+    ASSERT_TRUE(waitUntil([&] { return clientSeen.connected == 1; }, kWait));
+    ASSERT_TRUE(peer->sendData(payload).ok());
+
+    // Nobody reads: the socket holds the bound and no more.
+    ASSERT_TRUE(waitUntil([&] { return server->bytesAvailable() >= kBound; }, kWait));
+    waitUntil([] { return false; }, 300);
+    EXPECT_EQ(server->bytesAvailable(), kBound);
+
+    // Reading makes room and the rest follows, intact.
+    QByteArray received;
+    serverEvents.dataArrival = [&](qint64 total) { received += server->getData(total); };
+    server->setEvents(serverEvents);
+    received += server->getData(kBound);
+    ASSERT_TRUE(waitUntil([&] { return received.size() == payload.size(); }, 20000));
+    EXPECT_TRUE(received == payload);
+    EXPECT_GE(arrivals, 1);
+}
+
+TEST_F(QtSocketTest, SocketMayBeDestroyedInsideItsHandlers)
+{
+    Seen listenSeen, clientSeen;
+    auto listen = listener(listenSeen);
+    std::unique_ptr<Socket> server = factory.create();
+    Socket::Events serverEvents;
+    serverEvents.dataArrival = [&](qint64) { server.reset(); };
+    server->setEvents(serverEvents);
+    Socket::Events listenEvents;
+    listenEvents.connectionRequest = [&](int id) { EXPECT_TRUE(server->accept(id).ok()); };
+    listen->setEvents(listenEvents);
+    auto peer = client(clientSeen, listen->localPort());
+    ASSERT_TRUE(peer->connect().ok());
+    ASSERT_TRUE(waitUntil([&] { return clientSeen.connected == 1; }, kWait));
+    ASSERT_TRUE(peer->sendData("bye").ok());
+    ASSERT_TRUE(waitUntil([&] { return !server; }, kWait));
+    EXPECT_TRUE(waitUntil([&] { return clientSeen.closed == 1; }, kWait));
+}
+
+} // namespace

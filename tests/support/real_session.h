@@ -1,0 +1,43 @@
+#pragma once
+
+#include "core/port_map.h"
+#include "fakes/fake_dialogs.h"
+#include "fakes/fake_virtual_port.h"
+#include "platform/linux/qt_network_info.h"
+#include "platform/linux/qt_serial_port.h"
+#include "platform/linux/qt_socket_factory.h"
+#include "platform/linux/qt_timer.h"
+#include "resources/string_table.h"
+#include "support/fake_log_services.h"
+#include "session/session.h"
+
+#include <memory>
+
+namespace pvx::testing {
+
+/// A session on the real serial port, sockets and timers; the virtual port
+/// is given by the test (a real one or a fake), the dialogs and the log are
+/// fakes so the test can read them.
+struct RealSession : FakeLogServices {
+    explicit RealSession(std::unique_ptr<platform::VirtualPort> virtualPort = std::make_unique<fakes::FakeVirtualPort>())
+    {
+        session = std::make_unique<session::Session>(
+            session::SessionServices{{strings, dialogs, network, optionTransfer, {}}, sockets, timers, ports,
+                                     settings, log},
+            session::SessionDevices{std::make_unique<platform::QtSerialPort>(), std::move(virtualPort)});
+    }
+
+    session::SessionWindow &window() { return session->window(); }
+    QString status(int line) { return window().StatusBar1[static_cast<std::size_t>(line)].caption(); }
+
+    resources::StringTable strings{resources::Language::English};
+    fakes::FakeDialogs dialogs;
+    platform::QtNetworkInfo network;
+    session::OptionTransfer optionTransfer;
+    platform::QtSocketFactory sockets;
+    platform::QtTimerFactory timers;
+    core::PortMap ports;
+    std::unique_ptr<session::Session> session;
+};
+
+} // namespace pvx::testing
