@@ -2,15 +2,11 @@
 
 #include "session/session_lists.h"
 #include "support/session_fixture.h"
+#include "support/text.h"
 
 #include <gtest/gtest.h>
 
 namespace pvx::testing {
-
-inline QString s(const char *text)
-{
-    return QString::fromUtf8(text);
-}
 
 /// `size` bytes that differ from one position to the next, so that a lost or
 /// reordered byte shows.
