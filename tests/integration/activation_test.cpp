@@ -1,11 +1,15 @@
 // Activation and deactivation on real devices and sockets: a pseudo-terminal
 // stands in for the serial device named in [Ports], loopback for the network.
 #include "support/text.h"
+#include "platform/linux/pty_virtual_port.h"
+#include "platform/linux/pty_watcher.h"
 #include "support/pty_device.h"
 #include "support/real_session.h"
 #include "support/wait_until.h"
 
+#include <QFileInfo>
 #include <QTcpServer>
+#include <QTemporaryDir>
 #include <QTcpSocket>
 
 #include <gtest/gtest.h>
@@ -115,4 +119,58 @@ TEST(ActivationOnRealParts, ClientConnectingToAClosedPortStillActivates)
     f.session->Command1_Click();
     EXPECT_TRUE(f.session->isActive());
     EXPECT_EQ(f.status(kNetwork), s("TCP/IP Status: Connecting..."));
+}
+
+namespace {
+
+/// A client session whose serial side is a real virtual port in a folder of
+/// the test.
+struct VirtualClient {
+    VirtualClient()
+        : session(std::make_unique<pvx::platform::PtyVirtualPort>(watcher, [this] { return folder.path(); }))
+    {
+        auto &w = session.window();
+        w.Combo2.select(5);
+        w.chkVPort.setValue(1);
+        w.IPAddress.setText(s("127.0.0.1"));
+        w.PortNumber.setText(s("9"));
+        w.options.ConnectOnVirtualOpen = 1;
+    }
+    QString link() const { return folder.filePath(s("COM5")); }
+
+    QTemporaryDir folder;
+    pvx::platform::PtyWatcher watcher;
+    RealSession session;
+};
+
+} // namespace
+
+TEST(ActivationOnRealParts, VirtualPortAppearsAndGoesWithTheSession)
+{
+    VirtualClient f;
+    f.session.session->Command1_Click();
+    ASSERT_TRUE(f.session.session->isActive()) << f.session.status(kSerial).toStdString();
+    EXPECT_EQ(f.session.status(kSerial), s("Virtual Port COM5 created"));
+    EXPECT_TRUE(QFileInfo(f.link()).isSymLink());
+
+    f.session.session->Command1_Click();
+    EXPECT_FALSE(f.session.session->isActive());
+    EXPECT_EQ(f.session.status(kSerial), s("Virtual port closed"));
+    EXPECT_FALSE(QFileInfo::exists(f.link()));
+    EXPECT_FALSE(QFileInfo(f.link()).isSymLink());
+}
+
+TEST(ActivationOnRealParts, ForeignFileUnderThePortNameIsLeftAlone)
+{
+    VirtualClient f;
+    QFile foreign(f.link());
+    ASSERT_TRUE(foreign.open(QIODevice::WriteOnly));
+    foreign.write("not ours");
+    foreign.close();
+    f.session.session->Command1_Click();
+    EXPECT_FALSE(f.session.session->isActive());
+    EXPECT_EQ(f.session.status(kSerial), s("Cannot create virtual COM5"));
+    EXPECT_TRUE(f.session.window().StatusBar1[kSerial].toolTip().contains(f.link()));
+    ASSERT_TRUE(foreign.open(QIODevice::ReadOnly));
+    EXPECT_EQ(foreign.readAll(), QByteArray("not ours"));
 }

@@ -1,24 +1,41 @@
 #pragma once
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QThread>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QTimer>
 
+#include <chrono>
 #include <functional>
 
-/// Runs the event loop until `condition` holds or `timeoutMs` have passed;
-/// returns whether the condition holds.
-inline bool waitUntil(std::function<bool()> condition, int timeoutMs)
+/// Runs the event loop until `done` returns true or `timeout` has passed;
+/// returns whether `done` came true. Objects whose deletion was put off are
+/// deleted on the way, so handlers that destroy their owner leave nothing
+/// behind.
+inline bool waitUntil(const std::function<bool()> &done,
+                      std::chrono::milliseconds timeout = std::chrono::seconds(5))
 {
-    QElapsedTimer clock;
-    clock.start();
+    const QDeadlineTimer deadline(timeout);
+    // Wakes the loop now and then, so the deadline is seen when nothing happens.
+    QTimer tick;
+    tick.start(10);
     for (;;) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        if (condition())
+        if (done())
             return true;
-        if (clock.elapsed() >= timeoutMs)
+        if (deadline.hasExpired())
             return false;
-        QThread::msleep(1);
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
+}
+
+inline bool waitUntil(const std::function<bool()> &done, int timeoutMs)
+{
+    return waitUntil(done, std::chrono::milliseconds(timeoutMs));
+}
+
+/// Runs the event loop for `duration`, to see what happens meanwhile.
+inline void runEventsFor(std::chrono::milliseconds duration)
+{
+    waitUntil([] { return false; }, duration);
 }

@@ -1,5 +1,8 @@
 #include "platform/linux/posix_file_store.h"
 
+#include "platform/linux/posix_error.h"
+#include "platform/linux/unique_fd.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -19,69 +22,13 @@ constexpr mode_t kPrivateFile = S_IRUSR | S_IWUSR;
 constexpr mode_t kPrivateFolder = S_IRWXU;
 constexpr int kMaxLinkHops = 40;
 
-ErrorCode codeOf(int error)
-{
-    switch (error) {
-    case ENOENT:
-    case ENOTDIR:
-        return ErrorCode::NotFound;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-        return ErrorCode::AccessDenied;
-    case EBUSY:
-    case ETXTBSY:
-        return ErrorCode::Busy;
-    case EISDIR:
-    case EEXIST:
-    case EINVAL:
-    case ENAMETOOLONG:
-    case ELOOP:
-        return ErrorCode::InvalidArgument;
-    default:
-        return ErrorCode::IoError;
-    }
-}
-
-Error systemError(const QString &path, int error)
-{
-    return makeError(codeOf(error), path + QStringLiteral(": ") + qt_error_string(error));
-}
-
-/// Closes the descriptor it holds when it goes out of scope.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-    ~Descriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-
-    int get() const { return m_fd; }
-    bool valid() const { return m_fd >= 0; }
-    /// Closes now and reports the close's own error (a full disk may only
-    /// show here).
-    int close()
-    {
-        const int result = ::close(m_fd);
-        m_fd = -1;
-        return result;
-    }
-
-private:
-    int m_fd;
-};
-
 Result<void> requireRegularFile(const QString &path, int fd)
 {
     struct stat info {};
     if (::fstat(fd, &info) != 0)
-        return systemError(path, errno);
+        return posixError(errno, path);
     if (S_ISDIR(info.st_mode))
-        return systemError(path, EISDIR);
+        return posixError(EISDIR, path);
     if (!S_ISREG(info.st_mode))
         return makeError(ErrorCode::InvalidArgument, path + QStringLiteral(": not a regular file"));
     return {};
@@ -96,7 +43,7 @@ Result<void> writeAll(const QString &path, int fd, const QByteArray &bytes)
         if (written < 0 && errno == EINTR)
             continue;
         if (written <= 0)
-            return systemError(path, written < 0 ? errno : EIO);
+            return posixError(written < 0 ? errno : EIO, path);
         data += written;
         remaining -= written;
     }
@@ -121,9 +68,9 @@ QString followLinks(const QString &path)
 Result<QByteArray> PosixFileStore::readAll(const QString &path) const
 {
     const QByteArray name = QFile::encodeName(path);
-    Descriptor fd(::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    UniqueFd fd(::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (!fd.valid())
-        return systemError(path, errno);
+        return posixError(errno, path);
     if (Result<void> regular = requireRegularFile(path, fd.get()); !regular)
         return regular.error();
 
@@ -134,7 +81,7 @@ Result<QByteArray> PosixFileStore::readAll(const QString &path) const
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
-            return systemError(path, errno);
+            return posixError(errno, path);
         if (got == 0)
             return bytes;
         bytes.append(buffer, got);
@@ -147,25 +94,25 @@ Result<void> PosixFileStore::writeAtomically(const QString &path, const QByteArr
     const QByteArray targetName = QFile::encodeName(target);
     // A short fixed name keeps the temporary file's name within NAME_MAX.
     QByteArray temporaryName = QFile::encodeName(QFileInfo(target).absolutePath() + QStringLiteral("/.pvx-save-XXXXXX"));
-    Descriptor fd(::mkostemp(temporaryName.data(), O_CLOEXEC));
+    UniqueFd fd(::mkostemp(temporaryName.data(), O_CLOEXEC));
     if (!fd.valid())
-        return systemError(path, errno);
+        return posixError(errno, path);
 
     const auto fail = [&](const Error &error) -> Result<void> {
         ::unlink(temporaryName.constData());
         return error;
     };
     if (::fchmod(fd.get(), kPrivateFile) != 0)
-        return fail(systemError(path, errno));
+        return fail(posixError(errno, path));
     if (Result<void> written = writeAll(path, fd.get(), bytes); !written)
         return fail(written.error());
     if (::fsync(fd.get()) != 0 || fd.close() != 0)
-        return fail(systemError(path, errno));
+        return fail(posixError(errno, path));
     if (::rename(temporaryName.constData(), targetName.constData()) != 0)
-        return fail(systemError(path, errno));
+        return fail(posixError(errno, path));
 
     // Make the rename itself durable; the data is already safe either way.
-    Descriptor folder(::open(QFile::encodeName(QFileInfo(target).absolutePath()).constData(),
+    UniqueFd folder(::open(QFile::encodeName(QFileInfo(target).absolutePath()).constData(),
                              O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder.valid())
         ::fsync(folder.get());
@@ -175,16 +122,16 @@ Result<void> PosixFileStore::writeAtomically(const QString &path, const QByteArr
 Result<void> PosixFileStore::append(const QString &path, const QByteArray &bytes)
 {
     const QByteArray name = QFile::encodeName(path);
-    Descriptor fd(::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK,
+    UniqueFd fd(::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK,
                          kPrivateFile));
     if (!fd.valid())
-        return systemError(path, errno);
+        return posixError(errno, path);
     if (Result<void> regular = requireRegularFile(path, fd.get()); !regular)
         return regular;
     if (Result<void> written = writeAll(path, fd.get(), bytes); !written)
         return written;
     if (fd.close() != 0)
-        return systemError(path, errno);
+        return posixError(errno, path);
     return {};
 }
 
@@ -204,16 +151,16 @@ Result<void> PosixFileStore::ensurePrivateDirectory(const QString &path)
         if (::mkdir(name.constData(), last ? kPrivateFolder : ACCESSPERMS) == 0) {
             // The umask may have taken bits away; the folder must be exactly 0700.
             if (last && ::chmod(name.constData(), kPrivateFolder) != 0)
-                return systemError(path, errno);
+                return posixError(errno, path);
             continue;
         }
         if (errno != EEXIST)
-            return systemError(path, errno);
+            return posixError(errno, path);
         struct stat info {};
         if (::stat(name.constData(), &info) != 0)
-            return systemError(path, errno);
+            return posixError(errno, path);
         if (!S_ISDIR(info.st_mode))
-            return systemError(path, ENOTDIR);
+            return posixError(ENOTDIR, path);
     }
     return {};
 }

@@ -1,0 +1,306 @@
+#include "platform/linux/pty_virtual_port.h"
+
+#include "platform/linux/pseudo_terminal.h"
+
+#include <poll.h>
+#include <sys/inotify.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <chrono>
+
+namespace pvx::platform {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// inotify reports a close just before the kernel lets go of the slave, so
+// the master's hang-up may show a moment after the event: look again soon,
+// then every second while the port is open, in case a close went unseen.
+constexpr std::array kCloseRechecks = {20ms, 100ms, 400ms};
+constexpr auto kSafetyRecheck = 1000ms;
+
+// The other side is closed while we drain, so this only bounds the case
+// where it reopens and writes without pause meanwhile.
+constexpr qsizetype kMaxLeftoverDrain = 256 * 1024;
+constexpr std::size_t kChunkSize = 4096;
+
+} // namespace
+
+PtyVirtualPort::PtyVirtualPort(PtyWatcher &watcher, std::function<QString()> folder)
+    : m_watcher(watcher), m_folder(std::move(folder))
+{
+    QObject::connect(&m_readNotifier, &QSocketNotifier::activated, &m_readNotifier, [this] { onReadable(); });
+    m_recheck.setSingleShot(true);
+    QObject::connect(&m_recheck, &QTimer::timeout, &m_recheck, [this] { onRecheck(); });
+    m_deferredData.setSingleShot(true);
+    m_deferredData.setInterval(0);
+    QObject::connect(&m_deferredData, &QTimer::timeout, &m_deferredData, [this] { onDeferredData(); });
+}
+
+PtyVirtualPort::~PtyVirtualPort()
+{
+    static_cast<void>(remove());
+}
+
+Result<void> PtyVirtualPort::create(const QString &name)
+{
+    if (exists())
+        return makeError(ErrorCode::WrongState, QStringLiteral("A virtual port already exists at %1").arg(devicePath()));
+
+    auto claimed = PortLink::claim(m_folder(), name);
+    if (!claimed)
+        return claimed.error();
+    auto terminal = openRawPseudoTerminal();
+    if (!terminal)
+        return terminal.error();
+    const auto watched = m_watcher.watch(terminal->slavePath, [this](std::uint32_t mask) { onSlaveEvent(mask); });
+    if (!watched)
+        return watched.error();
+    // The link appears only once the watch is armed, so no open goes unseen.
+    if (auto linked = claimed->link(terminal->slavePath); !linked) {
+        m_watcher.unwatch(*watched);
+        return linked.error();
+    }
+
+    ++m_generation;
+    m_master = std::move(terminal->master);
+    m_link.emplace(std::move(*claimed));
+    m_watchId = *watched;
+    m_leftover.clear();
+    m_dataRaised = false;
+    // Only a program that guessed the device's name can hold it already.
+    m_opened = !slaveHungUp();
+    if (m_opened)
+        m_recheck.start(kSafetyRecheck);
+    m_readNotifier.setSocket(m_master.get());
+    updateReadNotifier();
+    return {};
+}
+
+Result<void> PtyVirtualPort::remove()
+{
+    if (!exists())
+        return {};
+    ++m_generation;
+    m_watcher.unwatch(m_watchId);
+    m_watchId = -1;
+    m_readNotifier.setEnabled(false);
+    m_recheck.stop();
+    m_deferredData.stop();
+    m_master.reset();
+    m_opened = false;
+    m_dataRaised = false;
+    m_leftover.clear();
+    auto released = m_link->release();
+    m_link.reset();
+    return released;
+}
+
+bool PtyVirtualPort::exists() const
+{
+    return m_master.valid();
+}
+
+QString PtyVirtualPort::devicePath() const
+{
+    return m_link ? m_link->path() : QString();
+}
+
+qint64 PtyVirtualPort::write(const QByteArray &bytes)
+{
+    if (!exists() || bytes.isEmpty())
+        return 0;
+    for (;;) {
+        const ssize_t written = ::write(m_master.get(), bytes.constData(), static_cast<std::size_t>(bytes.size()));
+        if (written >= 0)
+            return written;
+        if (errno != EINTR)
+            return 0;
+    }
+}
+
+QByteArray PtyVirtualPort::read(qint64 maxBytes)
+{
+    if (!exists())
+        return {};
+    QByteArray taken = m_leftover.left(std::max<qint64>(maxBytes, 0));
+    m_leftover.remove(0, taken.size());
+
+    const qint64 wanted = std::min(std::max<qint64>(maxBytes, 0) - taken.size(), queuedInMaster());
+    if (wanted > 0) {
+        const qsizetype start = taken.size();
+        taken.resize(start + wanted);
+        qsizetype filled = start;
+        // A pseudo-terminal hands out about 4 KiB per read.
+        while (filled < taken.size()) {
+            const ssize_t got = ::read(m_master.get(), taken.data() + filled, static_cast<std::size_t>(taken.size() - filled));
+            if (got > 0)
+                filled += got;
+            else if (got < 0 && errno == EINTR)
+                continue;
+            else
+                break;
+        }
+        taken.resize(filled);
+    }
+
+    m_dataRaised = false;
+    updateReadNotifier();
+    if (!m_leftover.isEmpty())
+        m_deferredData.start();
+    return taken;
+}
+
+qint64 PtyVirtualPort::bytesAvailable() const
+{
+    return m_leftover.size() + queuedInMaster();
+}
+
+void PtyVirtualPort::discardInput()
+{
+    if (!exists())
+        return;
+    m_leftover.clear();
+    ::tcflush(m_master.get(), TCIFLUSH);
+    m_dataRaised = false;
+    updateReadNotifier();
+}
+
+bool PtyVirtualPort::isOpenedByApplication() const
+{
+    return m_opened;
+}
+
+void PtyVirtualPort::resetBus()
+{
+    removeStaleLinks(m_folder());
+}
+
+void PtyVirtualPort::setEvents(Events events)
+{
+    m_events = std::move(events);
+}
+
+void PtyVirtualPort::onSlaveEvent(std::uint32_t mask)
+{
+    if (mask & IN_OPEN) {
+        setOpened(true);
+        return;
+    }
+    if (!(mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE | IN_Q_OVERFLOW)))
+        return;
+    if (slaveHungUp()) {
+        setOpened(false);
+    } else if (mask & IN_Q_OVERFLOW) {
+        setOpened(true);
+    } else if (m_opened) {
+        // Another holder remains, or the kernel has not yet let go of the slave.
+        m_recheckStep = 0;
+        m_recheck.start(kCloseRechecks[0]);
+    }
+}
+
+void PtyVirtualPort::onReadable()
+{
+    if (queuedInMaster() > 0)
+        raiseDataReceived();
+    else if (slaveHungUp())
+        setOpened(false);
+}
+
+void PtyVirtualPort::onRecheck()
+{
+    if (!exists() || !m_opened)
+        return;
+    if (slaveHungUp()) {
+        setOpened(false);
+        return;
+    }
+    if (++m_recheckStep < kCloseRechecks.size())
+        m_recheck.start(kCloseRechecks[m_recheckStep]);
+    else
+        m_recheck.start(kSafetyRecheck);
+}
+
+void PtyVirtualPort::onDeferredData()
+{
+    if (exists() && !m_dataRaised && !m_leftover.isEmpty())
+        raiseDataReceived();
+}
+
+bool PtyVirtualPort::slaveHungUp() const
+{
+    // Valid only because this process keeps no descriptor of the slave.
+    pollfd master{m_master.get(), 0, 0};
+    return ::poll(&master, 1, 0) == 1 && (master.revents & POLLHUP) != 0;
+}
+
+void PtyVirtualPort::setOpened(bool opened)
+{
+    if (opened == m_opened)
+        return;
+    m_opened = opened;
+    if (opened) {
+        m_recheckStep = kCloseRechecks.size();
+        m_recheck.start(kSafetyRecheck);
+    } else {
+        m_recheck.stop();
+        keepLeftover();
+    }
+    updateReadNotifier();
+
+    // What the program wrote before it closed comes before the close.
+    const std::uint64_t generation = m_generation;
+    if (!opened && !m_leftover.isEmpty() && !m_dataRaised) {
+        raiseDataReceived();
+        if (generation != m_generation)
+            return;
+    }
+    if (m_events.openedChanged)
+        m_events.openedChanged(opened);
+}
+
+void PtyVirtualPort::keepLeftover()
+{
+    std::array<char, kChunkSize> chunk{};
+    while (m_leftover.size() < kMaxLeftoverDrain) {
+        const ssize_t got = ::read(m_master.get(), chunk.data(), chunk.size());
+        if (got > 0)
+            m_leftover.append(chunk.data(), got);
+        else if (got < 0 && errno == EINTR)
+            continue;
+        else
+            break;
+    }
+}
+
+qint64 PtyVirtualPort::queuedInMaster() const
+{
+    int queued = 0;
+    if (!exists() || ::ioctl(m_master.get(), FIONREAD, &queued) != 0)
+        return 0;
+    return queued;
+}
+
+void PtyVirtualPort::raiseDataReceived()
+{
+    m_dataRaised = true;
+    updateReadNotifier();
+    if (m_events.dataReceived)
+        m_events.dataReceived();
+}
+
+void PtyVirtualPort::updateReadNotifier()
+{
+    // Reading the master while nobody holds the slave fails with EIO, and the
+    // notifier would then fire without end.
+    m_readNotifier.setEnabled(exists() && m_opened && !m_dataRaised);
+}
+
+} // namespace pvx::platform
