@@ -37,6 +37,7 @@ Session::Session(SessionServices services, SessionDevices devices)
     virtualPort().setEvents({
         .dataReceived = [this] { VSPort1_DataReceived(); },
         .openedChanged = [this](bool opened) { VSPort1_OpenedChanged(opened); },
+        .writable = [this] { moveNetworkToSerial(); },
     });
     m_window.Command1.onClick = [this] { Command1_Click(); };
 }

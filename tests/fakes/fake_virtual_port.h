@@ -55,6 +55,14 @@ public:
         if (events.openedChanged)
             events.openedChanged(opened);
     }
+    /// The other program reads `bytes` of what waits for it: writes take that
+    /// much more.
+    void makeRoom(qint64 bytes)
+    {
+        room = room.value_or(0) + bytes;
+        if (events.writable)
+            events.writable();
+    }
     /// The other program writes.
     void receive(const QByteArray &bytes)
     {

@@ -11,20 +11,8 @@ using pvx::testing::FdPeer;
 using pvx::testing::kNetworkLine;
 using pvx::testing::kSerialLine;
 using pvx::testing::PtyBridge;
-using pvx::testing::runUntil;
 using pvx::testing::s;
 using pvx::testing::TcpPeer;
-
-namespace {
-
-bool connectClient(PtyBridge &f, TcpPeer &client)
-{
-    const int before = f.session->ClientCount;
-    client.connectTo(f.port());
-    return runUntil([&] { return client.connected() && f.session->ClientCount == before + 1; }, 5s);
-}
-
-} // namespace
 
 TEST(BridgeBadInput, ClientsThatVanishResetOrFloodLeaveTheServerWorking)
 {
@@ -47,19 +35,19 @@ TEST(BridgeBadInput, ClientsThatVanishResetOrFloodLeaveTheServerWorking)
     // One connects and says nothing; one resets in the middle of a stream;
     // one floods while the device reads nothing.
     TcpPeer silent;
-    ASSERT_TRUE(connectClient(f, silent));
+    ASSERT_TRUE(f.connectClient(silent));
     TcpPeer resetter;
-    ASSERT_TRUE(connectClient(f, resetter));
+    ASSERT_TRUE(f.connectClient(resetter));
     resetter.socket().write(QByteArray(256 * 1024, 'r'));
-    runUntil([] { return false; }, 50ms);
+    runEventsFor(50ms);
     // No lingering: the close is a reset.
     const linger reset{1, 0};
     ::setsockopt(static_cast<int>(resetter.socket().socketDescriptor()), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
     resetter.socket().abort();
     TcpPeer flood;
-    ASSERT_TRUE(connectClient(f, flood));
+    ASSERT_TRUE(f.connectClient(flood));
     flood.socket().write(QByteArray(8 * 1024 * 1024, 'f'));
-    runUntil([] { return false; }, 500ms);
+    runEventsFor(500ms);
 
     // The flood waits in the kernel, not in the program.
     EXPECT_LE(f.marks.socketReadAhead, 8192);
@@ -70,13 +58,13 @@ TEST(BridgeBadInput, ClientsThatVanishResetOrFloodLeaveTheServerWorking)
     qint64 atDevice = 0;
     FdPeer device(f.device.master());
     device.receive([&](const QByteArray &bytes) { atDevice += bytes.size(); });
-    ASSERT_TRUE(runUntil([&] { return f.session->ClientCount == 2 && atDevice >= 8 * 1024 * 1024; }, 20s))
+    ASSERT_TRUE(waitUntil([&] { return f.session->ClientCount == 2 && atDevice >= 8 * 1024 * 1024; }, 20s))
         << f.session->ClientCount << " " << atDevice;
     EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: (2)Connected"));
 
     // The device still reaches every client that is left.
     ASSERT_EQ(f.device.write("still here"), 10);
-    ASSERT_TRUE(runUntil([&] { return silent.socket().bytesAvailable() == 10; }, 5s));
+    ASSERT_TRUE(waitUntil([&] { return silent.socket().bytesAvailable() == 10; }, 5s));
     EXPECT_EQ(silent.socket().readAll(), QByteArray("still here"));
     EXPECT_FALSE(f.launcher.started.isEmpty());
     EXPECT_TRUE(f.files.files.isEmpty());
@@ -88,18 +76,18 @@ TEST(BridgeBadInput, ADeviceThatDisappearsIsReportedAndTheNetworkGoesOn)
     ASSERT_TRUE(f.device.ok());
     ASSERT_TRUE(f.activate());
     TcpPeer client;
-    ASSERT_TRUE(connectClient(f, client));
+    ASSERT_TRUE(f.connectClient(client));
 
     f.device.closeMaster();
-    ASSERT_TRUE(runUntil([&] { return f.status(kSerialLine).startsWith(s("COM Status: Error - ")); }, 5s))
+    ASSERT_TRUE(waitUntil([&] { return f.status(kSerialLine).startsWith(s("COM Status: Error - ")); }, 5s))
         << f.status(kSerialLine).toStdString();
     EXPECT_FALSE(f.session->serialPort().isOpen());
     EXPECT_TRUE(f.session->isActive());
 
     // Network data waits for the port; the connection stays.
     client.socket().write("for later");
-    ASSERT_TRUE(runUntil([&] { return f.session->SerialOutBuffer.count() == 9; }, 5s));
-    runUntil([] { return false; }, 200ms);
+    ASSERT_TRUE(waitUntil([&] { return f.session->SerialOutBuffer.count() == 9; }, 5s));
+    runEventsFor(200ms);
     EXPECT_EQ(client.socket().state(), QAbstractSocket::ConnectedState);
     EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: (1)Connected"));
 

@@ -4,16 +4,24 @@
 #include "bridge_recorders.h"
 #include "core/port_map.h"
 #include "fakes/fake_dialogs.h"
-#include "fakes/fake_virtual_port.h"
 #include "platform/linux/qt_network_info.h"
+#include "platform/linux/pty_virtual_port.h"
+#include "platform/linux/pty_watcher.h"
 #include "platform/linux/qt_timer.h"
+#include "platform/linux/unique_fd.h"
 #include "resources/string_table.h"
 #include "session/session.h"
 #include "support/fake_log_services.h"
 #include "support/pty_device.h"
 #include "support/text.h"
+#include "support/wait_until.h"
 
+#include <QFile>
 #include <QTcpServer>
+#include <QTemporaryDir>
+
+#include <fcntl.h>
+#include <termios.h>
 
 #include <memory>
 
@@ -30,25 +38,45 @@ inline quint16 freePort()
     return probe.serverPort();
 }
 
-/// A session on real sockets, timers and a real serial port whose device is
-/// a pseudo-terminal: the test plays the device on the master side. The
-/// queues the session leaves on its sockets and port are recorded.
+/// Opens a port's device as another program would: raw and, for the event
+/// loop, non-blocking. Closing the descriptor closes the port.
+inline platform::UniqueFd openAsProgram(const QString &path)
+{
+    platform::UniqueFd fd(::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK));
+    termios raw{};
+    if (fd.valid() && ::tcgetattr(fd.get(), &raw) == 0) {
+        ::cfmakeraw(&raw);
+        ::tcsetattr(fd.get(), TCSANOW, &raw);
+    }
+    return fd;
+}
+
+/// A session on real sockets and timers whose serial side is a
+/// pseudo-terminal: a real serial port opened on a pty's slave (the test
+/// plays the device on the master), or a real virtual port (the test opens it
+/// as another program would). The queues the session leaves on its sockets
+/// and port are recorded.
 struct PtyBridge : FakeLogServices {
     enum class Role {
         Client,
         Server,
     };
+    enum class Serial {
+        Device,
+        VirtualPort,
+    };
 
-    explicit PtyBridge(Role role, bool udp = false)
+    explicit PtyBridge(Role role, Serial serial = Serial::Device, bool udp = false)
     {
         settings.LogErrors = 1;
         session = std::make_unique<session::Session>(
             session::SessionServices{{strings, dialogs, network, optionTransfer, {}}, sockets, timers, ports,
                                      settings, log},
             session::SessionDevices{std::make_unique<RecordingSerialPort>(marks),
-                                    std::make_unique<fakes::FakeVirtualPort>()});
+                                    std::make_unique<platform::PtyVirtualPort>(watcher, [this] { return folder.path(); })});
         ports.devices.insert(3, device.slave());
         window().Combo2.select(3);
+        window().chkVPort.setValue(serial == Serial::VirtualPort ? 1 : 0);
         window().chkUDP.setValue(udp ? 1 : 0);
         window().PortNumber.setText(QString::number(freePort()));
         if (role == Role::Server) {
@@ -71,8 +99,21 @@ struct PtyBridge : FakeLogServices {
         return session->isActive();
     }
 
+    /// Connects `client` to the server session and waits until it is counted.
+    bool connectClient(TcpPeer &client)
+    {
+        const int before = session->ClientCount;
+        client.connectTo(port());
+        return waitUntil([&] { return client.connected() && session->ClientCount == before + 1; }, 5000);
+    }
+
+    /// Opens the session's virtual port as another program would.
+    platform::UniqueFd openVirtualPort() { return openAsProgram(session->virtualPort().devicePath()); }
+
     HighWater marks;
     Pty device;
+    QTemporaryDir folder;
+    platform::PtyWatcher watcher;
     resources::StringTable strings{resources::Language::English};
     fakes::FakeDialogs dialogs;
     platform::QtNetworkInfo network;

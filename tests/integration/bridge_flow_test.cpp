@@ -16,7 +16,6 @@ using pvx::testing::FdPeer;
 using pvx::testing::kNetworkLine;
 using pvx::testing::PtyBridge;
 using pvx::testing::ReadPace;
-using pvx::testing::runUntil;
 using pvx::testing::s;
 using pvx::testing::TcpPeer;
 
@@ -32,10 +31,10 @@ struct ConnectedClient : PtyBridge {
     /// Activates and returns the server's end of the connection.
     std::unique_ptr<TcpPeer> connect()
     {
-        if (!activate() || !runUntil([&] { return server.hasPendingConnections(); }, 5s))
+        if (!activate() || !waitUntil([&] { return server.hasPendingConnections(); }, 5s))
             return nullptr;
         auto peer = std::make_unique<TcpPeer>(server.nextPendingConnection());
-        runUntil([&] { return status(kNetworkLine) == s("TCP/IP Status: Connected"); }, 5s);
+        waitUntil([&] { return status(kNetworkLine) == s("TCP/IP Status: Connected"); }, 5s);
         return peer;
     }
 
@@ -67,7 +66,7 @@ TEST(BridgeFlow, SixtyFourMebibytesEachWayWithSlowReadersLoseNothing)
 
     QElapsedTimer clock;
     clock.start();
-    const bool done = runUntil([&] { return atNetwork.count() == total && atDevice.count() == total; }, 100s);
+    const bool done = waitUntil([&] { return atNetwork.count() == total && atDevice.count() == total; }, 100s);
     const double seconds = static_cast<double>(clock.elapsed()) / 1000.0;
     std::cout << "64 MiB each way in " << seconds << " s (" << 128.0 / seconds << " MiB/s both ways); high water: "
               << f.marks.socketUnsent << " unsent on the socket, " << f.marks.socketReadAhead

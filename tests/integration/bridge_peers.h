@@ -1,14 +1,11 @@
 #pragma once
 
-#include <QCoreApplication>
 #include <QCryptographicHash>
-#include <QDeadlineTimer>
 #include <QSocketNotifier>
 #include <QTcpSocket>
 #include <QTimer>
 
 #include <cerrno>
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <random>
@@ -16,21 +13,6 @@
 #include <unistd.h>
 
 namespace pvx::testing {
-
-/// Runs the event loop until `done` holds or `timeout` has passed; returns
-/// whether `done` holds. Nothing sleeps: the loop waits for events.
-inline bool runUntil(const std::function<bool()> &done, std::chrono::milliseconds timeout)
-{
-    const QDeadlineTimer deadline(timeout);
-    QTimer wake;  // so that the deadline is seen when nothing happens
-    wake.start(10);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return done();
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    }
-    return true;
-}
 
 /// `total` pseudo-random bytes from `seed`, handed out in order, with the
 /// checksum of everything handed out.

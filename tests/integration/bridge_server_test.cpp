@@ -9,24 +9,15 @@ using namespace std::chrono_literals;
 using pvx::testing::FdPeer;
 using pvx::testing::kNetworkLine;
 using pvx::testing::PtyBridge;
-using pvx::testing::runUntil;
 using pvx::testing::s;
 using pvx::testing::TcpPeer;
 
 namespace {
 
-/// Connects a client and waits until the session has counted it.
-bool connectClient(PtyBridge &f, TcpPeer &client)
-{
-    const int before = f.session->ClientCount;
-    client.connectTo(f.port());
-    return runUntil([&] { return client.connected() && f.session->ClientCount == before + 1; }, 5s);
-}
-
 /// What the client received, after a moment to see that nothing more comes.
 QByteArray receivedBy(TcpPeer &client)
 {
-    runUntil([] { return false; }, 200ms);
+    runEventsFor(200ms);
     return client.socket().readAll();
 }
 
@@ -41,7 +32,7 @@ TEST(BridgeServer, ThreeClientsShareTheDeviceAndReuseSockets)
     std::array<std::unique_ptr<TcpPeer>, 3> clients;
     for (auto &client : clients) {
         client = std::make_unique<TcpPeer>();
-        ASSERT_TRUE(connectClient(f, *client));
+        ASSERT_TRUE(f.connectClient(*client));
     }
     EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: (3)Connected"));
     EXPECT_EQ(f.session->MaxSocketIndex, 3);
@@ -49,20 +40,20 @@ TEST(BridgeServer, ThreeClientsShareTheDeviceAndReuseSockets)
     // The device talks to every client; every client talks to the device.
     ASSERT_EQ(f.device.write("from the device"), 15);
     for (auto &client : clients)
-        ASSERT_TRUE(runUntil([&] { return client->socket().bytesAvailable() == 15; }, 5s));
+        ASSERT_TRUE(waitUntil([&] { return client->socket().bytesAvailable() == 15; }, 5s));
     for (auto &client : clients)
         EXPECT_EQ(client->socket().readAll(), QByteArray("from the device"));
     for (auto &client : clients)
         client->socket().write("<up>");
     QByteArray atDevice;
-    ASSERT_TRUE(runUntil([&] { atDevice += f.device.read(); return atDevice.size() == 12; }, 5s));
+    ASSERT_TRUE(waitUntil([&] { atDevice += f.device.read(); return atDevice.size() == 12; }, 5s));
     EXPECT_EQ(atDevice, QByteArray("<up><up><up>"));
 
     // The second client leaves; the next one takes its socket.
     clients[1]->socket().disconnectFromHost();
-    ASSERT_TRUE(runUntil([&] { return f.status(kNetworkLine) == s("TCP/IP Status: (2)Connected"); }, 5s));
+    ASSERT_TRUE(waitUntil([&] { return f.status(kNetworkLine) == s("TCP/IP Status: (2)Connected"); }, 5s));
     clients[1] = std::make_unique<TcpPeer>();
-    ASSERT_TRUE(connectClient(f, *clients[1]));
+    ASSERT_TRUE(f.connectClient(*clients[1]));
     EXPECT_EQ(f.session->MaxSocketIndex, 3);
     EXPECT_EQ(f.session->socket(2).state(), pvx::platform::kSocketConnected);
     EXPECT_TRUE(f.logText().contains(s("TCP/IP Status: (3)Connected, ")));
@@ -74,7 +65,7 @@ TEST(BridgeServer, ThreeClientsShareTheDeviceAndReuseSockets)
     clients[2]->socket().write("dropped");
     clients[0]->socket().write("first");
     atDevice.clear();
-    ASSERT_TRUE(runUntil([&] { atDevice += f.device.read(); return atDevice.size() >= 5; }, 5s));
+    ASSERT_TRUE(waitUntil([&] { atDevice += f.device.read(); return atDevice.size() >= 5; }, 5s));
     EXPECT_EQ(receivedBy(*clients[0]), QByteArray("only one"));
     EXPECT_EQ(receivedBy(*clients[1]), QByteArray());
     EXPECT_EQ(receivedBy(*clients[2]), QByteArray());
@@ -83,7 +74,7 @@ TEST(BridgeServer, ThreeClientsShareTheDeviceAndReuseSockets)
 
     for (auto &client : clients)
         client->socket().disconnectFromHost();
-    ASSERT_TRUE(runUntil([&] { return f.status(kNetworkLine) == s("TCP/IP Status: Listening..."); }, 5s));
+    ASSERT_TRUE(waitUntil([&] { return f.status(kNetworkLine) == s("TCP/IP Status: Listening..."); }, 5s));
     f.session->Command1_Click();
     EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: Closed"));
 }
@@ -95,18 +86,18 @@ TEST(BridgeServer, ASecondClientIsTurnedAwayWithoutMultiConnect)
     f.window().options.AllowMultiConnect = 0;
     ASSERT_TRUE(f.activate());
     TcpPeer first;
-    ASSERT_TRUE(connectClient(f, first));
+    ASSERT_TRUE(f.connectClient(first));
 
     TcpPeer second;
     second.connectTo(f.port());
-    EXPECT_TRUE(runUntil([&] { return second.socket().state() == QAbstractSocket::UnconnectedState; }, 5s));
+    EXPECT_TRUE(waitUntil([&] { return second.socket().state() == QAbstractSocket::UnconnectedState; }, 5s));
     EXPECT_EQ(f.session->ClientCount, 1);
     EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: (1)Connected"));
 
     first.socket().disconnectFromHost();
-    ASSERT_TRUE(runUntil([&] { return f.session->ClientCount == 0; }, 5s));
+    ASSERT_TRUE(waitUntil([&] { return f.session->ClientCount == 0; }, 5s));
     TcpPeer third;
-    ASSERT_TRUE(connectClient(f, third));
+    ASSERT_TRUE(f.connectClient(third));
     EXPECT_EQ(f.session->socket(1).state(), pvx::platform::kSocketConnected);
 }
 
@@ -120,7 +111,7 @@ TEST(BridgeServer, MegabytesFromThreeClientsReachTheDeviceWhole)
     constexpr qint64 kEach = 1024 * 1024;
     std::array<TcpPeer, 3> clients;
     for (std::size_t i = 0; i < clients.size(); ++i) {
-        ASSERT_TRUE(connectClient(f, clients[i]));
+        ASSERT_TRUE(f.connectClient(clients[i]));
         const char letter = static_cast<char>('a' + i);
         clients[i].socket().write(QByteArray(kEach, letter));
     }
@@ -136,7 +127,7 @@ TEST(BridgeServer, MegabytesFromThreeClientsReachTheDeviceWhole)
                 ++counts[static_cast<std::size_t>(i)];
         }
     });
-    const bool done = runUntil([&] { return counts[0] == kEach && counts[1] == kEach && counts[2] == kEach; }, 60s);
+    const bool done = waitUntil([&] { return counts[0] == kEach && counts[1] == kEach && counts[2] == kEach; }, 60s);
     EXPECT_TRUE(done) << counts[0] << " " << counts[1] << " " << counts[2];
     EXPECT_FALSE(foreign);
     EXPECT_LE(f.marks.serialUnsent, 8192);

@@ -10,7 +10,6 @@ using pvx::testing::ByteSource;
 using pvx::testing::FdPeer;
 using pvx::testing::kNetworkLine;
 using pvx::testing::PtyBridge;
-using pvx::testing::runUntil;
 using pvx::testing::s;
 using pvx::testing::TcpPeer;
 
@@ -24,7 +23,7 @@ TEST(BridgeStall, AClientThatStopsReadingIsClosedAndTheOthersGoOn)
     for (TcpPeer *client : {&stuck, &healthy}) {
         const int before = f.session->ClientCount;
         client->connectTo(f.port());
-        ASSERT_TRUE(runUntil([&] { return f.session->ClientCount == before + 1; }, 5s));
+        ASSERT_TRUE(waitUntil([&] { return f.session->ClientCount == before + 1; }, 5s));
     }
     // Small kernel buffers fill soon once the client stops reading.
     stuck.socket().setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4096);
@@ -39,13 +38,13 @@ TEST(BridgeStall, AClientThatStopsReadingIsClosedAndTheOthersGoOn)
 
     QElapsedTimer clock;
     clock.start();
-    ASSERT_TRUE(runUntil([&] { return f.session->ClientCount == 1; }, 40s));
+    ASSERT_TRUE(waitUntil([&] { return f.session->ClientCount == 1; }, 40s));
     EXPECT_EQ(f.session->socket(1).state(), pvx::platform::kSocketClosed);
     EXPECT_GE(clock.elapsed(), 9000);
     EXPECT_TRUE(f.logText().contains(s("Connection to 127.0.0.1 closed: it took no data for 10 seconds")));
     EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: (1)Connected"));
 
-    ASSERT_TRUE(runUntil([&] { return atHealthy.count() == 16 * 1024 * 1024; }, 40s)) << atHealthy.count();
+    ASSERT_TRUE(waitUntil([&] { return atHealthy.count() == 16 * 1024 * 1024; }, 40s)) << atHealthy.count();
     EXPECT_EQ(atHealthy.checksum(), fromDevice.checksum());
     EXPECT_LE(f.marks.socketUnsent, 8192);
 }

@@ -7,20 +7,19 @@
 
 using namespace std::chrono_literals;
 using pvx::testing::PtyBridge;
-using pvx::testing::runUntil;
 
 namespace {
 
 QNetworkDatagram nextDatagram(QUdpSocket &socket)
 {
-    runUntil([&] { return socket.hasPendingDatagrams(); }, 5s);
+    waitUntil([&] { return socket.hasPendingDatagrams(); }, 5s);
     return socket.receiveDatagram();
 }
 
 QByteArray readDevice(PtyBridge &f, qsizetype size)
 {
     QByteArray bytes;
-    runUntil([&] { bytes += f.device.read(); return bytes.size() >= size; }, 5s);
+    waitUntil([&] { bytes += f.device.read(); return bytes.size() >= size; }, 5s);
     return bytes;
 }
 
@@ -28,7 +27,7 @@ QByteArray readDevice(PtyBridge &f, qsizetype size)
 
 TEST(BridgeUdp, ServerAnswersWhoeverSentLast)
 {
-    PtyBridge f(PtyBridge::Role::Server, true);
+    PtyBridge f(PtyBridge::Role::Server, PtyBridge::Serial::Device, true);
     ASSERT_TRUE(f.device.ok());
     ASSERT_TRUE(f.activate());
     QUdpSocket peer;
@@ -36,7 +35,7 @@ TEST(BridgeUdp, ServerAnswersWhoeverSentLast)
 
     // Nobody has sent yet, so there is nobody to answer.
     ASSERT_EQ(f.device.write("early"), 5);
-    runUntil([] { return false; }, 200ms);
+    runEventsFor(200ms);
     EXPECT_FALSE(peer.hasPendingDatagrams());
 
     peer.writeDatagram("hello", QHostAddress::LocalHost, f.port());
@@ -58,7 +57,7 @@ TEST(BridgeUdp, ServerAnswersWhoeverSentLast)
 
 TEST(BridgeUdp, ClientSendsToItsRemoteHostAndHearsTheAnswer)
 {
-    PtyBridge f(PtyBridge::Role::Client, true);
+    PtyBridge f(PtyBridge::Role::Client, PtyBridge::Serial::Device, true);
     ASSERT_TRUE(f.device.ok());
     // The peer holds the remote port on this host, so the session's own bind
     // to that port fails (it is ignored) and it sends from a port of its own.

@@ -107,3 +107,18 @@ TEST(Pump, IdleFlushGoesToTheConnectedClientsAsTheOptionsSay)
         EXPECT_EQ(f.socket(3).sentBytes(), option == 0 ? QByteArray("tail") : QByteArray());
     }
 }
+
+TEST(Pump, AVirtualPortThatMakesRoomIsWrittenWithoutWaitingForATick)
+{
+    BridgeFixture f(Role::Client, Side::VirtualPort);
+    f.activate();
+    f.connectToServer();
+    f.vport->setOpenedByApplication(true);
+    f.vport->room = 0;
+    f.socket(0).arrive(pattern(300));
+    EXPECT_TRUE(f.vport->written.isEmpty());
+    f.vport->makeRoom(120);
+    EXPECT_EQ(f.vport->written, pattern(120));
+    f.vport->makeRoom(1000);
+    EXPECT_EQ(f.vport->written, pattern(300));
+}
