@@ -68,6 +68,8 @@ public:
         incoming.clear();
         datagrams.clear();
         pendingOutput = 0;
+        if (raisesClosedWhenClosed && events.closed)
+            events.closed();
     }
     platform::Result<void> sendData(const QByteArray &bytes) override
     {
@@ -150,6 +152,8 @@ public:
     QList<Datagram> datagrams;
     /// sendData adds to pendingOutput, as a network that has not taken it yet.
     bool queuesOutput = false;
+    /// close() raises the closed event from inside the call.
+    bool raisesClosedWhenClosed = false;
     int getDataCalls = 0;
     int peerPort = 0;
     QByteArray incoming;

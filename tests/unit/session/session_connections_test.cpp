@@ -1,6 +1,7 @@
 #include "session/session.h"
 
 #include "bridge_fixture.h"
+#include "session/flow_limits.h"
 
 #include <gtest/gtest.h>
 
@@ -62,6 +63,23 @@ TEST(Connections, ClientRoleAcceptsNothingAndNeverCountsBelowZero)
     f.session->Winsock1_Close(0);
     EXPECT_EQ(f.session->ClientCount, 0);
     EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: Closed"));
+}
+
+TEST(Connections, ACloseRaisedWhileClosingIsIgnored)
+{
+    BridgeFixture f(Role::Server);
+    f.activate();
+    f.connectClient();
+    const int second = f.connectClient();
+    f.socket(second).raisesClosedWhenClosed = true;
+    f.socket(second).events.error(10054, s("Connection reset by peer"));
+    EXPECT_EQ(f.session->ClientCount, 1);
+    EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: (1)Connected"));
+    EXPECT_FALSE(f.session->CloseInProgress);
+    // The socket is free for the next client, not left waiting to drain.
+    f.tick(pvx::session::kStallTicks);
+    EXPECT_EQ(f.session->ClientCount, 1);
+    EXPECT_EQ(f.connectClient(), second);
 }
 
 TEST(Connections, ErrorsAboveTenThousandEndTheConnection)
