@@ -119,7 +119,6 @@ public:
     platform::SerialPort &serialPort() { return *m_devices.serial; }
     platform::VirtualPort &virtualPort() { return *m_devices.virtualPort; }
     platform::Timer &reconnectTimer() { return *m_reconnectTimer; }
-    platform::Timer &pumpTimer() { return *m_pumpTimer; }
 
     /// Sets the serial (0) or network (1) status line; a change is reported
     /// to the error log like an error.
@@ -169,12 +168,11 @@ private:
     // The socket array.
     Link &link(int index) { return m_links.at(static_cast<std::size_t>(index)); }
     int loadSocket();
-    void wireSocket(int index);
     void forgetFlowState(int index);
+    void forgetAllFlowState();
     void onPeerClosed(int index);
     void onSendProgress(int index);
     QString connectedClientsText() const;
-    void forgetAllFlowState();
     bool waitsForVirtualPort() const;
     qint64 socketReadBound() const;
 

@@ -26,12 +26,6 @@ int Session::loadSocket()
 {
     m_links.push_back(Link{m_services.sockets.create()});
     const int index = static_cast<int>(m_links.size()) - 1;
-    wireSocket(index);
-    return index;
-}
-
-void Session::wireSocket(int index)
-{
     socket(index).setEvents({
         .connected = [this, index] { Winsock1_Connect(index); },
         .closed = [this, index] { onPeerClosed(index); },
@@ -42,6 +36,7 @@ void Session::wireSocket(int index)
             Winsock1_Error(index, number, description);
         },
     });
+    return index;
 }
 
 qint64 Session::socketReadBound() const
