@@ -124,4 +124,26 @@ struct PtyBridge : FakeLogServices {
     std::unique_ptr<session::Session> session;
 };
 
+/// A client session whose server is held by the test.
+struct ServedClient : PtyBridge {
+    explicit ServedClient(Serial serial = Serial::Device) : PtyBridge(Role::Client, serial)
+    {
+        server.listen(QHostAddress::LocalHost, 0);
+        window().PortNumber.setText(QString::number(server.serverPort()));
+    }
+    /// The server's end of the session's next connection, once the session
+    /// sees it connected too; null when none comes.
+    std::unique_ptr<TcpPeer> nextConnection()
+    {
+        if (!waitUntil([&] { return server.hasPendingConnections(); }, 5000))
+            return nullptr;
+        auto peer = std::make_unique<TcpPeer>(server.nextPendingConnection());
+        if (!waitUntil([&] { return session->socket(0).state() == platform::kSocketConnected; }, 5000))
+            return nullptr;
+        return peer;
+    }
+
+    QTcpServer server;
+};
+
 } // namespace pvx::testing

@@ -3,43 +3,18 @@
 #include "bridge_fixture.h"
 
 #include <QElapsedTimer>
-#include <QTcpServer>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <iostream>
 
 using namespace std::chrono_literals;
 using pvx::testing::ByteSink;
 using pvx::testing::ByteSource;
 using pvx::testing::FdPeer;
-using pvx::testing::kNetworkLine;
-using pvx::testing::PtyBridge;
 using pvx::testing::ReadPace;
-using pvx::testing::s;
-using pvx::testing::TcpPeer;
+using pvx::testing::ServedClient;
 
 namespace {
-
-/// A client session connected to a server the test holds.
-struct ConnectedClient : PtyBridge {
-    ConnectedClient() : PtyBridge(Role::Client)
-    {
-        server.listen(QHostAddress::LocalHost, 0);
-        window().PortNumber.setText(QString::number(server.serverPort()));
-    }
-    /// Activates and returns the server's end of the connection.
-    std::unique_ptr<TcpPeer> connect()
-    {
-        if (!activate() || !waitUntil([&] { return server.hasPendingConnections(); }, 5s))
-            return nullptr;
-        auto peer = std::make_unique<TcpPeer>(server.nextPendingConnection());
-        waitUntil([&] { return status(kNetworkLine) == s("TCP/IP Status: Connected"); }, 5s);
-        return peer;
-    }
-
-    QTcpServer server;
-};
 
 constexpr qint64 kMiB = 1024 * 1024;
 
@@ -47,9 +22,10 @@ constexpr qint64 kMiB = 1024 * 1024;
 
 TEST(BridgeFlow, SixtyFourMebibytesEachWayWithSlowReadersLoseNothing)
 {
-    ConnectedClient f;
+    ServedClient f;
     ASSERT_TRUE(f.device.ok());
-    auto network = f.connect();
+    ASSERT_TRUE(f.activate());
+    auto network = f.nextConnection();
     ASSERT_TRUE(network);
     FdPeer device(f.device.master());
 

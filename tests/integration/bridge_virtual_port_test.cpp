@@ -3,7 +3,6 @@
 #include "bridge_fixture.h"
 
 #include <QElapsedTimer>
-#include <QTcpServer>
 #include <gtest/gtest.h>
 
 #include <iostream>
@@ -14,36 +13,13 @@ using pvx::testing::ByteSource;
 using pvx::testing::FdPeer;
 using pvx::testing::kNetworkLine;
 using pvx::testing::openAsProgram;
-using pvx::testing::PtyBridge;
 using pvx::testing::ReadPace;
 using pvx::testing::s;
-using pvx::testing::TcpPeer;
-
-namespace {
-
-/// A client session on a virtual port, connecting to a server the test holds.
-struct VirtualClient : PtyBridge {
-    VirtualClient() : PtyBridge(Role::Client, Serial::VirtualPort)
-    {
-        server.listen(QHostAddress::LocalHost, 0);
-        window().PortNumber.setText(QString::number(server.serverPort()));
-    }
-    /// The server's end of the session's next connection.
-    std::unique_ptr<TcpPeer> nextConnection()
-    {
-        if (!waitUntil([&] { return server.hasPendingConnections(); }, 5s))
-            return nullptr;
-        return std::make_unique<TcpPeer>(server.nextPendingConnection());
-    }
-
-    QTcpServer server;
-};
-
-} // namespace
+using pvx::testing::ServedClient;
 
 TEST(BridgeVirtualPort, MegabytesBothWaysArriveByteExact)
 {
-    VirtualClient f;
+    ServedClient f(ServedClient::Serial::VirtualPort);
     ASSERT_TRUE(f.activate()) << f.status(0).toStdString();
     auto network = f.nextConnection();
     ASSERT_TRUE(network);
@@ -75,7 +51,7 @@ TEST(BridgeVirtualPort, MegabytesBothWaysArriveByteExact)
 
 TEST(BridgeVirtualPort, TheConnectionFollowsTheProgram)
 {
-    VirtualClient f;
+    ServedClient f(ServedClient::Serial::VirtualPort);
     f.window().options.ConnectOnVirtualOpen = 1;
     f.window().BufferSerData.setValue(1);
     ASSERT_TRUE(f.activate());
@@ -101,7 +77,7 @@ TEST(BridgeVirtualPort, TheConnectionFollowsTheProgram)
 
 TEST(BridgeVirtualPort, NetworkDataWaitsForTheProgramToOpenThePort)
 {
-    VirtualClient f;
+    ServedClient f(ServedClient::Serial::VirtualPort);
     f.window().BufferSerData.setValue(1);
     ASSERT_TRUE(f.activate());
     auto network = f.nextConnection();
