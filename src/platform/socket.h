@@ -77,6 +77,9 @@ public:
     virtual int remotePort() const = 0;
     /// Address of the connected peer, or of the sender of the last datagram.
     virtual QString remoteHostIP() const = 0;
+    /// UDP: port of the sender of the datagram getData returned last (0
+    /// before the first). A UDP server answers there.
+    virtual int senderPort() const = 0;
     virtual int state() const = 0;
 
     /// Binds to `port` on `address` (empty: every address).

@@ -20,6 +20,10 @@ public:
         std::function<void()> dataReceived;
         /// Another program opened (true) or closed (false) the port.
         std::function<void(bool opened)> openedChanged;
+        /// A write took fewer bytes than it was given, and the port takes
+        /// bytes again. Raised once after each such write while the other
+        /// program has the port open.
+        std::function<void()> writable;
     };
 
     virtual ~VirtualPort() = default;
@@ -34,7 +38,7 @@ public:
     virtual QString devicePath() const = 0;
 
     /// Hands bytes to the program that has the port open; returns how many
-    /// were taken (fewer when its queue is full).
+    /// were taken (fewer when its queue is full; `writable` follows).
     virtual qint64 write(const QByteArray &bytes) = 0;
     /// Returns and removes up to `maxBytes` bytes the other program wrote.
     virtual QByteArray read(qint64 maxBytes) = 0;

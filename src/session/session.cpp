@@ -6,6 +6,7 @@
 #include "platform/timer.h"
 #include "platform/virtual_port.h"
 #include "resources/string_table.h"
+#include "session/flow_limits.h"
 
 namespace pvx::session {
 
@@ -19,9 +20,25 @@ constexpr int kStatusLabel[] = {5090, 5091};
 Session::Session(SessionServices services, SessionDevices devices)
     : m_services(services), m_devices(std::move(devices)), m_window(services.window)
 {
-    m_sockets.push_back(m_services.sockets.create());
+    loadSocket();
     m_reconnectTimer = m_services.timers.create();
     m_reconnectTimer->setInterval(kReconnectIntervalMs);
+    m_reconnectTimer->setTimeout([this] { Timer1_Timer(); });
+    m_pumpTimer = m_services.timers.create();
+    m_pumpTimer->setInterval(kPumpIntervalMs);
+    m_pumpTimer->setTimeout([this] { Timer2_Timer(); });
+    m_pumpTimer->start();
+
+    serialPort().setEvents({
+        .readyRead = [this] { MSComm1_OnComm(); },
+        .bytesWritten = [this](qint64) { moveNetworkToSerial(); },
+        .failed = [this](const platform::Error &error) { MSComm1_Failed(error); },
+    });
+    virtualPort().setEvents({
+        .dataReceived = [this] { VSPort1_DataReceived(); },
+        .openedChanged = [this](bool opened) { VSPort1_OpenedChanged(opened); },
+        .writable = [this] { moveNetworkToSerial(); },
+    });
     m_window.Command1.onClick = [this] { Command1_Click(); };
 }
 
@@ -49,7 +66,7 @@ void Session::setStatus(int line, const QString &statusText)
 
 void Session::LogErrors(const QString &description)
 {
-    const platform::Socket &socket0 = *m_sockets.front();
+    const platform::Socket &socket0 = *m_links.front().socket;
     const QString modePart =
         m_window.ServerMode == 1
             ? QStringLiteral("Server Mode, Local Port: ") + QString::number(socket0.localPort())

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/result.h"
 #include "platform/serial_port.h"
 #include "platform/virtual_port.h"
 #include "session/error_log.h"
@@ -42,7 +43,17 @@ struct SessionServices {
 };
 
 /// One serial-to-network bridge: the session window's model and the engine
-/// that acts on it. Everything runs on the event-loop thread.
+/// that acts on it. Everything runs on the event-loop thread; the handlers
+/// below are wired to the events of the session's ports, sockets and timers,
+/// and may also be called directly.
+///
+/// Nothing that could be held back is lost: a socket is read only as far as
+/// `SerialOutBuffer` has room, the serial side only as far as `MyBuffer` has
+/// room, and each destination's unsent bytes stay within a bound (the
+/// session's buffer size for a client, the driver buffer for the serial
+/// port), so a slow reader slows its writer instead of losing data. What the
+/// options say to throw away is still thrown away, and UDP drops what does
+/// not fit.
 class Session : public QObject {
     Q_OBJECT
 public:
@@ -57,6 +68,39 @@ public:
     /// Double-click on the network frame: lists the connected clients.
     void Frame2_DblClick();
 
+    /// A client asks the listening socket `index` to connect: accepted into
+    /// the lowest closed socket (or a new one) unless a second client is not
+    /// allowed. Not accepting closes the request.
+    void Winsock1_ConnectionRequest(int index, int requestId);
+    /// The client connection of socket `index` is up.
+    void Winsock1_Connect(int index);
+    /// Ends the connection of socket `index`: the client count and status
+    /// follow, and a client starts its reconnect cycle. Ignored while it runs.
+    void Winsock1_Close(int index);
+    /// Shows and logs a socket error; network errors (above 10000 as a
+    /// signed 16-bit number) end the connection.
+    void Winsock1_Error(int index, int number, const QString &description);
+    /// Data waits on socket `index`: read as far as `SerialOutBuffer` has
+    /// room, routed by the options, and written to the serial side at once.
+    void Winsock1_DataArrival(int index);
+    /// The reconnect tick (every 5 s after a client connection ended).
+    void Timer1_Timer();
+
+    /// The real serial port received bytes.
+    void MSComm1_OnComm();
+    /// The real serial port failed while open; it is already closed.
+    void MSComm1_Failed(const platform::Error &error);
+    /// The program on the virtual port wrote bytes.
+    void VSPort1_DataReceived();
+    /// The program on the virtual port opened (true) or closed it.
+    void VSPort1_OpenedChanged(bool opened);
+
+    /// The 50 ms pump tick: resets the lamps every third tick, writes
+    /// network data to the serial side, retries what waited for room, closes
+    /// clients that stopped taking data, and sends serial data once no more
+    /// has arrived for the time-out.
+    void Timer2_Timer();
+
     bool isActive() const { return m_window.isActive(); }
 
     // Run-time state shared by the engine's parts.
@@ -66,10 +110,12 @@ public:
     int ClientCount = 0;
     int IdleTickCount = 0;
     int PingTickCount = 0;
+    int LampTickCount = 0;
+    bool CloseInProgress = false;
     TransferBuffer MyBuffer;
     TransferBuffer SerialOutBuffer;
 
-    platform::Socket &socket(int index) { return *m_sockets.at(static_cast<std::size_t>(index)); }
+    platform::Socket &socket(int index) { return *link(index).socket; }
     platform::SerialPort &serialPort() { return *m_devices.serial; }
     platform::VirtualPort &virtualPort() { return *m_devices.virtualPort; }
     platform::Timer &reconnectTimer() { return *m_reconnectTimer; }
@@ -89,6 +135,25 @@ signals:
     void statusChanged(int line, const QString &text);
 
 private:
+    /// One element of the socket array with what the data paths track about it.
+    struct Link {
+        std::unique_ptr<platform::Socket> socket;
+        /// The serial side waits because this client's queue has no room.
+        bool holdingBack = false;
+        /// Pump ticks without send progress while holding back.
+        int stallTicks = 0;
+        /// The peer closed; the socket is closed once its input is read.
+        bool draining = false;
+        /// Pump ticks without the drained input moving.
+        int drainTicks = 0;
+    };
+
+    enum class SerialSource {
+        Port,
+        VirtualPort,
+    };
+
+    // Activation and deactivation.
     void activate();
     void deactivate();
     bool openSerialSide();
@@ -100,11 +165,58 @@ private:
     void sizeTransferBuffers();
     void setSettingsLocked(bool locked);
 
+    // The socket array.
+    Link &link(int index) { return m_links.at(static_cast<std::size_t>(index)); }
+    int loadSocket();
+    void forgetFlowState(int index);
+    void forgetAllFlowState();
+    void onPeerClosed(int index);
+    void onSendProgress(int index);
+    QString connectedClientsText() const;
+    bool waitsForVirtualPort() const;
+    qint64 socketReadBound() const;
+
+    // Serial side to network.
+    void receiveSerialInput(SerialSource source, bool raisedByEvent);
+    void pullSerialInput();
+    bool serialInputWaiting();
+    qint32 readSerialInput(SerialSource source);
+    void discardSerialInput(SerialSource source);
+    qint32 sendSerialData(bool sendingAllowed);
+    qint32 sendToClients(qint32 wanted, bool wholeOnly);
+    void sendDatagram(const QByteArray &bytes);
+    bool serialInputRefused() const;
+    bool packetMode() const { return m_window.WaitForCr.value() == 1; }
+    bool bufferSerialData() const { return m_window.BufferSerData.value() == 1; }
+    qint32 packetSize() const;
+    bool anyConnected();
+    std::vector<int> serialDestinations();
+    qint64 sendRoom(const std::vector<int> &destinations, qint64 wanted);
+    void flushIdleSerialData();
+
+    // Network to serial side.
+    void receiveDatagrams(int index);
+    qint32 receiveFromSocket(int index);
+    qint32 pullNetworkInput();
+    bool networkInputDropped(int index);
+    int firstConnectedClient();
+    void moveNetworkToSerial();
+    qint32 writeSerialSide();
+
+    // Pump helpers.
+    void resetLamps();
+    void checkStalledClients();
+
     SessionServices m_services;
     SessionDevices m_devices;
     SessionWindow m_window;
-    std::vector<std::unique_ptr<platform::Socket>> m_sockets;
+    std::vector<Link> m_links;
     std::unique_ptr<platform::Timer> m_reconnectTimer;
+    std::unique_ptr<platform::Timer> m_pumpTimer;
+    /// A UDP server answers the sender of the last datagram, once there is one.
+    bool m_udpPeerKnown = false;
+    /// Where the next pull of held network input starts, so that every client gets its turn.
+    int m_nextPull = 0;
 };
 
 } // namespace pvx::session

@@ -8,6 +8,7 @@
 #include "platform/socket.h"
 #include "platform/timer.h"
 #include "platform/virtual_port.h"
+#include "session/flow_limits.h"
 #include "session/serial_settings_text.h"
 #include "session/session_lists.h"
 
@@ -18,7 +19,6 @@ namespace {
 constexpr int kSerial = 0;
 constexpr int kNetwork = 1;
 constexpr int kMaxPort = 65535;
-constexpr qint64 kDriverBufferSize = 8192;
 
 } // namespace
 
@@ -27,6 +27,7 @@ void Session::Command1_Click()
     UdpMode = m_window.chkUDP.value() == 1;
     PingTickCount = 0;
     m_reconnectTimer->stop();
+    forgetAllFlowState();
     if (m_window.isActive())
         deactivate();
     else
@@ -137,6 +138,8 @@ bool Session::startNetworkSide(int port)
         socket0.close();
         socket0.setProtocol(platform::SocketProtocol::Tcp);
     }
+    // A client connection reads no further ahead than SerialOutBuffer takes.
+    socket0.setReadBufferSize(socketReadBound());
 
     if (m_window.TCPOption[0].value() == 0) {
         m_window.ServerMode = 1;

@@ -38,13 +38,28 @@ QByteArray TransferBuffer::take(qint32 &requested)
     }
     if (requested < 0 || requested > m_count)
         requested = m_count;
-    QByteArray delivered(requested, Qt::Uninitialized);
-    const qint32 first = std::min(requested, m_capacity - m_head);
-    std::memcpy(delivered.data(), m_storage.get() + m_head, static_cast<std::size_t>(first));
-    std::memcpy(delivered.data() + first, m_storage.get(), static_cast<std::size_t>(requested - first));
-    m_count -= requested;
-    m_head = m_count == 0 ? 0 : (m_head + requested) % m_capacity;
+    QByteArray delivered = peek(requested);
+    drop(requested);
     return delivered;
+}
+
+QByteArray TransferBuffer::peek(qint32 maxBytes) const
+{
+    const qint32 length = std::clamp(maxBytes, 0, m_count);
+    if (length == 0)
+        return {};
+    QByteArray copy(length, Qt::Uninitialized);
+    const qint32 first = std::min(length, m_capacity - m_head);
+    std::memcpy(copy.data(), m_storage.get() + m_head, static_cast<std::size_t>(first));
+    std::memcpy(copy.data() + first, m_storage.get(), static_cast<std::size_t>(length - first));
+    return copy;
+}
+
+void TransferBuffer::drop(qint32 bytes)
+{
+    const qint32 dropped = std::clamp(bytes, 0, m_count);
+    m_count -= dropped;
+    m_head = m_count == 0 ? 0 : (m_head + dropped) % m_capacity;
 }
 
 void TransferBuffer::clear()

@@ -27,6 +27,12 @@ public:
     /// sets `requested` to the number delivered.
     QByteArray take(qint32 &requested);
 
+    /// A copy of up to `maxBytes` bytes from the front, left queued; a writer
+    /// that takes only part of them drops that part with drop().
+    QByteArray peek(qint32 maxBytes) const;
+    /// Removes up to `bytes` bytes from the front.
+    void drop(qint32 bytes);
+
     /// Drops every queued byte.
     void clear();
 

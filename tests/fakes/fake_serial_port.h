@@ -43,8 +43,13 @@ public:
     void discardInput() override { received.clear(); }
     qint64 write(const QByteArray &bytes) override
     {
-        const qint64 taken = acceptLimit ? std::min<qint64>(*acceptLimit, bytes.size()) : bytes.size();
+        ++writeCalls;
+        const qint64 taken = room ? std::min<qint64>(*room, bytes.size()) : bytes.size();
+        if (room)
+            *room -= taken;
         written += bytes.left(taken);
+        if (queuesOutput)
+            pendingOutput += taken;
         return taken;
     }
     qint64 bytesToWrite() const override { return pendingOutput; }
@@ -58,11 +63,30 @@ public:
             events.readyRead();
     }
 
+    /// The device takes `bytes` of the queued output.
+    void drainOutput(qint64 bytes)
+    {
+        pendingOutput -= bytes;
+        if (events.bytesWritten)
+            events.bytesWritten(bytes);
+    }
+    /// The device goes away while open.
+    void fail(const platform::Error &error)
+    {
+        m_open = false;
+        if (events.failed)
+            events.failed(error);
+    }
+
     Events events;
     QByteArray received;
+    /// write adds what it took to pendingOutput, as a driver that has not sent it yet.
+    bool queuesOutput = false;
+    int writeCalls = 0;
     QByteArray written;
     qint64 pendingOutput = 0;
-    std::optional<qint64> acceptLimit;
+    /// How many more bytes writes take (unset: all); each write uses it up.
+    std::optional<qint64> room;
     std::optional<platform::Error> openError;
     bool opensAsReported = true;
     QString lastDevice;

@@ -3,6 +3,7 @@
 #include "platform/socket.h"
 
 #include <QList>
+#include <QStringList>
 
 #include <optional>
 
@@ -21,6 +22,7 @@ public:
     void setRemotePort(int port) override { m_remotePort = port; }
     int remotePort() const override { return m_remotePort; }
     QString remoteHostIP() const override { return peerAddress; }
+    int senderPort() const override { return peerPort; }
     int state() const override { return m_state; }
 
     platform::Result<void> bind(int port, const QString &address) override
@@ -63,21 +65,43 @@ public:
     {
         ++closeCalls;
         m_state = platform::kSocketClosed;
+        incoming.clear();
+        datagrams.clear();
+        pendingOutput = 0;
+        if (raisesClosedWhenClosed && events.closed)
+            events.closed();
     }
     platform::Result<void> sendData(const QByteArray &bytes) override
     {
         if (sendError)
             return *sendError;
         sent.append(bytes);
+        sentTo.append(m_remoteHost + QLatin1Char(':') + QString::number(m_remotePort));
+        if (queuesOutput)
+            pendingOutput += bytes.size();
         return {};
     }
     QByteArray getData(qint64 maxBytes) override
     {
+        ++getDataCalls;
+        if (m_protocol == platform::SocketProtocol::Udp) {
+            if (datagrams.isEmpty())
+                return {};
+            const Datagram next = datagrams.takeFirst();
+            peerAddress = next.address;
+            peerPort = next.port;
+            return next.bytes;
+        }
         const QByteArray bytes = incoming.left(maxBytes);
         incoming.remove(0, bytes.size());
         return bytes;
     }
-    qint64 bytesAvailable() const override { return incoming.size(); }
+    qint64 bytesAvailable() const override
+    {
+        if (m_protocol == platform::SocketProtocol::Udp)
+            return datagrams.isEmpty() ? 0 : datagrams.front().bytes.size();
+        return incoming.size();
+    }
     qint64 bytesToWrite() const override { return pendingOutput; }
     void setReadBufferSize(qint64 bytes) override { readBufferSize = bytes; }
     void setEvents(Events newEvents) override { events = std::move(newEvents); }
@@ -91,9 +115,47 @@ public:
         if (events.dataArrival)
             events.dataArrival(incoming.size());
     }
+    /// A datagram arrives from `address`:`port`.
+    void arriveDatagram(const QByteArray &bytes, const QString &address, int port)
+    {
+        datagrams.append({bytes, address, port});
+        if (events.dataArrival)
+            events.dataArrival(bytes.size());
+    }
+    /// The network takes `bytes` of the queued output.
+    void drainOutput(qint64 bytes)
+    {
+        pendingOutput -= bytes;
+        if (events.sendProgress)
+            events.sendProgress(bytes);
+    }
+    /// The peer closes the connection.
+    void peerCloses()
+    {
+        m_state = platform::kSocketClosing;
+        if (events.closed)
+            events.closed();
+    }
+    /// Everything sent, joined.
+    QByteArray sentBytes() const { return sent.join(); }
+
+    struct Datagram {
+        QByteArray bytes;
+        QString address;
+        int port = 0;
+    };
 
     Events events;
     QList<QByteArray> sent;
+    /// "host:port" each send went to (UDP).
+    QStringList sentTo;
+    QList<Datagram> datagrams;
+    /// sendData adds to pendingOutput, as a network that has not taken it yet.
+    bool queuesOutput = false;
+    /// close() raises the closed event from inside the call.
+    bool raisesClosedWhenClosed = false;
+    int getDataCalls = 0;
+    int peerPort = 0;
     QByteArray incoming;
     QString peerAddress;
     qint64 pendingOutput = 0;

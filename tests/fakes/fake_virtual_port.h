@@ -30,7 +30,9 @@ public:
     QString devicePath() const override { return QStringLiteral("/fake/") + m_name; }
     qint64 write(const QByteArray &bytes) override
     {
-        const qint64 taken = acceptLimit ? std::min<qint64>(*acceptLimit, bytes.size()) : bytes.size();
+        const qint64 taken = room ? std::min<qint64>(*room, bytes.size()) : bytes.size();
+        if (room)
+            *room -= taken;
         written += bytes.left(taken);
         return taken;
     }
@@ -53,6 +55,14 @@ public:
         if (events.openedChanged)
             events.openedChanged(opened);
     }
+    /// The other program reads `bytes` of what waits for it: writes take that
+    /// much more.
+    void makeRoom(qint64 bytes)
+    {
+        room = room.value_or(0) + bytes;
+        if (events.writable)
+            events.writable();
+    }
     /// The other program writes.
     void receive(const QByteArray &bytes)
     {
@@ -65,7 +75,8 @@ public:
     QStringList createdNames;
     QByteArray received;
     QByteArray written;
-    std::optional<qint64> acceptLimit;
+    /// How many more bytes writes take (unset: all); each write uses it up.
+    std::optional<qint64> room;
     std::optional<platform::Error> createError;
     std::optional<platform::Error> removeError;
     int removeCalls = 0;

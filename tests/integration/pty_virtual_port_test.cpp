@@ -36,6 +36,7 @@ protected:
         m_port.setEvents({
             .dataReceived = [this] { ++m_dataEvents; },
             .openedChanged = [this](bool opened) { m_openedEvents.push_back(opened); },
+            .writable = {},
         });
         const auto created = m_port.create(QStringLiteral("COM3"));
         ASSERT_TRUE(created.ok()) << created.error().detail.toStdString();
@@ -48,6 +49,7 @@ protected:
         m_port.setEvents({
             .dataReceived = [this] { ++m_dataEvents; m_received += m_port.read(m_port.bytesAvailable()); },
             .openedChanged = [this](bool opened) { m_openedEvents.push_back(opened); },
+            .writable = {},
         });
     }
 

@@ -25,6 +25,8 @@ public:
 
     bool ok() const { return m_master >= 0 && !m_slave.isEmpty(); }
     const QString &slave() const { return m_slave; }
+    /// The master's descriptor (non-blocking), for a test that drives it from the event loop.
+    int master() const { return m_master; }
 
     // Writes as much of `bytes` as the terminal takes now.
     qint64 write(const QByteArray &bytes)

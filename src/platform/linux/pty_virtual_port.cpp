@@ -36,6 +36,8 @@ PtyVirtualPort::PtyVirtualPort(PtyWatcher &watcher, std::function<QString()> fol
     : m_watcher(watcher), m_folder(std::move(folder))
 {
     QObject::connect(&m_readNotifier, &QSocketNotifier::activated, &m_readNotifier, [this] { onReadable(); });
+    m_writeNotifier.setEnabled(false);
+    QObject::connect(&m_writeNotifier, &QSocketNotifier::activated, &m_writeNotifier, [this] { onWritable(); });
     m_recheck.setSingleShot(true);
     QObject::connect(&m_recheck, &QTimer::timeout, &m_recheck, [this] { onRecheck(); });
     m_deferredData.setSingleShot(true);
@@ -79,6 +81,8 @@ Result<void> PtyVirtualPort::create(const QString &name)
     if (m_opened)
         m_recheck.start(kSafetyRecheck);
     m_readNotifier.setSocket(m_master.get());
+    m_writeNotifier.setSocket(m_master.get());
+    m_writeNotifier.setEnabled(false);
     updateReadNotifier();
     return {};
 }
@@ -91,6 +95,7 @@ Result<void> PtyVirtualPort::remove()
     m_watcher.unwatch(m_watchId);
     m_watchId = -1;
     m_readNotifier.setEnabled(false);
+    m_writeNotifier.setEnabled(false);
     m_recheck.stop();
     m_deferredData.stop();
     m_master.reset();
@@ -118,11 +123,20 @@ qint64 PtyVirtualPort::write(const QByteArray &bytes)
         return 0;
     for (;;) {
         const ssize_t written = ::write(m_master.get(), bytes.constData(), static_cast<std::size_t>(bytes.size()));
-        if (written >= 0)
-            return written;
-        if (errno != EINTR)
-            return 0;
+        if (written >= 0 || errno != EINTR) {
+            // Only while the program is there: without it nobody makes room.
+            if (written < bytes.size() && m_opened)
+                m_writeNotifier.setEnabled(true);
+            return std::max<ssize_t>(written, 0);
+        }
     }
+}
+
+void PtyVirtualPort::onWritable()
+{
+    m_writeNotifier.setEnabled(false);
+    if (m_opened && m_events.writable)
+        m_events.writable();
 }
 
 QByteArray PtyVirtualPort::read(qint64 maxBytes)
@@ -251,6 +265,7 @@ void PtyVirtualPort::setOpened(bool opened)
         m_recheck.start(kSafetyRecheck);
     } else {
         m_recheck.stop();
+        m_writeNotifier.setEnabled(false);
         keepLeftover();
     }
     updateReadNotifier();

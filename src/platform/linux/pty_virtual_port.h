@@ -38,6 +38,7 @@ public:
 
     /// Never blocks: returns 0 when the kernel's queue is full. Bytes
     /// written while no program has the port open wait for the next one.
+    /// A short write while the port is open arms `writable`.
     qint64 write(const QByteArray &bytes) override;
     QByteArray read(qint64 maxBytes) override;
     qint64 bytesAvailable() const override;
@@ -60,6 +61,7 @@ private:
     qint64 queuedInMaster() const;
     void raiseDataReceived();
     void updateReadNotifier();
+    void onWritable();
 
     PtyWatcher &m_watcher;
     std::function<QString()> m_folder;
@@ -81,6 +83,8 @@ private:
     QByteArray m_leftover;
 
     QSocketNotifier m_readNotifier{QSocketNotifier::Read};
+    /// Armed by a short write, so that the writer learns when room appears.
+    QSocketNotifier m_writeNotifier{QSocketNotifier::Write};
     QTimer m_recheck;
     QTimer m_deferredData;
 };

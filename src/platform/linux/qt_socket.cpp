@@ -314,6 +314,7 @@ QByteArray QtSocket::getData(qint64 maxBytes)
         return {};
     const QNetworkDatagram datagram = m_udp->receiveDatagram();
     m_remoteHostIP = dottedAddress(datagram.senderAddress());
+    m_senderPort = std::max(datagram.senderPort(), 0);
     return datagram.data();
 }
 

@@ -61,6 +61,7 @@ public:
     /// TCP: the peer's address once connected; UDP: the sender of the
     /// datagram getData returned last. Remote host and port stay as set.
     QString remoteHostIP() const override { return m_remoteHostIP; }
+    int senderPort() const override { return m_senderPort; }
     int state() const override { return m_state; }
 
     /// TCP: records the local address and port for listen (state 1); UDP:
@@ -118,6 +119,7 @@ private:
     QString m_remoteHost;
     int m_remotePort = 0;
     QString m_remoteHostIP;
+    int m_senderPort = 0;
     int m_state = kSocketClosed;
     qint64 m_readBufferSize = 0;
 

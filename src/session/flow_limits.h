@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QtGlobal>
+
+namespace pvx::session {
+
+/// Size of the serial driver's receive and transmit buffers: the most the
+/// session leaves queued for a real port to send.
+inline constexpr qint64 kDriverBufferSize = 8192;
+
+/// Most a socket reads ahead of `SerialOutBuffer`; beyond it the kernel
+/// keeps the bytes and TCP flow control slows the peer.
+inline constexpr qint64 kMaxSocketReadAhead = 64 * 1024;
+
+/// Most handed to the virtual port in one write; the program on the other
+/// side takes far less at a time.
+inline constexpr qint32 kVirtualPortWriteChunk = 64 * 1024;
+
+/// Interval of the pump timer, in milliseconds.
+inline constexpr int kPumpIntervalMs = 50;
+
+/// Pump ticks (10 s) a client may hold the serial side back without taking
+/// any data, and a closed connection may wait for room for what it sent
+/// last, before it is closed.
+inline constexpr int kStallTicks = 10'000 / kPumpIntervalMs;
+
+/// Bytes one handler moves before it lets other events run; the rest is
+/// picked up by the next event or pump tick.
+inline constexpr qint64 kMoveBudget = 1024 * 1024;
+
+/// Datagrams one data-arrival event reads at most.
+inline constexpr int kDatagramsPerEvent = 64;
+
+} // namespace pvx::session

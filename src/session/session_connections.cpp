@@ -1,0 +1,203 @@
+// The network side apart from the data: the socket array, accepting
+// clients, the end of a connection, socket errors and the client's
+// reconnect cycle.
+#include "session/session.h"
+
+#include "core/numeric_text.h"
+#include "platform/dialogs.h"
+#include "platform/socket.h"
+#include "platform/timer.h"
+#include "session/flow_limits.h"
+
+#include <algorithm>
+
+namespace pvx::session {
+
+namespace {
+
+constexpr int kNetwork = 1;
+// Errors at or below this number (as a signed 16-bit value) are about the
+// socket's own use and leave the connection alone.
+constexpr qint16 kLastNonNetworkError = 10000;
+
+} // namespace
+
+int Session::loadSocket()
+{
+    m_links.push_back(Link{m_services.sockets.create()});
+    const int index = static_cast<int>(m_links.size()) - 1;
+    socket(index).setEvents({
+        .connected = [this, index] { Winsock1_Connect(index); },
+        .closed = [this, index] { onPeerClosed(index); },
+        .connectionRequest = [this, index](int requestId) { Winsock1_ConnectionRequest(index, requestId); },
+        .dataArrival = [this, index](qint64) { Winsock1_DataArrival(index); },
+        .sendProgress = [this, index](qint64) { onSendProgress(index); },
+        .error = [this, index](int number, const QString &description) {
+            Winsock1_Error(index, number, description);
+        },
+    });
+    return index;
+}
+
+qint64 Session::socketReadBound() const
+{
+    return std::clamp<qint64>(SerialOutBuffer.capacity(), 1, kMaxSocketReadAhead);
+}
+
+void Session::forgetFlowState(int index)
+{
+    Link &element = link(index);
+    element.holdingBack = false;
+    element.stallTicks = 0;
+    element.draining = false;
+    element.drainTicks = 0;
+}
+
+void Session::forgetAllFlowState()
+{
+    for (int i = 0; i <= MaxSocketIndex; ++i)
+        forgetFlowState(i);
+    m_udpPeerKnown = false;
+}
+
+QString Session::connectedClientsText() const
+{
+    return statusText(kNetwork, QLatin1Char('(') + QString::number(ClientCount) + QLatin1Char(')') + text(5109));
+}
+
+void Session::Winsock1_ConnectionRequest(int, int requestId)
+{
+    if (m_window.options.AllowMultiConnect == 0 && ClientCount != 0)
+        return;
+    if (m_window.ServerMode != 1)
+        return;
+
+    int chosen = 0;
+    for (int i = 1; i <= MaxSocketIndex && chosen == 0; ++i) {
+        if (socket(i).state() == platform::kSocketClosed)
+            chosen = i;
+    }
+    if (chosen == 0) {
+        chosen = loadSocket();
+        MaxSocketIndex = chosen;
+    }
+    platform::Socket &client = socket(chosen);
+    client.setLocalPort(socket(0).localPort());
+    client.setReadBufferSize(socketReadBound());
+    // A request that is gone by now is simply not counted.
+    if (!client.accept(requestId))
+        return;
+    forgetFlowState(chosen);
+    ++ClientCount;
+    setStatus(kNetwork, connectedClientsText());
+}
+
+void Session::Winsock1_Connect(int)
+{
+    m_reconnectTimer->stop();
+    setStatus(kNetwork, statusText(kNetwork, text(5109)));
+}
+
+void Session::Winsock1_Close(int index)
+{
+    if (CloseInProgress)
+        return;
+    CloseInProgress = true;
+    socket(index).close();
+    forgetFlowState(index);
+    ClientCount = std::max(ClientCount - 1, 0);
+    if (m_window.ServerMode == 1) {
+        setStatus(kNetwork, ClientCount != 0 ? connectedClientsText() : statusText(kNetwork, text(5098)));
+    } else {
+        setStatus(kNetwork, statusText(kNetwork, text(5100)));
+        m_reconnectTimer->start();
+    }
+    CloseInProgress = false;
+    // The serial side may have waited for this client alone.
+    pullSerialInput();
+}
+
+void Session::onPeerClosed(int index)
+{
+    // What the peer sent before it closed may still wait in the socket, held
+    // back while the serial side was busy: the socket is closed once that
+    // has been read (see pullNetworkInput).
+    link(index).draining = true;
+    if (socket(index).bytesAvailable() > 0)
+        moveNetworkToSerial();
+    else
+        Winsock1_Close(index);
+}
+
+void Session::Winsock1_Error(int index, int number, const QString &description)
+{
+    setStatus(kNetwork, statusText(kNetwork, text(5103)));
+    LogErrors(description);
+    // A UDP socket has no connection to end; closing it would leave the
+    // session deaf until it is activated again.
+    if (static_cast<qint16>(number) > kLastNonNetworkError && !UdpMode)
+        Winsock1_Close(index);
+    // One box per session at a time: a new error replaces the one shown.
+    m_services.window.dialogs.notice(QStringLiteral("socket-error-%1").arg(reinterpret_cast<quintptr>(this), 0, 16),
+                                     description, m_window.caption());
+}
+
+bool Session::waitsForVirtualPort() const
+{
+    return m_window.chkVPort.value() == 1 && m_window.options.ConnectOnVirtualOpen != 0
+           && !m_devices.virtualPort->isOpenedByApplication();
+}
+
+void Session::Timer1_Timer()
+{
+    if (UdpMode)
+        return;
+    // The connection belongs to the program on the virtual port: it comes
+    // back when that program opens the port again.
+    if (waitsForVirtualPort()) {
+        m_reconnectTimer->stop();
+        return;
+    }
+    platform::Socket &socket0 = socket(0);
+    socket0.setRemoteHost(m_window.IPAddress.text());
+    socket0.setRemotePort(core::roundHalfEven(core::numericValue(m_window.PortNumber.text())));
+    setStatus(kNetwork, statusText(kNetwork, text(5097)));
+    socket0.setReadBufferSize(socketReadBound());
+    if (const auto connecting = socket0.connect(); !connecting) {
+        socket0.close();
+        socket0.setRemoteHost(QString());
+        socket0.setRemotePort(0);
+        setStatus(kNetwork, statusText(kNetwork, text(5099) + QLatin1Char(' ') + connecting.error().detail));
+        LogErrors(connecting.error().detail);
+    }
+}
+
+void Session::VSPort1_OpenedChanged(bool opened)
+{
+    // Bytes held for the program go out as soon as it is there.
+    if (opened)
+        moveNetworkToSerial();
+    if (UdpMode || m_window.chkVPort.value() != 1 || m_window.ServerMode != 0
+        || m_window.options.ConnectOnVirtualOpen == 0)
+        return;
+    platform::Socket &socket0 = socket(0);
+    if (opened) {
+        setStatus(kNetwork, statusText(kNetwork, text(5097)));
+        if (socket0.state() != platform::kSocketConnected) {
+            socket0.setReadBufferSize(socketReadBound());
+            (void)socket0.connect();
+        }
+        return;
+    }
+    setStatus(kNetwork, statusText(kNetwork, text(5100)));
+    // Not only a connected socket: an attempt still under way would connect
+    // after the program has gone, and the reconnect cycle would bring the
+    // connection back.
+    m_reconnectTimer->stop();
+    if (socket0.state() != platform::kSocketClosed) {
+        socket0.close();
+        forgetFlowState(0);
+    }
+}
+
+} // namespace pvx::session

@@ -1,0 +1,155 @@
+// Network to serial side: what the sockets receive is queued in
+// SerialOutBuffer, as the options route it, and written to the real or
+// virtual port as soon as it has room.
+#include "session/session.h"
+
+#include "platform/socket.h"
+#include "session/flow_limits.h"
+#include "session/session_lists.h"
+
+#include <algorithm>
+
+namespace pvx::session {
+
+namespace {
+
+constexpr int kNetwork = 1;
+
+} // namespace
+
+void Session::Winsock1_DataArrival(int index)
+{
+    // Any data proves the link alive.
+    PingTickCount = 0;
+    m_window.Shape1[kNetwork].setValue(kLampActive);
+    if (UdpMode)
+        receiveDatagrams(index);
+    else
+        (void)receiveFromSocket(index);
+    moveNetworkToSerial();
+}
+
+void Session::receiveDatagrams(int index)
+{
+    platform::Socket &source = socket(index);
+    // Every event reads at least one datagram: an empty one must be taken
+    // too, or the socket would report nothing more.
+    int datagrams = 0;
+    do {
+        const QByteArray datagram = source.getData(source.bytesAvailable());
+        if (m_window.ServerMode == 1 && source.senderPort() > 0) {
+            platform::Socket &socket0 = socket(0);
+            socket0.setRemoteHost(source.remoteHostIP());
+            socket0.setRemotePort(source.senderPort());
+            m_udpPeerKnown = true;
+        }
+        // What does not fit is dropped: a datagram cannot be held back.
+        if (!networkInputDropped(index))
+            (void)SerialOutBuffer.append(datagram);
+    } while (source.bytesAvailable() > 0 && ++datagrams < kDatagramsPerEvent);
+}
+
+qint32 Session::receiveFromSocket(int index)
+{
+    platform::Socket &source = socket(index);
+    if (networkInputDropped(index)) {
+        // Read and thrown away, so that the peer is not held back.
+        qint32 dropped = 0;
+        for (qint64 waiting = source.bytesAvailable(); waiting > 0 && dropped < kMoveBudget;
+             waiting = source.bytesAvailable())
+            dropped += static_cast<qint32>(source.getData(waiting).size());
+        return dropped;
+    }
+    // Only as far as there is room: the rest stays with the socket and the
+    // kernel, and TCP flow control slows the peer.
+    const qint64 wanted = std::min<qint64>(source.bytesAvailable(), SerialOutBuffer.freeSpace());
+    if (wanted <= 0)
+        return 0;
+    return SerialOutBuffer.append(source.getData(wanted));
+}
+
+bool Session::networkInputDropped(int index)
+{
+    const bool server = m_window.ServerMode == 1;
+    if (server ? m_window.options.ServerTCPOptions == 1 : m_window.options.ClientOptions == 1)
+        return true;
+    return !UdpMode && server && m_window.options.ServerTCPOptions == 2 && index != firstConnectedClient();
+}
+
+int Session::firstConnectedClient()
+{
+    // A client whose connection ended while its last bytes wait still sent
+    // them as a connected client.
+    for (int i = 1; i <= MaxSocketIndex; ++i) {
+        if (socket(i).state() == platform::kSocketConnected || link(i).draining)
+            return i;
+    }
+    return MaxSocketIndex + 1;
+}
+
+qint32 Session::pullNetworkInput()
+{
+    if (UdpMode)
+        return 0;
+    const int elements = MaxSocketIndex + 1;
+    qint32 pulled = 0;
+    // Every socket gets its turn: the next pull starts behind the last one served.
+    for (int step = 0; step < elements && SerialOutBuffer.freeSpace() > 0; ++step) {
+        const int index = (m_nextPull + step) % elements;
+        Link &element = link(index);
+        platform::Socket &source = socket(index);
+        if ((source.state() != platform::kSocketConnected && !element.draining) || source.bytesAvailable() == 0)
+            continue;
+        const qint32 got = receiveFromSocket(index);
+        pulled += got;
+        if (got > 0)
+            element.drainTicks = 0;
+        m_nextPull = (index + 1) % elements;
+        if (element.draining && source.bytesAvailable() == 0)
+            Winsock1_Close(index);
+    }
+    return pulled;
+}
+
+void Session::moveNetworkToSerial()
+{
+    qint64 moved = 0;
+    while (moved < kMoveBudget) {
+        const qint32 written = writeSerialSide();
+        const qint32 pulled = pullNetworkInput();
+        if (written == 0 && pulled == 0)
+            break;
+        moved += written + pulled;
+    }
+}
+
+qint32 Session::writeSerialSide()
+{
+    const qint32 queued = SerialOutBuffer.count();
+    if (queued == 0)
+        return 0;
+    if (m_window.chkVPort.value() == 1) {
+        if (!virtualPort().isOpenedByApplication()) {
+            if (bufferSerialData())
+                return 0;
+            SerialOutBuffer.clear();
+            return queued;
+        }
+        // What the program does not take now stays at the front, in order.
+        const qint64 taken = virtualPort().write(SerialOutBuffer.peek(kVirtualPortWriteChunk));
+        SerialOutBuffer.drop(static_cast<qint32>(taken));
+        return static_cast<qint32>(taken);
+    }
+    // A closed port keeps the bytes; an open one gets what its driver
+    // buffer has room for.
+    if (!serialPort().isOpen())
+        return 0;
+    const qint64 room = kDriverBufferSize - serialPort().bytesToWrite();
+    if (room <= 0)
+        return 0;
+    const qint64 taken = serialPort().write(SerialOutBuffer.peek(static_cast<qint32>(std::min<qint64>(room, queued))));
+    SerialOutBuffer.drop(static_cast<qint32>(taken));
+    return static_cast<qint32>(taken);
+}
+
+} // namespace pvx::session

@@ -1,0 +1,97 @@
+// Peers and devices that misbehave: the session goes on.
+#include "bridge_fixture.h"
+
+#include <QTcpServer>
+#include <gtest/gtest.h>
+
+#include <sys/socket.h>
+
+using namespace std::chrono_literals;
+using pvx::testing::FdPeer;
+using pvx::testing::kNetworkLine;
+using pvx::testing::kSerialLine;
+using pvx::testing::PtyBridge;
+using pvx::testing::s;
+using pvx::testing::TcpPeer;
+
+TEST(BridgeBadInput, ClientsThatVanishResetOrFloodLeaveTheServerWorking)
+{
+    PtyBridge f(PtyBridge::Role::Server);
+    ASSERT_TRUE(f.device.ok());
+    // Neither a log that cannot be written nor an error program that cannot
+    // start stops anything.
+    f.files.failing.insert(f.log.path());
+    f.settings.OnErrorRunApp = s("/nonexistent/error-program");
+    f.launcher.fails = true;
+    ASSERT_TRUE(f.activate());
+
+    // Connect and vanish at once, several times over.
+    for (int i = 0; i < 5; ++i) {
+        QTcpSocket gone;
+        gone.connectToHost(QHostAddress::LocalHost, f.port());
+        ASSERT_TRUE(gone.waitForConnected(5000));
+        gone.abort();
+    }
+    // One connects and says nothing; one resets in the middle of a stream;
+    // one floods while the device reads nothing.
+    TcpPeer silent;
+    ASSERT_TRUE(f.connectClient(silent));
+    TcpPeer resetter;
+    ASSERT_TRUE(f.connectClient(resetter));
+    resetter.socket().write(QByteArray(256 * 1024, 'r'));
+    runEventsFor(50ms);
+    // No lingering: the close is a reset.
+    const linger reset{1, 0};
+    ::setsockopt(static_cast<int>(resetter.socket().socketDescriptor()), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    resetter.socket().abort();
+    TcpPeer flood;
+    ASSERT_TRUE(f.connectClient(flood));
+    flood.socket().write(QByteArray(8 * 1024 * 1024, 'f'));
+    runEventsFor(500ms);
+
+    // The flood waits in the kernel, not in the program.
+    EXPECT_LE(f.marks.socketReadAhead, 8192);
+    EXPECT_LE(f.session->SerialOutBuffer.count(), 8192);
+
+    // Once the device reads, the reset is seen behind the data that was
+    // held back, and the flood goes through.
+    qint64 atDevice = 0;
+    FdPeer device(f.device.master());
+    device.receive([&](const QByteArray &bytes) { atDevice += bytes.size(); });
+    ASSERT_TRUE(waitUntil([&] { return f.session->ClientCount == 2 && atDevice >= 8 * 1024 * 1024; }, 20s))
+        << f.session->ClientCount << " " << atDevice;
+    EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: (2)Connected"));
+
+    // The device still reaches every client that is left.
+    ASSERT_EQ(f.device.write("still here"), 10);
+    ASSERT_TRUE(waitUntil([&] { return silent.socket().bytesAvailable() == 10; }, 5s));
+    EXPECT_EQ(silent.socket().readAll(), QByteArray("still here"));
+    EXPECT_FALSE(f.launcher.started.isEmpty());
+    EXPECT_TRUE(f.files.files.isEmpty());
+}
+
+TEST(BridgeBadInput, ADeviceThatDisappearsIsReportedAndTheNetworkGoesOn)
+{
+    PtyBridge f(PtyBridge::Role::Server);
+    ASSERT_TRUE(f.device.ok());
+    ASSERT_TRUE(f.activate());
+    TcpPeer client;
+    ASSERT_TRUE(f.connectClient(client));
+
+    f.device.closeMaster();
+    ASSERT_TRUE(waitUntil([&] { return f.status(kSerialLine).startsWith(s("COM Status: Error - ")); }, 5s))
+        << f.status(kSerialLine).toStdString();
+    EXPECT_FALSE(f.session->serialPort().isOpen());
+    EXPECT_TRUE(f.session->isActive());
+
+    // Network data waits for the port; the connection stays.
+    client.socket().write("for later");
+    ASSERT_TRUE(waitUntil([&] { return f.session->SerialOutBuffer.count() == 9; }, 5s));
+    runEventsFor(200ms);
+    EXPECT_EQ(client.socket().state(), QAbstractSocket::ConnectedState);
+    EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: (1)Connected"));
+
+    f.session->Command1_Click();
+    EXPECT_FALSE(f.session->isActive());
+    EXPECT_EQ(f.status(kSerialLine), s("COM Status: Closed"));
+}

@@ -1,0 +1,149 @@
+#pragma once
+
+#include "bridge_peers.h"
+#include "bridge_recorders.h"
+#include "core/port_map.h"
+#include "fakes/fake_dialogs.h"
+#include "platform/linux/qt_network_info.h"
+#include "platform/linux/pty_virtual_port.h"
+#include "platform/linux/pty_watcher.h"
+#include "platform/linux/qt_timer.h"
+#include "platform/linux/unique_fd.h"
+#include "resources/string_table.h"
+#include "session/session.h"
+#include "support/fake_log_services.h"
+#include "support/pty_device.h"
+#include "support/text.h"
+#include "support/wait_until.h"
+
+#include <QFile>
+#include <QTcpServer>
+#include <QTemporaryDir>
+
+#include <fcntl.h>
+#include <termios.h>
+
+#include <memory>
+
+namespace pvx::testing {
+
+inline constexpr int kSerialLine = 0;
+inline constexpr int kNetworkLine = 1;
+
+/// A free loopback port (nothing listens on it once this returns).
+inline quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+/// Opens a port's device as another program would: raw and, for the event
+/// loop, non-blocking. Closing the descriptor closes the port.
+inline platform::UniqueFd openAsProgram(const QString &path)
+{
+    platform::UniqueFd fd(::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK));
+    termios raw{};
+    if (fd.valid() && ::tcgetattr(fd.get(), &raw) == 0) {
+        ::cfmakeraw(&raw);
+        ::tcsetattr(fd.get(), TCSANOW, &raw);
+    }
+    return fd;
+}
+
+/// A session on real sockets and timers whose serial side is a
+/// pseudo-terminal: a real serial port opened on a pty's slave (the test
+/// plays the device on the master), or a real virtual port (the test opens it
+/// as another program would). The queues the session leaves on its sockets
+/// and port are recorded.
+struct PtyBridge : FakeLogServices {
+    enum class Role {
+        Client,
+        Server,
+    };
+    enum class Serial {
+        Device,
+        VirtualPort,
+    };
+
+    explicit PtyBridge(Role role, Serial serial = Serial::Device, bool udp = false)
+    {
+        settings.LogErrors = 1;
+        session = std::make_unique<session::Session>(
+            session::SessionServices{{strings, dialogs, network, optionTransfer, {}}, sockets, timers, ports,
+                                     settings, log},
+            session::SessionDevices{std::make_unique<RecordingSerialPort>(marks),
+                                    std::make_unique<platform::PtyVirtualPort>(watcher, [this] { return folder.path(); })});
+        ports.devices.insert(3, device.slave());
+        window().Combo2.select(3);
+        window().chkVPort.setValue(serial == Serial::VirtualPort ? 1 : 0);
+        window().chkUDP.setValue(udp ? 1 : 0);
+        window().PortNumber.setText(QString::number(freePort()));
+        if (role == Role::Server) {
+            window().TCPOption[1].setValue(1);
+            window().LocalIP.setText(s("127.0.0.1"));
+        } else {
+            window().IPAddress.setText(s("127.0.0.1"));
+        }
+    }
+
+    session::SessionWindow &window() { return session->window(); }
+    QString status(int line) { return window().StatusBar1[static_cast<std::size_t>(line)].caption(); }
+    quint16 port() { return static_cast<quint16>(window().PortNumber.text().toInt()); }
+    QString logText() { return QString::fromUtf8(files.files.value(log.path())); }
+
+    /// Activates; true when the session is active.
+    bool activate()
+    {
+        session->Command1_Click();
+        return session->isActive();
+    }
+
+    /// Connects `client` to the server session and waits until it is counted.
+    bool connectClient(TcpPeer &client)
+    {
+        const int before = session->ClientCount;
+        client.connectTo(port());
+        return waitUntil([&] { return client.connected() && session->ClientCount == before + 1; }, 5000);
+    }
+
+    /// Opens the session's virtual port as another program would.
+    platform::UniqueFd openVirtualPort() { return openAsProgram(session->virtualPort().devicePath()); }
+
+    HighWater marks;
+    Pty device;
+    QTemporaryDir folder;
+    platform::PtyWatcher watcher;
+    resources::StringTable strings{resources::Language::English};
+    fakes::FakeDialogs dialogs;
+    platform::QtNetworkInfo network;
+    session::OptionTransfer optionTransfer;
+    RecordingSocketFactory sockets{marks};
+    platform::QtTimerFactory timers;
+    core::PortMap ports;
+    std::unique_ptr<session::Session> session;
+};
+
+/// A client session whose server is held by the test.
+struct ServedClient : PtyBridge {
+    explicit ServedClient(Serial serial = Serial::Device) : PtyBridge(Role::Client, serial)
+    {
+        server.listen(QHostAddress::LocalHost, 0);
+        window().PortNumber.setText(QString::number(server.serverPort()));
+    }
+    /// The server's end of the session's next connection, once the session
+    /// sees it connected too; null when none comes.
+    std::unique_ptr<TcpPeer> nextConnection()
+    {
+        if (!waitUntil([&] { return server.hasPendingConnections(); }, 5000))
+            return nullptr;
+        auto peer = std::make_unique<TcpPeer>(server.nextPendingConnection());
+        if (!waitUntil([&] { return session->socket(0).state() == platform::kSocketConnected; }, 5000))
+            return nullptr;
+        return peer;
+    }
+
+    QTcpServer server;
+};
+
+} // namespace pvx::testing

@@ -1,0 +1,129 @@
+// A client session whose serial side is a virtual port, with the test
+// playing the program that opens it.
+#include "bridge_fixture.h"
+
+#include <QElapsedTimer>
+#include <gtest/gtest.h>
+
+#include <iostream>
+
+using namespace std::chrono_literals;
+using pvx::testing::ByteSink;
+using pvx::testing::ByteSource;
+using pvx::testing::FdPeer;
+using pvx::testing::kNetworkLine;
+using pvx::testing::openAsProgram;
+using pvx::testing::ReadPace;
+using pvx::testing::s;
+using pvx::testing::ServedClient;
+
+TEST(BridgeVirtualPort, MegabytesBothWaysArriveByteExact)
+{
+    ServedClient f(ServedClient::Serial::VirtualPort);
+    ASSERT_TRUE(f.activate()) << f.status(0).toStdString();
+    auto network = f.nextConnection();
+    ASSERT_TRUE(network);
+    const pvx::platform::UniqueFd program = f.openVirtualPort();
+    ASSERT_TRUE(program.valid());
+    ASSERT_TRUE(waitUntil([&] { return f.session->virtualPort().isOpenedByApplication(); }, 5s));
+
+    constexpr qint64 kTotal = 8 * 1024 * 1024;
+    ByteSource fromProgram(kTotal, 11);
+    ByteSource fromNetwork(kTotal, 12);
+    ByteSink atNetwork;
+    ByteSink atProgram;
+    FdPeer programPeer(program.get());
+    programPeer.send(fromProgram);
+    programPeer.receive(atProgram, pvx::testing::ReadPace{4096});
+    network->send(fromNetwork);
+    network->receive(atNetwork);
+
+    QElapsedTimer clock;
+    clock.start();
+    const bool done = waitUntil([&] { return atNetwork.count() == kTotal && atProgram.count() == kTotal; }, 60s);
+    std::cout << "8 MiB each way through the virtual port in " << clock.elapsed() << " ms\n";
+    ASSERT_TRUE(done) << atNetwork.count() << " / " << atProgram.count();
+    EXPECT_EQ(atNetwork.checksum(), fromProgram.checksum());
+    EXPECT_EQ(atProgram.checksum(), fromNetwork.checksum());
+    EXPECT_LE(f.marks.socketUnsent, 8192);
+    EXPECT_LE(f.marks.socketReadAhead, 8192);
+}
+
+TEST(BridgeVirtualPort, TheConnectionFollowsTheProgram)
+{
+    ServedClient f(ServedClient::Serial::VirtualPort);
+    f.window().options.ConnectOnVirtualOpen = 1;
+    f.window().BufferSerData.setValue(1);
+    ASSERT_TRUE(f.activate());
+    runEventsFor(200ms);
+    EXPECT_FALSE(f.server.hasPendingConnections());
+
+    pvx::platform::UniqueFd program = f.openVirtualPort();
+    ASSERT_TRUE(program.valid());
+    auto network = f.nextConnection();
+    ASSERT_TRUE(network);
+    ASSERT_TRUE(waitUntil([&] { return f.status(kNetworkLine) == s("TCP/IP Status: Connected"); }, 5s));
+
+    program.reset();
+    ASSERT_TRUE(waitUntil([&] { return f.status(kNetworkLine) == s("TCP/IP Status: Closed"); }, 5s));
+    EXPECT_TRUE(waitUntil([&] { return network->socket().state() == QAbstractSocket::UnconnectedState; }, 5s));
+
+    // Opened again: connected again.
+    program = f.openVirtualPort();
+    network = f.nextConnection();
+    ASSERT_TRUE(network);
+    EXPECT_TRUE(waitUntil([&] { return f.status(kNetworkLine) == s("TCP/IP Status: Connected"); }, 5s));
+}
+
+TEST(BridgeVirtualPort, NetworkDataWaitsForTheProgramToOpenThePort)
+{
+    ServedClient f(ServedClient::Serial::VirtualPort);
+    f.window().BufferSerData.setValue(1);
+    ASSERT_TRUE(f.activate());
+    auto network = f.nextConnection();
+    ASSERT_TRUE(network);
+    network->socket().write("held for you");
+    ASSERT_TRUE(waitUntil([&] { return f.session->SerialOutBuffer.count() == 12; }, 5s));
+
+    const pvx::platform::UniqueFd program = f.openVirtualPort();
+    QByteArray received;
+    FdPeer programPeer(program.get());
+    programPeer.receive([&](const QByteArray &bytes) { received += bytes; });
+    ASSERT_TRUE(waitUntil([&] { return received.size() >= 12; }, 5s));
+    EXPECT_EQ(received, QByteArray("held for you"));
+}
+
+TEST(BridgeVirtualPort, AFullPortSaysWhenItTakesBytesAgain)
+{
+    QTemporaryDir folder;
+    pvx::platform::PtyWatcher watcher;
+    pvx::platform::PtyVirtualPort port(watcher, [&] { return folder.path(); });
+    int writable = 0;
+    port.setEvents({.dataReceived = {}, .openedChanged = {}, .writable = [&] { ++writable; }});
+    ASSERT_TRUE(port.create(s("COM7")).ok());
+
+    const pvx::platform::UniqueFd program = openAsProgram(port.devicePath());
+    ASSERT_TRUE(waitUntil([&] { return port.isOpenedByApplication(); }, 5s));
+    const QByteArray chunk(4096, 'x');
+    const auto fill = [&] {
+        while (port.write(chunk) == chunk.size()) {
+        }
+    };
+    fill();
+    // The kernel may still move bytes along inside the terminal and make
+    // room once more: fill again until the port stays full.
+    for (int round = 0; round < 10; ++round) {
+        runEventsFor(100ms);
+        if (writable == 0)
+            break;
+        writable = 0;
+        fill();
+    }
+    EXPECT_EQ(writable, 0);
+
+    char buffer[4096];
+    while (::read(program.get(), buffer, sizeof buffer) > 0) {
+    }
+    EXPECT_TRUE(waitUntil([&] { return writable == 1; }, 5s));
+    EXPECT_GT(port.write(chunk), 0);
+}

@@ -1,0 +1,210 @@
+#include "session/session.h"
+
+#include "bridge_fixture.h"
+#include "session/flow_limits.h"
+
+#include <gtest/gtest.h>
+
+using pvx::platform::ErrorCode;
+using pvx::platform::makeError;
+using pvx::testing::BridgeFixture;
+using pvx::testing::kNetworkLine;
+using pvx::testing::s;
+using Role = BridgeFixture::Role;
+using Side = BridgeFixture::Side;
+
+TEST(Connections, ServerReusesTheLowestClosedSocketAndCountsClients)
+{
+    BridgeFixture f(Role::Server);
+    f.activate();
+    EXPECT_EQ(f.connectClient(), 1);
+    EXPECT_EQ(f.connectClient(), 2);
+    EXPECT_EQ(f.connectClient(), 3);
+    EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: (3)Connected"));
+    EXPECT_EQ(f.socket(2).localPort(), 5000);
+    EXPECT_EQ(f.socket(2).readBufferSize, 8192);
+
+    f.socket(2).peerCloses();
+    EXPECT_EQ(f.socket(2).state(), pvx::platform::kSocketClosed);
+    EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: (2)Connected"));
+    EXPECT_EQ(f.connectClient(), 2);
+    EXPECT_EQ(f.session->MaxSocketIndex, 3);
+    EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: (3)Connected"));
+
+    for (const int i : {1, 2, 3})
+        f.socket(i).peerCloses();
+    EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: Listening..."));
+    EXPECT_EQ(f.session->ClientCount, 0);
+    EXPECT_EQ(f.connectClient(), 1);
+    EXPECT_TRUE(f.logText().contains(s("TCP/IP Status: (1)Connected")));
+}
+
+TEST(Connections, OneClientAtATimeWithoutMultiConnect)
+{
+    BridgeFixture f(Role::Server);
+    f.window().options.AllowMultiConnect = 0;
+    f.activate();
+    EXPECT_EQ(f.connectClient(), 1);
+    EXPECT_EQ(f.connectClient(), -1);
+    EXPECT_EQ(f.session->ClientCount, 1);
+    EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: (1)Connected"));
+    f.socket(1).peerCloses();
+    EXPECT_EQ(f.connectClient(), 1);
+}
+
+TEST(Connections, ClientRoleAcceptsNothingAndNeverCountsBelowZero)
+{
+    BridgeFixture f(Role::Client);
+    f.activate();
+    f.socket(0).events.connectionRequest(7);
+    EXPECT_EQ(f.sockets.created.size(), 1);
+    f.connectToServer();
+    f.socket(0).peerCloses();
+    f.session->Winsock1_Close(0);
+    EXPECT_EQ(f.session->ClientCount, 0);
+    EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: Closed"));
+}
+
+TEST(Connections, ACloseRaisedWhileClosingIsIgnored)
+{
+    BridgeFixture f(Role::Server);
+    f.activate();
+    f.connectClient();
+    const int second = f.connectClient();
+    f.socket(second).raisesClosedWhenClosed = true;
+    f.socket(second).events.error(10054, s("Connection reset by peer"));
+    EXPECT_EQ(f.session->ClientCount, 1);
+    EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: (1)Connected"));
+    EXPECT_FALSE(f.session->CloseInProgress);
+    // The socket is free for the next client, not left waiting to drain.
+    f.tick(pvx::session::kStallTicks);
+    EXPECT_EQ(f.session->ClientCount, 1);
+    EXPECT_EQ(f.connectClient(), second);
+}
+
+TEST(Connections, ErrorsAboveTenThousandEndTheConnection)
+{
+    const struct {
+        int number;
+        bool closes;
+    } cases[] = {{10061, true}, {11001, true}, {10001, true}, {10000, false}, {40020, false}, {9999, false}};
+    for (const auto &c : cases) {
+        BridgeFixture f(Role::Server);
+        f.activate();
+        const int client = f.connectClient();
+        f.socket(client).events.error(c.number, s("Something failed"));
+        EXPECT_EQ(f.socket(client).state() == pvx::platform::kSocketClosed, c.closes) << c.number;
+        EXPECT_EQ(f.status(kNetworkLine), c.closes ? s("TCP/IP Status: Listening...") : s("TCP/IP Status: Error"))
+            << c.number;
+        EXPECT_TRUE(f.logText().contains(s("Porvix Error: Something failed, "))) << c.number;
+        ASSERT_EQ(f.dialogs.notices.size(), 1) << c.number;
+        EXPECT_EQ(f.dialogs.notices[0].text, s("Something failed"));
+    }
+}
+
+TEST(Connections, ErrorBoxesAreKeyedPerSession)
+{
+    BridgeFixture a(Role::Client);
+    BridgeFixture b(Role::Client);
+    a.activate();
+    b.activate();
+    a.socket(0).events.error(10061, s("Connection refused"));
+    a.socket(0).events.error(10061, s("Connection refused"));
+    b.socket(0).events.error(10061, s("Connection refused"));
+    ASSERT_EQ(a.dialogs.notices.size(), 2);
+    EXPECT_EQ(a.dialogs.notices[0].key, a.dialogs.notices[1].key);
+    EXPECT_NE(a.dialogs.notices[0].key, b.dialogs.notices[0].key);
+}
+
+TEST(Connections, ClientReconnectsEveryFiveSecondsUntilConnected)
+{
+    BridgeFixture f(Role::Client);
+    f.settings.LogErrors = 1;
+    f.activate();
+    EXPECT_EQ(f.reconnectTimer().interval(), 5000);
+    EXPECT_FALSE(f.reconnectTimer().isActive());
+
+    f.socket(0).events.error(10061, s("Connection refused"));
+    EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: Closed"));
+    EXPECT_TRUE(f.logText().contains(s("Porvix Error: TCP/IP Status: Error, ")));
+    EXPECT_TRUE(f.logText().contains(s("Porvix Error: Connection refused, ")));
+    ASSERT_TRUE(f.reconnectTimer().isActive());
+
+    f.window().IPAddress.setText(s("192.0.2.99"));
+    f.reconnectTimer().fire();
+    EXPECT_EQ(f.socket(0).connectCalls, 2);
+    EXPECT_EQ(f.socket(0).remoteHost(), s("192.0.2.99"));
+    EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: Connecting..."));
+
+    // The attempt is still pending at the next tick: it is given up and
+    // reported, and the tick after that starts afresh.
+    f.reconnectTimer().fire();
+    EXPECT_EQ(f.socket(0).state(), pvx::platform::kSocketClosed);
+    EXPECT_EQ(f.socket(0).remoteHost(), QString());
+    EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: Error - Wrong protocol or connection state"));
+    EXPECT_TRUE(f.logText().contains(s("Porvix Error: Wrong protocol or connection state, ")));
+    f.reconnectTimer().fire();
+    EXPECT_EQ(f.socket(0).state(), pvx::platform::kSocketConnecting);
+
+    f.connectToServer();
+    EXPECT_FALSE(f.reconnectTimer().isActive());
+    EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: Connected"));
+}
+
+TEST(Connections, UdpHasNoReconnectAndKeepsItsSocketOnErrors)
+{
+    BridgeFixture f(Role::Client, Side::RealPort, true);
+    f.activate();
+    f.socket(0).events.error(10054, s("Connection reset by peer"));
+    EXPECT_EQ(f.socket(0).state(), pvx::platform::kSocketOpen);
+    EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: Error"));
+    f.session->Timer1_Timer();
+    EXPECT_EQ(f.socket(0).connectCalls, 0);
+}
+
+TEST(Connections, ClientFollowsTheProgramOnTheVirtualPort)
+{
+    BridgeFixture f(Role::Client, Side::VirtualPort);
+    f.window().options.ConnectOnVirtualOpen = 1;
+    f.activate();
+    EXPECT_EQ(f.socket(0).connectCalls, 0);
+
+    f.vport->setOpenedByApplication(true);
+    EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: Connecting..."));
+    EXPECT_EQ(f.socket(0).connectCalls, 1);
+    f.connectToServer();
+
+    f.vport->setOpenedByApplication(false);
+    EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: Closed"));
+    EXPECT_EQ(f.socket(0).state(), pvx::platform::kSocketClosed);
+
+    f.vport->setOpenedByApplication(true);
+    EXPECT_EQ(f.socket(0).connectCalls, 2);
+    // Closed again before the attempt completes: the attempt goes too, and
+    // no reconnect brings the connection back while the port is closed.
+    f.vport->setOpenedByApplication(false);
+    EXPECT_EQ(f.socket(0).state(), pvx::platform::kSocketClosed);
+    f.session->Winsock1_Close(0);
+    f.reconnectTimer().fire();
+    EXPECT_EQ(f.socket(0).connectCalls, 2);
+    EXPECT_FALSE(f.reconnectTimer().isActive());
+}
+
+TEST(Connections, VirtualPortEventsLeaveOtherRolesAlone)
+{
+    const struct {
+        Role role;
+        bool udp;
+    } cases[] = {{Role::Server, false}, {Role::Client, true}};
+    for (const auto &c : cases) {
+        BridgeFixture f(c.role, Side::VirtualPort, c.udp);
+        f.window().options.ConnectOnVirtualOpen = 1;
+        f.activate();
+        const QString before = f.status(kNetworkLine);
+        f.vport->setOpenedByApplication(true);
+        f.vport->setOpenedByApplication(false);
+        EXPECT_EQ(f.status(kNetworkLine), before);
+        EXPECT_EQ(f.socket(0).connectCalls, 0);
+        EXPECT_NE(f.socket(0).state(), pvx::platform::kSocketClosed);
+    }
+}

@@ -1,0 +1,163 @@
+#include "session/session.h"
+
+#include "bridge_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+
+using pvx::testing::BridgeFixture;
+using pvx::testing::pattern;
+using pvx::testing::s;
+using Role = BridgeFixture::Role;
+using Side = BridgeFixture::Side;
+
+TEST(NetworkInput, RoutingOptionsChooseWhatReachesTheSerialSide)
+{
+    const struct {
+        Role role;
+        qint16 option;
+        QByteArray expected;
+    } cases[] = {
+        {Role::Server, 0, "onetwo"}, {Role::Server, 1, ""}, {Role::Server, 2, "one"},
+        {Role::Client, 0, "one"},    {Role::Client, 1, ""}, {Role::Client, 2, "one"},
+    };
+    for (const auto &c : cases) {
+        BridgeFixture f(c.role);
+        f.window().options.ServerTCPOptions = c.option;
+        f.window().options.ClientOptions = c.option;
+        f.activate();
+        f.session->PingTickCount = 5;
+        if (c.role == Role::Server) {
+            f.connectClient();
+            f.connectClient();
+            f.socket(1).arrive("one");
+            f.socket(2).arrive("two");
+        } else {
+            f.connectToServer();
+            f.socket(0).arrive("one");
+        }
+        EXPECT_EQ(f.serial->written, c.expected) << c.option;
+        // Dropped data is read all the same, and still shows the link alive.
+        for (int i = 0; i < f.sockets.created.size(); ++i)
+            EXPECT_TRUE(f.socket(i).incoming.isEmpty());
+        EXPECT_EQ(f.session->PingTickCount, 0);
+        EXPECT_EQ(f.window().Shape1[1].value(), pvx::session::kLampActive);
+    }
+}
+
+TEST(NetworkInput, TheFirstClientIsTheLowestConnectedSocket)
+{
+    BridgeFixture f(Role::Server);
+    f.window().options.ServerTCPOptions = 2;
+    f.activate();
+    f.connectClient();
+    f.connectClient();
+    f.socket(1).peerCloses();
+    f.socket(2).arrive("second ");
+    f.connectClient();  // takes socket 1 again and becomes the first
+    f.socket(2).arrive("dropped");
+    f.socket(1).arrive("new first");
+    EXPECT_EQ(f.serial->written, QByteArray("second new first"));
+}
+
+TEST(NetworkInput, UdpServerAnswersTheLastSender)
+{
+    BridgeFixture f(Role::Server, Side::RealPort, true);
+    f.window().options.ServerTCPOptions = 2;
+    f.activate();
+    f.serialSends("before");
+    EXPECT_TRUE(f.socket(0).sent.isEmpty());
+
+    f.socket(0).arriveDatagram("ping", s("192.0.2.7"), 4001);
+    f.serialSends("one");
+    f.socket(0).arriveDatagram("", s("192.0.2.8"), 4002);
+    f.socket(0).arriveDatagram("pong", s("192.0.2.8"), 4002);
+    f.serialSends("two");
+    EXPECT_EQ(f.socket(0).sent, (QList<QByteArray>{"one", "two"}));
+    EXPECT_EQ(f.socket(0).sentTo, (QStringList{s("192.0.2.7:4001"), s("192.0.2.8:4002")}));
+    EXPECT_EQ(f.serial->written, QByteArray("pingpong"));
+}
+
+TEST(NetworkInput, UdpDropsWhatFindsNoRoom)
+{
+    BridgeFixture f(Role::Client, Side::RealPort, true);
+    f.bufferSize(0);
+    f.activate();
+    f.serial->close();  // a closed port keeps what it is sent
+    f.socket(0).arriveDatagram(pattern(1500), s("192.0.2.1"), 5000);
+    f.socket(0).arriveDatagram("more", s("192.0.2.1"), 5000);
+    EXPECT_EQ(f.session->SerialOutBuffer.count(), 1024);
+    EXPECT_TRUE(f.socket(0).datagrams.isEmpty());
+}
+
+TEST(NetworkInput, ASocketIsReadOnlyAsFarAsThereIsRoom)
+{
+    BridgeFixture f(Role::Server);
+    f.bufferSize(0);
+    f.activate();
+    const int one = f.connectClient();
+    const int two = f.connectClient();
+    EXPECT_EQ(f.socket(one).readBufferSize, 1024);
+    f.serial->queuesOutput = true;
+    f.serial->pendingOutput = 8192;  // the driver is full
+    const QByteArray letters = QByteArray("abcdefghijklmnopqrstuvwxyz").repeated(120);
+    const QByteArray digits = QByteArray("0123456789").repeated(300);
+    f.socket(one).arrive(letters);
+    f.socket(two).arrive(digits);
+    EXPECT_EQ(f.session->SerialOutBuffer.count(), 1024);
+    EXPECT_EQ(f.socket(one).incoming.size() + f.socket(two).incoming.size(),
+              letters.size() + digits.size() - 1024);
+
+    // Room in the driver pulls the rest, each client in its turn.
+    qint64 highWater = 0;
+    while (f.serial->pendingOutput > 0) {
+        f.serial->drainOutput(std::min<qint64>(f.serial->pendingOutput, 700));
+        highWater = std::max(highWater, f.serial->pendingOutput);
+    }
+    QByteArray fromOne;
+    QByteArray fromTwo;
+    for (const char byte : f.serial->written)
+        (std::isdigit(static_cast<unsigned char>(byte)) ? fromTwo : fromOne) += byte;
+    EXPECT_EQ(fromOne, letters);
+    EXPECT_EQ(fromTwo, digits);
+    EXPECT_EQ(highWater, 8192);
+}
+
+TEST(NetworkInput, WhatAClosedPeerSentStillReachesTheSerialSide)
+{
+    BridgeFixture f(Role::Server, Side::VirtualPort);
+    f.bufferSize(0);
+    f.activate();
+    f.vport->setOpenedByApplication(true);
+    f.vport->room = 0;
+    const int client = f.connectClient();
+    f.socket(client).arrive(pattern(3000));
+    f.socket(client).peerCloses();
+    EXPECT_EQ(f.session->ClientCount, 1);
+
+    for (int tick = 0; tick < 3; ++tick) {
+        f.vport->room = 1000;
+        f.tick(1);
+    }
+    EXPECT_EQ(f.session->ClientCount, 0);
+    EXPECT_EQ(f.socket(client).state(), pvx::platform::kSocketClosed);
+    EXPECT_EQ(f.vport->written, pattern(3000));
+}
+
+TEST(NetworkInput, AClosedPeerWhoseDataFindsNoRoomIsClosedAfterTenSeconds)
+{
+    BridgeFixture f(Role::Client, Side::VirtualPort);
+    f.bufferSize(0);
+    f.window().BufferSerData.setValue(1);  // held while nobody has the port open
+    f.activate();
+    f.connectToServer();
+    f.socket(0).arrive(pattern(3000));
+    f.socket(0).peerCloses();
+    f.tick(199);
+    EXPECT_EQ(f.status(1), s("TCP/IP Status: Connected"));
+    f.tick(1);
+    EXPECT_EQ(f.status(1), s("TCP/IP Status: Closed"));
+    EXPECT_TRUE(f.logText().contains(s("bytes it sent found no room for 10 seconds")));
+    EXPECT_EQ(f.session->SerialOutBuffer.count(), 1024);
+}
