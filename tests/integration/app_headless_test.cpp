@@ -1,6 +1,6 @@
 // The real program, headless, end to end: start-up from a configuration
-// file, auto-activation (its virtual port and its connection to a TCP peer of
-// the test), the shutdown on SIGTERM and the save to the default file.
+// file, auto-activation, the bridge between its virtual port and a TCP peer
+// of the test, the shutdown on SIGTERM and the save to the default file.
 #include "core/ini_document.h"
 #include "support/text.h"
 #include "support/wait_until.h"
@@ -29,6 +29,7 @@ namespace {
 
 constexpr int kStopMs = 15000;
 constexpr std::chrono::seconds kStart(15);
+constexpr std::chrono::seconds kData(10);
 
 /// The program under test, with the test's isolated environment and no
 /// display.
@@ -86,6 +87,16 @@ public:
             ::close(m_fd);
     }
     bool ok() const { return m_fd >= 0; }
+    bool write(const QByteArray &bytes)
+    {
+        return ::write(m_fd, bytes.constData(), static_cast<std::size_t>(bytes.size())) == bytes.size();
+    }
+    QByteArray read()
+    {
+        char buffer[4096];
+        const ssize_t got = ::read(m_fd, buffer, sizeof buffer);
+        return got > 0 ? QByteArray(buffer, static_cast<qsizetype>(got)) : QByteArray();
+    }
 
 private:
     int m_fd;
@@ -159,7 +170,7 @@ TEST(AppHeadless, AHomeThatCannotBeMadeEndsWithAMessage)
     EXPECT_TRUE(run.errors().contains(s("home folder"))) << run.errors().toStdString();
 }
 
-TEST(AppHeadless, ActivatesTheStoredSessionAndSavesItAtSigterm)
+TEST(AppHeadless, BridgesTheActivatedSessionAndSavesItAtSigterm)
 {
     QTemporaryDir root;
     const QString home = root.filePath(s("home"));
@@ -179,7 +190,21 @@ TEST(AppHeadless, ActivatesTheStoredSessionAndSavesItAtSigterm)
 
     PortUser user(device);
     ASSERT_TRUE(user.ok());
-    EXPECT_EQ(connection->state(), QAbstractSocket::ConnectedState);
+    ASSERT_TRUE(user.write("from the serial side\n"));
+    QByteArray received;
+    EXPECT_TRUE(waitUntil([&] {
+        received += connection->readAll();
+        return received.size() >= 21;
+    }, kData));
+    EXPECT_EQ(received, QByteArray("from the serial side\n"));
+
+    connection->write("from the network\n");
+    QByteArray written;
+    EXPECT_TRUE(waitUntil([&] {
+        written += user.read();
+        return written.size() >= 17;
+    }, kData));
+    EXPECT_EQ(written, QByteArray("from the network\n"));
 
     run.signal(SIGTERM);
     EXPECT_EQ(run.finish(), 0) << run.errors().toStdString();
