@@ -110,8 +110,14 @@ SessionWidget::SessionWidget(session::Session &session, QWidget *parent)
     networkGrid->addWidget(button<QRadioButton>(networkFrame, w.TCPOption[1]), row++, 0, 1, 2);
     networkGrid->addWidget(label(networkFrame, w.Label2), row, 0);
     auto *addressStack = new QHBoxLayout;
-    addressStack->addWidget(lineEdit(networkFrame, w.IPAddress, 50));
-    addressStack->addWidget(comboBox(networkFrame, w.LocalIP, true));
+    auto *remoteAddress = lineEdit(networkFrame, w.IPAddress, 50);
+    auto *localAddress = comboBox(networkFrame, w.LocalIP, true);
+    // Room for a dotted address or a short host name.
+    const int addressWidth = fontMetrics().horizontalAdvance(QStringLiteral("255.255.255.255__"));
+    remoteAddress->setMinimumWidth(addressWidth);
+    localAddress->setMinimumWidth(addressWidth);
+    addressStack->addWidget(remoteAddress);
+    addressStack->addWidget(localAddress);
     networkGrid->addLayout(addressStack, row++, 1);
     networkGrid->addWidget(label(networkFrame, w.Label3), row, 0);
     networkGrid->addWidget(lineEdit(networkFrame, w.PortNumber, 5), row++, 1);
