@@ -2,6 +2,7 @@
 
 #include "core/control.h"
 #include "gui/control_binding.h"
+#include "gui/lamp.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -9,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 
 namespace pvx::gui {
 
@@ -63,6 +65,13 @@ QCheckBox *boundCheckBox(QWidget *parent, core::Control &control)
     return box;
 }
 
+QRadioButton *boundRadioButton(QWidget *parent, core::Control &control)
+{
+    auto *button = named<QRadioButton>(parent, control);
+    bindButton(*button, control);
+    return button;
+}
+
 QPushButton *boundPushButton(QWidget *parent, core::Control &control)
 {
     auto *button = named<QPushButton>(parent, control);
@@ -71,11 +80,18 @@ QPushButton *boundPushButton(QWidget *parent, core::Control &control)
     return button;
 }
 
-QGroupBox *boundGroupBox(QWidget *parent, core::Control &control)
+QGroupBox *boundGroupBox(QWidget *parent, core::Control &control, std::function<void()> doubleClicked)
 {
     auto *box = named<QGroupBox>(parent, control);
-    bindGroupBox(*box, control, {});
+    bindGroupBox(*box, control, std::move(doubleClicked));
     return box;
+}
+
+Lamp *boundLamp(QWidget *parent, core::Control &control)
+{
+    auto *lamp = named<Lamp>(parent, control);
+    bindLamp(*lamp, control);
+    return lamp;
 }
 
 } // namespace pvx::gui

@@ -1,11 +1,14 @@
 #pragma once
 
+#include <functional>
+
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QRadioButton;
 class QWidget;
 
 namespace pvx::core {
@@ -13,6 +16,8 @@ class Control;
 }
 
 namespace pvx::gui {
+
+class Lamp;
 
 // Widgets made for a control of a window model: named after the control and
 // bound to it (see control_binding.h), owned by `parent`.
@@ -23,7 +28,10 @@ QLineEdit *boundLineEdit(QWidget *parent, core::Control &control);
 QLineEdit *boundPasswordEdit(QWidget *parent, core::Control &control);
 QComboBox *boundComboBox(QWidget *parent, core::Control &control, bool editable);
 QCheckBox *boundCheckBox(QWidget *parent, core::Control &control);
+QRadioButton *boundRadioButton(QWidget *parent, core::Control &control);
 QPushButton *boundPushButton(QWidget *parent, core::Control &control);
-QGroupBox *boundGroupBox(QWidget *parent, core::Control &control);
+/// `doubleClicked`, when given, runs on the user's double-click on the frame.
+QGroupBox *boundGroupBox(QWidget *parent, core::Control &control, std::function<void()> doubleClicked = {});
+Lamp *boundLamp(QWidget *parent, core::Control &control);
 
 } // namespace pvx::gui

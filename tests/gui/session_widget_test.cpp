@@ -1,6 +1,7 @@
 #include "gui/session_widget.h"
 
 #include "gui/lamp.h"
+#include "support/widget_lookup.h"
 #include "support/text.h"
 #include "support/session_fixture.h"
 
@@ -13,22 +14,10 @@
 
 #include <gtest/gtest.h>
 
+using pvx::testing::child;
 using pvx::testing::s;
 
 using pvx::testing::SessionFixture;
-
-namespace {
-
-template <typename Widget>
-Widget &child(QWidget &parent, const char *name)
-{
-    auto *widget = parent.findChild<Widget *>(QLatin1String(name));
-    if (!widget)
-        throw std::runtime_error(name);
-    return *widget;
-}
-
-} // namespace
 
 TEST(SessionWidget, ShowsTheModelsDefaults)
 {

@@ -3,6 +3,7 @@
 #include "gui/password_dialogs.h"
 #include "gui/qt_dialogs.h"
 
+#include "support/widget_lookup.h"
 #include "support/shell_fixture.h"
 #include "support/text.h"
 #include "support/wait_until.h"
@@ -20,19 +21,11 @@
 
 #include <gtest/gtest.h>
 
+using pvx::testing::child;
 using pvx::testing::s;
 using pvx::testing::ShellFixture;
 
 namespace {
-
-template <typename Widget>
-Widget &child(QWidget &parent, const char *name)
-{
-    auto *widget = parent.findChild<Widget *>(QLatin1String(name));
-    if (!widget)
-        throw std::runtime_error(name);
-    return *widget;
-}
 
 // Types as a user would: the line edit raises its edit signal.
 void type(QLineEdit &edit, const QString &text)
