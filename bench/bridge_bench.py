@@ -122,14 +122,14 @@ def measure(name, sock, fd, size, count):
           f"round trip median {statistics.median(rtt) * 1000:6.2f} ms  p95 {sorted(rtt)[int(len(rtt) * .95)] * 1000:6.2f} ms")
 
 
-def bench_porvix(binary, size, count):
+def bench_porvix(binary, size, count, buffer_position):
     home = tempfile.mkdtemp(prefix="porvix-bench-")
     port = free_port()
     vdir = os.path.join(home, "ports")
     with open(os.path.join(home, "bench.pvx"), "w") as f:
         f.write(f"[Porvix]\r\nNumSessions=1\r\nVirtualPortDir={vdir}\r\nPacketSize=10000\r\n"
                 f"[Session1]\r\nConnector=7\r\nCreateVirtualPort=1\r\nTCPOption=1\r\nLocalIP=127.0.0.1\r\n"
-                f"PortNumber={port}\r\nBufferSize=5\r\nAutoActivate=1\r\n")
+                f"PortNumber={port}\r\nBufferSize={buffer_position}\r\nAutoActivate=1\r\n")
     env = dict(os.environ, PORVIX_HOME=home, XDG_CONFIG_HOME=home, XDG_RUNTIME_DIR=home)
     proc = subprocess.Popen([binary, "--headless", "--home", home, os.path.join(home, "bench.pvx")],
                             env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -207,9 +207,11 @@ def main():
     parser.add_argument("--binary", default=os.path.join(os.path.dirname(__file__), "..", "build", "porvix"))
     parser.add_argument("--size-mib", type=int, default=64)
     parser.add_argument("--round-trips", type=int, default=500)
+    parser.add_argument("--buffer-position", type=int, default=5,
+                        help="porvix's buffer-size list position (2: 8192 bytes, 5: 65536 bytes)")
     args = parser.parse_args()
     size = args.size_mib << 20
-    bench_porvix(args.binary, size, args.round_trips)
+    bench_porvix(args.binary, size, args.round_trips, args.buffer_position)
     bench_socat(size, args.round_trips)
     bench_ser2net(size, args.round_trips)
 
