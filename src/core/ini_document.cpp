@@ -47,12 +47,26 @@ QString withoutLineBreaks(QString text)
     return text;
 }
 
+bool isEnclosedInQuotes(const QString &text)
+{
+    return text.size() >= 2 && text.front() == text.back()
+           && (text.front() == QLatin1Char('"') || text.front() == QLatin1Char('\''));
+}
+
 QString withoutEnclosingQuotes(const QString &text)
 {
-    if (text.size() >= 2 && text.front() == text.back()
-        && (text.front() == QLatin1Char('"') || text.front() == QLatin1Char('\'')))
-        return text.mid(1, text.size() - 2);
-    return text;
+    return isEnclosedInQuotes(text) ? text.mid(1, text.size() - 2) : text;
+}
+
+// Reading strips outer blanks and one pair of quotes, so a value that would
+// lose either gets one more pair of double quotes to come back whole.
+QString protectedForReading(const QString &value)
+{
+    const bool outerBlanks =
+        !value.isEmpty() && (isBlank(value.front().unicode()) || isBlank(value.back().unicode()));
+    if (outerBlanks || isEnclosedInQuotes(value))
+        return QLatin1Char('"') + value + QLatin1Char('"');
+    return value;
 }
 
 QString cutToCodePoints(const QString &text, qsizetype maxCodePoints)
@@ -221,7 +235,8 @@ void IniDocument::writeString(const QString &section, const QString &key, const 
     const QString keyName = trimBlanks(withoutLineBreaks(key));
     if (sectionName.isEmpty() || keyName.isEmpty())
         return;
-    const QByteArray valueBytes = withoutLineBreaks(value).toUtf8();
+    const QString text = withoutLineBreaks(value);
+    const QByteArray valueBytes = protectedForReading(text).toUtf8();
     // New lines are classified as parsing would, so the document in memory
     // always matches the bytes it writes.
     const QByteArray newLine = keyName.toUtf8() + '=' + valueBytes;
@@ -249,6 +264,10 @@ void IniDocument::writeString(const QString &section, const QString &key, const 
         if (line.key.isEmpty())
             continue;
         if (line.key == wantedKey) {
+            // A line that already reads as the new value keeps its bytes, so
+            // text in another encoding survives a save that did not touch it.
+            if (readValue(line) == cutToCodePoints(text, kMaxTextLength))
+                return;
             // Keep the key as it is spelled and spaced; only the value changes.
             line.raw = line.raw.left(skipBlanks(line.raw, line.valueStart)) + valueBytes;
             return;
@@ -303,7 +322,17 @@ std::optional<QString> IniDocument::rawValue(const QString &section, const QStri
     const Line *line = findLine(section, key);
     if (!line)
         return std::nullopt;
-    return withoutEnclosingQuotes(trimBlanks(QString::fromUtf8(line->raw.mid(line->valueStart))));
+    return unquotedValue(*line);
+}
+
+QString IniDocument::unquotedValue(const Line &line)
+{
+    return withoutEnclosingQuotes(trimBlanks(QString::fromUtf8(line.raw.mid(line.valueStart))));
+}
+
+QString IniDocument::readValue(const Line &line)
+{
+    return cutToCodePoints(unquotedValue(line), kMaxTextLength);
 }
 
 const QByteArray *IniDocument::lastLine() const

@@ -48,8 +48,12 @@ public:
     QString readString(const QString &section, const QString &key,
                        const QString &defaultValue) const;
 
-    /// Sets the key's value, written as given (no quoting). The first line
-    /// of the key in the first matching section is replaced; a missing key is
+    /// Sets the key's value so that readString gives it back: a value with
+    /// outer blanks, or enclosed in a pair of matching quotes, is written
+    /// inside one more pair of double quotes. The first line of the key in
+    /// the first matching section is replaced, unless it already reads as
+    /// `value`: then it keeps its bytes (also any that are not UTF-8, or its
+    /// own quoting). A missing key is
     /// added after the last key line of the section; a missing section is
     /// added at the end with its key. CR and LF in any argument become spaces,
     /// so a value can never start a line of its own. A call with an empty
@@ -74,6 +78,9 @@ private:
 
     const Section *findSection(const QString &name) const;
     const Line *findLine(const QString &section, const QString &key) const;
+    /// A key line's value as texts read it, before and after the cut.
+    static QString unquotedValue(const Line &line);
+    static QString readValue(const Line &line);
     std::optional<QString> rawValue(const QString &section, const QString &key) const;
     const QByteArray *lastLine() const;
 

@@ -294,3 +294,51 @@ TEST(IniDocument, HandlesLinesOfMegabytes)
     doc.writeString(text("S"), text("small"), text("1"));
     EXPECT_EQ(doc.toBytes(), "[S]\r\n" + huge + "\r\nbig=" + huge + "\r\n" + huge + "=" + huge + "\r\nsmall=1\r\n");
 }
+
+TEST(IniDocument, EveryWrittenTextReadsBackExactly)
+{
+    const struct {
+        const char *value;
+        const char *line; // the line written into a new section
+    } cases[] = {
+        {"plain text", "k=plain text"},
+        {"\"/opt/my app/notify\" \"x\"", "k=\"\"/opt/my app/notify\" \"x\"\""},
+        {"'single'", "k=\"'single'\""},
+        {"\"\"", "k=\"\"\"\""},
+        {"  leading", "k=\"  leading\""},
+        {"trailing\t", "k=\"trailing\t\""},
+        {" ", "k=\" \""},
+        {"\"", "k=\""},
+        {"\"mismatched'", "k=\"mismatched'"},
+        {"in \"the\" middle", "k=in \"the\" middle"},
+        {"", "k="},
+    };
+    for (const auto &c : cases) {
+        IniDocument doc;
+        doc.writeString(text("S"), text("k"), QString::fromUtf8(c.value));
+        EXPECT_EQ(doc.toBytes(), QByteArray("[S]\r\n") + c.line + "\r\n") << c.value;
+        EXPECT_EQ(IniDocument::parse(doc.toBytes()).readString(text("S"), text("k"), text("none")),
+                  QString::fromUtf8(c.value))
+            << c.value;
+    }
+}
+
+TEST(IniDocument, ALineThatAlreadyReadsAsTheValueKeepsItsBytes)
+{
+    const QByteArray longValue(250, 'x');
+    const QByteArray input = "[S]\n"
+                             "latin1=caf\xE9\n"
+                             "quoted = \"hand written\"  \n"
+                             "long=" + longValue + "\n"
+                             "changed=caf\xE9\n";
+    IniDocument doc = IniDocument::parse(input);
+    for (const char *key : {"latin1", "quoted", "long", "changed"})
+        doc.writeString(text("S"), text(key), doc.readString(text("S"), text(key), {}));
+    EXPECT_EQ(doc.toBytes(), QByteArray(input).replace("\n", "\r\n"));
+
+    doc.writeString(text("S"), text("changed"), QString::fromUtf8("caf\xC3\xA9"));
+    doc.writeString(text("S"), text("long"), QString(199, QLatin1Char('y')));
+    EXPECT_TRUE(doc.toBytes().contains("\r\nchanged=caf\xC3\xA9\r\n"));
+    EXPECT_TRUE(doc.toBytes().contains("\r\nlong=" + QByteArray(199, 'y') + "\r\n"));
+    EXPECT_TRUE(doc.toBytes().contains("\r\nlatin1=caf\xE9\r\n"));
+}
