@@ -4,6 +4,7 @@
 
 #include <QDir>
 
+#include <algorithm>
 #include <optional>
 
 namespace pvx::core {
@@ -12,6 +13,7 @@ namespace {
 
 const QString kPortsSection = QStringLiteral("Ports");
 const QString kProgramSection = QStringLiteral("Porvix");
+const QString kVirtualPortDirKey = QStringLiteral("VirtualPortDir");
 
 // "COM12" gives 12; anything else (also "COM012" or "COM0") gives nothing.
 std::optional<int> connectorOfKey(const QString &key)
@@ -56,7 +58,8 @@ PortMap readPortMap(const IniDocument &document, const EnvironmentLookup &enviro
             map.devices.insert(*connector, device);
     }
 
-    map.virtualPortDirectory = document.readString(kProgramSection, QStringLiteral("VirtualPortDir"), {});
+    map.statedVirtualPortDirectory = document.readString(kProgramSection, kVirtualPortDirKey, {});
+    map.virtualPortDirectory = map.statedVirtualPortDirectory;
     if (map.virtualPortDirectory.isEmpty()) {
         const QString runtime = environment("XDG_RUNTIME_DIR");
         map.virtualPortDirectory = QDir::isAbsolutePath(runtime)
@@ -64,6 +67,23 @@ PortMap readPortMap(const IniDocument &document, const EnvironmentLookup &enviro
                                        : QStringLiteral("/tmp/porvix-") + QString::number(uid);
     }
     return map;
+}
+
+void writePortMap(IniDocument &document, const PortMap &map)
+{
+    for (const QString &key : document.keys(kPortsSection)) {
+        const std::optional<int> connector = connectorOfKey(key);
+        if (connector && !map.devices.contains(*connector))
+            document.writeString(kPortsSection, key, {});
+    }
+    QList<int> connectors = map.devices.keys();
+    std::sort(connectors.begin(), connectors.end());
+    for (const int connector : connectors)
+        document.writeString(kPortsSection, QStringLiteral("COM") + QString::number(connector), map.devices.value(connector));
+
+    const bool targetStatesOne = !document.readString(kProgramSection, kVirtualPortDirKey, {}).isEmpty();
+    if (!map.statedVirtualPortDirectory.isEmpty() || targetStatesOne)
+        document.writeString(kProgramSection, kVirtualPortDirKey, map.statedVirtualPortDirectory);
 }
 
 } // namespace pvx::core

@@ -62,3 +62,32 @@ TEST(PortMap, VirtualPortFolderFromFileRuntimeDirOrTmp)
     EXPECT_EQ(readPortMap(IniDocument(), runtimeDir("not/absolute"), 0).virtualPortDirectory,
               QStringLiteral("/tmp/porvix-0"));
 }
+
+TEST(PortMap, ASavedFileNamesTheSamePortsAsTheLoadedOne)
+{
+    const struct {
+        const char *loaded;
+        const char *target;
+        const char *targetAfter; // the target's lines after the save
+    } cases[] = {
+        {"[Porvix]\nVirtualPortDir=/srv/vp\n[Ports]\nCOM12=/dev/b\nCOM3=/dev/serial/by-id/usb-x if00\n", "",
+         "[Ports]|COM3=/dev/serial/by-id/usb-x if00|COM12=/dev/b|[Porvix]|VirtualPortDir=/srv/vp"},
+        {"[Ports]\nCOM3=/dev/new\nCOM4=\n",
+         "[Porvix]\nVirtualPortDir=/old\n[Ports]\ncom3=/dev/old\nCOM5=/dev/gone\nCOM05=/dev/not-a-key\n",
+         "[Porvix]|VirtualPortDir=|[Ports]|com3=/dev/new|COM5=|COM05=/dev/not-a-key"},
+        {"", "[Porvix]\nNumSessions=1\n", "[Porvix]|NumSessions=1"},
+    };
+    for (const auto &c : cases) {
+        const IniDocument loaded = IniDocument::parse(c.loaded);
+        IniDocument target = IniDocument::parse(c.target);
+        pvx::core::writePortMap(target, readPortMap(loaded, runtimeDir("/run/user/1000"), 1000));
+
+        const QStringList lines = QString::fromUtf8(target.toBytes()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        EXPECT_EQ(lines.join(QLatin1Char('|')), QString::fromUtf8(c.targetAfter)) << c.loaded;
+
+        const pvx::core::PortMap reread = readPortMap(target, runtimeDir("/run/user/1000"), 1000);
+        const pvx::core::PortMap original = readPortMap(loaded, runtimeDir("/run/user/1000"), 1000);
+        EXPECT_EQ(reread.devices, original.devices) << c.loaded;
+        EXPECT_EQ(reread.virtualPortDirectory, original.virtualPortDirectory) << c.loaded;
+    }
+}
