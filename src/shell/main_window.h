@@ -144,11 +144,14 @@ public:
     session::Session &CreateSessionWindow();
     /// Replaces every session by those of `fileName` (empty: the default
     /// file). Never activates a session and never fails: what cannot be read
-    /// takes its default.
+    /// takes its default. A file that cannot be read is reported, except a
+    /// default file that does not exist yet.
     void getprofilesettings(const QString &fileName);
     /// Saves everything to `fileName` (empty: the default file) at once, or
     /// not at all: a failure keeps the old file whole, is reported, and
-    /// gives false.
+    /// gives false. The port map goes along as the last file read stated it.
+    /// A default file whose sessions are not the open ones is first kept as
+    /// default.pvx.bak.
     bool writeprofilesettings(const QString &fileName);
 
     /// The File menu opens: Close is enabled only while a session is open.
@@ -199,6 +202,10 @@ signals:
 private:
     void registerMenus();
     void report(const QString &text);
+    bool isDefaultFile(const QString &path) const;
+    /// Keeps `previous`, the default file about to be replaced, as its
+    /// backup when that is due; false (reported) when it could not be kept.
+    bool backUpDefaultFile(const QByteArray &previous);
 
     Services m_services;
     Paths m_paths;
@@ -208,6 +215,13 @@ private:
     std::function<session::Session *()> m_activeSession;
     bool m_resizeGuard = false;
     bool m_closing = false;
+    /// The last load read its file (so the file stated the port map).
+    bool m_lastLoadRead = false;
+    /// The open sessions were loaded from, or since saved to, the default file.
+    bool m_sessionsFromDefaultFile = false;
+    /// An existing backup of the default file may give way to a new one: the
+    /// default file has been loaded since this run last made one.
+    bool m_backupMayBeReplaced = false;
 };
 
 } // namespace pvx::shell

@@ -11,6 +11,8 @@
 #include "shell/session_profile.h"
 #include "shell/startup_entry.h"
 
+#include <QDir>
+
 namespace pvx::shell {
 
 namespace {
@@ -31,13 +33,24 @@ void MainWindow::getprofilesettings(const QString &fileName)
     SessionList &sessions = m_services.sessions;
     sessions.closeAll();
 
-    // A file that is missing or cannot be read reads as every default.
+    // A file that is missing or cannot be read reads as every default. Only a
+    // missing default file goes unmentioned: that is a first start.
     const auto bytes = m_services.files.readAll(path);
+    const bool defaultFile = isDefaultFile(path);
+    if (!bytes && !(defaultFile && bytes.error().code == platform::ErrorCode::NotFound))
+        report(QStringLiteral("The configuration file was not loaded: ") + bytes.error().detail);
+    m_lastLoadRead = bytes.ok();
+    m_sessionsFromDefaultFile = defaultFile && bytes.ok();
+    if (m_sessionsFromDefaultFile)
+        m_backupMayBeReplaced = true;
     const core::IniDocument document = bytes ? core::IniDocument::parse(*bytes) : core::IniDocument();
     m_services.ports = core::readPortMap(document, m_services.environment, m_services.uid);
 
     int count = readNumSessions(document);
-    readPlacement(document, m_placement);
+    // A value the window cannot take leaves the window as it stands now.
+    WindowPlacement placement = currentPlacement();
+    readPlacement(document, placement);
+    m_placement = placement;
     emit placementChanged(m_placement);
     m_services.settings = readProgramSettings(document);
 
@@ -71,9 +84,14 @@ bool MainWindow::writeprofilesettings(const QString &fileName)
         report(QStringLiteral("The settings were not saved: ") + existing.error().detail);
         return false;
     }
+    if (existing && isDefaultFile(path) && !backUpDefaultFile(*existing))
+        return false;
 
     SessionList &sessions = m_services.sessions;
     writeProgramSection(document, currentPlacement(), static_cast<int>(sessions.size()), m_services.settings);
+    // A load that read nothing stated no ports: the file keeps its own.
+    if (m_lastLoadRead)
+        core::writePortMap(document, m_services.ports);
     SetStartupEntry(m_services.autostart, m_services.settings.LoadWithWindows == 1, m_paths.startupCommand);
     for (std::size_t i = 0; i < sessions.size(); ++i) {
         const session::Session &session = sessions.at(i);
@@ -86,6 +104,33 @@ bool MainWindow::writeprofilesettings(const QString &fileName)
         report(QStringLiteral("The settings were not saved: ") + written.error().detail);
         return false;
     }
+    if (isDefaultFile(path))
+        m_sessionsFromDefaultFile = true;
+    return true;
+}
+
+bool MainWindow::isDefaultFile(const QString &path) const
+{
+    return QDir::cleanPath(path) == QDir::cleanPath(m_paths.defaultFile);
+}
+
+bool MainWindow::backUpDefaultFile(const QByteArray &previous)
+{
+    if (m_sessionsFromDefaultFile)
+        return true;
+    // A backup is kept until the default file has been loaded again, so that
+    // runs that keep failing to load cannot overwrite it with their own saves.
+    const QString backup = m_paths.defaultFile + QStringLiteral(".bak");
+    const auto present = m_services.files.readAll(backup);
+    const bool exists = present || present.error().code != platform::ErrorCode::NotFound;
+    if (exists && !m_backupMayBeReplaced)
+        return true;
+    if (const auto written = m_services.files.writeAtomically(backup, previous); !written) {
+        report(QStringLiteral("The settings were not saved: the previous file could not be kept: ")
+               + written.error().detail);
+        return false;
+    }
+    m_backupMayBeReplaced = false;
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/ini_document.h"
 #include "core/numeric_text.h"
+#include "session/session_lists.h"
 #include "session/session_window.h"
 
 #include <cmath>
@@ -66,7 +67,12 @@ int readSessionSection(const core::IniDocument &document, int number, session::S
     };
     for (const auto &[key, list] : lists)
         (void)list->select(section.readInt(document, key, 0));
-    (void)window.Combo1[5].select(section.readInt(document, "BufferSize", 2));
+    // Every buffer size must be one of the list's: anything else would make
+    // buffers that hold nothing.
+    using session::kDefaultBufferSize;
+    if (const int size = section.readInt(document, "BufferSize", kDefaultBufferSize);
+        size < 0 || !window.Combo1[5].select(size))
+        (void)window.Combo1[5].select(kDefaultBufferSize);
     readFlag(document, section, "BufferSerialData", window.BufferSerData);
     readFlag(document, section, "CreateVirtualPort", window.chkVPort);
     readFlag(document, section, "UseUDP", window.chkUDP);

@@ -18,7 +18,9 @@ QString sessionSection(int number);
 
 /// Applies section Session<number> to `window`, key by key in the file's
 /// order; missing keys apply their defaults. A value the window cannot take
-/// (a list position past its list, a flag other than 0 or 1) is skipped.
+/// (a list position past its list, a flag other than 0 or 1) is skipped,
+/// except a buffer size that is no position of its list: that takes the
+/// default position.
 /// The option fields travel through `record` into the window. Returns the
 /// stored AutoActivate value.
 int readSessionSection(const core::IniDocument &document, int number, session::SessionWindow &window,

@@ -12,6 +12,8 @@ class FakeFileStore : public platform::FileStore {
 public:
     platform::Result<QByteArray> readAll(const QString &path) const override
     {
+        if (unreadable.contains(path))
+            return platform::makeError(platform::ErrorCode::AccessDenied, path + QStringLiteral(": Permission denied"));
         if (!files.contains(path))
             return platform::makeError(platform::ErrorCode::NotFound, path + QStringLiteral(": not found"));
         return files.value(path);
@@ -40,7 +42,10 @@ public:
 
     QMap<QString, QByteArray> files;
     QSet<QString> directories;
+    /// Writes to these paths fail.
     QSet<QString> failing;
+    /// Reads of these paths fail, as a folder or a file without read access does.
+    QSet<QString> unreadable;
 };
 
 } // namespace pvx::fakes

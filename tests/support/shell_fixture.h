@@ -74,7 +74,12 @@ struct ShellFixture : FakeLogServices {
     void writeDefault(const char *text) { writeFile(QLatin1String(kDefaultFile), text); }
     core::IniDocument saved(const QString &path = QLatin1String(kDefaultFile)) const
     {
-        return core::IniDocument::parse(files.files.value(path));
+        return parsed(files.files, path);
+    }
+    static core::IniDocument parsed(const QMap<QString, QByteArray> &files,
+                                          const QString &path = QLatin1String(kDefaultFile))
+    {
+        return core::IniDocument::parse(files.value(path));
     }
     session::SessionWindow &sessionWindow(std::size_t index) { return sessions.at(index).window(); }
     fakes::FakeVirtualPort &virtualPort(std::size_t index)

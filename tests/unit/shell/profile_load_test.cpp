@@ -187,3 +187,63 @@ TEST(ProfileLoad, LoadingReplacesEverySessionAndNeverActivates)
     EXPECT_FALSE(f.sessions.at(0).isActive());
     EXPECT_EQ(f.window->AutoActivateFlags, (std::vector<qint16>{0, 1, 0}));
 }
+
+TEST(ProfileLoad, AFileThatCannotBeReadIsReportedUnlessTheDefaultIsMissing)
+{
+    const QString other = s("/data/site.pvx");
+    const struct {
+        const char *name;
+        QString path;        // the file loaded
+        bool unreadable;     // present but refused, as a folder or a locked file is
+        bool reported;
+    } cases[] = {
+        {"missing default file", {}, false, false},
+        {"unreadable default file", {}, true, true},
+        {"missing named file", other, false, true},
+        {"unreadable named file", other, true, true},
+    };
+    for (const auto &c : cases) {
+        ShellFixture f;
+        if (c.unreadable)
+            f.files.unreadable.insert(c.path.isEmpty() ? QLatin1String(ShellFixture::kDefaultFile) : c.path);
+        f.window->getprofilesettings(c.path);
+        EXPECT_EQ(f.sessions.size(), 1u) << c.name;
+        ASSERT_EQ(f.dialogs.messages.size(), c.reported ? 1 : 0) << c.name;
+        if (c.reported) {
+            const QString text = f.dialogs.messages.first().text;
+            EXPECT_TRUE(text.contains(c.path.isEmpty() ? QLatin1String(ShellFixture::kDefaultFile) : c.path)) << c.name;
+            EXPECT_TRUE(text.contains(c.unreadable ? s("Permission denied") : s("not found"))) << c.name;
+        }
+    }
+}
+
+TEST(ProfileLoad, BufferSizesOffTheListTakeTheDefaultPosition)
+{
+    const struct {
+        const char *stored;
+        int position;
+    } cases[] = {{"-1", 2}, {"-2", 2}, {"16", 2}, {"2147483647", 2}, {"0", 0}, {"15", 15}, {"", 2}, {"abc", 0}};
+    for (const auto &c : cases) {
+        ShellFixture f;
+        f.writeDefault((std::string("[Porvix]\nNumSessions=1\n[Session1]\nBufferSize=") + c.stored + "\n").c_str());
+        f.window->getprofilesettings({});
+        EXPECT_EQ(f.sessionWindow(0).Combo1[5].selectedIndex(), c.position) << c.stored;
+    }
+}
+
+TEST(ProfileLoad, SkippedPlacementValuesKeepTheWindowAsItStands)
+{
+    ShellFixture f;
+    f.writeDefault("[Porvix]\nMainWidth=3000\nWindowState=2\n");
+    f.window->getprofilesettings({});
+    const WindowPlacement shown{150, 300, 6000, 4500, pvx::shell::kStateNormal};
+    f.window->setPlacementSource([&shown] { return shown; });
+
+    f.writeFile(s("/data/odd.pvx"), "[Porvix]\nMainLeft=15\nMainWidth=-5\nMainHeight=-1\nWindowState=7\n");
+    WindowPlacement applied;
+    QObject::connect(f.window.get(), &pvx::shell::MainWindow::placementChanged,
+                     [&applied](const WindowPlacement &placement) { applied = placement; });
+    f.dialogs.nextFileName = s("/data/odd.pvx");
+    f.window->mnuFileOpen_Click();
+    EXPECT_EQ(applied, (WindowPlacement{15, 1000, 6000, 4500, pvx::shell::kStateNormal}));
+}

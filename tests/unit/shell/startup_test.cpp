@@ -179,3 +179,97 @@ TEST(Startup, ACloseBeforeTheStartupKeepsTheFile)
     f.timer1().fire();
     EXPECT_EQ(f.sessions.size(), 0u) << "a closed window never starts up";
 }
+
+namespace {
+
+using Files = QMap<QString, QByteArray>;
+
+const QString kDefault = QLatin1String(ShellFixture::kDefaultFile);
+const QString kBackup = kDefault + QStringLiteral(".bak");
+
+// One run of the program over `files`: start (with the command-line file, if
+// any), File Open `openFile` (if any), exit. Returns the messages shown.
+QStringList runProgram(Files &files, const QString &commandLineFile = {}, const QString &openFile = {})
+{
+    ShellFixture f(pvx::resources::Language::English, commandLineFile);
+    f.files.files = files;
+    f.start();
+    if (!openFile.isEmpty()) {
+        f.dialogs.nextFileName = openFile;
+        f.window->mnuFileOpen_Click();
+    }
+    f.window->close();
+    files = f.files.files;
+    QStringList messages;
+    for (const auto &message : f.dialogs.messages)
+        messages.append(message.text);
+    return messages;
+}
+
+} // namespace
+
+TEST(Startup, TheDefaultFileIsKeptBeforeSessionsFromElsewhereReplaceIt)
+{
+    const QByteArray original = "[Ports]\nCOM3=/dev/ttyUSB0\n[Porvix]\nNumSessions=1\n[Session1]\nConnector=3\n";
+    Files files{{kDefault, original}, {s("/data/site.pvx"), QByteArray(kThreeSessions)}};
+
+    // A first start has nothing to keep; a run of the default file needs no copy.
+    Files fresh;
+    runProgram(fresh);
+    EXPECT_FALSE(fresh.contains(kBackup));
+    runProgram(fresh);
+    EXPECT_FALSE(fresh.contains(kBackup));
+
+    const QStringList messages = runProgram(files, s("/data/mistyped.pvx"));
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages.first().contains(s("/data/mistyped.pvx")));
+    EXPECT_EQ(files.value(kBackup), original);
+    EXPECT_EQ(ShellFixture::parsed(files).readInt(s("Session1"), s("Connector"), -1), 0);
+    EXPECT_EQ(ShellFixture::parsed(files).readString(s("Ports"), s("COM3"), {}), s("/dev/ttyUSB0"))
+        << "a load that read nothing keeps the file's ports";
+
+    // Until the default file loads again, the copy stays as it is.
+    runProgram(files, s("/data/mistyped.pvx"));
+    runProgram(files, s("/data/site.pvx"));
+    EXPECT_EQ(files.value(kBackup), original);
+
+    runProgram(files);
+    EXPECT_EQ(files.value(kBackup), original) << "sessions from the default file need no copy";
+    const QByteArray beforeOpen = files.value(kDefault);
+    runProgram(files, {}, s("/data/site.pvx"));
+    EXPECT_EQ(files.value(kBackup), beforeOpen);
+    EXPECT_EQ(ShellFixture::parsed(files).readInt(s("Porvix"), s("NumSessions"), 0), 3);
+}
+
+TEST(Startup, NoSaveReplacesTheDefaultFileWhenItCannotBeKept)
+{
+    Files files{{kDefault, QByteArray("[Porvix]\nNumSessions=2\n")}, {s("/data/site.pvx"), QByteArray(kThreeSessions)}};
+    ShellFixture f(pvx::resources::Language::English, s("/data/site.pvx"));
+    f.files.files = files;
+    f.files.failing.insert(kBackup);
+    f.start();
+    EXPECT_FALSE(f.window->writeprofilesettings({}));
+    EXPECT_EQ(f.files.files.value(kDefault), files.value(kDefault));
+    ASSERT_EQ(f.dialogs.messages.size(), 1);
+    EXPECT_TRUE(f.dialogs.messages.first().text.contains(kBackup));
+}
+
+TEST(Startup, ExitCarriesThePortsOfTheFileLoaded)
+{
+    Files files{{kDefault, QByteArray("[Porvix]\nVirtualPortDir=/old\n[Ports]\nCOM5=/dev/old\n")},
+                {s("/data/site.pvx"),
+                 QByteArray("[Porvix]\nNumSessions=1\nVirtualPortDir=/srv/vp\n[Ports]\nCOM3=/dev/serial/by-id/x\n"
+                            "[Session1]\nConnector=3\n")}};
+    for (const bool byFileOpen : {false, true}) {
+        Files run = files;
+        if (byFileOpen)
+            runProgram(run, {}, s("/data/site.pvx"));
+        else
+            runProgram(run, s("/data/site.pvx"));
+        const auto saved = ShellFixture::parsed(run);
+        const auto ports = pvx::core::readPortMap(saved, [](const char *) { return QString(); }, 1000);
+        EXPECT_EQ(ports.devices, (QHash<int, QString>{{3, s("/dev/serial/by-id/x")}})) << byFileOpen;
+        EXPECT_EQ(ports.virtualPortDirectory, s("/srv/vp")) << byFileOpen;
+        EXPECT_FALSE(run.value(kDefault).contains("/run/user/1000")) << "derived defaults are never written";
+    }
+}
