@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <chrono>
+
 namespace pvx::platform {
 
 /// Whole-file access for configuration files and the error log.
@@ -21,6 +23,10 @@ public:
     /// Creates the folder (and its parents) when missing, the last one
     /// user-only.
     virtual Result<void> ensurePrivateDirectory(const QString &path) = 0;
+    /// Removes the temporary files of writeAtomically in `folder` that are
+    /// older than `minimumAge`: left by a save that was killed. Younger ones
+    /// may belong to a save in progress and stay. Failures are ignored.
+    virtual void removeStaleTemporaryFiles(const QString &folder, std::chrono::seconds minimumAge) = 0;
 };
 
 } // namespace pvx::platform

@@ -2,6 +2,7 @@
 
 #include "platform/desktop.h"
 #include "platform/dialogs.h"
+#include "platform/file_store.h"
 #include "platform/timer.h"
 #include "resources/form_strings.h"
 #include "resources/string_table.h"
@@ -9,6 +10,7 @@
 #include "shell/options_form.h"
 #include "shell/session_list.h"
 
+#include <QFileInfo>
 #include <QUrl>
 
 namespace pvx::shell {
@@ -19,6 +21,7 @@ using core::ControlKind;
 
 constexpr int kStartupDelayMs = 1000;
 constexpr int kIdleIntervalMs = 60000;
+constexpr std::chrono::seconds kStaleSaveAge{60};
 
 } // namespace
 
@@ -115,6 +118,9 @@ void MainWindow::Timer1_Timer()
 void MainWindow::InitializeApplication()
 {
     resources::applyFormStrings(*this, m_services.strings);
+    // Saves killed half-way leave temporary copies (holding the password);
+    // one that is a minute old belongs to no save still running.
+    m_services.files.removeStaleTemporaryFiles(QFileInfo(m_paths.defaultFile).absolutePath(), kStaleSaveAge);
     AutoActivateFlags.assign(2, 0);
     getprofilesettings(m_paths.commandLineFile);
 

@@ -2,6 +2,7 @@
 
 #include "platform/file_store.h"
 
+#include <QList>
 #include <QMap>
 #include <QSet>
 
@@ -40,12 +41,19 @@ public:
         return {};
     }
 
+    void removeStaleTemporaryFiles(const QString &folder, std::chrono::seconds minimumAge) override
+    {
+        staleCleanups.append({folder, minimumAge});
+    }
+
     QMap<QString, QByteArray> files;
     QSet<QString> directories;
     /// Writes to these paths fail.
     QSet<QString> failing;
     /// Reads of these paths fail, as a folder or a file without read access does.
     QSet<QString> unreadable;
+    /// Every removeStaleTemporaryFiles call: folder and age.
+    QList<std::pair<QString, std::chrono::seconds>> staleCleanups;
 };
 
 } // namespace pvx::fakes

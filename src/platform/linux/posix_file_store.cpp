@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -21,6 +22,10 @@ namespace {
 constexpr mode_t kPrivateFile = S_IRUSR | S_IWUSR;
 constexpr mode_t kPrivateFolder = S_IRWXU;
 constexpr int kMaxLinkHops = 40;
+// A short fixed name keeps the temporary file's name within NAME_MAX;
+// mkostemp replaces the six X.
+constexpr char kTemporaryPrefix[] = ".pvx-save-";
+constexpr char kTemporaryPattern[] = ".pvx-save-XXXXXX";
 
 Result<void> requireRegularFile(const QString &path, int fd)
 {
@@ -92,8 +97,8 @@ Result<void> PosixFileStore::writeAtomically(const QString &path, const QByteArr
 {
     const QString target = followLinks(path);
     const QByteArray targetName = QFile::encodeName(target);
-    // A short fixed name keeps the temporary file's name within NAME_MAX.
-    QByteArray temporaryName = QFile::encodeName(QFileInfo(target).absolutePath() + QStringLiteral("/.pvx-save-XXXXXX"));
+    QByteArray temporaryName =
+        QFile::encodeName(QFileInfo(target).absolutePath() + QLatin1Char('/') + QLatin1String(kTemporaryPattern));
     UniqueFd fd(::mkostemp(temporaryName.data(), O_CLOEXEC));
     if (!fd.valid())
         return posixError(errno, path);
@@ -163,6 +168,22 @@ Result<void> PosixFileStore::ensurePrivateDirectory(const QString &path)
             return posixError(ENOTDIR, path);
     }
     return {};
+}
+
+void PosixFileStore::removeStaleTemporaryFiles(const QString &folder, std::chrono::seconds minimumAge)
+{
+    const QDir dir(folder);
+    const QStringList names = dir.entryList({QLatin1String(kTemporaryPrefix) + QStringLiteral("??????")},
+                                            QDir::Files | QDir::Hidden | QDir::System);
+    const std::time_t now = std::time(nullptr);
+    for (const QString &name : names) {
+        const QByteArray path = QFile::encodeName(dir.filePath(name));
+        struct stat info {};
+        if (::lstat(path.constData(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid())
+            continue;
+        if (now - info.st_mtime > minimumAge.count())
+            ::unlink(path.constData());
+    }
 }
 
 } // namespace pvx::platform

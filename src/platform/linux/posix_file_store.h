@@ -18,6 +18,8 @@ public:
     /// Parents are created as `mkdir -p` would; the last folder, when this
     /// call creates it, gets mode 0700. An existing folder keeps its mode.
     Result<void> ensurePrivateDirectory(const QString &path) override;
+    /// Only this user's regular files named as writeAtomically names them.
+    void removeStaleTemporaryFiles(const QString &folder, std::chrono::seconds minimumAge) override;
 };
 
 } // namespace pvx::platform

@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <ctime>
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -166,4 +168,42 @@ TEST_F(PosixFileStoreTest, CreatesPrivateFolders)
     EXPECT_FALSE(m_store.ensurePrivateDirectory(path("file")).ok());
     EXPECT_FALSE(m_store.ensurePrivateDirectory(path("file/below")).ok());
     EXPECT_FALSE(m_store.ensurePrivateDirectory(QString()).ok());
+}
+
+TEST_F(PosixFileStoreTest, RemovesOnlyItsOwnStaleTemporaryFiles)
+{
+    const struct {
+        const char *name;
+        char kind; // f file, d folder, l link to an old file
+        int ageSeconds;
+        bool removed;
+    } cases[] = {
+        {".pvx-save-a1B2c3", 'f', 120, true},
+        {".pvx-save-young1", 'f', 5, false},
+        {".pvx-save-short", 'f', 120, false},
+        {"default.pvx", 'f', 120, false},
+        {".pvx-save-folder", 'd', 120, false},
+        {".pvx-save-link12", 'l', 120, false},
+    };
+    put(path("target"), "kept");
+    for (const auto &c : cases) {
+        const QString file = path(c.name);
+        if (c.kind == 'd')
+            ASSERT_TRUE(QDir().mkdir(file));
+        else if (c.kind == 'l')
+            ASSERT_TRUE(QFile::link(path("target"), file));
+        else
+            put(file, "password=x");
+        const timespec times[2] = {{::time(nullptr) - c.ageSeconds, 0}, {::time(nullptr) - c.ageSeconds, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(file).constData(), times, AT_SYMLINK_NOFOLLOW), 0);
+    }
+
+    m_store.removeStaleTemporaryFiles(m_dir.path(), std::chrono::seconds(60));
+    for (const auto &c : cases)
+        EXPECT_EQ(!entries().contains(QLatin1String(c.name)), c.removed) << c.name;
+    EXPECT_TRUE(entries().contains(QStringLiteral("target")));
+
+    // A save that is really written leaves nothing behind for the cleanup.
+    ASSERT_TRUE(m_store.writeAtomically(path("default.pvx"), "new").ok());
+    EXPECT_EQ(entries().filter(QStringLiteral(".pvx-save-")).size(), 4);
 }

@@ -44,6 +44,8 @@ TEST(Startup, FirstTickLocalisesLoadsActivatesAndShows)
     EXPECT_EQ(f.virtualPort(1).resetBusCalls, 0);
     EXPECT_TRUE(f.window->StartupDone);
     EXPECT_EQ(shown, 1);
+    using StaleCleanup = std::pair<QString, std::chrono::seconds>;
+    EXPECT_EQ(f.files.staleCleanups, (QList<StaleCleanup>{{s("/home/porvix"), std::chrono::seconds(60)}}));
 
     f.timer1().fire();
     EXPECT_EQ(shown, 1) << "the start-up runs once";
