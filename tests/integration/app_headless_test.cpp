@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <ctime>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -243,4 +244,38 @@ TEST(AppHeadless, ACommandLineFileIsLoadedAndSigintSavesToTheDefaultFile)
     struct stat info {};
     ASSERT_EQ(::stat(QFile::encodeName(home).constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0700u) << "a new home is the user's only";
+}
+
+TEST(AppHeadless, AMistypedFileIsReportedAndTheDefaultFileKeptAsBackup)
+{
+    QTemporaryDir root;
+    const QString home = root.filePath(s("home"));
+    ASSERT_TRUE(QDir().mkpath(home));
+    const QByteArray original = "[Ports]\r\nCOM3=/dev/ttyUSB0\r\n[Porvix]\r\nNumSessions=1\r\n[Session1]\r\nConnector=3\r\n";
+    writeFile(home + s("/default.pvx"), original);
+    // What a save killed half-way leaves behind.
+    const QString stale = home + s("/.pvx-save-Ab12Cd");
+    writeFile(stale, "Password=secret\r\n");
+    const timespec old[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(stale).constData(), old, 0), 0);
+
+    Porvix run({s("--headless"), s("--home"), home, root.filePath(s("no-such-file.pvx"))});
+    ASSERT_TRUE(run.started());
+    QString errors;
+    ASSERT_TRUE(waitUntil([&] {
+        errors += run.errors();
+        return errors.contains(s("no-such-file.pvx"));
+    }, kStart)) << errors.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(stale));
+    run.signal(SIGTERM);
+    EXPECT_EQ(run.finish(), 0);
+
+    const QString backup = home + s("/default.pvx.bak");
+    EXPECT_EQ(readFile(backup), original);
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(backup).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    const auto saved = pvx::core::IniDocument::parse(readFile(home + s("/default.pvx")));
+    EXPECT_EQ(saved.readInt(s("Session1"), s("Connector"), -1), 0);
+    EXPECT_EQ(saved.readString(s("Ports"), s("COM3"), {}), s("/dev/ttyUSB0"));
 }
