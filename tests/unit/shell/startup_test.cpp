@@ -212,8 +212,11 @@ QStringList runProgram(Files &files, const QString &commandLineFile = {}, const 
 
 TEST(Startup, TheDefaultFileIsKeptBeforeSessionsFromElsewhereReplaceIt)
 {
-    const QByteArray original = "[Ports]\nCOM3=/dev/ttyUSB0\n[Porvix]\nNumSessions=1\n[Session1]\nConnector=3\n";
-    Files files{{kDefault, original}, {s("/data/site.pvx"), QByteArray(kThreeSessions)}};
+    const QByteArray original = "[Ports]\nCOM3=/dev/ttyUSB0\nCOM5=/dev/ttyUSB1\n[Porvix]\nNumSessions=1\n"
+                                "[Session1]\nConnector=3\n";
+    const QByteArray site = QByteArray(kThreeSessions).replace("[Porvix]\n", "[Porvix]\nVirtualPortDir=/srv/vp\n")
+                            + "[Ports]\nCOM3=/dev/serial/by-id/x\n";
+    Files files{{kDefault, original}, {s("/data/site.pvx"), site}};
 
     // A first start has nothing to keep; a run of the default file needs no copy.
     Files fresh;
@@ -240,7 +243,14 @@ TEST(Startup, TheDefaultFileIsKeptBeforeSessionsFromElsewhereReplaceIt)
     const QByteArray beforeOpen = files.value(kDefault);
     runProgram(files, {}, s("/data/site.pvx"));
     EXPECT_EQ(files.value(kBackup), beforeOpen);
-    EXPECT_EQ(ShellFixture::parsed(files).readInt(s("Porvix"), s("NumSessions"), 0), 3);
+
+    // The saved sessions go with the ports of the file they came from.
+    const auto saved = ShellFixture::parsed(files);
+    EXPECT_EQ(saved.readInt(s("Porvix"), s("NumSessions"), 0), 3);
+    const auto ports = pvx::core::readPortMap(saved, [](const char *) { return QString(); }, 1000);
+    EXPECT_EQ(ports.devices, (QHash<int, QString>{{3, s("/dev/serial/by-id/x")}}));
+    EXPECT_EQ(ports.virtualPortDirectory, s("/srv/vp"));
+    EXPECT_FALSE(files.value(kDefault).contains("/run/user/1000")) << "derived defaults are never written";
 }
 
 TEST(Startup, NoSaveReplacesTheDefaultFileWhenItCannotBeKept)
@@ -254,24 +264,4 @@ TEST(Startup, NoSaveReplacesTheDefaultFileWhenItCannotBeKept)
     EXPECT_EQ(f.files.files.value(kDefault), files.value(kDefault));
     ASSERT_EQ(f.dialogs.messages.size(), 1);
     EXPECT_TRUE(f.dialogs.messages.first().text.contains(kBackup));
-}
-
-TEST(Startup, ExitCarriesThePortsOfTheFileLoaded)
-{
-    Files files{{kDefault, QByteArray("[Porvix]\nVirtualPortDir=/old\n[Ports]\nCOM5=/dev/old\n")},
-                {s("/data/site.pvx"),
-                 QByteArray("[Porvix]\nNumSessions=1\nVirtualPortDir=/srv/vp\n[Ports]\nCOM3=/dev/serial/by-id/x\n"
-                            "[Session1]\nConnector=3\n")}};
-    for (const bool byFileOpen : {false, true}) {
-        Files run = files;
-        if (byFileOpen)
-            runProgram(run, {}, s("/data/site.pvx"));
-        else
-            runProgram(run, s("/data/site.pvx"));
-        const auto saved = ShellFixture::parsed(run);
-        const auto ports = pvx::core::readPortMap(saved, [](const char *) { return QString(); }, 1000);
-        EXPECT_EQ(ports.devices, (QHash<int, QString>{{3, s("/dev/serial/by-id/x")}})) << byFileOpen;
-        EXPECT_EQ(ports.virtualPortDirectory, s("/srv/vp")) << byFileOpen;
-        EXPECT_FALSE(run.value(kDefault).contains("/run/user/1000")) << "derived defaults are never written";
-    }
 }
