@@ -190,6 +190,44 @@ TEST(Connections, ClientFollowsTheProgramOnTheVirtualPort)
     EXPECT_FALSE(f.reconnectTimer().isActive());
 }
 
+TEST(Connections, ReopenedVirtualPortConnectsToTheConfiguredServerAgain)
+{
+    BridgeFixture f(Role::Client, Side::VirtualPort);
+    f.window().options.ConnectOnVirtualOpen = 1;
+    f.activate();
+    f.vport->setOpenedByApplication(true);
+    EXPECT_TRUE(f.window().StatusBar1[kNetworkLine].toolTip().isEmpty());
+    f.connectToServer();
+    f.socket(0).peerCloses();
+    // The server stops answering: one attempt stays pending and the next
+    // tick gives it up, blanking the socket's host and port.
+    f.reconnectTimer().fire();
+    f.reconnectTimer().fire();
+    ASSERT_EQ(f.socket(0).remoteHost(), QString());
+    f.vport->setOpenedByApplication(false);
+    EXPECT_EQ(f.window().StatusBar1[kNetworkLine].toolTip(), s("Waiting for a program to open the virtual port /fake/COM4"));
+
+    f.vport->setOpenedByApplication(true);
+    EXPECT_EQ(f.socket(0).remoteHost(), s("192.0.2.1"));
+    EXPECT_EQ(f.socket(0).remotePort(), 5000);
+    EXPECT_EQ(f.socket(0).state(), pvx::platform::kSocketConnecting);
+    EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: Connecting..."));
+
+    // A connect that fails at once is shown, logged and retried by the tick.
+    f.vport->setOpenedByApplication(false);
+    f.socket(0).connectError = makeError(ErrorCode::HostNotFound, s("Host not found"));
+    f.vport->setOpenedByApplication(true);
+    EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: Error - Host not found"));
+    EXPECT_TRUE(f.logText().contains(s("Porvix Error: Host not found, ")));
+    EXPECT_EQ(f.socket(0).state(), pvx::platform::kSocketClosed);
+    ASSERT_TRUE(f.reconnectTimer().isActive());
+    f.socket(0).connectError.reset();
+    const int attempts = f.socket(0).connectCalls;
+    f.reconnectTimer().fire();
+    EXPECT_EQ(f.socket(0).connectCalls, attempts + 1);
+    EXPECT_EQ(f.socket(0).state(), pvx::platform::kSocketConnecting);
+}
+
 TEST(Connections, VirtualPortEventsLeaveOtherRolesAlone)
 {
     const struct {
