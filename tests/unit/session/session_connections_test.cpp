@@ -39,6 +39,24 @@ TEST(Connections, ServerReusesTheLowestClosedSocketAndCountsClients)
     EXPECT_TRUE(f.logText().contains(s("TCP/IP Status: (1)Connected")));
 }
 
+TEST(Connections, ClientListShowsTheConnectedPeersInSocketOrder)
+{
+    BridgeFixture f(Role::Server);
+    f.activate();
+    f.connectClient("198.51.100.1");
+    const int second = f.connectClient("198.51.100.2");
+    f.connectClient("198.51.100.3");
+    f.socket(second).peerCloses();
+    f.session->Frame2_DblClick();
+    f.connectClient("203.0.113.4");  // takes the freed socket
+    f.session->Frame2_DblClick();
+
+    ASSERT_EQ(f.dialogs.messages.size(), 2);
+    EXPECT_EQ(f.dialogs.messages[0].title, s("Connected Clients:"));
+    EXPECT_EQ(f.dialogs.messages[0].text, s("198.51.100.1\r\n198.51.100.3\r\n"));
+    EXPECT_EQ(f.dialogs.messages[1].text, s("198.51.100.1\r\n203.0.113.4\r\n198.51.100.3\r\n"));
+}
+
 TEST(Connections, OneClientAtATimeWithoutMultiConnect)
 {
     BridgeFixture f(Role::Server);
