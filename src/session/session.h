@@ -182,8 +182,9 @@ private:
     /// The network line's tool tip while a client waits for the program on
     /// the virtual port.
     QString waitingForVirtualPortReason() const;
-    /// Connects socket 0 to the window's remote host and port; a connect
-    /// that fails at once is shown, logged and retried by the reconnect tick.
+    /// Connects socket 0 to the window's remote host and port, showing
+    /// "Connecting..."; a connect that fails at once is shown, logged and
+    /// retried by the reconnect tick.
     void connectToConfiguredServer();
     qint64 socketReadBound() const;
 

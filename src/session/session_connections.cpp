@@ -159,7 +159,6 @@ void Session::Timer1_Timer()
         setStatus(kNetwork, m_window.StatusBar1[kNetwork].caption(), waitingForVirtualPortReason());
         return;
     }
-    setStatus(kNetwork, statusText(kNetwork, text(5097)));
     connectToConfiguredServer();
 }
 
@@ -168,6 +167,7 @@ void Session::connectToConfiguredServer()
     platform::Socket &socket0 = socket(0);
     socket0.setRemoteHost(m_window.IPAddress.text());
     socket0.setRemotePort(core::roundHalfEven(core::numericValue(m_window.PortNumber.text())));
+    setStatus(kNetwork, statusText(kNetwork, text(5097)));
     socket0.setReadBufferSize(socketReadBound());
     if (const auto connecting = socket0.connect(); !connecting) {
         socket0.close();
@@ -196,11 +196,12 @@ void Session::VSPort1_OpenedChanged(bool opened)
         return;
     platform::Socket &socket0 = socket(0);
     if (opened) {
-        setStatus(kNetwork, statusText(kNetwork, text(5097)));
         // The host and port are taken from the window again: a reconnect tick
         // that gave up on an attempt has blanked them on the socket.
         if (socket0.state() != platform::kSocketConnected)
             connectToConfiguredServer();
+        else
+            setStatus(kNetwork, statusText(kNetwork, text(5097)));
         return;
     }
     setStatus(kNetwork, statusText(kNetwork, text(5100)), waitingForVirtualPortReason());

@@ -229,7 +229,9 @@ TEST(Connections, ReopenedVirtualPortConnectsToTheConfiguredServerAgain)
     EXPECT_EQ(f.socket(0).remoteHost(), s("192.0.2.1"));
     EXPECT_EQ(f.socket(0).remotePort(), 5000);
     EXPECT_EQ(f.socket(0).state(), pvx::platform::kSocketConnecting);
-    EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: Connecting..."));
+    const QString lastLine = f.logText().split(s("\r\n"), Qt::SkipEmptyParts).last();
+    EXPECT_TRUE(lastLine.startsWith(s("Porvix Error: TCP/IP Status: Connecting..., ")));
+    EXPECT_TRUE(lastLine.endsWith(s("Remote Host: 192.0.2.1, RemotePort: 5000")));
 
     // A connect that fails at once is shown, logged and retried by the tick.
     f.vport->setOpenedByApplication(false);
