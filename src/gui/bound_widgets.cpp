@@ -12,17 +12,37 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <utility>
+
 namespace pvx::gui {
 
 namespace {
 
-template <typename Widget>
-Widget *named(QWidget *parent, const core::Control &control)
+template <typename Widget, typename... Extra>
+Widget *named(QWidget *parent, const core::Control &control, Extra &&...extra)
 {
-    auto *widget = new Widget(parent);
+    auto *widget = new Widget(parent, std::forward<Extra>(extra)...);
     widget->setObjectName(control.index() < 0 ? control.name() : control.name() + QString::number(control.index()));
     return widget;
 }
+
+/// A combo box that tells its model before its list drops down.
+class DropDownComboBox : public QComboBox {
+public:
+    DropDownComboBox(QWidget *parent, std::function<void()> droppingDown)
+        : QComboBox(parent), m_droppingDown(std::move(droppingDown))
+    {
+    }
+
+    void showPopup() override
+    {
+        m_droppingDown();
+        QComboBox::showPopup();
+    }
+
+private:
+    std::function<void()> m_droppingDown;
+};
 
 } // namespace
 
@@ -49,9 +69,10 @@ QLineEdit *boundPasswordEdit(QWidget *parent, core::Control &control)
     return edit;
 }
 
-QComboBox *boundComboBox(QWidget *parent, core::Control &control, bool editable)
+QComboBox *boundComboBox(QWidget *parent, core::Control &control, bool editable, std::function<void()> droppingDown)
 {
-    auto *box = named<QComboBox>(parent, control);
+    QComboBox *box = droppingDown ? named<DropDownComboBox>(parent, control, std::move(droppingDown))
+                                  : named<QComboBox>(parent, control);
     box->setEditable(editable);
     box->setInsertPolicy(QComboBox::NoInsert);
     bindComboBox(*box, control);

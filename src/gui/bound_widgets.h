@@ -26,7 +26,9 @@ QLabel *boundLabel(QWidget *parent, core::Control &control);
 QLineEdit *boundLineEdit(QWidget *parent, core::Control &control);
 /// A line edit that shows '*' for every character.
 QLineEdit *boundPasswordEdit(QWidget *parent, core::Control &control);
-QComboBox *boundComboBox(QWidget *parent, core::Control &control, bool editable);
+/// `droppingDown`, when given, runs each time the list is about to drop down.
+QComboBox *boundComboBox(QWidget *parent, core::Control &control, bool editable,
+                         std::function<void()> droppingDown = {});
 QCheckBox *boundCheckBox(QWidget *parent, core::Control &control);
 QRadioButton *boundRadioButton(QWidget *parent, core::Control &control);
 QPushButton *boundPushButton(QWidget *parent, core::Control &control);

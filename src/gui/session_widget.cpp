@@ -59,7 +59,7 @@ SessionWidget::SessionWidget(session::Session &session, QWidget *parent)
     auto *addressStack = new QHBoxLayout;
     auto *remoteAddress = boundLineEdit(networkFrame, w.IPAddress);
     remoteAddress->setMaxLength(50);
-    auto *localAddress = boundComboBox(networkFrame, w.LocalIP, true);
+    auto *localAddress = boundComboBox(networkFrame, w.LocalIP, true, [&w] { w.LocalIP_DropDown(); });
     // Room for a dotted address or a short host name.
     const int addressWidth = fontMetrics().horizontalAdvance(QStringLiteral("255.255.255.255__"));
     remoteAddress->setMinimumWidth(addressWidth);

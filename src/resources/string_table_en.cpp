@@ -168,6 +168,7 @@ constexpr StringEntry kEnglish[] = {
     {5122, "Enter the IP Address of the computer that you want to ping."},
     {5123, "Enter the data string that you want to ping the computer with."},
     {5124, "Enter the Workstation Name or the URL for the computer that you want to find the IP Address of"},
+    {5130, "Waiting for a program to open the virtual port %1"},
 };
 
 static_assert(strictlyAscending(kEnglish));

@@ -172,6 +172,7 @@ constexpr StringEntry kJapanese[] = {
     {5122, "ping を送信するコンピューターの IP アドレスを入力してください。"},
     {5123, "コンピューターに ping で送信するデータ文字列を入力してください。"},
     {5124, "IP アドレスを調べるコンピューターのワークステーション名または URL を入力してください"},
+    {5130, "プログラムが仮想ポート %1 を開くのを待っています"},
 };
 
 static_assert(strictlyAscending(kJapanese));

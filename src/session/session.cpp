@@ -54,14 +54,15 @@ QString Session::statusText(int line, const QString &word) const
     return text(kStatusLabel[line]) + QLatin1Char(' ') + word;
 }
 
-void Session::setStatus(int line, const QString &statusText)
+void Session::setStatus(int line, const QString &statusText, const QString &reason)
 {
     auto &status = m_window.StatusBar1[static_cast<std::size_t>(line)];
-    if (status.caption() == statusText)
+    if (status.caption() == statusText && status.toolTip() == reason)
         return;
+    status.setToolTip(reason);
     status.setCaption(statusText);
     emit statusChanged(line, statusText);
-    LogErrors(statusText);
+    LogErrors(reason.isEmpty() ? statusText : statusText + QStringLiteral(" (") + reason + QLatin1Char(')'));
 }
 
 void Session::LogErrors(const QString &description)

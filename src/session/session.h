@@ -120,9 +120,13 @@ public:
     platform::VirtualPort &virtualPort() { return *m_devices.virtualPort; }
     platform::Timer &reconnectTimer() { return *m_reconnectTimer; }
 
-    /// Sets the serial (0) or network (1) status line; a change is reported
-    /// to the error log like an error.
-    void setStatus(int line, const QString &text);
+    /// Sets the serial (0) or network (1) status line to `text`, with
+    /// `reason` as the line's tool tip (an empty reason clears it). A change
+    /// of either is reported to the error log like an error, as `text`
+    /// followed by " (" reason ")" when there is a reason. The tool tip is
+    /// set before the caption changes and statusChanged is emitted, so a
+    /// receiver of statusChanged reads the reason from the line's tool tip.
+    void setStatus(int line, const QString &text, const QString &reason = {});
     /// Reports `description` to the error log and the error program, with
     /// this session's address and role.
     void LogErrors(const QString &description);
@@ -131,7 +135,8 @@ public:
     QString text(int id) const;
 
 signals:
-    /// A status line changed to `text`.
+    /// A status line changed to `text`, or its reason changed; the reason
+    /// is the line's tool tip at this moment (empty: none).
     void statusChanged(int line, const QString &text);
 
 private:
@@ -174,6 +179,13 @@ private:
     void onSendProgress(int index);
     QString connectedClientsText() const;
     bool waitsForVirtualPort() const;
+    /// The network line's tool tip while a client waits for the program on
+    /// the virtual port.
+    QString waitingForVirtualPortReason() const;
+    /// Connects socket 0 to the window's remote host and port, showing
+    /// "Connecting..."; a connect that fails at once is shown, logged and
+    /// retried by the reconnect tick.
+    void connectToConfiguredServer();
     qint64 socketReadBound() const;
 
     // Serial side to network.

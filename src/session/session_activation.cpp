@@ -80,12 +80,11 @@ bool Session::openSerialSide()
         if (!created) {
             // The status keeps its short form; the reason rides along as the
             // line's tool tip and in the log.
-            m_window.StatusBar1[kSerial].setToolTip(created.error().detail);
-            setStatus(kSerial, text(5092) + QLatin1Char(' ') + name);
+            setStatus(kSerial, text(5092) + QLatin1Char(' ') + name, created.error().detail);
             return false;
         }
-        m_window.StatusBar1[kSerial].setToolTip(virtualPort().devicePath());
-        setStatus(kSerial, text(5093) + QLatin1Char(' ') + name + QLatin1Char(' ') + text(5094));
+        setStatus(kSerial, text(5093) + QLatin1Char(' ') + name + QLatin1Char(' ') + text(5094),
+                  virtualPort().devicePath());
         sizeTransferBuffers();
         return true;
     }
@@ -117,13 +116,17 @@ bool Session::openRealPort()
         setStatus(kSerial, statusText(kSerial, text(5095)));
         return false;
     }
-    m_window.StatusBar1[kSerial].setToolTip(device);
-    setStatus(kSerial, statusText(kSerial, text(5096)));
+    setStatus(kSerial, statusText(kSerial, text(5096)), device);
     return true;
 }
 
 void Session::sizeTransferBuffers()
 {
+    // A list without a usable choice (a stored size that is no position of
+    // it) would give buffers that hold nothing and a bridge that moves nothing.
+    core::Control &sizes = m_window.Combo1[5];
+    if (sizes.selectedIndex() < 0 || core::numericValue(sizes.text()) < 1)
+        (void)sizes.select(kDefaultBufferSize);
     const auto capacity = static_cast<qint32>(core::numericValue(m_window.Combo1[5].text()));
     MyBuffer.allocate(capacity);
     SerialOutBuffer.allocate(capacity);
@@ -163,6 +166,9 @@ bool Session::startNetworkSide(int port)
     const bool waitsForVirtualPort = m_window.chkVPort.value() == 1 && m_window.options.ConnectOnVirtualOpen != 0;
     if (!waitsForVirtualPort)
         setStatus(kNetwork, statusText(kNetwork, text(5097)));
+    else if (!UdpMode)
+        // The line keeps its text; only the tool tip says what it waits for.
+        setStatus(kNetwork, m_window.StatusBar1[kNetwork].caption(), waitingForVirtualPortReason());
     if (UdpMode) {
         (void)socket0.bind(port, QString());
         return true;
@@ -194,8 +200,7 @@ void Session::rollBackNetworkStart(const platform::Error &error)
 bool Session::removeVirtualPort()
 {
     if (const auto removed = virtualPort().remove(); !removed) {
-        m_window.StatusBar1[kSerial].setToolTip(removed.error().detail);
-        setStatus(kSerial, text(5084));
+        setStatus(kSerial, text(5084), removed.error().detail);
         return false;
     }
     setStatus(kSerial, text(5085));

@@ -156,8 +156,14 @@ void Session::Timer1_Timer()
     // back when that program opens the port again.
     if (waitsForVirtualPort()) {
         m_reconnectTimer->stop();
+        setStatus(kNetwork, m_window.StatusBar1[kNetwork].caption(), waitingForVirtualPortReason());
         return;
     }
+    connectToConfiguredServer();
+}
+
+void Session::connectToConfiguredServer()
+{
     platform::Socket &socket0 = socket(0);
     socket0.setRemoteHost(m_window.IPAddress.text());
     socket0.setRemotePort(core::roundHalfEven(core::numericValue(m_window.PortNumber.text())));
@@ -169,7 +175,15 @@ void Session::Timer1_Timer()
         socket0.setRemotePort(0);
         setStatus(kNetwork, statusText(kNetwork, text(5099) + QLatin1Char(' ') + connecting.error().detail));
         LogErrors(connecting.error().detail);
+        // Tried again on the next tick (which waits while the virtual port is closed).
+        m_reconnectTimer->start();
     }
+}
+
+QString Session::waitingForVirtualPortReason() const
+{
+    constexpr int kWaitingForVirtualPort = 5130;
+    return text(kWaitingForVirtualPort).arg(m_devices.virtualPort->devicePath());
 }
 
 void Session::VSPort1_OpenedChanged(bool opened)
@@ -182,14 +196,15 @@ void Session::VSPort1_OpenedChanged(bool opened)
         return;
     platform::Socket &socket0 = socket(0);
     if (opened) {
-        setStatus(kNetwork, statusText(kNetwork, text(5097)));
-        if (socket0.state() != platform::kSocketConnected) {
-            socket0.setReadBufferSize(socketReadBound());
-            (void)socket0.connect();
-        }
+        // The host and port are taken from the window again: a reconnect tick
+        // that gave up on an attempt has blanked them on the socket.
+        if (socket0.state() != platform::kSocketConnected)
+            connectToConfiguredServer();
+        else
+            setStatus(kNetwork, statusText(kNetwork, text(5097)));
         return;
     }
-    setStatus(kNetwork, statusText(kNetwork, text(5100)));
+    setStatus(kNetwork, statusText(kNetwork, text(5100)), waitingForVirtualPortReason());
     // Not only a connected socket: an attempt still under way would connect
     // after the program has gone, and the reconnect cycle would bring the
     // connection back.

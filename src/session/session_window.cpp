@@ -160,9 +160,16 @@ void SessionWindow::buildLists()
 
 void SessionWindow::fillLocalAddressList()
 {
-    // Appended, never cleared: a second fill lists every address twice.
-    for (const QString &address : m_services.network.localIPv4Addresses())
-        LocalIP.addItem(address);
+    QStringList addresses = m_services.network.localIPv4Addresses();
+    addresses.removeDuplicates();
+    const QString typed = LocalIP.text();
+    LocalIP.setItems(addresses);
+    LocalIP.setText(typed);
+}
+
+void SessionWindow::LocalIP_DropDown()
+{
+    fillLocalAddressList();
 }
 
 void SessionWindow::checkPortNumber()
@@ -176,6 +183,8 @@ void SessionWindow::checkPortNumber()
 void SessionWindow::TCPOption_Click(int index)
 {
     const bool server = index == 1;
+    if (server)
+        fillLocalAddressList();
     IPAddress.setVisible(!server);
     LocalIP.setVisible(server);
     Label2.setCaption(m_services.strings.text(server ? 5106 : 5104));

@@ -78,8 +78,12 @@ public:
     /// Copies `record` into the session's option fields.
     void UpdateStatus(const OptionTransfer &record) { options = record; }
 
-    /// Client role (0) or server role (1); also raised when code selects a role.
+    /// Client role (0) or server role (1); also raised when code selects a
+    /// role. The server role lists the local addresses afresh.
     void TCPOption_Click(int index);
+    /// The local-address list is about to drop down: it is built afresh
+    /// (addresses come and go), keeping the box's text.
+    void LocalIP_DropDown();
     /// "Set Window Name...": asks for a name and keeps it as the caption.
     void Command3_Click();
     /// "I/O Options...": edits the option fields through their dialog.

@@ -50,6 +50,8 @@ public:
         if (m_state != platform::kSocketClosed)
             return platform::makeError(platform::ErrorCode::WrongState,
                                        QStringLiteral("Wrong protocol or connection state"));
+        if (m_remoteHost.trimmed().isEmpty())
+            return platform::makeError(platform::ErrorCode::InvalidArgument, QStringLiteral("No remote host is set"));
         if (connectError)
             return *connectError;
         m_state = platform::kSocketConnecting;

@@ -71,3 +71,19 @@ TEST(SessionWidget, FollowsTheModelAndHandsUserActionsBack)
     w.Shape1[1].setValue(255);
     EXPECT_EQ(child<pvx::gui::Lamp>(view, "Shape11").colourValue(), 255);
 }
+
+TEST(SessionWidget, LocalAddressListIsBuiltAfreshWhenItDropsDown)
+{
+    SessionFixture f;
+    pvx::gui::SessionWidget view(*f.session);
+    view.show();
+    child<QRadioButton>(view, "TCPOption1").click();
+    auto &box = child<QComboBox>(view, "LocalIP");
+    box.setEditText(s("192.0.2.10"));
+    f.network.addresses.append(s("198.51.100.7"));
+    box.showPopup();
+    box.hidePopup();
+    EXPECT_EQ(box.count(), 3);
+    EXPECT_EQ(box.itemText(2), s("198.51.100.7"));
+    EXPECT_EQ(box.currentText(), s("192.0.2.10"));
+}

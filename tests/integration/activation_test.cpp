@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using pvx::testing::s;
 
 using pvx::testing::Pty;
@@ -173,4 +175,19 @@ TEST(ActivationOnRealParts, ForeignFileUnderThePortNameIsLeftAlone)
     EXPECT_TRUE(f.session.window().StatusBar1[kSerial].toolTip().contains(f.link()));
     ASSERT_TRUE(foreign.open(QIODevice::ReadOnly));
     EXPECT_EQ(foreign.readAll(), QByteArray("not ours"));
+}
+
+TEST(ActivationOnRealParts, FolderOthersMayWriteIntoIsNamedInTheToolTipAndTheLog)
+{
+    VirtualClient f;
+    f.session.settings.LogErrors = 1;
+    ASSERT_EQ(::chmod(QFile::encodeName(f.folder.path()).constData(), 0777), 0);
+    f.session.session->Command1_Click();
+    EXPECT_FALSE(f.session.session->isActive());
+    EXPECT_EQ(f.session.status(kSerial), s("Cannot create virtual COM5"));
+    const QString reason = s("The virtual port folder %1 is writable by group or others (mode 0777)").arg(f.folder.path());
+    EXPECT_EQ(f.session.window().StatusBar1[kSerial].toolTip(), reason);
+    const QString log = QString::fromUtf8(f.session.files.files.value(f.session.log.path()));
+    EXPECT_TRUE(log.contains(s("Porvix Error: Cannot create virtual COM5 (") + reason + s("), "))) << log.toStdString();
+    EXPECT_FALSE(QFileInfo(f.link()).isSymLink());
 }

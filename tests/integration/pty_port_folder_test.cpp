@@ -2,6 +2,7 @@
 // create and remove leave behind, and what they refuse to touch.
 #include "platform/linux/pty_virtual_port.h"
 #include "platform/linux/pty_watcher.h"
+#include "support/wait_until.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,6 +17,7 @@
 #include <unistd.h>
 
 #include <functional>
+#include <optional>
 
 namespace pvx::platform {
 namespace {
@@ -26,6 +28,25 @@ mode_t modeOf(const QString &path)
     EXPECT_EQ(::stat(QFile::encodeName(path).constData(), &status), 0) << path.toStdString();
     return status.st_mode;
 }
+
+/// Runs the rest of a scope as another user, so that file modes hold even
+/// when the tests run as root.
+class EffectiveUser {
+public:
+    explicit EffectiveUser(uid_t user) : m_before(::geteuid()) { m_ok = ::seteuid(user) == 0; }
+    ~EffectiveUser()
+    {
+        if (m_ok)
+            static_cast<void>(::seteuid(m_before));
+    }
+    EffectiveUser(const EffectiveUser &) = delete;
+    EffectiveUser &operator=(const EffectiveUser &) = delete;
+    bool ok() const { return m_ok; }
+
+private:
+    uid_t m_before;
+    bool m_ok = false;
+};
 
 class PtyPortFolder : public ::testing::Test {
 protected:
@@ -176,6 +197,68 @@ TEST_F(PtyPortFolder, UnsafeFolderIsRefused)
     ASSERT_FALSE(foreign.ok());
     EXPECT_TRUE(foreign.error().detail.contains(QStringLiteral("another user"))) << foreign.error().detail.toStdString();
     EXPECT_TRUE(QDir(folder()).isEmpty());
+}
+
+TEST_F(PtyPortFolder, FolderOthersMayWriteIntoIsRefusedNamingItsMode)
+{
+    const struct {
+        mode_t mode;
+        const char *shown;  // null: accepted
+    } cases[] = {{0777, "0777"}, {01777, "1777"}, {0775, "0775"}, {0757, "0757"}, {0755, nullptr}, {0700, nullptr}};
+    ASSERT_TRUE(QDir().mkpath(folder()));
+    for (const auto &c : cases) {
+        ASSERT_EQ(::chmod(QFile::encodeName(folder()).constData(), c.mode), 0);
+        const auto created = m_port.create(QStringLiteral("COM1"));
+        if (c.shown == nullptr) {
+            EXPECT_TRUE(created.ok()) << c.mode;
+            EXPECT_TRUE(m_port.remove().ok());
+            continue;
+        }
+        ASSERT_FALSE(created.ok()) << c.mode;
+        EXPECT_EQ(created.error().detail, QStringLiteral("The virtual port folder %1 is writable by group or others (mode %2)")
+                                              .arg(folder(), QLatin1String(c.shown)));
+        EXPECT_TRUE(QDir(folder()).isEmpty());
+    }
+}
+
+TEST_F(PtyPortFolder, PortKeepsWorkingWhileItsLinkCannotBeRemoved)
+{
+    ASSERT_TRUE(QDir().mkpath(folder()));
+    std::optional<EffectiveUser> user;
+    if (::geteuid() == 0) {
+        // Root may unlink in any folder: the port belongs to nobody here.
+        for (const QString &path : {m_root.path(), m_root.path() + QStringLiteral("/run")})
+            ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0755), 0);
+        ASSERT_EQ(::chown(QFile::encodeName(folder()).constData(), 65534, 65534), 0);
+        user.emplace(65534);
+        ASSERT_TRUE(user->ok());
+    }
+    ASSERT_TRUE(m_port.create(QStringLiteral("COM5")).ok());
+    const QByteArray folderPath = QFile::encodeName(folder());
+    ASSERT_EQ(::chmod(folderPath.constData(), 0555), 0);
+
+    const auto refused = m_port.remove();
+    ASSERT_FALSE(refused.ok());
+    EXPECT_TRUE(refused.error().detail.contains(inFolder("COM5"))) << refused.error().detail.toStdString();
+    EXPECT_TRUE(m_port.exists());
+    EXPECT_TRUE(QFileInfo(inFolder("COM5")).isSymLink());
+
+    const int device = ::open(QFile::encodeName(inFolder("COM5")).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(device, 0);
+    EXPECT_EQ(m_port.write(QByteArrayLiteral("ping")), 4);
+    char got[8] = {};
+    EXPECT_TRUE(waitUntil([&] { return ::read(device, got, sizeof got) == 4; }));
+    EXPECT_EQ(QByteArray(got, 4), QByteArrayLiteral("ping"));
+    ASSERT_EQ(::write(device, "pong", 4), 4);
+    EXPECT_TRUE(waitUntil([&] { return m_port.bytesAvailable() == 4; }));
+    EXPECT_EQ(m_port.read(4), QByteArrayLiteral("pong"));
+    ::close(device);
+
+    ASSERT_EQ(::chmod(folderPath.constData(), 0755), 0);
+    EXPECT_TRUE(m_port.remove().ok());
+    EXPECT_FALSE(m_port.exists());
+    EXPECT_FALSE(QFileInfo(inFolder("COM5")).isSymLink());
+    EXPECT_FALSE(QFileInfo::exists(inFolder("COM5.lock")));
 }
 
 TEST_F(PtyPortFolder, NameThatIsNotAPlainFileNameIsRefused)

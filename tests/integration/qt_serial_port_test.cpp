@@ -8,6 +8,7 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <ctime>
@@ -118,6 +119,33 @@ TEST(QtSerialPort, AppliesSettingsToAnOpenPort)
     settings.dataBits = 7;
     EXPECT_EQ(port.applySettings(settings).error().detail, pty.slave() + QStringLiteral(": the device refuses 7 data bits"));
     EXPECT_TRUE(port.isOpen());
+}
+
+TEST(QtSerialPort, FlowControlReachesTheDevice)
+{
+    const struct {
+        Handshaking handshaking;
+        bool rtsCts;
+        bool xonXoff;
+    } cases[] = {
+        {Handshaking::None, false, false},
+        {Handshaking::XonXoff, false, true},
+        {Handshaking::RtsCts, true, false},
+    };
+    for (const auto &c : cases) {
+        Pty pty;
+        ASSERT_TRUE(pty.ok());
+        QtSerialPort port;
+        SerialSettings settings = settings8N1();
+        settings.handshaking = c.handshaking;
+        ASSERT_TRUE(port.open(pty.slave(), settings).ok());
+        // The master reads the terminal settings the slave was given.
+        termios line{};
+        ASSERT_EQ(::tcgetattr(pty.master(), &line), 0);
+        EXPECT_EQ((line.c_cflag & CRTSCTS) != 0, c.rtsCts) << static_cast<int>(c.handshaking);
+        EXPECT_EQ((line.c_iflag & IXON) != 0, c.xonXoff) << static_cast<int>(c.handshaking);
+        EXPECT_EQ((line.c_iflag & IXOFF) != 0, c.xonXoff) << static_cast<int>(c.handshaking);
+    }
 }
 
 TEST(QtSerialPort, PathsThatAreNoSerialDeviceFail)

@@ -94,6 +94,13 @@ Result<UniqueFd> openFolder(const QString &folder, bool create)
     if (status.st_uid != ::geteuid())
         return makeError(ErrorCode::AccessDenied,
                          QStringLiteral("The virtual port folder %1 belongs to another user").arg(shown(path)));
+    // Whoever may write into the folder may rename a port and plant a link
+    // to a terminal of their own under its name.
+    if ((status.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+        return makeError(ErrorCode::AccessDenied,
+                         QStringLiteral("The virtual port folder %1 is writable by group or others (mode %2)")
+                             .arg(shown(path))
+                             .arg(status.st_mode & 07777, 4, 8, QLatin1Char('0')));
     return opened;
 }
 
@@ -271,11 +278,10 @@ Result<void> PortLink::link(const QString &target)
 
 Result<void> PortLink::release()
 {
-    Result<void> result;
     // Only the link made here goes: a user may have put something else there.
     if (!m_target.isEmpty() && readLink(m_folder.get(), m_name) == m_target
         && ::unlinkat(m_folder.get(), m_name.constData(), 0) != 0 && errno != ENOENT)
-        result = posixError(errno, QStringLiteral("Cannot remove the link %1").arg(m_path));
+        return posixError(errno, QStringLiteral("Cannot remove the link %1").arg(m_path));
     m_target.clear();
     if (m_lock.valid()) {
         const QByteArray lockName = lockNameOf(m_name);
@@ -284,7 +290,7 @@ Result<void> PortLink::release()
         m_lock.reset();
     }
     m_folder.reset();
-    return result;
+    return {};
 }
 
 void removeStaleLinks(const QString &folder)

@@ -17,7 +17,7 @@ class PortLink {
 public:
     /// Claims `name` in `folder`. The folder is created 0755 (with its
     /// parents) when missing and refused when it is a symbolic link, not a
-    /// folder, or another user's. A stale link of that name is removed; a
+    /// folder, another user's, or writable by group or others. A stale link of that name is removed; a
     /// link whose lock is held (by any port, also of this process) or any
     /// other file of that name fails with a description naming the path.
     static Result<PortLink> claim(const QString &folder, const QString &name);
@@ -26,14 +26,15 @@ public:
     PortLink &operator=(PortLink &&) = delete;
     PortLink(const PortLink &) = delete;
     PortLink &operator=(const PortLink &) = delete;
-    /// Releases as release() does, ignoring failures.
+    /// Releases as release() does; a link that cannot be removed stays
+    /// behind with its lock let go, so it reads as stale.
     ~PortLink();
 
     /// Makes the link point to `target`.
     Result<void> link(const QString &target);
     /// Removes the link (when it still is the one made here) and the lock
-    /// file, then lets go of the lock. Fails when the link could not be
-    /// removed; the claim is given up either way.
+    /// file, then lets go of the lock. When the link cannot be removed it
+    /// fails and changes nothing: the claim and the link stay.
     Result<void> release();
 
     /// The link's full path.

@@ -47,7 +47,9 @@ PtyVirtualPort::PtyVirtualPort(PtyWatcher &watcher, std::function<QString()> fol
 
 PtyVirtualPort::~PtyVirtualPort()
 {
-    static_cast<void>(remove());
+    // A link that cannot be removed is left to read as stale.
+    if (exists() && !remove())
+        closeTerminal();
 }
 
 Result<void> PtyVirtualPort::create(const QString &name)
@@ -91,6 +93,17 @@ Result<void> PtyVirtualPort::remove()
 {
     if (!exists())
         return {};
+    // The link goes first: while it cannot, the port stays as it is, and
+    // the program on it keeps working.
+    if (auto released = m_link->release(); !released)
+        return released;
+    m_link.reset();
+    closeTerminal();
+    return {};
+}
+
+void PtyVirtualPort::closeTerminal()
+{
     ++m_generation;
     m_watcher.unwatch(m_watchId);
     m_watchId = -1;
@@ -102,9 +115,6 @@ Result<void> PtyVirtualPort::remove()
     m_opened = false;
     m_dataRaised = false;
     m_leftover.clear();
-    auto released = m_link->release();
-    m_link.reset();
-    return released;
 }
 
 bool PtyVirtualPort::exists() const

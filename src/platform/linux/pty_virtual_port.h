@@ -32,6 +32,8 @@ public:
     PtyVirtualPort &operator=(const PtyVirtualPort &) = delete;
 
     Result<void> create(const QString &name) override;
+    /// Removes the link first; when it cannot be removed, fails and leaves
+    /// the port working.
     Result<void> remove() override;
     bool exists() const override;
     QString devicePath() const override;
@@ -51,6 +53,8 @@ public:
     void setEvents(Events events) override;
 
 private:
+    /// Closes the master and stops watching the slave.
+    void closeTerminal();
     void onSlaveEvent(std::uint32_t mask);
     void onReadable();
     void onRecheck();

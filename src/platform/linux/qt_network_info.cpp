@@ -8,9 +8,9 @@ QStringList QtNetworkInfo::localIPv4Addresses() const
 {
     QStringList addresses;
     const auto interfaces = QNetworkInterface::allInterfaces();
+    // Interfaces that are down count too: a server may be set up to listen
+    // on an address before its link comes up.
     for (const QNetworkInterface &interface : interfaces) {
-        if (!interface.flags().testFlag(QNetworkInterface::IsUp))
-            continue;
         const auto entries = interface.addressEntries();
         for (const QNetworkAddressEntry &entry : entries) {
             if (entry.ip().protocol() != QAbstractSocket::IPv4Protocol)

@@ -5,7 +5,7 @@
 namespace pvx::platform {
 
 /// This machine's addresses as QNetworkInterface sees them: the IPv4
-/// addresses of every interface that is up, in interface order, each once.
+/// addresses of every interface, up or down, in interface order, each once.
 class QtNetworkInfo final : public NetworkInfo {
 public:
     QStringList localIPv4Addresses() const override;

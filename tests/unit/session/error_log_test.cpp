@@ -49,7 +49,7 @@ TEST(ErrorLog, EveryStatusChangeIsOneLineAndOneProgramStart)
 
     const QStringList lines = logText(f).split(s("\r\n"), Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 2);
-    EXPECT_TRUE(lines[0].startsWith(s("Porvix Error: COM Status: Open, ")));
+    EXPECT_TRUE(lines[0].startsWith(s("Porvix Error: COM Status: Open (/dev/fake1), ")));
     EXPECT_TRUE(lines[1].startsWith(s("Porvix Error: TCP/IP Status: Listening..., ")));
     EXPECT_TRUE(lines[1].endsWith(s(", Server Mode, Local Port: 1000")));
     EXPECT_EQ(f.launcher.started, (QStringList{s("notify-send porvix"), s("notify-send porvix")}));

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using pvx::testing::s;
 
 using pvx::platform::ErrorCode;
@@ -158,10 +160,62 @@ TEST(Activation, VirtualPortThatCannotBeCreatedLeavesTheNetworkAlone)
     f.vport->createError = makeError(ErrorCode::Busy, s("/run/porvix/COM7: in use by another program"));
     f.session->Command1_Click();
     EXPECT_EQ(f.status(kSerial), s("Cannot create virtual COM7"));
-    EXPECT_EQ(f.window().StatusBar1[0].toolTip(), s("/run/porvix/COM7: in use by another program"));
     EXPECT_EQ(f.window().Command1.caption(), s("Activate"));
     EXPECT_EQ(f.status(kNetwork), s("TCP/IP Status:"));
     EXPECT_EQ(f.socket(0).connectCalls, 0);
+}
+
+TEST(Activation, StatusReasonIsTheToolTipAndGoesIntoTheLog)
+{
+    ClientSession f;
+    f.settings.LogErrors = 1;
+    f.window().chkVPort.setValue(1);
+    // What a receiver of statusChanged sees: the text and, at that moment, the tool tip.
+    QStringList seen;
+    QObject::connect(f.session.get(), &pvx::session::Session::statusChanged,
+                     [&f, &seen](int line, const QString &text) {
+                         seen.append(text + s(" | ") + f.window().StatusBar1[static_cast<std::size_t>(line)].toolTip());
+                     });
+
+    for (const char *reason : {"held by process 1234", "owned by another user"}) {
+        f.vport->createError = makeError(ErrorCode::Busy, s(reason));
+        f.session->Command1_Click();
+    }
+    f.vport->createError.reset();
+    f.session->Command1_Click();
+    f.socket(0).setState(pvx::platform::kSocketClosed);
+    f.session->Command1_Click();
+
+    EXPECT_EQ(seen, (QStringList{s("Cannot create virtual COM4 | held by process 1234"),
+                                 s("Cannot create virtual COM4 | owned by another user"),
+                                 s("Virtual Port COM4 created | /fake/COM4"), s("TCP/IP Status: Connecting... | "),
+                                 s("Virtual port closed | "), s("TCP/IP Status: Closed | ")}));
+    EXPECT_TRUE(f.window().StatusBar1[kSerial].toolTip().isEmpty());
+    const QString log = QString::fromUtf8(f.files.files.value(f.log.path()));
+    EXPECT_TRUE(log.contains(s("Porvix Error: Cannot create virtual COM4 (held by process 1234), ")));
+    EXPECT_TRUE(log.contains(s("Porvix Error: Cannot create virtual COM4 (owned by another user), ")));
+    EXPECT_TRUE(log.contains(s("Porvix Error: Virtual port closed, ")));
+}
+
+TEST(Activation, BufferSizeWithoutAUsableChoiceTakesTheDefault)
+{
+    const std::function<void(pvx::core::Control &)> spoil[] = {
+        [](pvx::core::Control &sizes) { sizes.select(-1); },
+        [](pvx::core::Control &sizes) { sizes.setText(s("0")); },
+        [](pvx::core::Control &sizes) { sizes.setText(s("-1")); },
+    };
+    for (const bool virtualPort : {false, true}) {
+        for (const auto &how : spoil) {
+            ClientSession f;
+            f.window().chkVPort.setValue(virtualPort ? 1 : 0);
+            how(f.window().Combo1[5]);
+            f.session->Command1_Click();
+            ASSERT_TRUE(f.session->isActive());
+            EXPECT_EQ(f.window().Combo1[5].selectedIndex(), 2);
+            EXPECT_EQ(f.session->MyBuffer.capacity(), 8192);
+            EXPECT_EQ(f.session->SerialOutBuffer.capacity(), 8192);
+        }
+    }
 }
 
 TEST(Activation, VirtualClientWaitingForTheOpenMakesNoConnection)
@@ -172,6 +226,7 @@ TEST(Activation, VirtualClientWaitingForTheOpenMakesNoConnection)
     f.session->Command1_Click();
     EXPECT_EQ(f.status(kSerial), s("Virtual Port COM4 created"));
     EXPECT_EQ(f.status(kNetwork), s("TCP/IP Status:"));
+    EXPECT_EQ(f.window().StatusBar1[kNetwork].toolTip(), s("Waiting for a program to open the virtual port /fake/COM4"));
     EXPECT_EQ(f.socket(0).connectCalls, 0);
     EXPECT_EQ(f.window().Command1.caption(), s("De-Activate"));
     EXPECT_EQ(f.serial->openCalls, 0);

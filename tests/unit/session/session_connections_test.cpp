@@ -39,6 +39,24 @@ TEST(Connections, ServerReusesTheLowestClosedSocketAndCountsClients)
     EXPECT_TRUE(f.logText().contains(s("TCP/IP Status: (1)Connected")));
 }
 
+TEST(Connections, ClientListShowsTheConnectedPeersInSocketOrder)
+{
+    BridgeFixture f(Role::Server);
+    f.activate();
+    f.connectClient("198.51.100.1");
+    const int second = f.connectClient("198.51.100.2");
+    f.connectClient("198.51.100.3");
+    f.socket(second).peerCloses();
+    f.session->Frame2_DblClick();
+    f.connectClient("203.0.113.4");  // takes the freed socket
+    f.session->Frame2_DblClick();
+
+    ASSERT_EQ(f.dialogs.messages.size(), 2);
+    EXPECT_EQ(f.dialogs.messages[0].title, s("Connected Clients:"));
+    EXPECT_EQ(f.dialogs.messages[0].text, s("198.51.100.1\r\n198.51.100.3\r\n"));
+    EXPECT_EQ(f.dialogs.messages[1].text, s("198.51.100.1\r\n203.0.113.4\r\n198.51.100.3\r\n"));
+}
+
 TEST(Connections, OneClientAtATimeWithoutMultiConnect)
 {
     BridgeFixture f(Role::Server);
@@ -188,6 +206,46 @@ TEST(Connections, ClientFollowsTheProgramOnTheVirtualPort)
     f.reconnectTimer().fire();
     EXPECT_EQ(f.socket(0).connectCalls, 2);
     EXPECT_FALSE(f.reconnectTimer().isActive());
+}
+
+TEST(Connections, ReopenedVirtualPortConnectsToTheConfiguredServerAgain)
+{
+    BridgeFixture f(Role::Client, Side::VirtualPort);
+    f.window().options.ConnectOnVirtualOpen = 1;
+    f.activate();
+    f.vport->setOpenedByApplication(true);
+    EXPECT_TRUE(f.window().StatusBar1[kNetworkLine].toolTip().isEmpty());
+    f.connectToServer();
+    f.socket(0).peerCloses();
+    // The server stops answering: one attempt stays pending and the next
+    // tick gives it up, blanking the socket's host and port.
+    f.reconnectTimer().fire();
+    f.reconnectTimer().fire();
+    ASSERT_EQ(f.socket(0).remoteHost(), QString());
+    f.vport->setOpenedByApplication(false);
+    EXPECT_EQ(f.window().StatusBar1[kNetworkLine].toolTip(), s("Waiting for a program to open the virtual port /fake/COM4"));
+
+    f.vport->setOpenedByApplication(true);
+    EXPECT_EQ(f.socket(0).remoteHost(), s("192.0.2.1"));
+    EXPECT_EQ(f.socket(0).remotePort(), 5000);
+    EXPECT_EQ(f.socket(0).state(), pvx::platform::kSocketConnecting);
+    const QString lastLine = f.logText().split(s("\r\n"), Qt::SkipEmptyParts).last();
+    EXPECT_TRUE(lastLine.startsWith(s("Porvix Error: TCP/IP Status: Connecting..., ")));
+    EXPECT_TRUE(lastLine.endsWith(s("Remote Host: 192.0.2.1, RemotePort: 5000")));
+
+    // A connect that fails at once is shown, logged and retried by the tick.
+    f.vport->setOpenedByApplication(false);
+    f.socket(0).connectError = makeError(ErrorCode::HostNotFound, s("Host not found"));
+    f.vport->setOpenedByApplication(true);
+    EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: Error - Host not found"));
+    EXPECT_TRUE(f.logText().contains(s("Porvix Error: Host not found, ")));
+    EXPECT_EQ(f.socket(0).state(), pvx::platform::kSocketClosed);
+    ASSERT_TRUE(f.reconnectTimer().isActive());
+    f.socket(0).connectError.reset();
+    const int attempts = f.socket(0).connectCalls;
+    f.reconnectTimer().fire();
+    EXPECT_EQ(f.socket(0).connectCalls, attempts + 1);
+    EXPECT_EQ(f.socket(0).state(), pvx::platform::kSocketConnecting);
 }
 
 TEST(Connections, VirtualPortEventsLeaveOtherRolesAlone)

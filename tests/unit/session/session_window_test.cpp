@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using pvx::testing::s;
 
 using pvx::testing::SessionFixture;
@@ -54,6 +56,34 @@ TEST(SessionWindow, ListsLocalAddressesAndPicksTheFirstReachableOne)
     EXPECT_EQ(f.window().LocalIPAddress, s("192.0.2.10"));
     EXPECT_EQ(f.window().LocalIP.text(), s("192.0.2.10"));
     EXPECT_TRUE(f.window().TCPOption[1].isEnabled());
+}
+
+TEST(SessionWindow, LocalAddressListIsBuiltAfreshKeepingTheText)
+{
+    SessionFixture f;
+    auto &w = f.window();
+    const std::function<void()> rebuilds[] = {
+        [&w] { w.LocalIP_DropDown(); },
+        [&w] {
+            w.TCPOption[0].setValue(1);
+            w.TCPOption[1].setValue(1);
+        },
+    };
+    for (const auto &rebuild : rebuilds) {
+        f.network.addresses = {s("127.0.0.1"), s("198.51.100.7"), s("198.51.100.7"), s("203.0.113.1")};
+        w.LocalIP.setText(s("10.0.0.5"));
+        rebuild();
+        EXPECT_EQ(w.LocalIP.items(), (QStringList{s("127.0.0.1"), s("198.51.100.7"), s("203.0.113.1")}));
+        EXPECT_EQ(w.LocalIP.text(), s("10.0.0.5"));
+        EXPECT_EQ(w.LocalIP.selectedIndex(), -1);
+
+        // An address that went away leaves the list, but not the box.
+        f.network.addresses = {s("127.0.0.1")};
+        w.LocalIP.setText(s("203.0.113.1"));
+        rebuild();
+        EXPECT_EQ(w.LocalIP.items(), QStringList{s("127.0.0.1")});
+        EXPECT_EQ(w.LocalIP.text(), s("203.0.113.1"));
+    }
 }
 
 TEST(SessionWindow, LoopbackOnlyMachineServesOnLoopback)
