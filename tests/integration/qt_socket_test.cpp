@@ -1,3 +1,4 @@
+#include "bridge_peers.h"
 #include "platform/linux/qt_socket.h"
 #include "platform/linux/qt_socket_factory.h"
 #include "support/wait_until.h"
@@ -23,6 +24,7 @@ struct Seen {
     int closed = 0;
     std::vector<int> requests;
     std::vector<std::pair<int, QString>> errors;
+    QStringList warnings;
     QByteArray received;
     qint64 sent = 0;
 };
@@ -36,6 +38,7 @@ Socket::Events recordInto(Seen &seen, Socket *read)
     events.connectionRequest = [&seen](int id) { seen.requests.push_back(id); };
     events.error = [&seen](int number, const QString &text) { seen.errors.emplace_back(number, text); };
     events.sendProgress = [&seen](qint64 bytes) { seen.sent += bytes; };
+    events.warning = [&seen](const QString &text) { seen.warnings.append(text); };
     events.dataArrival = [&seen, read](qint64 total) {
         EXPECT_GT(total, 0);
         if (read)
@@ -74,6 +77,19 @@ protected:
         socket->setRemoteHost(kLoopback);
         socket->setRemotePort(port);
         return socket;
+    }
+
+    /// A server socket reading at most `readBound` ahead, accepted from
+    /// `listen` for the next client.
+    std::unique_ptr<Socket> acceptNext(Socket &listen, Seen &seen, bool reads, qint64 readBound)
+    {
+        auto server = factory.create();
+        server->setReadBufferSize(readBound);
+        server->setEvents(recordInto(seen, reads ? server.get() : nullptr));
+        Socket::Events listenEvents;
+        listenEvents.connectionRequest = [socket = server.get()](int id) { EXPECT_TRUE(socket->accept(id).ok()); };
+        listen.setEvents(listenEvents);
+        return server;
     }
 
     QtSocketFactory factory;
@@ -119,6 +135,59 @@ TEST_F(QtSocketTest, AcceptsOnAnotherSocketAndCarriesDataBothWays)
     EXPECT_TRUE(clientSeen.errors.empty());
     EXPECT_TRUE(serverSeen.errors.empty());
     EXPECT_EQ(clientSeen.closed, 0);
+}
+
+TEST_F(QtSocketTest, APeersEndKeepsWhatItSentAndTellsAResetFromAClose)
+{
+    // Qt reads a reset as an end of stream, and after a failed write drops
+    // what it had read ahead; neither may cost a byte.
+    const struct {
+        const char *name;
+        bool reset;
+        bool serverWrites;
+    } cases[] = {
+        {"reset seen by a write", true, true},
+        {"reset seen by reading", true, false},
+        {"orderly close", false, false},
+    };
+    const QByteArray payload = pattern(64 * 1024);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        Seen listenSeen, serverSeen;
+        auto listen = listener(listenSeen);
+        auto server = acceptNext(*listen, serverSeen, !c.serverWrites, 4096);
+        QTcpSocket peer;
+        peer.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(listen->localPort()));
+        ASSERT_TRUE(waitUntil([&] { return server->state() == kSocketConnected; }, kWait));
+        peer.write(payload);
+        ASSERT_TRUE(waitUntil([&] { return pvx::testing::allAcknowledged(peer); }, kWait));
+        if (c.reset)
+            pvx::testing::resetConnection(peer);
+        else
+            peer.disconnectFromHost();
+        if (c.serverWrites) {
+            ASSERT_TRUE(server->sendData("x").ok());
+        }
+
+        ASSERT_TRUE(waitUntil([&] { return serverSeen.closed + serverSeen.errors.size() > 0; }, kWait));
+        while (server->bytesAvailable() > 0)
+            serverSeen.received += server->getData(server->bytesAvailable());
+        EXPECT_EQ(serverSeen.received.size(), payload.size());
+        EXPECT_TRUE(serverSeen.received == payload);
+        if (c.reset) {
+            ASSERT_EQ(serverSeen.errors.size(), 1u);
+            EXPECT_EQ(serverSeen.errors[0].first, kErrorConnectionReset);
+            EXPECT_EQ(serverSeen.errors[0].second, QStringLiteral("Connection reset by peer"));
+            EXPECT_EQ(serverSeen.closed, 0);
+            EXPECT_EQ(server->state(), kSocketError);
+        } else {
+            EXPECT_TRUE(serverSeen.errors.empty());
+            EXPECT_EQ(serverSeen.closed, 1);
+            EXPECT_EQ(server->state(), kSocketClosing);
+        }
+        server->close();
+        EXPECT_EQ(server->bytesAvailable(), 0);
+    }
 }
 
 TEST_F(QtSocketTest, RequestNotAcceptedIsClosedAtOnce)
@@ -277,20 +346,38 @@ TEST_F(QtSocketTest, UdpSocketsExchangeDatagramsWhole)
     EXPECT_TRUE(bSeen.errors.empty());
 }
 
-TEST_F(QtSocketTest, UdpSendBindsAClosedSocket)
+TEST_F(QtSocketTest, UdpSendBindsAClosedSocketAndNeverWaitsForANameLookup)
 {
     QUdpSocket receiver;
     ASSERT_TRUE(receiver.bind(QHostAddress::LocalHost, 0));
+    Seen seen;
     auto socket = factory.create();
+    socket->setEvents(recordInto(seen, nullptr));
     socket->setProtocol(SocketProtocol::Udp);
     EXPECT_EQ(socket->sendData("x").error().code, ErrorCode::InvalidArgument);
-    socket->setRemoteHost(QStringLiteral("localhost"));
     socket->setRemotePort(receiver.localPort());
-    ASSERT_TRUE(socket->sendData("hi").ok());
+
+    // A name is looked up in the background; until its address is known
+    // datagrams are dropped.
+    socket->setRemoteHost(QStringLiteral("localhost"));
+    ASSERT_TRUE(waitUntil([&] { return socket->sendData("hi").ok(); }, kWait));
     EXPECT_EQ(socket->state(), kSocketOpen);
     EXPECT_GT(socket->localPort(), 0);
     ASSERT_TRUE(waitUntil([&] { return receiver.hasPendingDatagrams(); }, kWait));
     EXPECT_EQ(receiver.receiveDatagram().data(), "hi");
+
+    // A name that does not resolve is reported once, however often it is tried.
+    socket->setRemoteHost(QStringLiteral("no-such-host.invalid"));
+    EXPECT_EQ(socket->sendData("lost").error().code, ErrorCode::HostNotFound);
+    ASSERT_TRUE(waitUntil([&] { return !seen.warnings.isEmpty(); }, kWait));
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(socket->sendData("lost").error().code, ErrorCode::HostNotFound);
+        runEventsFor(std::chrono::milliseconds(50));
+    }
+    EXPECT_EQ(seen.warnings.size(), 1);
+    EXPECT_TRUE(seen.warnings.front().contains(QStringLiteral("no-such-host.invalid")));
+    EXPECT_TRUE(seen.errors.empty());
+    EXPECT_FALSE(receiver.hasPendingDatagrams());
 }
 
 TEST_F(QtSocketTest, ReadBufferBoundsWhatIsReadAhead)
