@@ -8,8 +8,15 @@
 #include <QUdpSocket>
 #include <gtest/gtest.h>
 
+#include <QDir>
+
 #include <memory>
 #include <optional>
+
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <time.h>
 
 using namespace pvx::platform;
 
@@ -45,6 +52,29 @@ Socket::Events recordInto(Seen &seen, Socket *read)
             seen.received += read->getData(total);
     };
     return events;
+}
+
+// The descriptor this process listens on at `port`, or -1.
+int listeningDescriptor(int port)
+{
+    for (const QString &name : QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System)) {
+        const int fd = name.toInt();
+        int listening = 0;
+        socklen_t size = sizeof listening;
+        sockaddr_in local{};
+        socklen_t length = sizeof local;
+        if (::getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &listening, &size) == 0 && listening
+            && ::getsockname(fd, reinterpret_cast<sockaddr *>(&local), &length) == 0 && ntohs(local.sin_port) == port)
+            return fd;
+    }
+    return -1;
+}
+
+double cpuSeconds()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
 
 QByteArray pattern(int size)
@@ -218,6 +248,53 @@ TEST_F(QtSocketTest, ListenerMayBeDestroyedInsideItsRequestHandler)
     auto peer = client(clientSeen, port);
     ASSERT_TRUE(peer->connect().ok());
     ASSERT_TRUE(waitUntil([&] { return !listen && clientSeen.closed == 1; }, kWait));
+}
+
+TEST_F(QtSocketTest, OutOfDescriptorsTheListenerWaitsQuietlyAndTakesTheClientLater)
+{
+    Seen listenSeen;
+    auto listen = listener(listenSeen);
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(listen->localPort()));
+    // Every descriptor taken before the listener sees the client.
+    std::vector<pvx::platform::UniqueFd> hogs;
+    for (;;) {
+        pvx::platform::UniqueFd hog(::fcntl(0, F_DUPFD_CLOEXEC, 0));
+        if (!hog.valid())
+            break;
+        hogs.push_back(std::move(hog));
+    }
+    const double cpuBefore = cpuSeconds();
+    runEventsFor(std::chrono::milliseconds(2500));
+    const double cpuUsed = cpuSeconds() - cpuBefore;
+    hogs.clear();
+
+    EXPECT_LT(cpuUsed, 0.5) << "accepting must not spin";
+    EXPECT_TRUE(listenSeen.requests.empty());
+    ASSERT_EQ(listenSeen.warnings.size(), 1);
+    EXPECT_EQ(listenSeen.warnings.front(),
+              QStringLiteral("Too many open files: new clients wait until a descriptor is free"));
+    EXPECT_TRUE(listenSeen.errors.empty());
+    EXPECT_TRUE(waitUntil([&] { return listenSeen.requests.size() == 1; }, kWait));
+    EXPECT_EQ(listen->state(), kSocketListening);
+}
+
+TEST_F(QtSocketTest, AListenerThatFailsStopsAndSaysWhy)
+{
+    Seen listenSeen;
+    auto listen = listener(listenSeen);
+    const int fd = listeningDescriptor(listen->localPort());
+    ASSERT_GE(fd, 0);
+    // A listening socket shut down fails every accept from then on.
+    ASSERT_EQ(::shutdown(fd, SHUT_RDWR), 0);
+    ASSERT_TRUE(waitUntil([&] { return !listenSeen.errors.empty(); }, kWait));
+    runEventsFor(std::chrono::milliseconds(200));
+    ASSERT_EQ(listenSeen.errors.size(), 1u);
+    EXPECT_EQ(listenSeen.errors[0].first, kErrorNetworkDown);
+    EXPECT_EQ(listenSeen.errors[0].second, QStringLiteral("Accepting clients failed: Invalid argument"));
+    EXPECT_EQ(listen->state(), kSocketError);
+    listen->close();
+    EXPECT_EQ(listen->state(), kSocketClosed);
 }
 
 TEST_F(QtSocketTest, AcceptNeedsAClosedSocket)

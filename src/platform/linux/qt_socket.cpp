@@ -74,6 +74,10 @@ void QtSocket::setLocalPort(int port)
 void QtSocket::setRemoteHost(const QString &host)
 {
     m_remoteHost = host;
+    // A name for datagrams is looked up now, so that its address is known
+    // by the time the first one goes.
+    if (m_protocol == SocketProtocol::Udp && !host.trimmed().isEmpty())
+        (void)m_destination.address(host.trimmed());
 }
 
 void QtSocket::setRemotePort(int port)

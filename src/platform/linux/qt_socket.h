@@ -61,6 +61,7 @@ public:
     /// port the system chose).
     void setLocalPort(int port) override;
     int localPort() const override { return m_localPort; }
+    /// UDP: a host name starts its lookup at once.
     void setRemoteHost(const QString &host) override;
     QString remoteHost() const override { return m_remoteHost; }
     /// Accept sets it to the peer's port.
