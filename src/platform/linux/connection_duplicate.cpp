@@ -1,5 +1,6 @@
 #include "platform/linux/connection_duplicate.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include <fcntl.h>
@@ -30,7 +31,12 @@ bool ConnectionDuplicate::peerReset()
     return ::getsockopt(m_fd.get(), IPPROTO_TCP, TCP_INFO, &info, &length) == 0 && info.tcpi_state == TCP_CLOSE;
 }
 
-qint64 ConnectionDuplicate::bytesAvailable() const
+void ConnectionDuplicate::keepWhatIsHeld()
+{
+    m_left = kernelHolds();
+}
+
+qint64 ConnectionDuplicate::kernelHolds() const
 {
     int waiting = 0;
     if (!m_fd.valid() || ::ioctl(m_fd.get(), FIONREAD, &waiting) != 0)
@@ -38,9 +44,15 @@ qint64 ConnectionDuplicate::bytesAvailable() const
     return waiting;
 }
 
+qint64 ConnectionDuplicate::bytesAvailable() const
+{
+    return m_left > 0 ? std::min(m_left, kernelHolds()) : 0;
+}
+
 QByteArray ConnectionDuplicate::read(qint64 maxBytes)
 {
     QByteArray bytes;
+    maxBytes = std::min(maxBytes, m_left);
     if (!m_fd.valid() || maxBytes <= 0)
         return bytes;
     bytes.resize(maxBytes);
@@ -56,6 +68,8 @@ QByteArray ConnectionDuplicate::read(qint64 maxBytes)
             break;
     }
     bytes.truncate(filled);
+    // What an error cut short is not coming any more.
+    m_left = filled < maxBytes ? 0 : m_left - filled;
     return bytes;
 }
 

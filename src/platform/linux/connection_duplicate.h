@@ -22,15 +22,25 @@ public:
     /// connection closed outright where the peer's orderly close leaves it
     /// half open. Reads (and clears) the pending socket error.
     bool peerReset();
-    /// Bytes the kernel holds for reading; 0 when nothing is held.
+    /// From now on only what the kernel holds at this moment is read: a
+    /// peer that still sends cannot keep an ended connection going.
+    void keepWhatIsHeld();
+    /// Bytes left to read of those kept.
     qint64 bytesAvailable() const;
-    /// Up to `maxBytes` of what the kernel holds; less at the end or on an
-    /// error (a reset after the last byte).
+    /// Up to `maxBytes` of those kept; less at the end or on an error (a
+    /// reset after the last byte).
     QByteArray read(qint64 maxBytes);
-    void close() { m_fd.reset(); }
+    void close()
+    {
+        m_fd.reset();
+        m_left = 0;
+    }
 
 private:
+    qint64 kernelHolds() const;
+
     UniqueFd m_fd;
+    qint64 m_left = 0;
 };
 
 } // namespace pvx::platform

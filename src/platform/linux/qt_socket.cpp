@@ -393,6 +393,7 @@ void QtSocket::onConnectionEnded(QAbstractSocket::SocketError error)
     const QString qtDescription = m_tcp->errorString();
     m_tcp->disconnect();
     m_readAhead = m_tcp->read(m_tcp->bytesAvailable());
+    m_duplicate.keepWhatIsHeld();
     m_ended = true;
     // Qt reads a reset as an orderly end of stream.
     if (error == QAbstractSocket::RemoteHostClosedError && !m_duplicate.peerReset()) {
