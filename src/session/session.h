@@ -186,6 +186,7 @@ private:
     void showClientCount();
     bool isListener(int index) const;
     void onListenerError(const QString &description);
+    void showErrorBox(const QString &description);
     void onSendProgress(int index);
     QString connectedClientsText() const;
     bool waitsForVirtualPort() const;

@@ -201,9 +201,7 @@ void Session::Winsock1_Error(int index, int number, const QString &description)
             showClientCount();
         closeWhenDrained(index);
     }
-    // One box per session at a time: a new error replaces the one shown.
-    m_services.window.dialogs.notice(QStringLiteral("socket-error-%1").arg(reinterpret_cast<quintptr>(this), 0, 16),
-                                     description, m_window.caption());
+    showErrorBox(description);
 }
 
 void Session::onListenerError(const QString &description)
@@ -212,6 +210,12 @@ void Session::onListenerError(const QString &description)
     // longer taken.
     socket(0).close();
     setStatus(kNetwork, statusText(kNetwork, text(5099) + QLatin1Char(' ') + description));
+    showErrorBox(description);
+}
+
+void Session::showErrorBox(const QString &description)
+{
+    // One box per session at a time: a new error replaces the one shown.
     m_services.window.dialogs.notice(QStringLiteral("socket-error-%1").arg(reinterpret_cast<quintptr>(this), 0, 16),
                                      description, m_window.caption());
 }
