@@ -9,6 +9,7 @@
 #include "gui/qt_desktop.h"
 #include "gui/qt_dialogs.h"
 #include "platform/linux/headless_dialogs.h"
+#include "platform/linux/open_file_limit.h"
 #include "platform/linux/posix_file_store.h"
 #include "platform/linux/posix_process_launcher.h"
 #include "platform/linux/pty_virtual_port.h"
@@ -216,6 +217,7 @@ int runGui(const shell::CommandLine &line, const QString &commandLineFile)
 
 int main(int argc, char **argv)
 {
+    platform::raiseOpenFileLimit();
     shell::CommandLine line = shell::parseCommandLine(argumentsOf(argc, argv));
     const auto usageError = [](const QString &error) {
         print(stderr, QStringLiteral("porvix: ") + error + QStringLiteral("\n\n") + shell::usageText());

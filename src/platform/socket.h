@@ -52,7 +52,8 @@ public:
     struct Events {
         /// A connect() attempt succeeded.
         std::function<void()> connected;
-        /// The peer closed the connection; the socket should be closed.
+        /// The peer closed the connection (state 8). What it sent before
+        /// can still be read; close() once bytesAvailable() is 0.
         std::function<void()> closed;
         /// A listening socket has a client waiting; accept it on any socket
         /// with accept(requestId) before returning, or it is closed.
@@ -61,8 +62,16 @@ public:
         std::function<void(qint64 bytesTotal)> dataArrival;
         /// Queued bytes were handed to the network.
         std::function<void(qint64 bytes)> sendProgress;
-        /// An error; see SocketErrorNumber.
+        /// An error; see SocketErrorNumber. A peer's reset is
+        /// kErrorConnectionReset. After a network error on a connection what
+        /// the peer sent before it can still be read until close(); a
+        /// listening socket has stopped listening.
         std::function<void(int number, const QString &description)> error;
+        /// Something the owner should know that ends nothing, raised once
+        /// per episode: new clients wait in the queue until the system has
+        /// room for them again, or the remote host name does not resolve
+        /// (datagrams to it are dropped until it does).
+        std::function<void(const QString &description)> warning;
     };
 
     virtual ~Socket() = default;

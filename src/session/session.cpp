@@ -82,7 +82,7 @@ void Session::Frame2_DblClick()
         return;
     QString clients;
     for (int i = 0; i <= MaxSocketIndex; ++i) {
-        if (socket(i).state() == platform::kSocketConnected)
+        if (isConnected(i))
             clients += socket(i).remoteHostIP() + QStringLiteral("\r\n");
     }
     m_services.window.dialogs.messageBox(clients, text(5101), platform::MessageButtons::Ok,

@@ -77,8 +77,11 @@ public:
     /// Ends the connection of socket `index`: the client count and status
     /// follow, and a client starts its reconnect cycle. Ignored while it runs.
     void Winsock1_Close(int index);
-    /// Shows and logs a socket error; network errors (above 10000 as a
-    /// signed 16-bit number) end the connection.
+    /// Shows and logs a socket error. A network error (above 10000 as a
+    /// signed 16-bit number) ends the connection: the client leaves the count
+    /// at once, what it sent before is passed on, then the socket is closed.
+    /// An error of the listening socket leaves the clients alone and shows
+    /// "Error - " with the description until the next activation.
     void Winsock1_Error(int index, int number, const QString &description);
     /// Data waits on socket `index`: read as far as `SerialOutBuffer` has
     /// room, routed by the options, and written to the serial side at once.
@@ -143,12 +146,17 @@ private:
     /// One element of the socket array with what the data paths track about it.
     struct Link {
         std::unique_ptr<platform::Socket> socket;
+        /// The client is counted in ClientCount.
+        bool counted = false;
         /// The serial side waits because this client's queue has no room.
         bool holdingBack = false;
         /// Pump ticks without send progress while holding back.
         int stallTicks = 0;
-        /// The peer closed; the socket is closed once its input is read.
+        /// The peer is gone; the socket is closed once its input is read.
         bool draining = false;
+        /// A draining client was the first connected one when it ended, so
+        /// its last bytes pass where the first client's do.
+        bool wasFirstClient = false;
         /// Pump ticks without the drained input moving.
         int drainTicks = 0;
     };
@@ -175,7 +183,15 @@ private:
     int loadSocket();
     void forgetFlowState(int index);
     void forgetAllFlowState();
+    bool isConnected(int index);
     void onPeerClosed(int index);
+    void keepWhatWasSent(int index);
+    bool leaveClientCount(int index);
+    void closeWhenDrained(int index);
+    void showClientCount();
+    bool isListener(int index) const;
+    void onListenerError(const QString &description);
+    void showErrorBox(const QString &description);
     void onSendProgress(int index);
     QString connectedClientsText() const;
     bool waitsForVirtualPort() const;

@@ -35,6 +35,7 @@ int Session::loadSocket()
         .error = [this, index](int number, const QString &description) {
             Winsock1_Error(index, number, description);
         },
+        .warning = [this](const QString &description) { LogErrors(description); },
     });
     return index;
 }
@@ -47,10 +48,17 @@ qint64 Session::socketReadBound() const
 void Session::forgetFlowState(int index)
 {
     Link &element = link(index);
+    element.counted = false;
     element.holdingBack = false;
     element.stallTicks = 0;
     element.draining = false;
+    element.wasFirstClient = false;
     element.drainTicks = 0;
+}
+
+bool Session::isConnected(int index)
+{
+    return socket(index).state() == platform::kSocketConnected && !link(index).draining;
 }
 
 void Session::forgetAllFlowState()
@@ -88,8 +96,27 @@ void Session::Winsock1_ConnectionRequest(int, int requestId)
     if (!client.accept(requestId))
         return;
     forgetFlowState(chosen);
+    link(chosen).counted = true;
     ++ClientCount;
-    setStatus(kNetwork, connectedClientsText());
+    showClientCount();
+}
+
+void Session::showClientCount()
+{
+    // Once the listener has failed its error stays in view.
+    if (socket(0).state() != platform::kSocketListening)
+        return;
+    setStatus(kNetwork, ClientCount != 0 ? connectedClientsText() : statusText(kNetwork, text(5098)));
+}
+
+bool Session::leaveClientCount(int index)
+{
+    Link &element = link(index);
+    if (!element.counted)
+        return false;
+    element.counted = false;
+    ClientCount = std::max(ClientCount - 1, 0);
+    return true;
 }
 
 void Session::Winsock1_Connect(int)
@@ -104,10 +131,12 @@ void Session::Winsock1_Close(int index)
         return;
     CloseInProgress = true;
     socket(index).close();
+    // Only a counted client leaves the count: not the listener, not one that
+    // left it when its peer went, not a second close.
+    leaveClientCount(index);
     forgetFlowState(index);
-    ClientCount = std::max(ClientCount - 1, 0);
     if (m_window.ServerMode == 1) {
-        setStatus(kNetwork, ClientCount != 0 ? connectedClientsText() : statusText(kNetwork, text(5098)));
+        showClientCount();
     } else {
         setStatus(kNetwork, statusText(kNetwork, text(5100)));
         m_reconnectTimer->start();
@@ -119,24 +148,73 @@ void Session::Winsock1_Close(int index)
 
 void Session::onPeerClosed(int index)
 {
-    // What the peer sent before it closed may still wait in the socket, held
-    // back while the serial side was busy: the socket is closed once that
-    // has been read (see pullNetworkInput).
-    link(index).draining = true;
-    if (socket(index).bytesAvailable() > 0)
-        moveNetworkToSerial();
-    else
+    keepWhatWasSent(index);
+    if (leaveClientCount(index))
+        showClientCount();
+    closeWhenDrained(index);
+}
+
+void Session::keepWhatWasSent(int index)
+{
+    // The peer is gone, but what it sent before may still wait in the
+    // socket, held back while the serial side was busy. It is passed on as
+    // it would have been while the client was connected, and the socket is
+    // closed once all of it has been read.
+    Link &element = link(index);
+    if (element.draining)
+        return;
+    element.wasFirstClient = firstConnectedClient() >= index;
+    element.draining = true;
+    element.drainTicks = 0;
+    element.holdingBack = false;
+    element.stallTicks = 0;
+    (void)receiveFromSocket(index);
+}
+
+void Session::closeWhenDrained(int index)
+{
+    moveNetworkToSerial();
+    if (link(index).draining && socket(index).bytesAvailable() == 0)
         Winsock1_Close(index);
+}
+
+bool Session::isListener(int index) const
+{
+    return index == 0 && m_window.ServerMode == 1 && !UdpMode;
 }
 
 void Session::Winsock1_Error(int index, int number, const QString &description)
 {
-    setStatus(kNetwork, statusText(kNetwork, text(5103)));
-    LogErrors(description);
+    if (isListener(index)) {
+        onListenerError(description);
+        return;
+    }
     // A UDP socket has no connection to end; closing it would leave the
     // session deaf until it is activated again.
-    if (static_cast<qint16>(number) > kLastNonNetworkError && !UdpMode)
-        Winsock1_Close(index);
+    const bool ends = static_cast<qint16>(number) > kLastNonNetworkError && !UdpMode;
+    if (ends)
+        keepWhatWasSent(index);
+    setStatus(kNetwork, statusText(kNetwork, text(5103)));
+    LogErrors(description);
+    if (ends) {
+        if (leaveClientCount(index))
+            showClientCount();
+        closeWhenDrained(index);
+    }
+    showErrorBox(description);
+}
+
+void Session::onListenerError(const QString &description)
+{
+    // The clients already connected stay, counted; only new ones are no
+    // longer taken.
+    socket(0).close();
+    setStatus(kNetwork, statusText(kNetwork, text(5099) + QLatin1Char(' ') + description));
+    showErrorBox(description);
+}
+
+void Session::showErrorBox(const QString &description)
+{
     // One box per session at a time: a new error replaces the one shown.
     m_services.window.dialogs.notice(QStringLiteral("socket-error-%1").arg(reinterpret_cast<quintptr>(this), 0, 16),
                                      description, m_window.caption());

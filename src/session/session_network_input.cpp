@@ -73,15 +73,16 @@ bool Session::networkInputDropped(int index)
     const bool server = m_window.ServerMode == 1;
     if (server ? m_window.options.ServerTCPOptions == 1 : m_window.options.ClientOptions == 1)
         return true;
-    return !UdpMode && server && m_window.options.ServerTCPOptions == 2 && index != firstConnectedClient();
+    if (UdpMode || !server || m_window.options.ServerTCPOptions != 2)
+        return false;
+    const Link &element = link(index);
+    return element.draining ? !element.wasFirstClient : index != firstConnectedClient();
 }
 
 int Session::firstConnectedClient()
 {
-    // A client whose connection ended while its last bytes wait still sent
-    // them as a connected client.
     for (int i = 1; i <= MaxSocketIndex; ++i) {
-        if (socket(i).state() == platform::kSocketConnected || link(i).draining)
+        if (isConnected(i))
             return i;
     }
     return MaxSocketIndex + 1;
@@ -98,13 +99,15 @@ qint32 Session::pullNetworkInput()
         const int index = (m_nextPull + step) % elements;
         Link &element = link(index);
         platform::Socket &source = socket(index);
-        if ((source.state() != platform::kSocketConnected && !element.draining) || source.bytesAvailable() == 0)
+        if (source.state() != platform::kSocketConnected && !element.draining)
             continue;
-        const qint32 got = receiveFromSocket(index);
-        pulled += got;
-        if (got > 0)
-            element.drainTicks = 0;
-        m_nextPull = (index + 1) % elements;
+        if (source.bytesAvailable() > 0) {
+            const qint32 got = receiveFromSocket(index);
+            pulled += got;
+            if (got > 0)
+                element.drainTicks = 0;
+            m_nextPull = (index + 1) % elements;
+        }
         if (element.draining && source.bytesAvailable() == 0)
             Winsock1_Close(index);
     }

@@ -40,7 +40,7 @@ void Session::checkStalledClients()
         Link &element = link(i);
         platform::Socket &client = socket(i);
         if (element.holdingBack
-            && (client.state() != platform::kSocketConnected || MyBuffer.count() == 0)) {
+            && (!isConnected(i) || MyBuffer.count() == 0)) {
             element.holdingBack = false;
             element.stallTicks = 0;
         }

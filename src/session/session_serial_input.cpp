@@ -188,7 +188,7 @@ qint32 Session::packetSize() const
 bool Session::anyConnected()
 {
     for (int i = 0; i <= MaxSocketIndex; ++i) {
-        if (socket(i).state() == platform::kSocketConnected)
+        if (isConnected(i))
             return true;
     }
     return false;
@@ -199,7 +199,7 @@ std::vector<int> Session::serialDestinations()
     const bool firstOnly = m_window.ServerMode == 1 && m_window.options.ServerSerialOptions == 2;
     std::vector<int> destinations;
     for (int i = 0; i <= MaxSocketIndex; ++i) {
-        if (socket(i).state() != platform::kSocketConnected)
+        if (!isConnected(i))
             continue;
         destinations.push_back(i);
         if (firstOnly)

@@ -138,6 +138,13 @@ public:
         if (events.closed)
             events.closed();
     }
+    /// The peer resets the connection; what arrived before stays readable.
+    void peerResets()
+    {
+        m_state = platform::kSocketError;
+        if (events.error)
+            events.error(platform::kErrorConnectionReset, QStringLiteral("Connection reset by peer"));
+    }
     /// Everything sent, joined.
     QByteArray sentBytes() const { return sent.join(); }
 

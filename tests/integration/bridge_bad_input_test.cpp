@@ -11,6 +11,7 @@ using pvx::testing::FdPeer;
 using pvx::testing::kNetworkLine;
 using pvx::testing::kSerialLine;
 using pvx::testing::PtyBridge;
+using pvx::testing::resetConnection;
 using pvx::testing::s;
 using pvx::testing::TcpPeer;
 
@@ -40,10 +41,7 @@ TEST(BridgeBadInput, ClientsThatVanishResetOrFloodLeaveTheServerWorking)
     ASSERT_TRUE(f.connectClient(resetter));
     resetter.socket().write(QByteArray(256 * 1024, 'r'));
     runEventsFor(50ms);
-    // No lingering: the close is a reset.
-    const linger reset{1, 0};
-    ::setsockopt(static_cast<int>(resetter.socket().socketDescriptor()), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
-    resetter.socket().abort();
+    resetConnection(resetter.socket());
     TcpPeer flood;
     ASSERT_TRUE(f.connectClient(flood));
     flood.socket().write(QByteArray(8 * 1024 * 1024, 'f'));
@@ -68,6 +66,35 @@ TEST(BridgeBadInput, ClientsThatVanishResetOrFloodLeaveTheServerWorking)
     EXPECT_EQ(silent.socket().readAll(), QByteArray("still here"));
     EXPECT_FALSE(f.launcher.started.isEmpty());
     EXPECT_TRUE(f.files.files.isEmpty());
+}
+
+TEST(BridgeBadInput, AClientThatResetsLosesNothingItSentAndIsReported)
+{
+    // The device reads nothing at first, so what the client sends waits in
+    // every queue up to the kernel's when the client resets; the device's
+    // next bytes then find the connection gone.
+    PtyBridge f(PtyBridge::Role::Server);
+    ASSERT_TRUE(f.device.ok());
+    ASSERT_TRUE(f.activate());
+    TcpPeer client;
+    ASSERT_TRUE(f.connectClient(client));
+    const QByteArray sent = pvx::testing::ByteSource(64 * 1024, 3).pending();
+    client.socket().write(sent);
+    ASSERT_TRUE(waitUntil([&] { return pvx::testing::allAcknowledged(client.socket()); }, 5s));
+    resetConnection(client.socket());
+    ASSERT_EQ(f.device.write("to the client"), 13);
+
+    QByteArray atDevice;
+    FdPeer device(f.device.master());
+    device.receive([&](const QByteArray &bytes) { atDevice += bytes; });
+    ASSERT_TRUE(waitUntil([&] { return f.session->socket(1).state() == pvx::platform::kSocketClosed; }, 10s));
+    runEventsFor(100ms);
+    EXPECT_EQ(atDevice.size(), sent.size());
+    EXPECT_TRUE(atDevice == sent);
+    EXPECT_EQ(f.session->ClientCount, 0);
+    EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: Listening..."));
+    EXPECT_TRUE(f.logText().contains(s("Porvix Error: TCP/IP Status: Error, ")));
+    EXPECT_TRUE(f.logText().contains(s("Porvix Error: Connection reset by peer, ")));
 }
 
 TEST(BridgeBadInput, ADeviceThatDisappearsIsReportedAndTheNetworkGoesOn)

@@ -10,9 +10,31 @@
 #include <memory>
 #include <random>
 
+#include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
+#include <linux/sockios.h>
+
 namespace pvx::testing {
+
+/// True once the other end has every byte `socket` wrote: nothing waits in
+/// Qt or in the kernel unacknowledged.
+inline bool allAcknowledged(QTcpSocket &socket)
+{
+    int unacknowledged = -1;
+    return socket.bytesToWrite() == 0
+           && ::ioctl(static_cast<int>(socket.socketDescriptor()), SIOCOUTQ, &unacknowledged) == 0
+           && unacknowledged == 0;
+}
+
+/// Ends `socket`'s connection with a reset instead of an orderly close.
+inline void resetConnection(QTcpSocket &socket)
+{
+    const linger reset{1, 0};
+    ::setsockopt(static_cast<int>(socket.socketDescriptor()), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    socket.abort();
+}
 
 /// `total` pseudo-random bytes from `seed`, handed out in order, with the
 /// checksum of everything handed out.

@@ -1,5 +1,6 @@
 // A server session on a pseudo-terminal device with several loopback clients.
 #include "bridge_fixture.h"
+#include "platform/linux/open_file_limit.h"
 
 #include <gtest/gtest.h>
 
@@ -132,4 +133,30 @@ TEST(BridgeServer, MegabytesFromThreeClientsReachTheDeviceWhole)
     EXPECT_FALSE(foreign);
     EXPECT_LE(f.marks.serialUnsent, 8192);
     EXPECT_LE(f.marks.socketReadAhead, 8192);
+}
+
+TEST(BridgeServer, AThousandClientsConnectingAtOnceAreAllServed)
+{
+    // Each client takes a descriptor here and two in the session.
+    pvx::platform::raiseOpenFileLimit();
+    PtyBridge f(PtyBridge::Role::Server);
+    ASSERT_TRUE(f.device.ok());
+    ASSERT_TRUE(f.activate());
+    constexpr int kClients = 1000;
+    std::vector<std::unique_ptr<QTcpSocket>> clients;
+    for (int i = 0; i < kClients; ++i) {
+        clients.push_back(std::make_unique<QTcpSocket>());
+        clients.back()->connectToHost(QHostAddress::LocalHost, f.port());
+    }
+    ASSERT_TRUE(waitUntil([&] { return f.session->ClientCount == kClients; }, 60s)) << f.session->ClientCount;
+    EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: (1000)Connected"));
+
+    ASSERT_EQ(f.device.write("to everyone"), 11);
+    const auto allReceived = [&] {
+        return std::all_of(clients.begin(), clients.end(),
+                           [](const auto &client) { return client->bytesAvailable() >= 11; });
+    };
+    ASSERT_TRUE(waitUntil(allReceived, 60s));
+    for (const auto &client : clients)
+        EXPECT_EQ(client->readAll(), QByteArray("to everyone"));
 }

@@ -1,3 +1,4 @@
+#include "bridge_peers.h"
 #include "platform/linux/qt_socket.h"
 #include "platform/linux/qt_socket_factory.h"
 #include "support/wait_until.h"
@@ -7,8 +8,15 @@
 #include <QUdpSocket>
 #include <gtest/gtest.h>
 
+#include <QDir>
+
 #include <memory>
 #include <optional>
+
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <time.h>
 
 using namespace pvx::platform;
 
@@ -23,6 +31,7 @@ struct Seen {
     int closed = 0;
     std::vector<int> requests;
     std::vector<std::pair<int, QString>> errors;
+    QStringList warnings;
     QByteArray received;
     qint64 sent = 0;
 };
@@ -36,12 +45,36 @@ Socket::Events recordInto(Seen &seen, Socket *read)
     events.connectionRequest = [&seen](int id) { seen.requests.push_back(id); };
     events.error = [&seen](int number, const QString &text) { seen.errors.emplace_back(number, text); };
     events.sendProgress = [&seen](qint64 bytes) { seen.sent += bytes; };
+    events.warning = [&seen](const QString &text) { seen.warnings.append(text); };
     events.dataArrival = [&seen, read](qint64 total) {
         EXPECT_GT(total, 0);
         if (read)
             seen.received += read->getData(total);
     };
     return events;
+}
+
+// The descriptor this process listens on at `port`, or -1.
+int listeningDescriptor(int port)
+{
+    for (const QString &name : QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System)) {
+        const int fd = name.toInt();
+        int listening = 0;
+        socklen_t size = sizeof listening;
+        sockaddr_in local{};
+        socklen_t length = sizeof local;
+        if (::getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &listening, &size) == 0 && listening
+            && ::getsockname(fd, reinterpret_cast<sockaddr *>(&local), &length) == 0 && ntohs(local.sin_port) == port)
+            return fd;
+    }
+    return -1;
+}
+
+double cpuSeconds()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
 
 QByteArray pattern(int size)
@@ -74,6 +107,19 @@ protected:
         socket->setRemoteHost(kLoopback);
         socket->setRemotePort(port);
         return socket;
+    }
+
+    /// A server socket reading at most `readBound` ahead, accepted from
+    /// `listen` for the next client.
+    std::unique_ptr<Socket> acceptNext(Socket &listen, Seen &seen, bool reads, qint64 readBound)
+    {
+        auto server = factory.create();
+        server->setReadBufferSize(readBound);
+        server->setEvents(recordInto(seen, reads ? server.get() : nullptr));
+        Socket::Events listenEvents;
+        listenEvents.connectionRequest = [socket = server.get()](int id) { EXPECT_TRUE(socket->accept(id).ok()); };
+        listen.setEvents(listenEvents);
+        return server;
     }
 
     QtSocketFactory factory;
@@ -121,6 +167,59 @@ TEST_F(QtSocketTest, AcceptsOnAnotherSocketAndCarriesDataBothWays)
     EXPECT_EQ(clientSeen.closed, 0);
 }
 
+TEST_F(QtSocketTest, APeersEndKeepsWhatItSentAndTellsAResetFromAClose)
+{
+    // Qt reads a reset as an end of stream, and after a failed write drops
+    // what it had read ahead; neither may cost a byte.
+    const struct {
+        const char *name;
+        bool reset;
+        bool serverWrites;
+    } cases[] = {
+        {"reset seen by a write", true, true},
+        {"reset seen by reading", true, false},
+        {"orderly close", false, false},
+    };
+    const QByteArray payload = pattern(64 * 1024);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        Seen listenSeen, serverSeen;
+        auto listen = listener(listenSeen);
+        auto server = acceptNext(*listen, serverSeen, !c.serverWrites, 4096);
+        QTcpSocket peer;
+        peer.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(listen->localPort()));
+        ASSERT_TRUE(waitUntil([&] { return server->state() == kSocketConnected; }, kWait));
+        peer.write(payload);
+        ASSERT_TRUE(waitUntil([&] { return pvx::testing::allAcknowledged(peer); }, kWait));
+        if (c.reset)
+            pvx::testing::resetConnection(peer);
+        else
+            peer.disconnectFromHost();
+        if (c.serverWrites) {
+            ASSERT_TRUE(server->sendData("x").ok());
+        }
+
+        ASSERT_TRUE(waitUntil([&] { return serverSeen.closed + serverSeen.errors.size() > 0; }, kWait));
+        while (server->bytesAvailable() > 0)
+            serverSeen.received += server->getData(server->bytesAvailable());
+        EXPECT_EQ(serverSeen.received.size(), payload.size());
+        EXPECT_TRUE(serverSeen.received == payload);
+        if (c.reset) {
+            ASSERT_EQ(serverSeen.errors.size(), 1u);
+            EXPECT_EQ(serverSeen.errors[0].first, kErrorConnectionReset);
+            EXPECT_EQ(serverSeen.errors[0].second, QStringLiteral("Connection reset by peer"));
+            EXPECT_EQ(serverSeen.closed, 0);
+            EXPECT_EQ(server->state(), kSocketError);
+        } else {
+            EXPECT_TRUE(serverSeen.errors.empty());
+            EXPECT_EQ(serverSeen.closed, 1);
+            EXPECT_EQ(server->state(), kSocketClosing);
+        }
+        server->close();
+        EXPECT_EQ(server->bytesAvailable(), 0);
+    }
+}
+
 TEST_F(QtSocketTest, RequestNotAcceptedIsClosedAtOnce)
 {
     Seen listenSeen, clientSeen;
@@ -149,6 +248,53 @@ TEST_F(QtSocketTest, ListenerMayBeDestroyedInsideItsRequestHandler)
     auto peer = client(clientSeen, port);
     ASSERT_TRUE(peer->connect().ok());
     ASSERT_TRUE(waitUntil([&] { return !listen && clientSeen.closed == 1; }, kWait));
+}
+
+TEST_F(QtSocketTest, OutOfDescriptorsTheListenerWaitsQuietlyAndTakesTheClientLater)
+{
+    Seen listenSeen;
+    auto listen = listener(listenSeen);
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(listen->localPort()));
+    // Every descriptor taken before the listener sees the client.
+    std::vector<pvx::platform::UniqueFd> hogs;
+    for (;;) {
+        pvx::platform::UniqueFd hog(::fcntl(0, F_DUPFD_CLOEXEC, 0));
+        if (!hog.valid())
+            break;
+        hogs.push_back(std::move(hog));
+    }
+    const double cpuBefore = cpuSeconds();
+    runEventsFor(std::chrono::milliseconds(2500));
+    const double cpuUsed = cpuSeconds() - cpuBefore;
+    hogs.clear();
+
+    EXPECT_LT(cpuUsed, 0.5) << "accepting must not spin";
+    EXPECT_TRUE(listenSeen.requests.empty());
+    ASSERT_EQ(listenSeen.warnings.size(), 1);
+    EXPECT_EQ(listenSeen.warnings.front(),
+              QStringLiteral("Too many open files: new clients wait until a descriptor is free"));
+    EXPECT_TRUE(listenSeen.errors.empty());
+    EXPECT_TRUE(waitUntil([&] { return listenSeen.requests.size() == 1; }, kWait));
+    EXPECT_EQ(listen->state(), kSocketListening);
+}
+
+TEST_F(QtSocketTest, AListenerThatFailsStopsAndSaysWhy)
+{
+    Seen listenSeen;
+    auto listen = listener(listenSeen);
+    const int fd = listeningDescriptor(listen->localPort());
+    ASSERT_GE(fd, 0);
+    // A listening socket shut down fails every accept from then on.
+    ASSERT_EQ(::shutdown(fd, SHUT_RDWR), 0);
+    ASSERT_TRUE(waitUntil([&] { return !listenSeen.errors.empty(); }, kWait));
+    runEventsFor(std::chrono::milliseconds(200));
+    ASSERT_EQ(listenSeen.errors.size(), 1u);
+    EXPECT_EQ(listenSeen.errors[0].first, kErrorNetworkDown);
+    EXPECT_EQ(listenSeen.errors[0].second, QStringLiteral("Accepting clients failed: Invalid argument"));
+    EXPECT_EQ(listen->state(), kSocketError);
+    listen->close();
+    EXPECT_EQ(listen->state(), kSocketClosed);
 }
 
 TEST_F(QtSocketTest, AcceptNeedsAClosedSocket)
@@ -277,20 +423,38 @@ TEST_F(QtSocketTest, UdpSocketsExchangeDatagramsWhole)
     EXPECT_TRUE(bSeen.errors.empty());
 }
 
-TEST_F(QtSocketTest, UdpSendBindsAClosedSocket)
+TEST_F(QtSocketTest, UdpSendBindsAClosedSocketAndNeverWaitsForANameLookup)
 {
     QUdpSocket receiver;
     ASSERT_TRUE(receiver.bind(QHostAddress::LocalHost, 0));
+    Seen seen;
     auto socket = factory.create();
+    socket->setEvents(recordInto(seen, nullptr));
     socket->setProtocol(SocketProtocol::Udp);
     EXPECT_EQ(socket->sendData("x").error().code, ErrorCode::InvalidArgument);
-    socket->setRemoteHost(QStringLiteral("localhost"));
     socket->setRemotePort(receiver.localPort());
-    ASSERT_TRUE(socket->sendData("hi").ok());
+
+    // A name is looked up in the background; until its address is known
+    // datagrams are dropped.
+    socket->setRemoteHost(QStringLiteral("localhost"));
+    ASSERT_TRUE(waitUntil([&] { return socket->sendData("hi").ok(); }, kWait));
     EXPECT_EQ(socket->state(), kSocketOpen);
     EXPECT_GT(socket->localPort(), 0);
     ASSERT_TRUE(waitUntil([&] { return receiver.hasPendingDatagrams(); }, kWait));
     EXPECT_EQ(receiver.receiveDatagram().data(), "hi");
+
+    // A name that does not resolve is reported once, however often it is tried.
+    socket->setRemoteHost(QStringLiteral("no-such-host.invalid"));
+    EXPECT_EQ(socket->sendData("lost").error().code, ErrorCode::HostNotFound);
+    ASSERT_TRUE(waitUntil([&] { return !seen.warnings.isEmpty(); }, kWait));
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(socket->sendData("lost").error().code, ErrorCode::HostNotFound);
+        runEventsFor(std::chrono::milliseconds(50));
+    }
+    EXPECT_EQ(seen.warnings.size(), 1);
+    EXPECT_TRUE(seen.warnings.front().contains(QStringLiteral("no-such-host.invalid")));
+    EXPECT_TRUE(seen.errors.empty());
+    EXPECT_FALSE(receiver.hasPendingDatagrams());
 }
 
 TEST_F(QtSocketTest, ReadBufferBoundsWhatIsReadAhead)

@@ -2,10 +2,9 @@
 
 #include "platform/linux/pending_connections.h"
 #include "platform/linux/socket_errors.h"
+#include "platform/linux/tcp_listener.h"
 
-#include <QHostInfo>
 #include <QNetworkDatagram>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QUdpSocket>
 
@@ -52,7 +51,10 @@ Result<QHostAddress> localAddress(const QString &address)
 
 } // namespace
 
-QtSocket::QtSocket(std::shared_ptr<PendingConnections> pending) : m_pending(std::move(pending)) {}
+QtSocket::QtSocket(std::shared_ptr<PendingConnections> pending)
+    : m_pending(std::move(pending)), m_destination([this](const QString &description) { raiseWarning(description); })
+{
+}
 
 QtSocket::~QtSocket()
 {
@@ -72,6 +74,10 @@ void QtSocket::setLocalPort(int port)
 void QtSocket::setRemoteHost(const QString &host)
 {
     m_remoteHost = host;
+    // A name for datagrams is looked up now, so that its address is known
+    // by the time the first one goes.
+    if (m_protocol == SocketProtocol::Udp && !host.trimmed().isEmpty())
+        (void)m_destination.address(host.trimmed());
 }
 
 void QtSocket::setRemotePort(int port)
@@ -116,17 +122,18 @@ Result<void> QtSocket::listen()
         return port.error();
     const QHostAddress address = m_state == kSocketOpen ? m_bindAddress : QHostAddress(QHostAddress::AnyIPv4);
 
-    auto *server = new QTcpServer;
-    if (!server->listen(address, *port)) {
-        const Error error = bindError(server->serverError(), server->errorString(), address, *port);
-        m_gate.dispose(server);
-        return error;
-    }
-    m_server = server;
-    QObject::connect(server, &QTcpServer::newConnection, server, [this] { onNewConnections(); });
-    QObject::connect(server, &QTcpServer::acceptError, server,
-                     [this](QAbstractSocket::SocketError error) { onAcceptError(error); });
-    m_localPort = server->serverPort();
+    auto listener = TcpListener::listen(address, *port,
+                                        {
+                                            .accepted = [this](UniqueFd fd) { onAccepted(std::move(fd)); },
+                                            .paused = [this](const QString &text) { raiseWarning(text); },
+                                            .failed = [this](int errorNumber, const QString &text) {
+                                                onListenerFailed(errorNumber, text);
+                                            },
+                                        });
+    if (!listener)
+        return listener.error();
+    m_listener = listener->release();
+    m_localPort = m_listener->port();
     m_state = kSocketListening;
     return {};
 }
@@ -148,11 +155,7 @@ Result<void> QtSocket::connect()
     m_tcp->setReadBufferSize(m_readBufferSize);
     QTcpSocket *socket = m_tcp;
     QObject::connect(socket, &QTcpSocket::connected, socket, [this] { onConnected(); });
-    QObject::connect(socket, &QTcpSocket::disconnected, socket, [this] { onPeerClosed(); });
-    QObject::connect(socket, &QTcpSocket::errorOccurred, socket,
-                     [this, socket](QAbstractSocket::SocketError error) { onSocketError(socket, error); });
-    QObject::connect(socket, &QTcpSocket::readyRead, socket, [this] { onReadyRead(); });
-    QObject::connect(socket, &QTcpSocket::bytesWritten, socket, [this](qint64 bytes) { onBytesWritten(bytes); });
+    watchConnection(socket);
     m_remoteHostIP.clear();
     m_state = kSocketConnecting;
     // May fail at once (and emit synchronously); the gate queues that error.
@@ -165,37 +168,43 @@ Result<void> QtSocket::accept(int requestId)
     EventGate::CallScope call(m_gate);
     if (m_state != kSocketClosed)
         return stateError(m_state);
-    QTcpSocket *connection = m_pending->take(requestId);
-    if (!connection)
+    UniqueFd descriptor = m_pending->take(requestId);
+    if (!descriptor.valid())
         return makeError(ErrorCode::InvalidArgument,
                          QStringLiteral("No connection request %1 is waiting").arg(requestId));
+    auto *connection = new QTcpSocket;
+    ConnectionDuplicate duplicate(descriptor.get());
+    // Qt reads nothing before this: what arrived meanwhile waits in the
+    // kernel and raises its event from the event loop.
+    if (!connection->setSocketDescriptor(descriptor.get())) {
+        const Error error = makeError(socketErrorCode(connection->error()), connection->errorString());
+        m_gate.dispose(connection);
+        return error;
+    }
+    descriptor.release();
     m_protocol = SocketProtocol::Tcp;
-    adoptConnection(connection);
-    return {};
-}
-
-void QtSocket::adoptConnection(QTcpSocket *connection)
-{
     m_tcp = connection;
+    m_duplicate = std::move(duplicate);
     connection->setReadBufferSize(m_readBufferSize);
     connection->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     connection->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
-    QObject::connect(connection, &QTcpSocket::disconnected, connection, [this] { onPeerClosed(); });
+    watchConnection(connection);
+    m_remoteHostIP = dottedAddress(connection->peerAddress());
+    m_remotePort = connection->peerPort();
+    m_localPort = connection->localPort();
+    m_state = kSocketConnected;
+    return {};
+}
+
+void QtSocket::watchConnection(QTcpSocket *connection)
+{
+    QObject::connect(connection, &QTcpSocket::disconnected, connection,
+                     [this] { onConnectionEnded(QAbstractSocket::RemoteHostClosedError); });
     QObject::connect(connection, &QTcpSocket::errorOccurred, connection,
                      [this, connection](QAbstractSocket::SocketError error) { onSocketError(connection, error); });
     QObject::connect(connection, &QTcpSocket::readyRead, connection, [this] { onReadyRead(); });
     QObject::connect(connection, &QTcpSocket::bytesWritten, connection,
                      [this](qint64 bytes) { onBytesWritten(bytes); });
-    m_remoteHostIP = dottedAddress(connection->peerAddress());
-    m_remotePort = connection->peerPort();
-    m_localPort = connection->localPort();
-    m_state = kSocketConnected;
-
-    // What arrived while the request waited raised no event anybody saw.
-    if (connection->bytesAvailable() > 0)
-        onReadyRead();
-    if (connection->state() != QAbstractSocket::ConnectedState)
-        onPeerClosed();
 }
 
 Result<void> QtSocket::bindUdp(const QHostAddress &address, quint16 port)
@@ -228,12 +237,14 @@ void QtSocket::close()
 
 void QtSocket::releaseBackends()
 {
-    if (m_server) {
-        m_server->disconnect();
-        m_server->close();
-        m_gate.dispose(m_server);
-        m_server = nullptr;
+    if (m_listener) {
+        m_listener->stop();
+        m_gate.dispose(m_listener);
+        m_listener = nullptr;
     }
+    m_duplicate.close();
+    m_ended = false;
+    m_readAhead.clear();
     if (m_tcp) {
         m_tcp->disconnect();
         m_tcp->abort();
@@ -252,7 +263,7 @@ Result<void> QtSocket::sendData(const QByteArray &bytes)
 {
     EventGate::CallScope call(m_gate);
     if (m_tcp) {
-        if (m_state != kSocketConnected)
+        if (m_state != kSocketConnected || m_ended)
             return stateError(m_state);
         if (m_tcp->write(bytes) < 0)
             return makeError(ErrorCode::IoError, m_tcp->errorString());
@@ -286,28 +297,21 @@ Result<QHostAddress> QtSocket::udpDestination()
     const QString host = m_remoteHost.trimmed();
     if (host.isEmpty())
         return makeError(ErrorCode::InvalidArgument, QStringLiteral("No remote host is set"));
-    if (host == m_resolvedHost)
-        return m_resolvedAddress;
-    QHostAddress address;
-    if (!address.setAddress(host)) {
-        const QHostInfo info = QHostInfo::fromName(host);
-        for (const QHostAddress &candidate : info.addresses()) {
-            if (candidate.protocol() == QAbstractSocket::IPv4Protocol) {
-                address = candidate;
-                break;
-            }
-        }
-        if (address.isNull())
-            return makeError(ErrorCode::HostNotFound, QStringLiteral("Host not found: %1").arg(host));
-    }
-    m_resolvedHost = host;
-    m_resolvedAddress = address;
-    return address;
+    if (const auto address = m_destination.address(host))
+        return *address;
+    return makeError(ErrorCode::HostNotFound, QStringLiteral("No address is known for %1 yet").arg(host));
 }
 
 QByteArray QtSocket::getData(qint64 maxBytes)
 {
     EventGate::CallScope call(m_gate);
+    if (m_ended) {
+        QByteArray bytes = m_readAhead.left(maxBytes);
+        m_readAhead.remove(0, bytes.size());
+        if (bytes.size() < maxBytes)
+            bytes += m_duplicate.read(maxBytes - bytes.size());
+        return bytes;
+    }
     if (m_tcp)
         return maxBytes > 0 ? m_tcp->read(maxBytes) : QByteArray();
     if (!m_udp || !m_udp->hasPendingDatagrams())
@@ -320,6 +324,8 @@ QByteArray QtSocket::getData(qint64 maxBytes)
 
 qint64 QtSocket::bytesAvailable() const
 {
+    if (m_ended)
+        return m_readAhead.size() + m_duplicate.bytesAvailable();
     if (m_tcp)
         return m_tcp->bytesAvailable();
     if (m_udp)
@@ -329,7 +335,7 @@ qint64 QtSocket::bytesAvailable() const
 
 qint64 QtSocket::bytesToWrite() const
 {
-    return m_tcp ? m_tcp->bytesToWrite() : 0;
+    return m_tcp && !m_ended ? m_tcp->bytesToWrite() : 0;
 }
 
 void QtSocket::setReadBufferSize(qint64 bytes)
@@ -340,27 +346,35 @@ void QtSocket::setReadBufferSize(qint64 bytes)
         m_tcp->setReadBufferSize(m_readBufferSize);
 }
 
-void QtSocket::onNewConnections()
+void QtSocket::onAccepted(UniqueFd connection)
 {
-    while (m_server && m_server->hasPendingConnections()) {
-        auto request = std::make_shared<RequestGuard>(m_pending, m_pending->add(m_server->nextPendingConnection()));
-        const bool alive = m_gate.raise([this, request] {
-            if (auto handler = m_events.connectionRequest)
-                handler(request->id());
-        });
-        if (!alive)
-            return;
-    }
+    auto request = std::make_shared<RequestGuard>(m_pending, m_pending->add(std::move(connection)));
+    m_gate.raise([this, request] {
+        if (auto handler = m_events.connectionRequest)
+            handler(request->id());
+    });
 }
 
-void QtSocket::onAcceptError(QAbstractSocket::SocketError error)
+void QtSocket::onListenerFailed(int errorNumber, const QString &description)
 {
-    // Qt stops accepting after such an error (too many open files, ...).
-    raiseError(socketErrorNumber(error, m_server->errorString()), m_server->errorString());
+    // Called from inside the listener: it goes once it has returned.
+    m_listener->disconnect();
+    m_listener->deleteLater();
+    m_listener = nullptr;
+    raiseError(socketErrorNumberForErrno(errorNumber), description);
+}
+
+void QtSocket::raiseWarning(const QString &description)
+{
+    m_gate.raise([this, description] {
+        if (auto handler = m_events.warning)
+            handler(description);
+    });
 }
 
 void QtSocket::onConnected()
 {
+    m_duplicate = ConnectionDuplicate(static_cast<int>(m_tcp->socketDescriptor()));
     m_tcp->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     m_remoteHostIP = dottedAddress(m_tcp->peerAddress());
     m_localPort = m_tcp->localPort();
@@ -371,28 +385,40 @@ void QtSocket::onConnected()
     });
 }
 
-void QtSocket::onPeerClosed()
+void QtSocket::onConnectionEnded(QAbstractSocket::SocketError error)
 {
-    // Qt reports a peer's close (or reset) both as an error and as
-    // disconnected; one closed event is enough.
-    if (m_state != kSocketConnected)
+    // Right after this signal Qt closes its descriptor and, after a failed
+    // write, drops what it had read ahead. Keep that, and read the rest from
+    // the duplicate.
+    const QString qtDescription = m_tcp->errorString();
+    m_tcp->disconnect();
+    m_readAhead = m_tcp->read(m_tcp->bytesAvailable());
+    m_duplicate.keepWhatIsHeld();
+    m_ended = true;
+    // Qt reads a reset as an orderly end of stream.
+    if (error == QAbstractSocket::RemoteHostClosedError && !m_duplicate.peerReset()) {
+        m_state = kSocketClosing;
+        m_gate.raise([this] {
+            if (auto handler = m_events.closed)
+                handler();
+        });
         return;
-    m_state = kSocketClosing;
-    m_gate.raise([this] {
-        if (auto handler = m_events.closed)
-            handler();
-    });
+    }
+    if (error == QAbstractSocket::RemoteHostClosedError)
+        raiseError(kErrorConnectionReset, QStringLiteral("Connection reset by peer"));
+    else
+        raiseError(socketErrorNumber(error, qtDescription), qtDescription);
 }
 
 void QtSocket::onSocketError(QAbstractSocket *socket, QAbstractSocket::SocketError error)
 {
     if (m_sendingDatagram)
         return;
-    if (error == QAbstractSocket::RemoteHostClosedError && m_state == kSocketConnected) {
-        onPeerClosed();
+    const QString description = socket->errorString();
+    if (socket == m_tcp && m_state == kSocketConnected && !isUsageError(socketErrorNumber(error, description))) {
+        onConnectionEnded(error);
         return;
     }
-    const QString description = socket->errorString();
     raiseError(socketErrorNumber(error, description), description);
 }
 
@@ -409,7 +435,7 @@ void QtSocket::raiseError(int number, const QString &description)
 bool QtSocket::hasIncoming() const
 {
     if (m_tcp)
-        return m_tcp->bytesAvailable() > 0;
+        return bytesAvailable() > 0;
     return m_udp && m_udp->hasPendingDatagrams();
 }
 

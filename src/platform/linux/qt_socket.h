@@ -1,6 +1,8 @@
 #pragma once
 
+#include "platform/linux/connection_duplicate.h"
 #include "platform/linux/event_gate.h"
+#include "platform/linux/remote_address_lookup.h"
 #include "platform/socket.h"
 
 #include <QAbstractSocket>
@@ -8,15 +10,15 @@
 
 #include <memory>
 
-class QTcpServer;
 class QTcpSocket;
 class QUdpSocket;
 
 namespace pvx::platform {
 
 class PendingConnections;
+class TcpListener;
 
-/// A TCP or UDP socket over QTcpServer, QTcpSocket and QUdpSocket.
+/// A TCP or UDP socket over a TcpListener, QTcpSocket and QUdpSocket.
 ///
 /// States: 0 closed; 1 open (UDP bound, or TCP bound and not yet
 /// listening); 2 listening; 6 connecting (also while the host name is being
@@ -31,12 +33,18 @@ class PendingConnections;
 /// - connectionRequest: the waiting connection belongs to the factory's
 ///   PendingConnections; a request not accepted when the handler returns
 ///   (or dropped undelivered) is closed at once.
-/// - closed: the peer closed (or reset) an established connection.
+/// - closed: the peer closed an established connection; a reset is error
+///   10054 instead. Either way what the peer sent before (what Qt had read
+///   ahead and what the kernel still holds) stays readable until close().
 /// - error: network errors (number above 10000) put the socket in state 9;
-///   errors about the socket's own use (40020) leave it as it is.
+///   errors about the socket's own use (40020) leave it as it is. A
+///   listening socket that fails has stopped listening.
+/// - warning: out of descriptors, accepting pauses for about a second at a
+///   time; a remote host name for datagrams does not resolve.
 ///
 /// TCP sockets send without delay (no Nagle); accepted connections use TCP
-/// keepalive. Host names are resolved for IPv4.
+/// keepalive. The listen queue is as long as the system allows. Host names
+/// are resolved for IPv4.
 class QtSocket final : public Socket {
 public:
     /// `pending` holds the connection requests of every socket made by the
@@ -53,6 +61,7 @@ public:
     /// port the system chose).
     void setLocalPort(int port) override;
     int localPort() const override { return m_localPort; }
+    /// UDP: a host name starts its lookup at once.
     void setRemoteHost(const QString &host) override;
     QString remoteHost() const override { return m_remoteHost; }
     /// Accept sets it to the peer's port.
@@ -79,8 +88,9 @@ public:
 
     /// TCP: queues the bytes on a connected socket. UDP: sends one datagram
     /// to the remote host and port, binding to any free port first when the
-    /// socket is closed; a host name is resolved once (blocking) and kept
-    /// while the remote host stays the same.
+    /// socket is closed. A host name is looked up in the background and kept
+    /// while the remote host stays the same; until its address is known
+    /// datagrams are dropped (HostNotFound).
     Result<void> sendData(const QByteArray &bytes) override;
     /// TCP: up to `maxBytes`. UDP: the next datagram whole, whatever
     /// `maxBytes` says (a datagram is never split).
@@ -95,16 +105,17 @@ public:
     void setEvents(Events events) override;
 
 private:
-    void adoptConnection(QTcpSocket *connection);
+    void watchConnection(QTcpSocket *connection);
     Result<void> bindUdp(const QHostAddress &address, quint16 port);
     Result<QHostAddress> udpDestination();
     void releaseBackends();
 
-    void onNewConnections();
+    void onAccepted(UniqueFd connection);
+    void onListenerFailed(int errorNumber, const QString &description);
+    void raiseWarning(const QString &description);
     void onConnected();
-    void onPeerClosed();
+    void onConnectionEnded(QAbstractSocket::SocketError error);
     void onSocketError(QAbstractSocket *socket, QAbstractSocket::SocketError error);
-    void onAcceptError(QAbstractSocket::SocketError error);
     void onReadyRead();
     void onBytesWritten(qint64 bytes);
     bool hasIncoming() const;
@@ -124,12 +135,17 @@ private:
     qint64 m_readBufferSize = 0;
 
     QHostAddress m_bindAddress{QHostAddress::AnyIPv4};
-    QString m_resolvedHost;
-    QHostAddress m_resolvedAddress;
+    RemoteAddressLookup m_destination;
     bool m_sendingDatagram = false;
 
-    QTcpServer *m_server = nullptr;
+    TcpListener *m_listener = nullptr;
     QTcpSocket *m_tcp = nullptr;
+    /// Held from the moment a connection is up, to read what Qt lets go of.
+    ConnectionDuplicate m_duplicate;
+    /// Qt has let go of the connection: the rest is read from m_readAhead,
+    /// then from m_duplicate.
+    bool m_ended = false;
+    QByteArray m_readAhead;
     QUdpSocket *m_udp = nullptr;
 };
 

@@ -4,6 +4,9 @@
 
 #include <QHostAddress>
 
+#include <cerrno>
+#include <cstring>
+
 namespace pvx::platform {
 
 int socketErrorNumber(QAbstractSocket::SocketError error, const QString &description)
@@ -65,26 +68,66 @@ ErrorCode socketErrorCode(QAbstractSocket::SocketError error)
     }
 }
 
+namespace {
+
+Error addressProblem(ErrorCode code, const QString &reason, const QHostAddress &address, quint16 port)
+{
+    return makeError(code, QStringLiteral("%1 (%2:%3)").arg(reason, dottedAddress(address)).arg(port));
+}
+
+} // namespace
+
 Error bindError(QAbstractSocket::SocketError error, const QString &qtDescription,
                 const QHostAddress &address, quint16 port)
 {
-    QString reason;
     switch (error) {
     case QAbstractSocket::AddressInUseError:
-        reason = QStringLiteral("Address already in use");
-        break;
+        return addressError(EADDRINUSE, address, port);
     case QAbstractSocket::SocketAccessError:
-        reason = QStringLiteral("Permission denied");
-        break;
+        return addressError(EACCES, address, port);
     case QAbstractSocket::SocketAddressNotAvailableError:
-        reason = QStringLiteral("Address not available on this computer");
-        break;
+        return addressError(EADDRNOTAVAIL, address, port);
     default:
-        reason = qtDescription;
-        break;
+        return addressProblem(socketErrorCode(error), qtDescription, address, port);
     }
-    return makeError(socketErrorCode(error),
-                     QStringLiteral("%1 (%2:%3)").arg(reason, dottedAddress(address)).arg(port));
+}
+
+Error addressError(int errorNumber, const QHostAddress &address, quint16 port)
+{
+    switch (errorNumber) {
+    case EADDRINUSE:
+        return addressProblem(ErrorCode::AddressInUse, QStringLiteral("Address already in use"), address, port);
+    case EACCES:
+    case EPERM:
+        return addressProblem(ErrorCode::AccessDenied, QStringLiteral("Permission denied"), address, port);
+    case EADDRNOTAVAIL:
+        return addressProblem(ErrorCode::InvalidArgument, QStringLiteral("Address not available on this computer"),
+                              address, port);
+    default:
+        return addressProblem(ErrorCode::NetworkError, QString::fromLocal8Bit(std::strerror(errorNumber)), address,
+                              port);
+    }
+}
+
+int socketErrorNumberForErrno(int errorNumber)
+{
+    switch (errorNumber) {
+    case EACCES:
+    case EPERM:
+        return kErrorAccess;
+    case EADDRINUSE:
+        return kErrorAddressInUse;
+    case ENETUNREACH:
+        return kErrorNetworkUnreachable;
+    case ECONNRESET:
+        return kErrorConnectionReset;
+    case ETIMEDOUT:
+        return kErrorTimedOut;
+    case ECONNREFUSED:
+        return kErrorConnectionRefused;
+    default:
+        return kErrorNetworkDown;
+    }
 }
 
 QString dottedAddress(const QHostAddress &address)

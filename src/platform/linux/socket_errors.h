@@ -27,6 +27,12 @@ ErrorCode socketErrorCode(QAbstractSocket::SocketError error);
 Error bindError(QAbstractSocket::SocketError error, const QString &qtDescription,
                 const QHostAddress &address, quint16 port);
 
+/// The same for a bind or listen that failed with errno `errorNumber`.
+Error addressError(int errorNumber, const QHostAddress &address, quint16 port);
+
+/// The number an error event carries for a failure with errno `errorNumber`.
+int socketErrorNumberForErrno(int errorNumber);
+
 /// Dotted form of an IPv4 address, also when Qt holds it IPv4-mapped.
 QString dottedAddress(const QHostAddress &address);
 

@@ -29,6 +29,9 @@ public:
     /// show here).
     int close() { return ::close(std::exchange(m_fd, -1)); }
 
+    /// Gives the descriptor up without closing it.
+    int release() { return std::exchange(m_fd, -1); }
+
     /// Closes the descriptor held and takes `fd` instead.
     void reset(int fd = -1)
     {

@@ -9,6 +9,7 @@ using pvx::platform::ErrorCode;
 using pvx::platform::makeError;
 using pvx::testing::BridgeFixture;
 using pvx::testing::kNetworkLine;
+using pvx::testing::pattern;
 using pvx::testing::s;
 using Role = BridgeFixture::Role;
 using Side = BridgeFixture::Side;
@@ -68,6 +69,94 @@ TEST(Connections, OneClientAtATimeWithoutMultiConnect)
     EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: (1)Connected"));
     f.socket(1).peerCloses();
     EXPECT_EQ(f.connectClient(), 1);
+
+    // A client whose last bytes still wait no longer holds the place.
+    f.serial->room = 0;
+    f.socket(1).arrive(pattern(f.session->SerialOutBuffer.capacity() + 1));
+    f.socket(1).peerCloses();
+    EXPECT_NE(f.socket(1).state(), pvx::platform::kSocketClosed);
+    EXPECT_EQ(f.connectClient(), 2);
+}
+
+TEST(Connections, AnEndedClientLeavesTheCountAtOnceAndItsLastBytesFollowItsRoute)
+{
+    const struct {
+        const char *name;
+        bool reset;
+        qint16 serverTcpOption;
+        int ending;
+        bool passes;
+    } cases[] = {
+        {"closed", false, 0, 2, true},
+        {"reset", true, 0, 2, true},
+        {"reset, first client only, it was first", true, 2, 1, true},
+        {"closed, first client only, it was not first", false, 2, 2, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        BridgeFixture f(Role::Server, Side::VirtualPort);
+        f.window().options.ServerTCPOptions = c.serverTcpOption;
+        f.bufferSize(0);
+        f.activate();
+        f.vport->setOpenedByApplication(true);
+        f.vport->room = 0;
+        f.connectClient();
+        f.connectClient();
+        const int staying = 3 - c.ending;
+        f.socket(c.ending).arrive(pattern(3000));
+        if (c.reset)
+            f.socket(c.ending).peerResets();
+        else
+            f.socket(c.ending).peerCloses();
+
+        EXPECT_EQ(f.session->ClientCount, 1);
+        EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: (1)Connected"));
+        EXPECT_EQ(f.logText().contains(s("Porvix Error: Connection reset by peer, ")), c.reset);
+        EXPECT_EQ(f.dialogs.notices.size(), c.reset ? 1 : 0);
+        // Serial data goes only to the client that is still there.
+        f.serialSends("to the network");
+        EXPECT_EQ(f.socket(staying).sentBytes(), QByteArray("to the network"));
+        EXPECT_TRUE(f.socket(c.ending).sent.isEmpty());
+
+        for (int tick = 0; tick < 4; ++tick) {
+            f.vport->room = 1000;
+            f.tick();
+        }
+        EXPECT_EQ(f.vport->written, c.passes ? pattern(3000) : QByteArray());
+        EXPECT_EQ(f.socket(c.ending).state(), pvx::platform::kSocketClosed);
+        EXPECT_EQ(f.socket(staying).state(), pvx::platform::kSocketConnected);
+        EXPECT_EQ(f.session->ClientCount, 1);
+    }
+}
+
+TEST(Connections, AnErrorOnTheListenerLeavesTheClientsAlone)
+{
+    BridgeFixture f(Role::Server);
+    f.activate();
+    f.connectClient();
+    f.connectClient();
+
+    // Waiting for a free descriptor is only logged.
+    f.socket(0).events.warning(s("Too many open files: new clients wait until a descriptor is free"));
+    EXPECT_TRUE(f.logText().contains(s("Porvix Error: Too many open files: new clients wait")));
+    EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: (2)Connected"));
+
+    f.socket(0).events.error(10050, s("Accepting clients failed: Invalid argument"));
+    const QString failed = s("TCP/IP Status: Error - Accepting clients failed: Invalid argument");
+    EXPECT_EQ(f.status(kNetworkLine), failed);
+    EXPECT_EQ(f.socket(0).state(), pvx::platform::kSocketClosed);
+    EXPECT_EQ(f.session->ClientCount, 2);
+    EXPECT_EQ(f.socket(1).state(), pvx::platform::kSocketConnected);
+    EXPECT_EQ(f.dialogs.notices.size(), 1);
+
+    // Clients come and go under the error, which stays until activated again.
+    f.socket(1).peerCloses();
+    EXPECT_EQ(f.session->ClientCount, 1);
+    EXPECT_EQ(f.status(kNetworkLine), failed);
+    f.session->Command1_Click();
+    f.activate();
+    EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: Listening..."));
+    EXPECT_EQ(f.session->ClientCount, 0);
 }
 
 TEST(Connections, ClientRoleAcceptsNothingAndNeverCountsBelowZero)

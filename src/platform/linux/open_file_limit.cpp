@@ -1,0 +1,16 @@
+#include "platform/linux/open_file_limit.h"
+
+#include <sys/resource.h>
+
+namespace pvx::platform {
+
+void raiseOpenFileLimit()
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= limit.rlim_max)
+        return;
+    limit.rlim_cur = limit.rlim_max;
+    (void)::setrlimit(RLIMIT_NOFILE, &limit);
+}
+
+} // namespace pvx::platform
