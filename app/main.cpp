@@ -153,7 +153,7 @@ struct Program {
     shell::MainWindow window;
 };
 
-/// Runs `close` from the event loop at SIGTERM and SIGINT; without the
+/// Runs `close` from the event loop at SIGTERM, SIGINT and SIGHUP; without the
 /// handlers (a message says why) the signals end the program at once.
 std::unique_ptr<platform::TerminationSignals> closeOnSignals(std::function<void()> close)
 {
