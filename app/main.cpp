@@ -24,6 +24,7 @@
 #include "resources/string_table.h"
 #include "session/error_log.h"
 #include "shell/command_line.h"
+#include "shell/headless_report.h"
 #include "shell/main_window.h"
 #include "shell/session_list.h"
 #include "shell/startup_entry.h"
@@ -165,7 +166,8 @@ std::unique_ptr<platform::TerminationSignals> closeOnSignals(std::function<void(
     return std::move(*installed);
 }
 
-/// Runs the sessions without windows until SIGTERM or SIGINT.
+/// Runs the sessions without windows until SIGTERM, SIGINT or SIGHUP, saying
+/// on standard error what happens.
 int runHeadless(const shell::CommandLine &line, const QString &commandLineFile)
 {
     platform::HeadlessDialogs dialogs;
@@ -177,6 +179,9 @@ int runHeadless(const shell::CommandLine &line, const QString &commandLineFile)
     }
     QDir::setCurrent(*home);
     Program program(*home, commandLineFile, dialogs, nullptr, {});
+    const shell::HeadlessReport report(program.window, program.sessions, *home, [](const QString &said) {
+        print(stderr, said + QLatin1Char('\n'));
+    });
     QObject::connect(&program.window, &shell::MainWindow::closed, QCoreApplication::instance(),
                      &QCoreApplication::quit, Qt::QueuedConnection);
     const auto signalHandlers = closeOnSignals([&program] { program.window.close(); });

@@ -117,6 +117,7 @@ void MainWindow::InitializeApplication()
     resources::applyFormStrings(*this, m_services.strings);
     AutoActivateFlags.assign(2, 0);
     getprofilesettings(m_paths.commandLineFile);
+    emit startupLoaded(m_paths.commandLineFile.isEmpty() ? m_paths.defaultFile : m_paths.commandLineFile);
 
     // No other instance can be running yet, so links left behind by earlier
     // runs are stale.

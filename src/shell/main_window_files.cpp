@@ -86,6 +86,7 @@ bool MainWindow::writeprofilesettings(const QString &fileName)
         report(QStringLiteral("The settings were not saved: ") + written.error().detail);
         return false;
     }
+    emit saved(path);
     return true;
 }
 
