@@ -21,6 +21,10 @@ public:
     /// Creates the folder (and its parents) when missing, the last one
     /// user-only.
     virtual Result<void> ensurePrivateDirectory(const QString &path) = 0;
+    /// The file's size in bytes; ErrorCode::NotFound when it does not exist.
+    virtual Result<qint64> fileSize(const QString &path) const = 0;
+    /// Moves the file to `to`, replacing a file there.
+    virtual Result<void> rename(const QString &from, const QString &to) = 0;
 };
 
 } // namespace pvx::platform

@@ -18,6 +18,8 @@ public:
     /// Parents are created as `mkdir -p` would; the last folder, when this
     /// call creates it, gets mode 0700. An existing folder keeps its mode.
     Result<void> ensurePrivateDirectory(const QString &path) override;
+    Result<qint64> fileSize(const QString &path) const override;
+    Result<void> rename(const QString &from, const QString &to) override;
 };
 
 } // namespace pvx::platform
