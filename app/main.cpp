@@ -8,6 +8,7 @@
 #include "gui/password_dialogs.h"
 #include "gui/qt_desktop.h"
 #include "gui/qt_dialogs.h"
+#include "platform/linux/display_probe.h"
 #include "platform/linux/headless_dialogs.h"
 #include "platform/linux/posix_file_store.h"
 #include "platform/linux/posix_process_launcher.h"
@@ -240,6 +241,16 @@ int main(int argc, char **argv)
 
     // Without a display a widgets application cannot even start.
     const bool headless = line.headless || !hasDisplay();
+    // A display that is named but gone makes the toolkit abort. Running on
+    // without windows instead would leave an instance nobody sees holding
+    // the home.
+    if (!headless && environment("QT_QPA_PLATFORM").isEmpty()) {
+        if (const QString display = platform::unreachableDisplay(environment); !display.isEmpty()) {
+            print(stderr, QStringLiteral("porvix: cannot open the display ") + display
+                              + QStringLiteral("; --headless runs Porvix without windows\n"));
+            return 1;
+        }
+    }
     const std::unique_ptr<QCoreApplication> app =
         headless ? std::make_unique<QCoreApplication>(argc, argv) : std::make_unique<QApplication>(argc, argv);
     if (!headless) {
