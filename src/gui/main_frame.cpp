@@ -8,6 +8,7 @@
 #include "shell/session_list.h"
 
 #include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QMdiArea>
@@ -101,6 +102,16 @@ MainFrame::MainFrame(shell::MainWindow &model, shell::SessionList &sessions, pla
     model.setActiveSessionSource([this] { return sessionOf(m_area->currentSubWindow()); });
 
     menuBar()->installEventFilter(this);
+    // The second press reaches the session's control only right after the
+    // menu: once the user has moved on, the letter opens the menu again.
+    // Focus passing through the menu bar and its menus is the menu itself.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *old, QWidget *now) {
+        const auto inMenus = [this](const QWidget *widget) {
+            return widget == menuBar() || qobject_cast<const QMenu *>(widget);
+        };
+        if (now && !QApplication::activePopupWidget() && !inMenus(old) && !inMenus(now))
+            m_menuTookMnemonic = QKeySequence();
+    });
     connect(&sessions, &shell::SessionList::created, this, &MainFrame::addSessionWindow);
     connect(&sessions, &shell::SessionList::closing, this, &MainFrame::removeSessionWindow);
     for (const auto &session : sessions.sessions())

@@ -227,6 +227,11 @@ TEST(MainFrame, AltFOpensFileFirstAndFlowControlOnTheNextPress)
             altF();
             EXPECT_EQ(QApplication::focusWidget(), &flowControl) << round;
         }
+        altF();
+        file.close();
+        connector.setFocus();
+        altF();
+        EXPECT_TRUE(file.isVisible()) << "after the user moved on, the menu comes first again";
     }
 }
 
