@@ -114,7 +114,9 @@ struct Program {
         : autostart(files, configHome()),
           strings(resources::languageFromEnvironment()),
           log(files, launcher, clock, settings, core::errorLogPath(home),
-              {.failed = [](const QString &why) { print(stderr, QStringLiteral("porvix: ") + why + QLatin1Char('\n')); }}),
+              {.failed = [](const QString &why) {
+                  print(stderr, QStringLiteral("porvix: ") + why + QLatin1Char('\n'));
+              }}),
           sessions(session::SessionServices{{strings, dialogs, network, optionTransfer, {}},
                                             sockets, timers, ports, settings, log},
                    [this] {

@@ -187,7 +187,8 @@ TEST(MainFrame, TiledSessionWindowsKeepEveryLabelWholeAndScrollInASmallFrame)
         EXPECT_GT(f.frame.area().horizontalScrollBar()->maximum(), 0) << "the area scrolls instead";
         for (QMdiSubWindow *window : f.frame.area().subWindowList()) {
             for (const QWidget *control : window->widget()->findChildren<QWidget *>()) {
-                const bool captioned = qobject_cast<const QLabel *>(control) || qobject_cast<const QAbstractButton *>(control);
+                const bool captioned =
+                    qobject_cast<const QLabel *>(control) || qobject_cast<const QAbstractButton *>(control);
                 if (!captioned || !control->isVisible() || control->objectName().startsWith(s("StatusBar1")))
                     continue;
                 const QSize whole = control->minimumSizeHint();

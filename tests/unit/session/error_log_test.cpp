@@ -90,5 +90,6 @@ TEST(ErrorLog, AFullLogMovesAsideAndANewOneStarts)
         log.report(s(description), s("192.0.2.10"), s("Server Mode, Local Port: 1000"));
     EXPECT_EQ(f.files.files.value(s("/home/errorlog.txt")).count("\r\n"), 2) << "a log that cannot move grows on";
     ASSERT_EQ(told.size(), 1) << "and says so once";
-    EXPECT_TRUE(told[0].startsWith(s("/home/errorlog.txt cannot be moved to /home/errorlog.txt.1"))) << told[0].toStdString();
+    EXPECT_TRUE(told[0].startsWith(s("/home/errorlog.txt cannot be moved to /home/errorlog.txt.1")))
+        << told[0].toStdString();
 }
