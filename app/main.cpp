@@ -8,6 +8,7 @@
 #include "gui/password_dialogs.h"
 #include "gui/qt_desktop.h"
 #include "gui/qt_dialogs.h"
+#include "platform/linux/display_probe.h"
 #include "platform/linux/headless_dialogs.h"
 #include "platform/linux/open_file_limit.h"
 #include "platform/linux/posix_file_store.h"
@@ -25,6 +26,7 @@
 #include "resources/string_table.h"
 #include "session/error_log.h"
 #include "shell/command_line.h"
+#include "shell/headless_report.h"
 #include "shell/main_window.h"
 #include "shell/session_list.h"
 #include "shell/startup_entry.h"
@@ -112,7 +114,10 @@ struct Program {
             platform::Desktop *desktop, shell::ShellForms forms)
         : autostart(files, configHome()),
           strings(resources::languageFromEnvironment()),
-          log(files, launcher, clock, settings, core::errorLogPath(home)),
+          log(files, launcher, clock, settings, core::errorLogPath(home),
+              {.failed = [](const QString &why) {
+                  print(stderr, QStringLiteral("porvix: ") + why + QLatin1Char('\n'));
+              }}),
           sessions(session::SessionServices{{strings, dialogs, network, optionTransfer, {}},
                                             sockets, timers, ports, settings, log},
                    [this] {
@@ -154,7 +159,7 @@ struct Program {
     shell::MainWindow window;
 };
 
-/// Runs `close` from the event loop at SIGTERM and SIGINT; without the
+/// Runs `close` from the event loop at SIGTERM, SIGINT and SIGHUP; without the
 /// handlers (a message says why) the signals end the program at once.
 std::unique_ptr<platform::TerminationSignals> closeOnSignals(std::function<void()> close)
 {
@@ -166,7 +171,8 @@ std::unique_ptr<platform::TerminationSignals> closeOnSignals(std::function<void(
     return std::move(*installed);
 }
 
-/// Runs the sessions without windows until SIGTERM or SIGINT.
+/// Runs the sessions without windows until SIGTERM, SIGINT or SIGHUP, saying
+/// on standard error what happens.
 int runHeadless(const shell::CommandLine &line, const QString &commandLineFile)
 {
     platform::HeadlessDialogs dialogs;
@@ -178,6 +184,9 @@ int runHeadless(const shell::CommandLine &line, const QString &commandLineFile)
     }
     QDir::setCurrent(*home);
     Program program(*home, commandLineFile, dialogs, nullptr, {});
+    const shell::HeadlessReport report(program.window, program.sessions, *home, [](const QString &said) {
+        print(stderr, said + QLatin1Char('\n'));
+    });
     QObject::connect(&program.window, &shell::MainWindow::closed, QCoreApplication::instance(),
                      &QCoreApplication::quit, Qt::QueuedConnection);
     const auto signalHandlers = closeOnSignals([&program] { program.window.close(); });
@@ -236,6 +245,16 @@ int main(int argc, char **argv)
 
     // Without a display a widgets application cannot even start.
     const bool headless = line.headless || !hasDisplay();
+    // A display that is named but gone makes the toolkit abort. Running on
+    // without windows instead would leave an instance nobody sees holding
+    // the home.
+    if (!headless && environment("QT_QPA_PLATFORM").isEmpty()) {
+        if (const QString display = platform::unreachableDisplay(environment); !display.isEmpty()) {
+            print(stderr, QStringLiteral("porvix: cannot open the display ") + display
+                              + QStringLiteral("; --headless runs Porvix without windows\n"));
+            return 1;
+        }
+    }
     const std::unique_ptr<QCoreApplication> app =
         headless ? std::make_unique<QCoreApplication>(argc, argv) : std::make_unique<QApplication>(argc, argv);
     if (!headless) {

@@ -2,7 +2,7 @@
 # Installs the Debian packages Porvix needs to build, run and test; skips the
 # download when everything is there already.
 set -euo pipefail
-packages=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev libgtest-dev libgmock-dev
+packages=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev libgtest-dev libgmock-dev libxcb1-dev
           xvfb xauth util-linux procps)
 missing=()
 for p in "${packages[@]}"; do

@@ -8,16 +8,23 @@
 #include "shell/session_list.h"
 
 #include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QShortcutEvent>
 #include <QThread>
 #include <QTimer>
 
 namespace pvx::gui {
 
 namespace {
+
+/// The longest window name the Window menu shows whole; the title bar
+/// always shows all of it.
+constexpr qsizetype kWindowListLength = 60;
 
 void showControl(QAction &action, const core::Control &control)
 {
@@ -26,12 +33,29 @@ void showControl(QAction &action, const core::Control &control)
     action.setVisible(control.isVisible());
 }
 
+/// A window name as a menu entry: cut in the middle when long, its '&'
+/// shown rather than taken as a mnemonic.
+QString windowListText(const QString &title)
+{
+    QString text = title;
+    if (text.size() > kWindowListLength) {
+        const qsizetype head = (kWindowListLength - 1) / 2;
+        const qsizetype tail = kWindowListLength - 1 - head;
+        text = text.left(head) + QChar(0x2026) + text.right(tail);
+    }
+    return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
 } // namespace
 
 MainFrame::MainFrame(shell::MainWindow &model, shell::SessionList &sessions, platform::Dialogs &dialogs, QWidget *parent)
     : QMainWindow(parent), m_model(model), m_sessions(sessions), m_dialogs(dialogs), m_area(new QMdiArea(this))
 {
     setObjectName(model.name());
+    // A session window larger than the frame scrolls into view; the frame
+    // itself may be as small as the user likes.
+    m_area->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_area->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(m_area);
     setWindowTitle(model.caption());
     connect(&model, &core::Form::changed, this, [this] { setWindowTitle(m_model.caption()); });
@@ -77,6 +101,17 @@ MainFrame::MainFrame(shell::MainWindow &model, shell::SessionList &sessions, pla
     model.setPlacementSource([this] { return placement(); });
     model.setActiveSessionSource([this] { return sessionOf(m_area->currentSubWindow()); });
 
+    menuBar()->installEventFilter(this);
+    // The second press reaches the session's control only right after the
+    // menu: once the user has moved on, the letter opens the menu again.
+    // Focus passing through the menu bar and its menus is the menu itself.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *old, QWidget *now) {
+        const auto inMenus = [this](const QWidget *widget) {
+            return widget == menuBar() || qobject_cast<const QMenu *>(widget);
+        };
+        if (now && !QApplication::activePopupWidget() && !inMenus(old) && !inMenus(now))
+            m_menuTookMnemonic = QKeySequence();
+    });
     connect(&sessions, &shell::SessionList::created, this, &MainFrame::addSessionWindow);
     connect(&sessions, &shell::SessionList::closing, this, &MainFrame::removeSessionWindow);
     for (const auto &session : sessions.sessions())
@@ -136,7 +171,7 @@ void MainFrame::fillWindowList()
     for (qsizetype i = 0; i < windows.size(); ++i) {
         QMdiSubWindow *window = windows.at(i);
         const QString number = i < 9 ? QStringLiteral("&") + QString::number(i + 1) : QString::number(i + 1);
-        QAction *entry = m_windowMenu->addAction(number + QLatin1Char(' ') + window->windowTitle());
+        QAction *entry = m_windowMenu->addAction(number + QLatin1Char(' ') + windowListText(window->windowTitle()));
         entry->setCheckable(true);
         entry->setChecked(window == current);
         connect(entry, &QAction::triggered, this, [this, window] {
@@ -162,6 +197,10 @@ session::Session *MainFrame::sessionOf(const QMdiSubWindow *window) const
 void MainFrame::addSessionWindow(session::Session &session)
 {
     auto *widget = new SessionWidget(session);
+    for (QLabel *label : widget->findChildren<QLabel *>()) {
+        if (label->buddy())
+            label->installEventFilter(this);
+    }
     auto *window = m_area->addSubWindow(widget);
     window->setAttribute(Qt::WA_DeleteOnClose);
     m_windows[&session] = window;
@@ -185,6 +224,7 @@ void MainFrame::removeSessionWindow(session::Session &session)
 
 void MainFrame::applyPlacement(const shell::WindowPlacement &placement)
 {
+    m_appliedPlacement = placement;
     setWindowState(Qt::WindowNoState);
     move(shell::twipsToPixels(placement.left), shell::twipsToPixels(placement.top));
     resize(std::clamp(shell::twipsToPixels(placement.width), 1, QWIDGETSIZE_MAX),
@@ -204,11 +244,16 @@ void MainFrame::applyState(int state)
 
 shell::WindowPlacement MainFrame::placement() const
 {
+    // A value the window still shows as the file gave it goes back as the
+    // file had it: 7000 twips are 467 pixels, and 467 pixels are 7005 twips.
+    const auto twips = [](int pixels, int applied) {
+        return shell::twipsToPixels(applied) == pixels ? applied : shell::pixelsToTwips(pixels);
+    };
     shell::WindowPlacement current;
-    current.left = shell::pixelsToTwips(pos().x());
-    current.top = shell::pixelsToTwips(pos().y());
-    current.width = shell::pixelsToTwips(width());
-    current.height = shell::pixelsToTwips(height());
+    current.left = twips(pos().x(), m_appliedPlacement.left);
+    current.top = twips(pos().y(), m_appliedPlacement.top);
+    current.width = twips(width(), m_appliedPlacement.width);
+    current.height = twips(height(), m_appliedPlacement.height);
     current.state = isMinimized() ? shell::kStateMinimized
                                   : isMaximized() ? shell::kStateMaximized : shell::kStateNormal;
     return current;
@@ -235,7 +280,11 @@ void MainFrame::arrange(shell::Arrangement arrangement)
         return;
     }
     const auto orientation = arrangement == shell::Arrangement::TileHorizontal ? Qt::Horizontal : Qt::Vertical;
-    const QList<QRect> places = tileRects(m_area->viewport()->rect(), static_cast<int>(open.size()), orientation);
+    QSize minimum(0, 0);
+    for (const QMdiSubWindow *window : open)
+        minimum = minimum.expandedTo(window->minimumSizeHint());
+    const QList<QRect> places =
+        tileRects(m_area->viewport()->rect(), static_cast<int>(open.size()), orientation, minimum);
     for (qsizetype i = 0; i < open.size(); ++i) {
         if (open.at(i)->isMaximized())
             open.at(i)->showNormal();
@@ -265,6 +314,52 @@ void MainFrame::closeEvent(QCloseEvent *event)
         return;
     }
     event->accept();
+}
+
+bool MainFrame::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Shortcut) {
+        const auto *shortcut = static_cast<QShortcutEvent *>(event);
+        if (shortcut->isAmbiguous() && routeMnemonic(shortcut->key()))
+            return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// Alt+F names both the File menu and "Flow Control" in the session window.
+// Qt takes turns between the owners of one mnemonic in an order of its own;
+// here the menu always comes first and the session window's control second.
+bool MainFrame::routeMnemonic(const QKeySequence &key)
+{
+    QMenu *menu = nullptr;
+    for (QAction *entry : menuBar()->actions()) {
+        if (entry->menu() && entry->isVisible() && QKeySequence::mnemonic(entry->text()) == key)
+            menu = entry->menu();
+    }
+    if (!menu)
+        return false;
+    QLabel *control = nullptr;
+    if (const QMdiSubWindow *active = m_area->activeSubWindow(); active && active->widget()) {
+        for (QLabel *label : active->widget()->findChildren<QLabel *>()) {
+            if (label->buddy() && label->isVisible() && QKeySequence::mnemonic(label->text()) == key)
+                control = label;
+        }
+    }
+    if (control && m_menuTookMnemonic == key) {
+        m_menuTookMnemonic = QKeySequence();
+        control->buddy()->setFocus(Qt::ShortcutFocusReason);
+    } else {
+        m_menuTookMnemonic = key;
+        menuBar()->setActiveAction(menu->menuAction());
+        // As the menu bar's own mnemonic does: the first item is ready for Enter.
+        for (QAction *item : menu->actions()) {
+            if (!item->isSeparator() && item->isVisible() && item->isEnabled()) {
+                menu->setActiveAction(item);
+                break;
+            }
+        }
+    }
+    return true;
 }
 
 void MainFrame::changeEvent(QEvent *event)

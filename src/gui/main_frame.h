@@ -2,6 +2,7 @@
 
 #include "shell/window_placement.h"
 
+#include <QKeySequence>
 #include <QMainWindow>
 
 #include <map>
@@ -51,6 +52,7 @@ public:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     QMenu *addMenu(QMenu *parent, core::Control &control);
@@ -62,6 +64,7 @@ private:
     void applyState(int state);
     shell::WindowPlacement placement() const;
     void arrange(shell::Arrangement arrangement);
+    bool routeMnemonic(const QKeySequence &key);
 
     shell::MainWindow &m_model;
     shell::SessionList &m_sessions;
@@ -70,6 +73,11 @@ private:
     QMenu *m_windowMenu = nullptr;
     QList<QAction *> m_windowList;
     std::map<session::Session *, QMdiSubWindow *> m_windows;
+    /// The placement last taken from a file, in twips.
+    shell::WindowPlacement m_appliedPlacement;
+    /// The mnemonic whose last press opened a menu; its next press goes to
+    /// the session window's control of the same letter.
+    QKeySequence m_menuTookMnemonic;
 };
 
 } // namespace pvx::gui

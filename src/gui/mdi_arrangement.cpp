@@ -15,7 +15,7 @@ int pieceStart(int length, int parts, int index)
 
 } // namespace
 
-QList<QRect> tileRects(const QRect &area, int count, Qt::Orientation orientation)
+QList<QRect> tileRects(const QRect &area, int count, Qt::Orientation orientation, const QSize &minimum)
 {
     QList<QRect> rects;
     if (count <= 0 || area.isEmpty())
@@ -24,8 +24,11 @@ QList<QRect> tileRects(const QRect &area, int count, Qt::Orientation orientation
     const bool stacked = orientation == Qt::Horizontal;
     // Lines are columns of stacked windows (horizontal) or rows of windows
     // side by side (vertical); the last lines take the windows left over.
-    const int across = stacked ? area.width() : area.height();
-    const int along = stacked ? area.height() : area.width();
+    const int mostInLine = count / lines + (count % lines ? 1 : 0);
+    const int minimumAcross = std::max(0, stacked ? minimum.width() : minimum.height());
+    const int minimumAlong = std::max(0, stacked ? minimum.height() : minimum.width());
+    const int across = std::max(stacked ? area.width() : area.height(), minimumAcross * lines);
+    const int along = std::max(stacked ? area.height() : area.width(), minimumAlong * mostInLine);
     int placed = 0;
     for (int line = 0; line < lines; ++line) {
         const int inLine = count / lines + (line >= lines - count % lines ? 1 : 0);

@@ -10,8 +10,10 @@ namespace pvx::gui {
 /// Places for `count` windows tiling `area` without overlap. Horizontal
 /// tiling stacks wide windows one above the other, in columns once there are
 /// four or more; vertical tiling puts tall windows side by side, in rows.
-/// The places cover the area exactly.
-QList<QRect> tileRects(const QRect &area, int count, Qt::Orientation orientation);
+/// The places cover the area exactly, unless a place would be smaller than
+/// `minimum`: then the area grows to the right and downwards until each
+/// place has that size, and the view scrolls.
+QList<QRect> tileRects(const QRect &area, int count, Qt::Orientation orientation, const QSize &minimum = {});
 
 /// Top-left corners for `count` minimised windows of size `icon`, in rows
 /// from the bottom-left corner of `area` upwards.

@@ -5,6 +5,9 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLabel>
+
+#include <algorithm>
 
 namespace pvx::gui {
 
@@ -13,6 +16,9 @@ namespace {
 using platform::MessageAnswer;
 using platform::MessageButtons;
 using platform::MessageIcon;
+
+/// The widest an input box grows; a longer prompt wraps.
+constexpr int kInputBoxMaxWidth = 480;
 
 QString titleOrName(const QString &title)
 {
@@ -115,6 +121,12 @@ std::optional<QString> QtDialogs::inputBox(const QString &prompt, const QString 
     dialog.setWindowTitle(titleOrName(title));
     dialog.setLabelText(prompt);
     dialog.setTextValue(defaultText);
+    if (auto *label = dialog.findChild<QLabel *>()) {
+        label->setWordWrap(true);
+        // A long prompt takes the box's width rather than a narrow column.
+        label->setMinimumWidth(std::min(label->fontMetrics().horizontalAdvance(prompt), kInputBoxMaxWidth * 7 / 8));
+    }
+    dialog.setMaximumWidth(kInputBoxMaxWidth);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.textValue();

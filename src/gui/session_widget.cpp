@@ -49,6 +49,7 @@ SessionWidget::SessionWidget(session::Session &session, QWidget *parent)
     serialGrid->addWidget(boundCheckBox(serialFrame, w.WaitForCr), row++, 0, 1, 2);
     serialGrid->addWidget(boundLabel(serialFrame, w.SerialLabels[7]), row, 0);
     serialGrid->addWidget(boundLineEdit(serialFrame, w.txtTimeoutValue), row++, 1);
+    serialGrid->setRowStretch(row, 1);
 
     auto *networkFrame = boundGroupBox(this, w.Frame2, [&session] { session.Frame2_DblClick(); });
     auto *networkGrid = new QGridLayout(networkFrame);
@@ -91,14 +92,24 @@ SessionWidget::SessionWidget(session::Session &session, QWidget *parent)
         auto *text = boundLabel(this, status);
         text->setFrameShape(QFrame::StyledPanel);
         text->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        // A long error wraps instead of widening the window.
+        text->setWordWrap(true);
+        QSizePolicy policy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        policy.setHeightForWidth(true);
+        text->setSizePolicy(policy);
         statusLines->addWidget(boundLamp(this, w.Shape1[static_cast<std::size_t>(line)]), line, 0);
         statusLines->addWidget(text, line, 1);
     }
     statusLines->setColumnStretch(1, 1);
 
     auto *layout = new QVBoxLayout(this);
+    // The window never gets smaller than its controls need (a smaller frame
+    // scrolls instead), and extra height goes above the status lines rather
+    // than between the controls.
+    layout->setSizeConstraint(QLayout::SetMinimumSize);
     layout->addLayout(frames);
     layout->addLayout(buttons);
+    layout->addStretch(1);
     layout->addLayout(statusLines);
 
     setWindowTitle(w.caption());

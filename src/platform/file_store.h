@@ -27,6 +27,10 @@ public:
     /// older than `minimumAge`: left by a save that was killed. Younger ones
     /// may belong to a save in progress and stay. Failures are ignored.
     virtual void removeStaleTemporaryFiles(const QString &folder, std::chrono::seconds minimumAge) = 0;
+    /// The file's size in bytes; ErrorCode::NotFound when it does not exist.
+    virtual Result<qint64> fileSize(const QString &path) const = 0;
+    /// Moves the file to `to`, replacing a file there.
+    virtual Result<void> rename(const QString &from, const QString &to) = 0;
 };
 
 } // namespace pvx::platform

@@ -8,8 +8,13 @@
 namespace pvx::session {
 
 ErrorLog::ErrorLog(platform::FileStore &files, platform::ProcessLauncher &launcher, const platform::Clock &clock,
-                   const ProgramSettings &settings, QString path)
-    : m_files(files), m_launcher(launcher), m_clock(clock), m_settings(settings), m_path(std::move(path))
+                   const ProgramSettings &settings, QString path, LogRotation rotation)
+    : m_files(files),
+      m_launcher(launcher),
+      m_clock(clock),
+      m_settings(settings),
+      m_path(std::move(path)),
+      m_rotation(std::move(rotation))
 {
 }
 
@@ -22,10 +27,29 @@ void ErrorLog::report(const QString &description, const QString &localAddress, c
                              + now.toString(QStringLiteral("MM-dd-yyyy")) + QStringLiteral(", ")
                              + now.toString(QStringLiteral("HH:mm:ss")) + QStringLiteral(", Porvix IP Address: ")
                              + localAddress + QStringLiteral(", ") + modePart + QStringLiteral("\r\n");
-        (void)m_files.append(m_path, line.toUtf8());
+        if (m_files.append(m_path, line.toUtf8()))
+            rotateWhenFull();
     }
     if (!m_settings.OnErrorRunApp.isEmpty())
         (void)m_launcher.startDetached(m_settings.OnErrorRunApp);
+}
+
+void ErrorLog::rotateWhenFull()
+{
+    const auto size = m_files.fileSize(m_path);
+    if (!size || *size <= m_rotation.limit)
+        return;
+    const QString older = m_path + QStringLiteral(".1");
+    const auto moved = m_files.rename(m_path, older);
+    if (moved) {
+        m_rotationFailed = false;
+        return;
+    }
+    // Once per failing spell: the same words every line would bury the log.
+    if (!m_rotationFailed && m_rotation.failed)
+        m_rotation.failed(m_path + QStringLiteral(" cannot be moved to ") + older + QStringLiteral(" (")
+                          + moved.error().detail + QStringLiteral("); it keeps growing"));
+    m_rotationFailed = true;
 }
 
 } // namespace pvx::session

@@ -123,6 +123,7 @@ void MainWindow::InitializeApplication()
     m_services.files.removeStaleTemporaryFiles(QFileInfo(m_paths.defaultFile).absolutePath(), kStaleSaveAge);
     AutoActivateFlags.assign(2, 0);
     getprofilesettings(m_paths.commandLineFile);
+    emit startupLoaded(m_paths.commandLineFile.isEmpty() ? m_paths.defaultFile : m_paths.commandLineFile);
 
     // No other instance can be running yet, so links left behind by earlier
     // runs are stale.

@@ -196,6 +196,10 @@ signals:
     void visibilityRequested(bool visible);
     void windowStateRequested(int state);
     void arrangeRequested(pvx::shell::Arrangement arrangement);
+    /// The start-up has loaded `file` and is about to activate its sessions.
+    void startupLoaded(const QString &file);
+    /// A save wrote everything to `path`.
+    void saved(const QString &path);
     /// The shutdown is done; the program ends.
     void closed();
 

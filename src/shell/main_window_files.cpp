@@ -106,6 +106,7 @@ bool MainWindow::writeprofilesettings(const QString &fileName)
     }
     if (isDefaultFile(path))
         m_sessionsFromDefaultFile = true;
+    emit saved(path);
     return true;
 }
 

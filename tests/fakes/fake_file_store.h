@@ -40,6 +40,20 @@ public:
         directories.insert(path);
         return {};
     }
+    platform::Result<qint64> fileSize(const QString &path) const override
+    {
+        if (!files.contains(path))
+            return platform::makeError(platform::ErrorCode::NotFound, path + QStringLiteral(": not found"));
+        return files.value(path).size();
+    }
+    /// Fails when the target is one of the failing paths.
+    platform::Result<void> rename(const QString &from, const QString &to) override
+    {
+        if (failing.contains(to) || !files.contains(from))
+            return platform::makeError(platform::ErrorCode::AccessDenied, from + QStringLiteral(": refused"));
+        files[to] = files.take(from);
+        return {};
+    }
 
     void removeStaleTemporaryFiles(const QString &folder, std::chrono::seconds minimumAge) override
     {

@@ -3,9 +3,16 @@
 #include "gui/mdi_arrangement.h"
 #include "support/shell_fixture.h"
 #include "support/text.h"
+#include "support/widget_lookup.h"
 
+#include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
+#include <QComboBox>
 #include <QCoreApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QScrollBar>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -106,6 +113,14 @@ TEST(MainFrame, WindowListFollowsTheSessions)
     EXPECT_EQ(entries, (QStringList{s("-"), s("&1 New - RS232 to TCP/IP"), s("&2 Scales"), s("&3 New - RS232 to TCP/IP")}));
     EXPECT_TRUE(list.actions().last()->isChecked());
 
+    // A long name is cut in the middle in the menu only; an '&' stays an '&'.
+    const QString longName = QString(170, QLatin1Char('a')) + s("R&D") + QString(26, QLatin1Char('z'));
+    f.sessionWindow(2).setWindowName(longName);
+    emit list.aboutToShow();
+    EXPECT_EQ(texts(list).last(), s("&3 ") + QString(29, QLatin1Char('a')) + QChar(0x2026) + s("aR&&D")
+                                      + QString(26, QLatin1Char('z')));
+    EXPECT_EQ(windows.at(2)->windowTitle(), longName);
+
     list.actions().at(6)->trigger();
     EXPECT_EQ(f.frame.area().currentSubWindow(), windows.at(1));
 
@@ -114,7 +129,8 @@ TEST(MainFrame, WindowListFollowsTheSessions)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     ASSERT_EQ(f.sessions.size(), 2u);
     emit list.aboutToShow();
-    EXPECT_EQ(texts(list).mid(4), (QStringList{s("-"), s("&1 Scales"), s("&2 New - RS232 to TCP/IP")}));
+    EXPECT_EQ(texts(list).mid(5, 1), (QStringList{s("&1 Scales")}));
+    EXPECT_TRUE(texts(list).last().startsWith(s("&2 aaa")));
 }
 
 TEST(MainFrame, FileCloseClosesTheActiveSessionAndIsDisabledWithoutOne)
@@ -156,6 +172,70 @@ TEST(MainFrame, PlacementFromTheFileAndBackInTwips)
     EXPECT_EQ(f.saved().readInt(s("Porvix"), s("MainHeight"), 0), 11250);
 }
 
+TEST(MainFrame, TiledSessionWindowsKeepEveryLabelWholeAndScrollInASmallFrame)
+{
+    for (const auto language : {pvx::resources::Language::English, pvx::resources::Language::Japanese}) {
+        FrameFixture f(language);
+        f.start();
+        action(f.frame, "mnuFileNew").trigger();
+        action(f.frame, "mnuFileNew").trigger();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(f.frame.size(), QSize(467, 467)) << "a session window never forces the frame's size";
+
+        action(f.frame, "mnuWindowTileVertical").trigger();
+        QCoreApplication::processEvents();
+        EXPECT_GT(f.frame.area().horizontalScrollBar()->maximum(), 0) << "the area scrolls instead";
+        for (QMdiSubWindow *window : f.frame.area().subWindowList()) {
+            for (const QWidget *control : window->widget()->findChildren<QWidget *>()) {
+                const bool captioned =
+                    qobject_cast<const QLabel *>(control) || qobject_cast<const QAbstractButton *>(control);
+                if (!captioned || !control->isVisible() || control->objectName().startsWith(s("StatusBar1")))
+                    continue;
+                const QSize whole = control->minimumSizeHint();
+                EXPECT_TRUE(control->width() >= whole.width() && control->height() >= whole.height())
+                    << control->objectName().toStdString() << ' ' << control->width() << '<' << whole.width();
+            }
+        }
+
+        ASSERT_TRUE(f.window->writeprofilesettings({}));
+        EXPECT_EQ(f.saved().readInt(s("Porvix"), s("MainWidth"), 0), 7000) << "the default size comes back as it was";
+        EXPECT_EQ(f.saved().readInt(s("Porvix"), s("MainHeight"), 0), 7000);
+    }
+}
+
+TEST(MainFrame, AltFOpensFileFirstAndFlowControlOnTheNextPress)
+{
+    for (const auto language : {pvx::resources::Language::English, pvx::resources::Language::Japanese}) {
+        FrameFixture f(language);
+        f.start();
+        f.frame.activateWindow();
+        QCoreApplication::processEvents();
+        auto &connector = pvx::testing::child<QComboBox>(f.frame, "Combo2");
+        auto &flowControl = pvx::testing::child<QComboBox>(f.frame, "Combo14");
+        QMenu &file = menu(f.frame, "mnuFile");
+        const auto altF = [] {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_F, Qt::AltModifier, s("f"));
+            QApplication::sendEvent(QApplication::focusWidget(), &press);
+            QCoreApplication::processEvents();
+        };
+
+        connector.setFocus();
+        for (int round = 0; round < 2; ++round) {
+            altF();
+            EXPECT_TRUE(file.isVisible()) << round;
+            file.close();
+            QCoreApplication::processEvents();
+            altF();
+            EXPECT_EQ(QApplication::focusWidget(), &flowControl) << round;
+        }
+        altF();
+        file.close();
+        connector.setFocus();
+        altF();
+        EXPECT_TRUE(file.isVisible()) << "after the user moved on, the menu comes first again";
+    }
+}
+
 TEST(MainFrame, ExitSavesClosesTheSessionsAndHides)
 {
     FrameFixture f;
@@ -189,7 +269,7 @@ TEST(MainFrame, TilingPutsTheWindowsSideBySide)
     FrameFixture f;
     f.start();
     action(f.frame, "mnuFileNew").trigger();
-    f.frame.resize(800, 600);
+    f.frame.resize(1400, 1100);
     action(f.frame, "mnuWindowTileVertical").trigger();
     const auto windows = f.frame.area().subWindowList(QMdiArea::CreationOrder);
     const QRect area = f.frame.area().viewport()->rect();
@@ -201,21 +281,30 @@ TEST(MainFrame, TilingPutsTheWindowsSideBySide)
     EXPECT_EQ(windows.at(1)->geometry().top(), area.height() / 2);
 }
 
-TEST(MdiArrangement, TilesCoverTheAreaWithoutOverlap)
+TEST(MdiArrangement, TilesCoverTheAreaWithoutOverlapAndNeverGoBelowTheMinimum)
 {
     const QRect area(0, 0, 1001, 703);
-    for (const auto orientation : {Qt::Horizontal, Qt::Vertical}) {
-        for (int count : {1, 2, 3, 4, 5, 7, 10, 17}) {
-            const QList<QRect> rects = pvx::gui::tileRects(area, count, orientation);
-            ASSERT_EQ(rects.size(), count);
-            long long covered = 0;
-            for (qsizetype i = 0; i < rects.size(); ++i) {
-                EXPECT_TRUE(area.contains(rects.at(i))) << count;
-                covered += static_cast<long long>(rects.at(i).width()) * rects.at(i).height();
-                for (qsizetype j = i + 1; j < rects.size(); ++j)
-                    EXPECT_FALSE(rects.at(i).intersects(rects.at(j))) << count << ' ' << i << ' ' << j;
+    for (const QSize minimum : {QSize(), QSize(527, 467)}) {
+        for (const auto orientation : {Qt::Horizontal, Qt::Vertical}) {
+            for (int count : {1, 2, 3, 4, 5, 7, 10, 17}) {
+                const QList<QRect> rects = pvx::gui::tileRects(area, count, orientation, minimum);
+                ASSERT_EQ(rects.size(), count);
+                QRect covering;
+                long long covered = 0;
+                for (qsizetype i = 0; i < rects.size(); ++i) {
+                    covering |= rects.at(i);
+                    covered += static_cast<long long>(rects.at(i).width()) * rects.at(i).height();
+                    EXPECT_TRUE(rects.at(i).width() >= minimum.width() && rects.at(i).height() >= minimum.height())
+                        << count;
+                    for (qsizetype j = i + 1; j < rects.size(); ++j)
+                        EXPECT_FALSE(rects.at(i).intersects(rects.at(j))) << count << ' ' << i << ' ' << j;
+                }
+                EXPECT_TRUE(covering.contains(area)) << count;
+                EXPECT_EQ(covered, static_cast<long long>(covering.width()) * covering.height()) << count;
+                if (minimum.isEmpty()) {
+                    EXPECT_EQ(covering, area) << "windows that fit stay inside the area";
+                }
             }
-            EXPECT_EQ(covered, static_cast<long long>(area.width()) * area.height()) << count;
         }
     }
     const QList<QRect> three = pvx::gui::tileRects(area, 3, Qt::Horizontal);

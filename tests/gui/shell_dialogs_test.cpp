@@ -176,3 +176,27 @@ TEST(QtDialogs, OneNoticePerKeyAndCloseAllCancelsOpenDialogs)
     QTimer::singleShot(50, [&dialogs] { dialogs.closeAll(); });
     EXPECT_FALSE(dialogs.inputBox(s("Name?"), {}, s("x")).has_value());
 }
+
+TEST(QtDialogs, ALongPromptWrapsInABoxAtMost480Wide)
+{
+    pvx::gui::QtDialogs dialogs;
+    const QString prompt = s("Enter an optional name or description for this session window. The name that you "
+                             "enter will appear in the title bar of the current session window and in the Window "
+                             "list on the Porvix main menu.");
+    int width = 0;
+    bool promptWhole = false;
+    QTimer::singleShot(50, [&] {
+        QWidget *box = QApplication::activeModalWidget();
+        ASSERT_NE(box, nullptr);
+        width = box->width();
+        for (const QLabel *label : box->findChildren<QLabel *>()) {
+            if (label->text() == prompt)
+                promptWhole = label->wordWrap() && label->heightForWidth(label->width()) <= label->height();
+        }
+        dialogs.closeAll();
+    });
+    EXPECT_FALSE(dialogs.inputBox(prompt, s("Set Window Name"), s("New - RS232 to TCP/IP")).has_value());
+    EXPECT_GT(width, 0);
+    EXPECT_LE(width, 480);
+    EXPECT_TRUE(promptWhole);
+}

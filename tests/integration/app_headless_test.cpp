@@ -36,12 +36,17 @@ constexpr std::chrono::seconds kData(10);
 /// display.
 class Porvix {
 public:
-    explicit Porvix(const QStringList &arguments, const QString &workingDirectory = {})
+    /// `display`: the X display the program is given, none by default.
+    explicit Porvix(const QStringList &arguments, const QString &workingDirectory = {}, const QString &display = {})
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        for (const char *display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-            environment.remove(QLatin1String(display));
+        for (const char *variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(QLatin1String(variable));
+        if (!display.isEmpty())
+            environment.insert(s("DISPLAY"), display);
         m_process.setProcessEnvironment(environment);
+        // Whatever the test runner ignores, the program starts as a shell would start it.
+        m_process.setChildProcessModifier([] { ::signal(SIGHUP, SIG_DFL); });
         if (!workingDirectory.isEmpty())
             m_process.setWorkingDirectory(workingDirectory);
         m_process.start(QStringLiteral(PVX_BINARY), arguments);
@@ -171,6 +176,25 @@ TEST(AppHeadless, AHomeThatCannotBeMadeEndsWithAMessage)
     EXPECT_TRUE(run.errors().contains(s("home folder"))) << run.errors().toStdString();
 }
 
+TEST(AppHeadless, ADisplayThatDoesNotAnswerEndsWithAMessage)
+{
+    // The first display number from 99 on that no X server here holds.
+    int number = 99;
+    while (QFileInfo::exists(s("/tmp/.X%1-lock").arg(number)) || QFileInfo::exists(s("/tmp/.X11-unix/X%1").arg(number)))
+        ++number;
+    const QString display = s(":%1").arg(number);
+    QTemporaryDir root;
+    const QString home = root.filePath(s("home"));
+
+    Porvix run({s("--home"), home}, {}, display);
+    ASSERT_TRUE(run.started());
+    EXPECT_EQ(run.finish(), 1);
+    const QString said = run.errors();
+    EXPECT_TRUE(said.contains(display) && said.contains(s("--headless runs Porvix without windows")))
+        << said.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(home)) << "no instance took the home";
+}
+
 TEST(AppHeadless, BridgesTheActivatedSessionAndSavesItAtSigterm)
 {
     QTemporaryDir root;
@@ -278,4 +302,43 @@ TEST(AppHeadless, AMistypedFileIsReportedAndTheDefaultFileKeptAsBackup)
     const auto saved = pvx::core::IniDocument::parse(readFile(home + s("/default.pvx")));
     EXPECT_EQ(saved.readInt(s("Session1"), s("Connector"), -1), 0);
     EXPECT_EQ(saved.readString(s("Ports"), s("COM3"), {}), s("/dev/ttyUSB0"));
+}
+
+TEST(AppHeadless, SaysWhatItDoesOnStandardErrorAndSavesAtAHangUp)
+{
+    QTemporaryDir root;
+    const QString home = root.filePath(s("home"));
+    ASSERT_TRUE(QDir().mkpath(home));
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+    const quint16 port = probe.serverPort();
+    probe.close();
+    writeFile(home + s("/default.pvx"),
+              QStringLiteral("[Porvix]\r\nNumSessions=1\r\nVirtualPortDir=%1\r\n[Session1]\r\nConnector=4\r\n"
+                             "CreateVirtualPort=1\r\nTCPOption=1\r\nLocalIP=127.0.0.1\r\nPortNumber=%2\r\n"
+                             "AutoActivate=1\r\nSessionDescription=Lab bench\r\n")
+                  .arg(root.filePath(s("ports")))
+                  .arg(port)
+                  .toUtf8());
+
+    Porvix run({s("--headless"), s("--home"), home});
+    ASSERT_TRUE(run.started());
+    QString said;
+    EXPECT_TRUE(waitUntil([&] {
+        said += run.errors();
+        return said.contains(s("TCP/IP Status: Listening..."));
+    }, kStart)) << said.toStdString();
+    const QString defaultFile = home + s("/default.pvx");
+    EXPECT_TRUE(said.startsWith(s("porvix: started " PVX_VERSION ", home ") + home + s(", file ") + defaultFile
+                                + s(", 1 sessions\n")))
+        << said.toStdString();
+    EXPECT_TRUE(said.contains(s("\nporvix: Lab bench: TCP/IP Status: Listening...\n"))) << said.toStdString();
+
+    run.signal(SIGHUP);
+    EXPECT_EQ(run.finish(), 0) << "a hang-up is an orderly end";
+    said += run.errors();
+    EXPECT_TRUE(said.endsWith(s("porvix: saved to ") + defaultFile + s("\n"))) << said.toStdString();
+    const auto document = pvx::core::IniDocument::parse(readFile(defaultFile));
+    EXPECT_EQ(document.readInt(s("Session1"), s("AutoActivate"), 0), 1);
+    EXPECT_EQ(document.readString(s("Session1"), s("SessionDescription"), {}), s("Lab bench"));
 }

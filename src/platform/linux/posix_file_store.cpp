@@ -186,4 +186,19 @@ void PosixFileStore::removeStaleTemporaryFiles(const QString &folder, std::chron
     }
 }
 
+Result<qint64> PosixFileStore::fileSize(const QString &path) const
+{
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return posixError(errno, path);
+    return static_cast<qint64>(info.st_size);
+}
+
+Result<void> PosixFileStore::rename(const QString &from, const QString &to)
+{
+    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
+        return posixError(errno, from);
+    return {};
+}
+
 } // namespace pvx::platform

@@ -20,6 +20,8 @@ public:
     Result<void> ensurePrivateDirectory(const QString &path) override;
     /// Only this user's regular files named as writeAtomically names them.
     void removeStaleTemporaryFiles(const QString &folder, std::chrono::seconds minimumAge) override;
+    Result<qint64> fileSize(const QString &path) const override;
+    Result<void> rename(const QString &from, const QString &to) override;
 };
 
 } // namespace pvx::platform

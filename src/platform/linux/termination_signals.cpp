@@ -12,7 +12,9 @@ namespace pvx::platform {
 
 namespace {
 
-constexpr int kSignals[] = {SIGTERM, SIGINT};
+// A hang-up (the terminal or ssh session went away) ends the program the
+// same orderly way: the settings are saved first.
+constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
 // The pipe the handler writes to; -1 while no instance exists.
 int g_pipe[2] = {-1, -1};
@@ -24,6 +26,13 @@ extern "C" void onTerminationSignal(int signalNumber)
     // A full pipe already holds a wake-up; losing this byte loses nothing.
     (void)!::write(g_pipe[1], &byte, 1);
     errno = savedErrno;
+}
+
+bool ignored(int signalNumber)
+{
+    struct sigaction current {};
+    ::sigaction(signalNumber, nullptr, &current);
+    return current.sa_handler == SIG_IGN;
 }
 
 void setAction(int signalNumber, void (*action)(int))
@@ -47,8 +56,13 @@ Result<std::unique_ptr<TerminationSignals>> TerminationSignals::install(Handler 
         return makeError(ErrorCode::IoError, QStringLiteral("signal pipe: ") + qt_error_string(error));
     }
     std::unique_ptr<TerminationSignals> installed(new TerminationSignals(std::move(handler)));
-    for (const int signalNumber : kSignals)
+    for (const int signalNumber : kSignals) {
+        // Started through nohup: the hang-up was meant to pass unnoticed.
+        if (signalNumber == SIGHUP && ignored(SIGHUP))
+            continue;
         setAction(signalNumber, onTerminationSignal);
+        installed->m_installed.push_back(signalNumber);
+    }
     return installed;
 }
 
@@ -60,7 +74,7 @@ TerminationSignals::TerminationSignals(Handler handler) : m_handler(std::move(ha
 
 TerminationSignals::~TerminationSignals()
 {
-    for (const int signalNumber : kSignals)
+    for (const int signalNumber : m_installed)
         setAction(signalNumber, SIG_DFL);
     delete m_notifier;
     ::close(g_pipe[0]);

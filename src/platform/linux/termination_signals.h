@@ -6,15 +6,17 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QSocketNotifier;
 
 namespace pvx::platform {
 
-/// Delivers SIGTERM and SIGINT to the event loop: the signal handler only
+/// Delivers SIGTERM, SIGINT and SIGHUP to the event loop: the signal handler only
 /// writes the signal's number into a pipe, and `handler` runs from the loop
-/// when the pipe becomes readable. One instance per process; destroying it
-/// puts the default actions back.
+/// when the pipe becomes readable. A SIGHUP that is ignored at installation
+/// (nohup) stays ignored. One instance per process; destroying it puts the
+/// default actions back.
 class TerminationSignals : public QObject {
     Q_OBJECT
 public:
@@ -30,6 +32,7 @@ private:
     void drain();
 
     Handler m_handler;
+    std::vector<int> m_installed;
     QSocketNotifier *m_notifier = nullptr;
 };
 

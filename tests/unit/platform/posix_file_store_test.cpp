@@ -150,6 +150,14 @@ TEST_F(PosixFileStoreTest, AppendsAndCreatesUserOnly)
 
     EXPECT_FALSE(m_store.append(m_dir.path(), "x").ok());
     EXPECT_EQ(m_store.append(path("nowhere/errorlog.txt"), "x").error().code, ErrorCode::NotFound);
+
+    // Moving the log aside replaces the older one.
+    EXPECT_EQ(*m_store.fileSize(log), 10);
+    put(path("errorlog.txt.1"), "older");
+    ASSERT_TRUE(m_store.rename(log, path("errorlog.txt.1")).ok());
+    EXPECT_EQ(*m_store.readAll(path("errorlog.txt.1")), QByteArray("one\r\ntwo\r\n"));
+    EXPECT_EQ(m_store.fileSize(log).error().code, ErrorCode::NotFound);
+    EXPECT_FALSE(m_store.rename(log, path("errorlog.txt.1")).ok());
 }
 
 TEST_F(PosixFileStoreTest, CreatesPrivateFolders)

@@ -66,3 +66,30 @@ TEST(ErrorLog, ProgramRunsEvenWithoutLoggingAndFailuresAreIgnored)
     EXPECT_EQ(f.launcher.started.size(), 1);
     EXPECT_TRUE(f.files.files.isEmpty());
 }
+
+TEST(ErrorLog, AFullLogMovesAsideAndANewOneStarts)
+{
+    pvx::testing::FakeLogServices f;
+    f.settings.LogErrors = 1;
+    QStringList told;
+    // Every line is 120 bytes or more, so each report after the first fills
+    // the log past the limit.
+    pvx::session::ErrorLog log(f.files, f.launcher, f.clock, f.settings, s("/home/errorlog.txt"),
+                               {100, [&told](const QString &message) { told.append(message); }});
+    const auto lineOf = [](const QByteArray &bytes) { return QString::fromUtf8(bytes).section(s(","), 0, 0); };
+
+    log.report(s("first"), s("192.0.2.10"), s("Server Mode, Local Port: 1000"));
+    EXPECT_FALSE(f.files.files.contains(s("/home/errorlog.txt"))) << "one line is past the limit already";
+    EXPECT_EQ(lineOf(f.files.files.value(s("/home/errorlog.txt.1"))), s("Porvix Error: first"));
+    log.report(s("second"), s("192.0.2.10"), s("Server Mode, Local Port: 1000"));
+    EXPECT_EQ(lineOf(f.files.files.value(s("/home/errorlog.txt.1"))), s("Porvix Error: second"))
+        << "the older log is replaced";
+
+    f.files.failing.insert(s("/home/errorlog.txt.1"));
+    for (const char *description : {"third", "fourth"})
+        log.report(s(description), s("192.0.2.10"), s("Server Mode, Local Port: 1000"));
+    EXPECT_EQ(f.files.files.value(s("/home/errorlog.txt")).count("\r\n"), 2) << "a log that cannot move grows on";
+    ASSERT_EQ(told.size(), 1) << "and says so once";
+    EXPECT_TRUE(told[0].startsWith(s("/home/errorlog.txt cannot be moved to /home/errorlog.txt.1")))
+        << told[0].toStdString();
+}

@@ -1,0 +1,110 @@
+#!/usr/bin/env bash
+# Takes PNG screenshots of Porvix on a virtual X server, in English and in
+# Japanese: the main window with two sessions, the options dialog and the two
+# sessions tiled side by side. They go to docs/screenshots/.
+#
+#   bash scripts/screenshots.sh [path/to/porvix]
+#
+# Installs what is missing (the virtual X server, a window manager, a Japanese
+# font and the tools that take the pictures and press the keys). Without a
+# binary given, builds one in build-screenshots/.
+set -euo pipefail
+
+# One language, run inside the virtual X server: screenshots.sh --inside
+# BINARY LANGUAGE-TAG OUTPUT-FOLDER.
+if [ "${1:-}" = --inside ]; then
+    binary=$2 tag=$3 out=$4
+    work=$(mktemp -d)
+    trap 'kill "${porvix:-}" "${wm:-}" 2>/dev/null || true; rm -rf "$work"' EXIT
+    home=$work/home
+    mkdir -p "$home" && chmod 700 "$home"
+    # Two sessions: a named server on a virtual port, active, and a client
+    # on a real port, not active. 18000 x 10500 twips are 1200 x 700 pixels.
+    cat > "$home/default.pvx" <<EOF
+[Porvix]
+NumSessions=2
+MainLeft=300
+MainTop=300
+MainWidth=18000
+MainHeight=10500
+VirtualPortDir=$work/ports
+[Session1]
+Connector=5
+CreateVirtualPort=1
+TCPOption=1
+LocalIP=127.0.0.1
+PortNumber=47001
+BaudRate=6
+Databits=3
+BufferSize=2
+AutoActivate=1
+SessionDescription=Bench scale
+[Session2]
+Connector=3
+BaudRate=6
+Databits=3
+IPAddress=192.0.2.20
+PortNumber=4001
+BufferSize=2
+EOF
+    openbox >/dev/null 2>&1 &
+    wm=$!
+    sleep 1
+    "$binary" --home "$home" >/dev/null 2>&1 &
+    porvix=$!
+    frame=$(timeout 20 xdotool search --sync --name '^Porvix$' | head -n 1)
+    # The start-up runs a second after the window appears; then the sessions
+    # activate.
+    sleep 3
+    shoot() {
+        xdotool windowactivate --sync "$frame" >/dev/null 2>&1 || true
+        sleep 1
+        scrot --focused --border --overwrite "$out/$1-$tag.png"
+    }
+    shoot main
+    # File, then down to Options... and Enter.
+    xdotool key --delay 150 alt+f Down Down Down Down Down Return
+    sleep 2
+    scrot --focused --border --overwrite "$out/options-$tag.png"
+    xdotool key Escape
+    sleep 1
+    xdotool windowactivate --sync "$frame" >/dev/null 2>&1 || true
+    xdotool key --delay 150 alt+w v
+    sleep 1
+    shoot tiled
+    kill -TERM "$porvix"
+    wait "$porvix" || true
+    exit 0
+fi
+
+cd "$(dirname "$0")/.."
+packages=(xvfb xauth openbox fonts-ipafont-gothic scrot xdotool)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+binary=${1:-}
+if [ -z "$binary" ]; then
+    bash scripts/install-deps.sh
+    cmake -S . -B build-screenshots -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPVX_TESTS=OFF >/dev/null
+    cmake --build build-screenshots --target porvix
+    binary=build-screenshots/porvix
+fi
+binary=$(realpath "$binary")
+out=$(realpath -m docs/screenshots)
+mkdir -p "$out"
+
+for language in en:C.UTF-8 ja:ja_JP.UTF-8; do
+    tag=${language%%:*}
+    # The program picks its language from LANG; the rest of the environment
+    # is the caller's, without a display or a platform of its own.
+    env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY -u LC_ALL -u LC_MESSAGES LANG="${language#*:}" \
+        xvfb-run -a -s "-screen 0 1600x1100x24" bash "$0" --inside "$binary" "$tag" "$out"
+    echo "screenshots ($tag) in $out"
+done
