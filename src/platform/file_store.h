@@ -31,6 +31,8 @@ public:
     virtual Result<qint64> fileSize(const QString &path) const = 0;
     /// Moves the file to `to`, replacing a file there.
     virtual Result<void> rename(const QString &from, const QString &to) = 0;
+    /// Removes the file; one that does not exist is no error.
+    virtual Result<void> remove(const QString &path) = 0;
 };
 
 } // namespace pvx::platform

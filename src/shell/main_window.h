@@ -210,6 +210,9 @@ private:
     /// Keeps `previous`, the default file about to be replaced, as its
     /// backup when that is due; false (reported) when it could not be kept.
     bool backUpDefaultFile(const QByteArray &previous);
+    /// Marks a backup that later saves must not replace until the default
+    /// file has been loaded again; it outlives the run.
+    QString backupHoldFile() const;
 
     Services m_services;
     Paths m_paths;
@@ -223,9 +226,6 @@ private:
     bool m_lastLoadRead = false;
     /// The open sessions were loaded from, or since saved to, the default file.
     bool m_sessionsFromDefaultFile = false;
-    /// An existing backup of the default file may give way to a new one: the
-    /// default file has been loaded since this run last made one.
-    bool m_backupMayBeReplaced = false;
 };
 
 } // namespace pvx::shell

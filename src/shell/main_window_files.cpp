@@ -12,6 +12,7 @@
 #include "shell/startup_entry.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace pvx::shell {
 
@@ -41,8 +42,9 @@ void MainWindow::getprofilesettings(const QString &fileName)
         report(QStringLiteral("The configuration file was not loaded: ") + bytes.error().detail);
     m_lastLoadRead = bytes.ok();
     m_sessionsFromDefaultFile = defaultFile && bytes.ok();
+    // The default file loaded: a backup taken before it may now give way.
     if (m_sessionsFromDefaultFile)
-        m_backupMayBeReplaced = true;
+        (void)m_services.files.remove(backupHoldFile());
     const core::IniDocument document = bytes ? core::IniDocument::parse(*bytes) : core::IniDocument();
     m_services.ports = core::readPortMap(document, m_services.environment, m_services.uid);
 
@@ -119,20 +121,30 @@ bool MainWindow::backUpDefaultFile(const QByteArray &previous)
 {
     if (m_sessionsFromDefaultFile)
         return true;
-    // A backup is kept until the default file has been loaded again, so that
+    // A backup is held until the default file has been loaded again, so that
     // runs that keep failing to load cannot overwrite it with their own saves.
     const QString backup = m_paths.defaultFile + QStringLiteral(".bak");
-    const auto present = m_services.files.readAll(backup);
-    const bool exists = present || present.error().code != platform::ErrorCode::NotFound;
-    if (exists && !m_backupMayBeReplaced)
+    const auto exists = [this](const QString &path) {
+        const auto read = m_services.files.readAll(path);
+        return read || read.error().code != platform::ErrorCode::NotFound;
+    };
+    if (exists(backup) && exists(backupHoldFile()))
         return true;
-    if (const auto written = m_services.files.writeAtomically(backup, previous); !written) {
+    auto kept = m_services.files.writeAtomically(backup, previous);
+    if (kept)
+        kept = m_services.files.writeAtomically(backupHoldFile(), {});
+    if (!kept) {
         report(QStringLiteral("The settings were not saved: the previous file could not be kept: ")
-               + written.error().detail);
+               + kept.error().detail);
         return false;
     }
-    m_backupMayBeReplaced = false;
     return true;
+}
+
+QString MainWindow::backupHoldFile() const
+{
+    const QFileInfo defaultFile(m_paths.defaultFile);
+    return defaultFile.absolutePath() + QStringLiteral("/.") + defaultFile.fileName() + QStringLiteral(".bak.held");
 }
 
 void MainWindow::mnuFile_Click()

@@ -55,6 +55,14 @@ public:
         return {};
     }
 
+    platform::Result<void> remove(const QString &path) override
+    {
+        if (failing.contains(path))
+            return platform::makeError(platform::ErrorCode::AccessDenied, path + QStringLiteral(": refused"));
+        files.remove(path);
+        return {};
+    }
+
     void removeStaleTemporaryFiles(const QString &folder, std::chrono::seconds minimumAge) override
     {
         staleCleanups.append({folder, minimumAge});

@@ -201,4 +201,11 @@ Result<void> PosixFileStore::rename(const QString &from, const QString &to)
     return {};
 }
 
+Result<void> PosixFileStore::remove(const QString &path)
+{
+    if (::unlink(QFile::encodeName(path).constData()) != 0 && errno != ENOENT)
+        return posixError(errno, path);
+    return {};
+}
+
 } // namespace pvx::platform

@@ -22,6 +22,7 @@ public:
     void removeStaleTemporaryFiles(const QString &folder, std::chrono::seconds minimumAge) override;
     Result<qint64> fileSize(const QString &path) const override;
     Result<void> rename(const QString &from, const QString &to) override;
+    Result<void> remove(const QString &path) override;
 };
 
 } // namespace pvx::platform

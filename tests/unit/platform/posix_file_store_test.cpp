@@ -158,6 +158,12 @@ TEST_F(PosixFileStoreTest, AppendsAndCreatesUserOnly)
     EXPECT_EQ(*m_store.readAll(path("errorlog.txt.1")), QByteArray("one\r\ntwo\r\n"));
     EXPECT_EQ(m_store.fileSize(log).error().code, ErrorCode::NotFound);
     EXPECT_FALSE(m_store.rename(log, path("errorlog.txt.1")).ok());
+
+    // Removing a file that is gone already is no error; a folder is not removed.
+    ASSERT_TRUE(m_store.remove(path("errorlog.txt.1")).ok());
+    EXPECT_FALSE(QFileInfo::exists(path("errorlog.txt.1")));
+    EXPECT_TRUE(m_store.remove(path("errorlog.txt.1")).ok());
+    EXPECT_FALSE(m_store.remove(m_dir.path()).ok());
 }
 
 TEST_F(PosixFileStoreTest, CreatesPrivateFolders)

@@ -244,6 +244,15 @@ TEST(Startup, TheDefaultFileIsKeptBeforeSessionsFromElsewhereReplaceIt)
     runProgram(files, {}, s("/data/site.pvx"));
     EXPECT_EQ(files.value(kBackup), beforeOpen);
 
+    // A run that loads the default file releases the copy for the next failing run.
+    runProgram(files);
+    const QByteArray beforeMistype = files.value(kDefault);
+    runProgram(files, s("/data/mistyped.pvx"));
+    EXPECT_EQ(files.value(kBackup), beforeMistype);
+    runProgram(files, s("/data/mistyped.pvx"));
+    EXPECT_EQ(files.value(kBackup), beforeMistype);
+    runProgram(files, {}, s("/data/site.pvx"));
+
     // The saved sessions go with the ports of the file they came from.
     const auto saved = ShellFixture::parsed(files);
     EXPECT_EQ(saved.readInt(s("Porvix"), s("NumSessions"), 0), 3);
