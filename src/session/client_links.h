@@ -12,7 +12,8 @@ namespace pvx::session {
 /// connection or the datagram socket) and the accepted clients from 1 up,
 /// with what the data paths track about each. Sockets are made on demand
 /// and kept for reuse while the session lives, so `maxSocketIndex()` only
-/// grows. Owns no policy: the session decides when to count, close or drain.
+/// grows. It sends, reads and logs nothing: the session decides when a
+/// client is counted, drained or closed.
 class ClientLinks {
 public:
     /// The events socket `index` raises, wired when the socket is made.

@@ -100,7 +100,8 @@ public:
     // The settings as the engine reads them: from the controls and option
     // fields at every call, so that a change acts at once.
 
-    /// The role the session took when it was last activated.
+    /// The role the session took when it was last activated; a client
+    /// until then.
     Role role() const { return m_role; }
     void setRole(Role role) { m_role = role; }
     /// The role the option buttons select.
@@ -134,7 +135,6 @@ private:
 
     Services m_services;
     QString m_linkTopic;
-    /// A PC without a network address stays a client.
     Role m_role = Role::Client;
 };
 
