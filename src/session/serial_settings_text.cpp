@@ -58,15 +58,20 @@ platform::Result<platform::SerialSettings> parseSettingsString(const QString &te
     return settings;
 }
 
-void applyFlowControl(platform::SerialSettings &settings, int flowControlPosition)
+void applyFlowControl(platform::SerialSettings &settings, FlowControl flowControl)
 {
-    // Opto-RS is hardware handshaking with the line setting off.
-    if (flowControlPosition > 2) {
+    settings.dtr = flowControl != FlowControl::OptoRs;
+    switch (flowControl) {
+    case FlowControl::None:
+        settings.handshaking = platform::Handshaking::None;
+        break;
+    case FlowControl::XonXoff:
+        settings.handshaking = platform::Handshaking::XonXoff;
+        break;
+    case FlowControl::Hardware:
+    case FlowControl::OptoRs:
         settings.handshaking = platform::Handshaking::RtsCts;
-        settings.dtr = false;
-    } else {
-        settings.dtr = true;
-        settings.handshaking = static_cast<platform::Handshaking>(std::max(flowControlPosition, 0));
+        break;
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/result.h"
 #include "platform/serial_port.h"
+#include "session/session_choices.h"
 
 #include <QString>
 
@@ -18,8 +19,8 @@ QString settingsString(const SessionWindow &window);
 /// keep their defaults); an error names the part that is wrong.
 platform::Result<platform::SerialSettings> parseSettingsString(const QString &text);
 
-/// Applies the flow-control list position: handshaking and the line setting
-/// (off only for Opto-RS).
-void applyFlowControl(platform::SerialSettings &settings, int flowControlPosition);
+/// Applies the flow-control choice: handshaking and the line setting (off
+/// only for Opto-RS).
+void applyFlowControl(platform::SerialSettings &settings, FlowControl flowControl);
 
 } // namespace pvx::session

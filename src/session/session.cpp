@@ -18,9 +18,9 @@ constexpr int kStatusLabel[] = {5090, 5091};
 } // namespace
 
 Session::Session(SessionServices services, SessionDevices devices)
-    : m_services(services), m_devices(std::move(devices)), m_window(services.window)
+    : m_services(services), m_devices(std::move(devices)), m_window(services.window),
+      m_links(services.sockets, [this](int index) { return socketEvents(index); }), m_packetizer(kPumpIntervalMs)
 {
-    loadSocket();
     m_reconnectTimer = m_services.timers.create();
     m_reconnectTimer->setInterval(kReconnectIntervalMs);
     m_reconnectTimer->setTimeout([this] { Timer1_Timer(); });
@@ -67,9 +67,9 @@ void Session::setStatus(int line, const QString &statusText, const QString &reas
 
 void Session::LogErrors(const QString &description)
 {
-    const platform::Socket &socket0 = *m_links.front().socket;
+    const platform::Socket &socket0 = m_links.socket(0);
     const QString modePart =
-        m_window.ServerMode == 1
+        m_window.role() == Role::Server
             ? QStringLiteral("Server Mode, Local Port: ") + QString::number(socket0.localPort())
             : QStringLiteral("Client Mode, Remote Host: ") + socket0.remoteHost() + QStringLiteral(", RemotePort: ")
                   + QString::number(socket0.remotePort());
@@ -78,13 +78,11 @@ void Session::LogErrors(const QString &description)
 
 void Session::Frame2_DblClick()
 {
-    if (m_window.TCPOption[0].value() != 0)
+    if (m_window.selectedRole() != Role::Server)
         return;
     QString clients;
-    for (int i = 0; i <= MaxSocketIndex; ++i) {
-        if (isConnected(i))
-            clients += socket(i).remoteHostIP() + QStringLiteral("\r\n");
-    }
+    for (const int index : m_links.connectedSockets(false))
+        clients += socket(index).remoteHostIP() + QStringLiteral("\r\n");
     m_services.window.dialogs.messageBox(clients, text(5101), platform::MessageButtons::Ok,
                                          platform::MessageIcon::None);
 }

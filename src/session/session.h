@@ -3,7 +3,9 @@
 #include "platform/result.h"
 #include "platform/serial_port.h"
 #include "platform/virtual_port.h"
+#include "session/client_links.h"
 #include "session/error_log.h"
+#include "session/packetizer.h"
 #include "session/program_settings.h"
 #include "session/session_window.h"
 #include "session/transfer_buffer.h"
@@ -54,6 +56,11 @@ struct SessionServices {
 /// port), so a slow reader slows its writer instead of losing data. What the
 /// options say to throw away is still thrown away, and UDP drops what does
 /// not fit.
+///
+/// The session wires its parts: the socket array with what is tracked about
+/// each client (ClientLinks), the cutting of serial data into sends
+/// (Packetizer) and the window's settings (SessionWindow), and routes the
+/// data between the ports and the sockets.
 class Session : public QObject {
     Q_OBJECT
 public:
@@ -109,16 +116,18 @@ public:
     // Run-time state shared by the engine's parts.
     bool UdpMode = false;
     int ComPortNumber = 0;
-    int MaxSocketIndex = 0;
-    int ClientCount = 0;
-    int IdleTickCount = 0;
     int PingTickCount = 0;
     int LampTickCount = 0;
     bool CloseInProgress = false;
-    TransferBuffer MyBuffer;
     TransferBuffer SerialOutBuffer;
 
-    platform::Socket &socket(int index) { return *link(index).socket; }
+    /// The socket array and what is known about each client.
+    const ClientLinks &clients() const { return m_links; }
+    /// Serial data on its way to the network (MyBuffer) and when it goes.
+    Packetizer &packetizer() { return m_packetizer; }
+    const Packetizer &packetizer() const { return m_packetizer; }
+
+    platform::Socket &socket(int index) { return m_links.socket(index); }
     platform::SerialPort &serialPort() { return *m_devices.serial; }
     platform::VirtualPort &virtualPort() { return *m_devices.virtualPort; }
     platform::Timer &reconnectTimer() { return *m_reconnectTimer; }
@@ -143,24 +152,6 @@ signals:
     void statusChanged(int line, const QString &text);
 
 private:
-    /// One element of the socket array with what the data paths track about it.
-    struct Link {
-        std::unique_ptr<platform::Socket> socket;
-        /// The client is counted in ClientCount.
-        bool counted = false;
-        /// The serial side waits because this client's queue has no room.
-        bool holdingBack = false;
-        /// Pump ticks without send progress while holding back.
-        int stallTicks = 0;
-        /// The peer is gone; the socket is closed once its input is read.
-        bool draining = false;
-        /// A draining client was the first connected one when it ended, so
-        /// its last bytes pass where the first client's do.
-        bool wasFirstClient = false;
-        /// Pump ticks without the drained input moving.
-        int drainTicks = 0;
-    };
-
     enum class SerialSource {
         Port,
         VirtualPort,
@@ -178,15 +169,10 @@ private:
     void sizeTransferBuffers();
     void setSettingsLocked(bool locked);
 
-    // The socket array.
-    Link &link(int index) { return m_links.at(static_cast<std::size_t>(index)); }
-    int loadSocket();
-    void forgetFlowState(int index);
-    void forgetAllFlowState();
-    bool isConnected(int index);
+    // The network side apart from the data.
+    platform::Socket::Events socketEvents(int index);
     void onPeerClosed(int index);
     void keepWhatWasSent(int index);
-    bool leaveClientCount(int index);
     void closeWhenDrained(int index);
     void showClientCount();
     bool isListener(int index) const;
@@ -211,23 +197,19 @@ private:
     qint32 readSerialInput(SerialSource source);
     void discardSerialInput(SerialSource source);
     qint32 sendSerialData(bool sendingAllowed);
-    qint32 sendToClients(qint32 wanted, bool wholeOnly);
+    /// Sends `piece` from MyBuffer to the clients as far as they have room.
+    qint32 sendToClients(Packetizer::Piece piece);
     void sendDatagram(const QByteArray &bytes);
     bool serialInputRefused() const;
-    bool packetMode() const { return m_window.WaitForCr.value() == 1; }
-    bool bufferSerialData() const { return m_window.BufferSerData.value() == 1; }
-    qint32 packetSize() const;
-    bool anyConnected();
-    std::vector<int> serialDestinations();
-    qint64 sendRoom(const std::vector<int> &destinations, qint64 wanted);
+    Packetizer::Rules packetRules() const;
+    std::vector<int> serialDestinations() const;
     void flushIdleSerialData();
 
     // Network to serial side.
     void receiveDatagrams(int index);
     qint32 receiveFromSocket(int index);
     qint32 pullNetworkInput();
-    bool networkInputDropped(int index);
-    int firstConnectedClient();
+    bool networkInputDropped(int index) const;
     void moveNetworkToSerial();
     qint32 writeSerialSide();
 
@@ -238,7 +220,8 @@ private:
     SessionServices m_services;
     SessionDevices m_devices;
     SessionWindow m_window;
-    std::vector<Link> m_links;
+    ClientLinks m_links;
+    Packetizer m_packetizer;
     std::unique_ptr<platform::Timer> m_reconnectTimer;
     std::unique_ptr<platform::Timer> m_pumpTimer;
     /// A UDP server answers the sender of the last datagram, once there is one.

@@ -24,10 +24,11 @@ constexpr int kMaxPort = 65535;
 
 void Session::Command1_Click()
 {
-    UdpMode = m_window.chkUDP.value() == 1;
+    UdpMode = m_window.udpSelected();
     PingTickCount = 0;
     m_reconnectTimer->stop();
-    forgetAllFlowState();
+    m_links.forgetAll();
+    m_udpPeerKnown = false;
     if (m_window.isActive())
         deactivate();
     else
@@ -69,7 +70,7 @@ void Session::activate()
 
 bool Session::openSerialSide()
 {
-    if (m_window.chkVPort.value() == 1) {
+    if (m_window.usesVirtualPort()) {
         (void)virtualPort().remove();
         const QString name = connectorName(ComPortNumber);
         const auto created = ComPortNumber > 0
@@ -106,7 +107,7 @@ bool Session::openRealPort()
     auto settings = parseSettingsString(settingsString(m_window));
     if (!settings)
         return fail(settings.error().detail);
-    applyFlowControl(*settings, m_window.Combo1[4].selectedIndex());
+    applyFlowControl(*settings, m_window.flowControl());
     settings->driverBufferSize = kDriverBufferSize;
     sizeTransferBuffers();
     if (const auto opened = serialPort().open(device, *settings); !opened)
@@ -128,7 +129,7 @@ void Session::sizeTransferBuffers()
     if (sizes.selectedIndex() < 0 || core::numericValue(sizes.text()) < 1)
         (void)sizes.select(kDefaultBufferSize);
     const auto capacity = static_cast<qint32>(core::numericValue(m_window.Combo1[5].text()));
-    MyBuffer.allocate(capacity);
+    m_packetizer.queue().allocate(capacity);
     SerialOutBuffer.allocate(capacity);
 }
 
@@ -144,8 +145,8 @@ bool Session::startNetworkSide(int port)
     // A client connection reads no further ahead than SerialOutBuffer takes.
     socket0.setReadBufferSize(socketReadBound());
 
-    if (m_window.TCPOption[0].value() == 0) {
-        m_window.ServerMode = 1;
+    if (m_window.selectedRole() == Role::Server) {
+        m_window.setRole(Role::Server);
         socket0.setLocalPort(port);
         if (UdpMode)
             socket0.setRemotePort(port);
@@ -160,10 +161,10 @@ bool Session::startNetworkSide(int port)
         return true;
     }
 
-    m_window.ServerMode = 0;
+    m_window.setRole(Role::Client);
     socket0.setRemoteHost(m_window.IPAddress.text());
     socket0.setRemotePort(port);
-    const bool waitsForVirtualPort = m_window.chkVPort.value() == 1 && m_window.options.ConnectOnVirtualOpen != 0;
+    const bool waitsForVirtualPort = m_window.usesVirtualPort() && m_window.connectOnVirtualOpen();
     if (!waitsForVirtualPort)
         setStatus(kNetwork, statusText(kNetwork, text(5097)));
     else if (!UdpMode)
@@ -189,7 +190,7 @@ void Session::rollBackNetworkStart(const platform::Error &error)
     socket0.setRemoteHost(QString());
     socket0.setRemotePort(0);
     setStatus(kNetwork, statusText(kNetwork, text(5099) + QLatin1Char(' ') + error.detail));
-    if (m_window.chkVPort.value() == 1) {
+    if (m_window.usesVirtualPort()) {
         removeVirtualPort();
         return;
     }
@@ -215,18 +216,14 @@ void Session::closeRealPort()
 
 void Session::deactivate()
 {
-    if (m_window.chkVPort.value() == 1) {
+    if (m_window.usesVirtualPort()) {
         if (!removeVirtualPort())
             return;
     } else {
         closeRealPort();
         setStatus(kSerial, statusText(kSerial, text(5100)));
     }
-    for (int i = 0; i <= MaxSocketIndex; ++i) {
-        socket(i).close();
-        socket(i).setLocalPort(0);
-    }
-    ClientCount = 0;
+    m_links.closeAll();
     socket(0).setProtocol(platform::SocketProtocol::Tcp);
     setStatus(kNetwork, statusText(kNetwork, text(5100)));
     setSettingsLocked(false);

@@ -22,11 +22,9 @@ constexpr qint16 kLastNonNetworkError = 10000;
 
 } // namespace
 
-int Session::loadSocket()
+platform::Socket::Events Session::socketEvents(int index)
 {
-    m_links.push_back(Link{m_services.sockets.create()});
-    const int index = static_cast<int>(m_links.size()) - 1;
-    socket(index).setEvents({
+    return {
         .connected = [this, index] { Winsock1_Connect(index); },
         .closed = [this, index] { onPeerClosed(index); },
         .connectionRequest = [this, index](int requestId) { Winsock1_ConnectionRequest(index, requestId); },
@@ -36,8 +34,7 @@ int Session::loadSocket()
             Winsock1_Error(index, number, description);
         },
         .warning = [this](const QString &description) { LogErrors(description); },
-    });
-    return index;
+    };
 }
 
 qint64 Session::socketReadBound() const
@@ -45,59 +42,27 @@ qint64 Session::socketReadBound() const
     return std::clamp<qint64>(SerialOutBuffer.capacity(), 1, kMaxSocketReadAhead);
 }
 
-void Session::forgetFlowState(int index)
-{
-    Link &element = link(index);
-    element.counted = false;
-    element.holdingBack = false;
-    element.stallTicks = 0;
-    element.draining = false;
-    element.wasFirstClient = false;
-    element.drainTicks = 0;
-}
-
-bool Session::isConnected(int index)
-{
-    return socket(index).state() == platform::kSocketConnected && !link(index).draining;
-}
-
-void Session::forgetAllFlowState()
-{
-    for (int i = 0; i <= MaxSocketIndex; ++i)
-        forgetFlowState(i);
-    m_udpPeerKnown = false;
-}
-
 QString Session::connectedClientsText() const
 {
-    return statusText(kNetwork, QLatin1Char('(') + QString::number(ClientCount) + QLatin1Char(')') + text(5109));
+    return statusText(kNetwork,
+                      QLatin1Char('(') + QString::number(m_links.clientCount()) + QLatin1Char(')') + text(5109));
 }
 
 void Session::Winsock1_ConnectionRequest(int, int requestId)
 {
-    if (m_window.options.AllowMultiConnect == 0 && ClientCount != 0)
+    if (!m_window.allowMultipleClients() && m_links.clientCount() != 0)
         return;
-    if (m_window.ServerMode != 1)
+    if (m_window.role() != Role::Server)
         return;
 
-    int chosen = 0;
-    for (int i = 1; i <= MaxSocketIndex && chosen == 0; ++i) {
-        if (socket(i).state() == platform::kSocketClosed)
-            chosen = i;
-    }
-    if (chosen == 0) {
-        chosen = loadSocket();
-        MaxSocketIndex = chosen;
-    }
+    const int chosen = m_links.freeClientSocket();
     platform::Socket &client = socket(chosen);
     client.setLocalPort(socket(0).localPort());
     client.setReadBufferSize(socketReadBound());
     // A request that is gone by now is simply not counted.
     if (!client.accept(requestId))
         return;
-    forgetFlowState(chosen);
-    link(chosen).counted = true;
-    ++ClientCount;
+    m_links.countClient(chosen);
     showClientCount();
 }
 
@@ -106,17 +71,7 @@ void Session::showClientCount()
     // Once the listener has failed its error stays in view.
     if (socket(0).state() != platform::kSocketListening)
         return;
-    setStatus(kNetwork, ClientCount != 0 ? connectedClientsText() : statusText(kNetwork, text(5098)));
-}
-
-bool Session::leaveClientCount(int index)
-{
-    Link &element = link(index);
-    if (!element.counted)
-        return false;
-    element.counted = false;
-    ClientCount = std::max(ClientCount - 1, 0);
-    return true;
+    setStatus(kNetwork, m_links.clientCount() != 0 ? connectedClientsText() : statusText(kNetwork, text(5098)));
 }
 
 void Session::Winsock1_Connect(int)
@@ -133,9 +88,9 @@ void Session::Winsock1_Close(int index)
     socket(index).close();
     // Only a counted client leaves the count: not the listener, not one that
     // left it when its peer went, not a second close.
-    leaveClientCount(index);
-    forgetFlowState(index);
-    if (m_window.ServerMode == 1) {
+    m_links.leaveClientCount(index);
+    m_links.forget(index);
+    if (m_window.role() == Role::Server) {
         showClientCount();
     } else {
         setStatus(kNetwork, statusText(kNetwork, text(5100)));
@@ -149,7 +104,7 @@ void Session::Winsock1_Close(int index)
 void Session::onPeerClosed(int index)
 {
     keepWhatWasSent(index);
-    if (leaveClientCount(index))
+    if (m_links.leaveClientCount(index))
         showClientCount();
     closeWhenDrained(index);
 }
@@ -160,27 +115,20 @@ void Session::keepWhatWasSent(int index)
     // socket, held back while the serial side was busy. It is passed on as
     // it would have been while the client was connected, and the socket is
     // closed once all of it has been read.
-    Link &element = link(index);
-    if (element.draining)
-        return;
-    element.wasFirstClient = firstConnectedClient() >= index;
-    element.draining = true;
-    element.drainTicks = 0;
-    element.holdingBack = false;
-    element.stallTicks = 0;
-    (void)receiveFromSocket(index);
+    if (m_links.startDraining(index))
+        (void)receiveFromSocket(index);
 }
 
 void Session::closeWhenDrained(int index)
 {
     moveNetworkToSerial();
-    if (link(index).draining && socket(index).bytesAvailable() == 0)
+    if (m_links.isDraining(index) && socket(index).bytesAvailable() == 0)
         Winsock1_Close(index);
 }
 
 bool Session::isListener(int index) const
 {
-    return index == 0 && m_window.ServerMode == 1 && !UdpMode;
+    return index == 0 && m_window.role() == Role::Server && !UdpMode;
 }
 
 void Session::Winsock1_Error(int index, int number, const QString &description)
@@ -197,7 +145,7 @@ void Session::Winsock1_Error(int index, int number, const QString &description)
     setStatus(kNetwork, statusText(kNetwork, text(5103)));
     LogErrors(description);
     if (ends) {
-        if (leaveClientCount(index))
+        if (m_links.leaveClientCount(index))
             showClientCount();
         closeWhenDrained(index);
     }
@@ -222,7 +170,7 @@ void Session::showErrorBox(const QString &description)
 
 bool Session::waitsForVirtualPort() const
 {
-    return m_window.chkVPort.value() == 1 && m_window.options.ConnectOnVirtualOpen != 0
+    return m_window.usesVirtualPort() && m_window.connectOnVirtualOpen()
            && !m_devices.virtualPort->isOpenedByApplication();
 }
 
@@ -269,8 +217,8 @@ void Session::VSPort1_OpenedChanged(bool opened)
     // Bytes held for the program go out as soon as it is there.
     if (opened)
         moveNetworkToSerial();
-    if (UdpMode || m_window.chkVPort.value() != 1 || m_window.ServerMode != 0
-        || m_window.options.ConnectOnVirtualOpen == 0)
+    if (UdpMode || !m_window.usesVirtualPort() || m_window.role() != Role::Client
+        || !m_window.connectOnVirtualOpen())
         return;
     platform::Socket &socket0 = socket(0);
     if (opened) {
@@ -289,7 +237,7 @@ void Session::VSPort1_OpenedChanged(bool opened)
     m_reconnectTimer->stop();
     if (socket0.state() != platform::kSocketClosed) {
         socket0.close();
-        forgetFlowState(0);
+        m_links.forget(0);
     }
 }
 

@@ -37,7 +37,7 @@ void Session::receiveDatagrams(int index)
     int datagrams = 0;
     do {
         const QByteArray datagram = source.getData(source.bytesAvailable());
-        if (m_window.ServerMode == 1 && source.senderPort() > 0) {
+        if (m_window.role() == Role::Server && source.senderPort() > 0) {
             platform::Socket &socket0 = socket(0);
             socket0.setRemoteHost(source.remoteHostIP());
             socket0.setRemotePort(source.senderPort());
@@ -68,47 +68,42 @@ qint32 Session::receiveFromSocket(int index)
     return SerialOutBuffer.append(source.getData(wanted));
 }
 
-bool Session::networkInputDropped(int index)
+bool Session::networkInputDropped(int index) const
 {
-    const bool server = m_window.ServerMode == 1;
-    if (server ? m_window.options.ServerTCPOptions == 1 : m_window.options.ClientOptions == 1)
+    if (m_window.role() == Role::Client)
+        return m_window.clientIo() == ClientIo::NoSerialOutput;
+    switch (m_window.serverTcp()) {
+    case ServerTcp::Ignore:
         return true;
-    if (UdpMode || !server || m_window.options.ServerTCPOptions != 2)
-        return false;
-    const Link &element = link(index);
-    return element.draining ? !element.wasFirstClient : index != firstConnectedClient();
-}
-
-int Session::firstConnectedClient()
-{
-    for (int i = 1; i <= MaxSocketIndex; ++i) {
-        if (isConnected(i))
-            return i;
+    case ServerTcp::FirstClientOnly:
+        // Datagrams have no first client.
+        return !UdpMode && !m_links.isFirstClient(index);
+    case ServerTcp::AllClients:
+        break;
     }
-    return MaxSocketIndex + 1;
+    return false;
 }
 
 qint32 Session::pullNetworkInput()
 {
     if (UdpMode)
         return 0;
-    const int elements = MaxSocketIndex + 1;
+    const int elements = m_links.maxSocketIndex() + 1;
     qint32 pulled = 0;
     // Every socket gets its turn: the next pull starts behind the last one served.
     for (int step = 0; step < elements && SerialOutBuffer.freeSpace() > 0; ++step) {
         const int index = (m_nextPull + step) % elements;
-        Link &element = link(index);
         platform::Socket &source = socket(index);
-        if (source.state() != platform::kSocketConnected && !element.draining)
+        if (source.state() != platform::kSocketConnected && !m_links.isDraining(index))
             continue;
         if (source.bytesAvailable() > 0) {
             const qint32 got = receiveFromSocket(index);
             pulled += got;
             if (got > 0)
-                element.drainTicks = 0;
+                m_links.drainMoved(index);
             m_nextPull = (index + 1) % elements;
         }
-        if (element.draining && source.bytesAvailable() == 0)
+        if (m_links.isDraining(index) && source.bytesAvailable() == 0)
             Winsock1_Close(index);
     }
     return pulled;
@@ -131,9 +126,9 @@ qint32 Session::writeSerialSide()
     const qint32 queued = SerialOutBuffer.count();
     if (queued == 0)
         return 0;
-    if (m_window.chkVPort.value() == 1) {
+    if (m_window.usesVirtualPort()) {
         if (!virtualPort().isOpenedByApplication()) {
-            if (bufferSerialData())
+            if (m_window.bufferSerialData())
                 return 0;
             SerialOutBuffer.clear();
             return queued;

@@ -2,7 +2,6 @@
 // stopped taking data, and the idle flush of serial data.
 #include "session/session.h"
 
-#include "core/numeric_text.h"
 #include "platform/socket.h"
 #include "session/flow_limits.h"
 #include "session/session_lists.h"
@@ -36,46 +35,42 @@ void Session::resetLamps()
 
 void Session::checkStalledClients()
 {
-    for (int i = 0; i <= MaxSocketIndex; ++i) {
-        Link &element = link(i);
-        platform::Socket &client = socket(i);
-        if (element.holdingBack
-            && (!isConnected(i) || MyBuffer.count() == 0)) {
-            element.holdingBack = false;
-            element.stallTicks = 0;
-        }
-        if (element.holdingBack && ++element.stallTicks >= kStallTicks) {
+    for (int i = 0; i <= m_links.maxSocketIndex(); ++i) {
+        const platform::Socket &client = socket(i);
+        switch (m_links.countStall(i, m_packetizer.queue().count() > 0, kStallTicks)) {
+        case ClientLinks::Stall::None:
+            break;
+        case ClientLinks::Stall::TakesNothing:
             // One peer that stopped reading must not stall the bridge for
             // everybody else.
             LogErrors(QStringLiteral("Connection to %1 closed: it took no data for 10 seconds")
                           .arg(client.remoteHostIP()));
             Winsock1_Close(i);
-        } else if (element.draining && ++element.drainTicks >= kStallTicks) {
+            break;
+        case ClientLinks::Stall::DrainStuck:
             LogErrors(QStringLiteral("Connection to %1 closed: %2 bytes it sent found no room for 10 seconds")
                           .arg(client.remoteHostIP())
                           .arg(client.bytesAvailable()));
             Winsock1_Close(i);
+            break;
         }
     }
 }
 
 void Session::flushIdleSerialData()
 {
-    if (MyBuffer.count() == 0)
-        return;
-    ++IdleTickCount;
-    if (IdleTickCount * static_cast<double>(kPumpIntervalMs) <= core::numericValue(m_window.txtTimeoutValue.text()))
+    const Packetizer::Piece tail = m_packetizer.dueOnTick(m_window.transmitTimeout());
+    if (tail.length == 0)
         return;
     if (UdpMode) {
-        qint32 all = -1;
-        sendDatagram(MyBuffer.take(all));
-    } else if (anyConnected()) {
+        qint32 all = tail.length;
+        sendDatagram(m_packetizer.queue().take(all));
+    } else if (m_links.anyConnected()) {
         // What finds no room now waits for it: the clients are there.
-        (void)sendToClients(MyBuffer.count(), false);
-    } else if (!bufferSerialData()) {
-        MyBuffer.clear();
+        (void)sendToClients(tail);
+    } else if (!m_window.bufferSerialData()) {
+        m_packetizer.queue().clear();
     }
-    IdleTickCount = 0;
 }
 
 } // namespace pvx::session

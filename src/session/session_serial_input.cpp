@@ -37,20 +37,20 @@ void Session::MSComm1_Failed(const platform::Error &error)
 void Session::onSendProgress(int index)
 {
     // The client took data: whatever waited for its room goes on.
-    link(index).stallTicks = 0;
+    m_links.tookData(index);
     pullSerialInput();
 }
 
 void Session::pullSerialInput()
 {
-    receiveSerialInput(m_window.chkVPort.value() == 1 ? SerialSource::VirtualPort : SerialSource::Port, false);
+    receiveSerialInput(m_window.usesVirtualPort() ? SerialSource::VirtualPort : SerialSource::Port, false);
 }
 
 bool Session::serialInputWaiting()
 {
-    if (MyBuffer.freeSpace() == 0)
+    if (m_packetizer.queue().freeSpace() == 0)
         return false;
-    if (m_window.chkVPort.value() == 1)
+    if (m_window.usesVirtualPort())
         return virtualPort().exists() && virtualPort().bytesAvailable() > 0;
     return serialPort().isOpen() && serialPort().bytesAvailable() > 0;
 }
@@ -65,15 +65,16 @@ void Session::receiveSerialInput(SerialSource source, bool raisedByEvent)
             discardSerialInput(source);
         return;
     }
-    const bool connected = anyConnected();
+    const bool connected = m_links.anyConnected();
+    const bool buffering = m_window.bufferSerialData();
     // Without buffering, data for a network with nobody to take it is thrown
     // away before it is read. The virtual port reads it and loses it later.
-    if (source == SerialSource::Port && !UdpMode && !bufferSerialData() && !connected) {
+    if (source == SerialSource::Port && !UdpMode && !buffering && !connected) {
         if (sourceOpen)
             discardSerialInput(source);
         return;
     }
-    const bool sendingAllowed = UdpMode || !bufferSerialData() || connected;
+    const bool sendingAllowed = UdpMode || !buffering || connected;
 
     // Read only as far as MyBuffer has room: the rest stays in the device,
     // which is held back until sending makes room.
@@ -87,18 +88,19 @@ void Session::receiveSerialInput(SerialSource source, bool raisedByEvent)
         readAny = readAny || read > 0;
         moved += read + sent;
     }
-    if (packetMode() && (raisedByEvent || readAny))
-        IdleTickCount = 0;
+    if (raisedByEvent || readAny)
+        m_packetizer.inputArrived(packetRules());
 }
 
 qint32 Session::readSerialInput(SerialSource source)
 {
     const qint64 waiting =
         source == SerialSource::Port ? serialPort().bytesAvailable() : virtualPort().bytesAvailable();
-    const qint64 wanted = std::min<qint64>(waiting, MyBuffer.freeSpace());
+    TransferBuffer &queue = m_packetizer.queue();
+    const qint64 wanted = std::min<qint64>(waiting, queue.freeSpace());
     if (wanted <= 0)
         return 0;
-    return MyBuffer.append(source == SerialSource::Port ? serialPort().read(wanted) : virtualPort().read(wanted));
+    return queue.append(source == SerialSource::Port ? serialPort().read(wanted) : virtualPort().read(wanted));
 }
 
 void Session::discardSerialInput(SerialSource source)
@@ -111,101 +113,70 @@ void Session::discardSerialInput(SerialSource source)
 
 qint32 Session::sendSerialData(bool sendingAllowed)
 {
-    if (MyBuffer.count() == 0 || !sendingAllowed)
+    if (!sendingAllowed)
         return 0;
-    const qint32 packet = packetSize();
+    const Packetizer::Rules rules = packetRules();
     qint32 taken = 0;
-    if (UdpMode) {
-        if (!packetMode()) {
-            qint32 all = -1;
-            sendDatagram(MyBuffer.take(all));
-            return all;
-        }
-        while (MyBuffer.count() >= packet) {
-            qint32 requested = packet;
-            sendDatagram(MyBuffer.take(requested));
-            taken += requested;
-        }
-        return taken;
-    }
-    if (!packetMode())
-        return sendToClients(MyBuffer.count(), false);
-    while (MyBuffer.count() >= packet) {
-        const qint32 sent = sendToClients(packet, true);
-        if (sent == 0)
-            break;
+    for (Packetizer::Piece piece = m_packetizer.dueOnArrival(rules); piece.length > 0;
+         piece = m_packetizer.dueOnArrival(rules)) {
+        qint32 sent = piece.length;
+        // A datagram never waits for room: it goes, or is lost.
+        if (UdpMode)
+            sendDatagram(m_packetizer.queue().take(sent));
+        else
+            sent = sendToClients(piece);
         taken += sent;
+        // Only whole packets follow one another; anything else was all that was due.
+        if (sent == 0 || !piece.whole)
+            break;
     }
     return taken;
 }
 
-qint32 Session::sendToClients(qint32 wanted, bool wholeOnly)
-{
-    const std::vector<int> destinations = serialDestinations();
-    const auto length = static_cast<qint32>(std::min<qint64>(wanted, sendRoom(destinations, wanted)));
-    if (length <= 0 || (wholeOnly && length < wanted))
-        return 0;
-    // With nobody connected the bytes are taken all the same, and lost.
-    qint32 requested = length;
-    const QByteArray piece = MyBuffer.take(requested);
-    for (const int index : destinations)
-        (void)socket(index).sendData(piece);
-    return requested;
-}
-
-qint64 Session::sendRoom(const std::vector<int> &destinations, qint64 wanted)
+qint32 Session::sendToClients(Packetizer::Piece piece)
 {
     // A client's unsent bytes stay within the session's buffer size; the
     // serial side waits for the slowest destination.
-    const qint64 bound = MyBuffer.capacity();
-    qint64 room = wanted;
-    for (const int index : destinations) {
-        const qint64 queued = socket(index).bytesToWrite();
-        link(index).holdingBack = queued + wanted > bound;
-        room = std::min(room, bound - queued);
-    }
-    return std::max<qint64>(room, 0);
+    const std::vector<int> destinations = serialDestinations();
+    TransferBuffer &queue = m_packetizer.queue();
+    const auto length = static_cast<qint32>(
+        std::min<qint64>(piece.length, m_links.sendRoom(destinations, piece.length, queue.capacity())));
+    if (length <= 0 || (piece.whole && length < piece.length))
+        return 0;
+    // With nobody connected the bytes are taken all the same, and lost.
+    qint32 requested = length;
+    const QByteArray bytes = queue.take(requested);
+    for (const int index : destinations)
+        (void)socket(index).sendData(bytes);
+    return requested;
 }
 
 void Session::sendDatagram(const QByteArray &bytes)
 {
     // A UDP server answers whoever sent last; before that, nobody.
-    if (m_window.ServerMode == 1 && !m_udpPeerKnown)
+    if (m_window.role() == Role::Server && !m_udpPeerKnown)
         return;
     (void)socket(0).sendData(bytes);
 }
 
 bool Session::serialInputRefused() const
 {
-    return m_window.ServerMode == 1 ? m_window.options.ServerSerialOptions == 1 : m_window.options.ClientOptions == 2;
+    return m_window.role() == Role::Server ? m_window.serverSerial() == ServerSerial::Ignore
+                                           : m_window.clientIo() == ClientIo::NoNetworkOutput;
 }
 
-qint32 Session::packetSize() const
+Packetizer::Rules Session::packetRules() const
 {
-    return std::max(m_services.settings.PacketSize, 1);
+    return {
+        .packetMode = m_window.packetMode(),
+        .packetSize = std::max(m_services.settings.PacketSize, 1),
+    };
 }
 
-bool Session::anyConnected()
+std::vector<int> Session::serialDestinations() const
 {
-    for (int i = 0; i <= MaxSocketIndex; ++i) {
-        if (isConnected(i))
-            return true;
-    }
-    return false;
-}
-
-std::vector<int> Session::serialDestinations()
-{
-    const bool firstOnly = m_window.ServerMode == 1 && m_window.options.ServerSerialOptions == 2;
-    std::vector<int> destinations;
-    for (int i = 0; i <= MaxSocketIndex; ++i) {
-        if (!isConnected(i))
-            continue;
-        destinations.push_back(i);
-        if (firstOnly)
-            break;
-    }
-    return destinations;
+    return m_links.connectedSockets(m_window.role() == Role::Server
+                                    && m_window.serverSerial() == ServerSerial::FirstClientOnly);
 }
 
 } // namespace pvx::session

@@ -85,7 +85,7 @@ SessionWindow::SessionWindow(Services services)
         TCPOption[1].setEnabled(true);
     } else {
         TCPOption[1].setEnabled(false);
-        ServerMode = 0;
+        setRole(Role::Client);
     }
 
     // A new window is a client; the option fields keep their defaults
@@ -244,6 +244,62 @@ QString SessionWindow::titleFor(const QString &prefix) const
 bool SessionWindow::isActive() const
 {
     return Command1.caption() == m_services.strings.text(5118);
+}
+
+double SessionWindow::transmitTimeout() const
+{
+    return core::numericValue(txtTimeoutValue.text());
+}
+
+FlowControl SessionWindow::flowControl() const
+{
+    // No choice (-1) is no flow control.
+    switch (Combo1[4].selectedIndex()) {
+    case 1:
+        return FlowControl::XonXoff;
+    case 2:
+        return FlowControl::Hardware;
+    case 3:
+        return FlowControl::OptoRs;
+    default:
+        return FlowControl::None;
+    }
+}
+
+ServerSerial SessionWindow::serverSerial() const
+{
+    switch (options.ServerSerialOptions) {
+    case 1:
+        return ServerSerial::Ignore;
+    case 2:
+        return ServerSerial::FirstClientOnly;
+    default:
+        return ServerSerial::AllClients;
+    }
+}
+
+ServerTcp SessionWindow::serverTcp() const
+{
+    switch (options.ServerTCPOptions) {
+    case 1:
+        return ServerTcp::Ignore;
+    case 2:
+        return ServerTcp::FirstClientOnly;
+    default:
+        return ServerTcp::AllClients;
+    }
+}
+
+ClientIo SessionWindow::clientIo() const
+{
+    switch (options.ClientOptions) {
+    case 1:
+        return ClientIo::NoSerialOutput;
+    case 2:
+        return ClientIo::NoNetworkOutput;
+    default:
+        return ClientIo::TwoWay;
+    }
 }
 
 } // namespace pvx::session

@@ -2,6 +2,7 @@
 
 #include "core/control.h"
 #include "core/form.h"
+#include "session/session_choices.h"
 #include "session/session_options.h"
 
 #include <array>
@@ -68,8 +69,6 @@ public:
     SessionOptions options;
     /// This PC's address, shown in log lines.
     QString LocalIPAddress;
-    /// 1 while this PC is the TCP server.
-    qint16 ServerMode = 0;
     /// The name other programs address this session by: the connector text.
     QString linkTopic() const { return m_linkTopic; }
 
@@ -97,8 +96,32 @@ public:
     QString titleFor(const QString &prefix) const;
     /// True while the session is active (the button offers "De-Activate").
     bool isActive() const;
-    /// Server role selected.
-    bool serverRoleSelected() const { return TCPOption[0].value() == 0; }
+
+    // The settings as the engine reads them: from the controls and option
+    // fields at every call, so that a change acts at once.
+
+    /// The role the session took when it was last activated; a client
+    /// until then.
+    Role role() const { return m_role; }
+    void setRole(Role role) { m_role = role; }
+    /// The role the option buttons select.
+    Role selectedRole() const { return TCPOption[0].value() == 0 ? Role::Server : Role::Client; }
+    bool udpSelected() const { return chkUDP.value() == 1; }
+    bool usesVirtualPort() const { return chkVPort.value() == 1; }
+    /// Serial data waits while nobody is connected, instead of being lost.
+    bool bufferSerialData() const { return BufferSerData.value() == 1; }
+    /// Serial data goes in whole packets; the rest after the transmit time-out.
+    bool packetMode() const { return WaitForCr.value() == 1; }
+    /// The transmit time-out in milliseconds: the number the text starts with.
+    double transmitTimeout() const;
+    FlowControl flowControl() const;
+    bool allowMultipleClients() const { return options.AllowMultiConnect != 0; }
+    /// A client connects only while a program holds the virtual port open.
+    bool connectOnVirtualOpen() const { return options.ConnectOnVirtualOpen != 0; }
+    /// The routing option fields; a number outside the list acts as the first entry.
+    ServerSerial serverSerial() const;
+    ServerTcp serverTcp() const;
+    ClientIo clientIo() const;
 
 signals:
     /// The connector changed, and with it the name the session answers to.
@@ -112,6 +135,7 @@ private:
 
     Services m_services;
     QString m_linkTopic;
+    Role m_role = Role::Client;
 };
 
 } // namespace pvx::session

@@ -102,9 +102,9 @@ struct PtyBridge : FakeLogServices {
     /// Connects `client` to the server session and waits until it is counted.
     bool connectClient(TcpPeer &client)
     {
-        const int before = session->ClientCount;
+        const int before = session->clients().clientCount();
         client.connectTo(port());
-        return waitUntil([&] { return client.connected() && session->ClientCount == before + 1; }, 5000);
+        return waitUntil([&] { return client.connected() && session->clients().clientCount() == before + 1; }, 5000);
     }
 
     /// Opens the session's virtual port as another program would.

@@ -54,5 +54,5 @@ TEST(BridgeFlow, SixtyFourMebibytesEachWayWithSlowReadersLoseNothing)
     EXPECT_LE(f.marks.socketUnsent, 8192);
     EXPECT_LE(f.marks.socketReadAhead, 8192);
     EXPECT_LE(f.marks.serialUnsent, 8192);
-    EXPECT_LE(f.session->MyBuffer.count(), 8192);
+    EXPECT_LE(f.session->packetizer().queue().count(), 8192);
 }

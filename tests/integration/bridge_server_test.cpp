@@ -36,7 +36,7 @@ TEST(BridgeServer, ThreeClientsShareTheDeviceAndReuseSockets)
         ASSERT_TRUE(f.connectClient(*client));
     }
     EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: (3)Connected"));
-    EXPECT_EQ(f.session->MaxSocketIndex, 3);
+    EXPECT_EQ(f.session->clients().maxSocketIndex(), 3);
 
     // The device talks to every client; every client talks to the device.
     ASSERT_EQ(f.device.write("from the device"), 15);
@@ -55,7 +55,7 @@ TEST(BridgeServer, ThreeClientsShareTheDeviceAndReuseSockets)
     ASSERT_TRUE(waitUntil([&] { return f.status(kNetworkLine) == s("TCP/IP Status: (2)Connected"); }, 5s));
     clients[1] = std::make_unique<TcpPeer>();
     ASSERT_TRUE(f.connectClient(*clients[1]));
-    EXPECT_EQ(f.session->MaxSocketIndex, 3);
+    EXPECT_EQ(f.session->clients().maxSocketIndex(), 3);
     EXPECT_EQ(f.session->socket(2).state(), pvx::platform::kSocketConnected);
     EXPECT_TRUE(f.logText().contains(s("TCP/IP Status: (3)Connected, ")));
 
@@ -92,11 +92,11 @@ TEST(BridgeServer, ASecondClientIsTurnedAwayWithoutMultiConnect)
     TcpPeer second;
     second.connectTo(f.port());
     EXPECT_TRUE(waitUntil([&] { return second.socket().state() == QAbstractSocket::UnconnectedState; }, 5s));
-    EXPECT_EQ(f.session->ClientCount, 1);
+    EXPECT_EQ(f.session->clients().clientCount(), 1);
     EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: (1)Connected"));
 
     first.socket().disconnectFromHost();
-    ASSERT_TRUE(waitUntil([&] { return f.session->ClientCount == 0; }, 5s));
+    ASSERT_TRUE(waitUntil([&] { return f.session->clients().clientCount() == 0; }, 5s));
     TcpPeer third;
     ASSERT_TRUE(f.connectClient(third));
     EXPECT_EQ(f.session->socket(1).state(), pvx::platform::kSocketConnected);
@@ -148,7 +148,7 @@ TEST(BridgeServer, AThousandClientsConnectingAtOnceAreAllServed)
         clients.push_back(std::make_unique<QTcpSocket>());
         clients.back()->connectToHost(QHostAddress::LocalHost, f.port());
     }
-    ASSERT_TRUE(waitUntil([&] { return f.session->ClientCount == kClients; }, 60s)) << f.session->ClientCount;
+    ASSERT_TRUE(waitUntil([&] { return f.session->clients().clientCount() == kClients; }, 60s)) << f.session->clients().clientCount();
     EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: (1000)Connected"));
 
     ASSERT_EQ(f.device.write("to everyone"), 11);

@@ -21,9 +21,9 @@ TEST(BridgeStall, AClientThatStopsReadingIsClosedAndTheOthersGoOn)
     TcpPeer stuck;
     TcpPeer healthy;
     for (TcpPeer *client : {&stuck, &healthy}) {
-        const int before = f.session->ClientCount;
+        const int before = f.session->clients().clientCount();
         client->connectTo(f.port());
-        ASSERT_TRUE(waitUntil([&] { return f.session->ClientCount == before + 1; }, 5s));
+        ASSERT_TRUE(waitUntil([&] { return f.session->clients().clientCount() == before + 1; }, 5s));
     }
     // Small kernel buffers fill soon once the client stops reading.
     stuck.socket().setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4096);
@@ -38,7 +38,7 @@ TEST(BridgeStall, AClientThatStopsReadingIsClosedAndTheOthersGoOn)
 
     QElapsedTimer clock;
     clock.start();
-    ASSERT_TRUE(waitUntil([&] { return f.session->ClientCount == 1; }, 40s));
+    ASSERT_TRUE(waitUntil([&] { return f.session->clients().clientCount() == 1; }, 40s));
     EXPECT_EQ(f.session->socket(1).state(), pvx::platform::kSocketClosed);
     EXPECT_GE(clock.elapsed(), 9000);
     EXPECT_TRUE(f.logText().contains(s("Connection to 127.0.0.1 closed: it took no data for 10 seconds")));

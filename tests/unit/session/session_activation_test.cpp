@@ -83,7 +83,7 @@ TEST(Activation, ServerIgnoresTheHiddenRemoteAddress)
     EXPECT_EQ(f.socket(0).listenCalls, 1);
     EXPECT_EQ(f.status(kNetwork), s("TCP/IP Status: Listening..."));
     EXPECT_EQ(f.status(kSerial), s("COM Status: Open"));
-    EXPECT_EQ(f.window().ServerMode, 1);
+    EXPECT_EQ(f.window().role(), pvx::session::Role::Server);
 }
 
 TEST(Activation, ConnectorNoneResetsTheStatusLinesAndStaysInactive)
@@ -118,7 +118,7 @@ TEST(Activation, ClientConnectsOnTheRealPortAndLocksTheSettings)
     EXPECT_EQ(f.status(kNetwork), s("TCP/IP Status: Connecting..."));
     EXPECT_EQ(f.window().caption(), s("COM4 - RS232 to TCP/IP"));
     EXPECT_EQ(f.window().Command1.caption(), s("De-Activate"));
-    EXPECT_EQ(f.session->MyBuffer.capacity(), 8192);
+    EXPECT_EQ(f.session->packetizer().queue().capacity(), 8192);
     EXPECT_TRUE(settingsLocked(f.window()));
 }
 
@@ -212,7 +212,7 @@ TEST(Activation, BufferSizeWithoutAUsableChoiceTakesTheDefault)
             f.session->Command1_Click();
             ASSERT_TRUE(f.session->isActive());
             EXPECT_EQ(f.window().Combo1[5].selectedIndex(), 2);
-            EXPECT_EQ(f.session->MyBuffer.capacity(), 8192);
+            EXPECT_EQ(f.session->packetizer().queue().capacity(), 8192);
             EXPECT_EQ(f.session->SerialOutBuffer.capacity(), 8192);
         }
     }
@@ -287,7 +287,9 @@ TEST(Activation, DeactivationClosesEverythingAndUnlocks)
     ServerSession f;
     f.session->Command1_Click();
     ASSERT_TRUE(f.session->isActive());
-    f.session->ClientCount = 2;
+    f.socket(0).events.connectionRequest(1);
+    f.socket(0).events.connectionRequest(2);
+    ASSERT_EQ(f.session->clients().clientCount(), 2);
     f.reconnectTimer().start();
     f.session->Command1_Click();
     EXPECT_FALSE(f.reconnectTimer().isActive());
@@ -295,7 +297,8 @@ TEST(Activation, DeactivationClosesEverythingAndUnlocks)
     EXPECT_EQ(f.status(kNetwork), s("TCP/IP Status: Closed"));
     EXPECT_EQ(f.socket(0).state(), pvx::platform::kSocketClosed);
     EXPECT_EQ(f.socket(0).localPort(), 0);
-    EXPECT_EQ(f.session->ClientCount, 0);
+    EXPECT_EQ(f.session->clients().clientCount(), 0);
+    EXPECT_EQ(f.socket(2).state(), pvx::platform::kSocketClosed);
     EXPECT_FALSE(f.serial->isOpen());
     EXPECT_EQ(f.window().Command1.caption(), s("Activate"));
     EXPECT_EQ(f.window().caption(), s("COM4 - RS232 to TCP/IP"));
@@ -320,13 +323,13 @@ TEST(Activation, ReactivationStartsWithEmptyBuffers)
 {
     ClientSession f;
     f.session->Command1_Click();
-    f.session->MyBuffer.append("left over");
+    f.session->packetizer().queue().append("left over");
     f.session->SerialOutBuffer.append("also left");
     f.session->Command1_Click();
-    EXPECT_EQ(f.session->MyBuffer.count(), 9);
+    EXPECT_EQ(f.session->packetizer().queue().count(), 9);
     f.socket(0).setState(pvx::platform::kSocketClosed);
     f.session->Command1_Click();
-    EXPECT_EQ(f.session->MyBuffer.count(), 0);
+    EXPECT_EQ(f.session->packetizer().queue().count(), 0);
     EXPECT_EQ(f.session->SerialOutBuffer.count(), 0);
 }
 

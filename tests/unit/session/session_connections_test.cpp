@@ -29,13 +29,13 @@ TEST(Connections, ServerReusesTheLowestClosedSocketAndCountsClients)
     EXPECT_EQ(f.socket(2).state(), pvx::platform::kSocketClosed);
     EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: (2)Connected"));
     EXPECT_EQ(f.connectClient(), 2);
-    EXPECT_EQ(f.session->MaxSocketIndex, 3);
+    EXPECT_EQ(f.session->clients().maxSocketIndex(), 3);
     EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: (3)Connected"));
 
     for (const int i : {1, 2, 3})
         f.socket(i).peerCloses();
     EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: Listening..."));
-    EXPECT_EQ(f.session->ClientCount, 0);
+    EXPECT_EQ(f.session->clients().clientCount(), 0);
     EXPECT_EQ(f.connectClient(), 1);
     EXPECT_TRUE(f.logText().contains(s("TCP/IP Status: (1)Connected")));
 }
@@ -65,7 +65,7 @@ TEST(Connections, OneClientAtATimeWithoutMultiConnect)
     f.activate();
     EXPECT_EQ(f.connectClient(), 1);
     EXPECT_EQ(f.connectClient(), -1);
-    EXPECT_EQ(f.session->ClientCount, 1);
+    EXPECT_EQ(f.session->clients().clientCount(), 1);
     EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: (1)Connected"));
     f.socket(1).peerCloses();
     EXPECT_EQ(f.connectClient(), 1);
@@ -109,7 +109,7 @@ TEST(Connections, AnEndedClientLeavesTheCountAtOnceAndItsLastBytesFollowItsRoute
         else
             f.socket(c.ending).peerCloses();
 
-        EXPECT_EQ(f.session->ClientCount, 1);
+        EXPECT_EQ(f.session->clients().clientCount(), 1);
         EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: (1)Connected"));
         EXPECT_EQ(f.logText().contains(s("Porvix Error: Connection reset by peer, ")), c.reset);
         EXPECT_EQ(f.dialogs.notices.size(), c.reset ? 1 : 0);
@@ -125,7 +125,7 @@ TEST(Connections, AnEndedClientLeavesTheCountAtOnceAndItsLastBytesFollowItsRoute
         EXPECT_EQ(f.vport->written, c.passes ? pattern(3000) : QByteArray());
         EXPECT_EQ(f.socket(c.ending).state(), pvx::platform::kSocketClosed);
         EXPECT_EQ(f.socket(staying).state(), pvx::platform::kSocketConnected);
-        EXPECT_EQ(f.session->ClientCount, 1);
+        EXPECT_EQ(f.session->clients().clientCount(), 1);
     }
 }
 
@@ -145,18 +145,18 @@ TEST(Connections, AnErrorOnTheListenerLeavesTheClientsAlone)
     const QString failed = s("TCP/IP Status: Error - Accepting clients failed: Invalid argument");
     EXPECT_EQ(f.status(kNetworkLine), failed);
     EXPECT_EQ(f.socket(0).state(), pvx::platform::kSocketClosed);
-    EXPECT_EQ(f.session->ClientCount, 2);
+    EXPECT_EQ(f.session->clients().clientCount(), 2);
     EXPECT_EQ(f.socket(1).state(), pvx::platform::kSocketConnected);
     EXPECT_EQ(f.dialogs.notices.size(), 1);
 
     // Clients come and go under the error, which stays until activated again.
     f.socket(1).peerCloses();
-    EXPECT_EQ(f.session->ClientCount, 1);
+    EXPECT_EQ(f.session->clients().clientCount(), 1);
     EXPECT_EQ(f.status(kNetworkLine), failed);
     f.session->Command1_Click();
     f.activate();
     EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: Listening..."));
-    EXPECT_EQ(f.session->ClientCount, 0);
+    EXPECT_EQ(f.session->clients().clientCount(), 0);
 }
 
 TEST(Connections, ClientRoleAcceptsNothingAndNeverCountsBelowZero)
@@ -168,7 +168,7 @@ TEST(Connections, ClientRoleAcceptsNothingAndNeverCountsBelowZero)
     f.connectToServer();
     f.socket(0).peerCloses();
     f.session->Winsock1_Close(0);
-    EXPECT_EQ(f.session->ClientCount, 0);
+    EXPECT_EQ(f.session->clients().clientCount(), 0);
     EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: Closed"));
 }
 
@@ -180,12 +180,12 @@ TEST(Connections, ACloseRaisedWhileClosingIsIgnored)
     const int second = f.connectClient();
     f.socket(second).raisesClosedWhenClosed = true;
     f.socket(second).events.error(10054, s("Connection reset by peer"));
-    EXPECT_EQ(f.session->ClientCount, 1);
+    EXPECT_EQ(f.session->clients().clientCount(), 1);
     EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: (1)Connected"));
     EXPECT_FALSE(f.session->CloseInProgress);
     // The socket is free for the next client, not left waiting to drain.
     f.tick(pvx::session::kStallTicks);
-    EXPECT_EQ(f.session->ClientCount, 1);
+    EXPECT_EQ(f.session->clients().clientCount(), 1);
     EXPECT_EQ(f.connectClient(), second);
 }
 

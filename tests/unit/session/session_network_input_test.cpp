@@ -135,7 +135,7 @@ TEST(NetworkInput, WhatAClosedPeerSentStillReachesTheSerialSide)
     f.socket(client).arrive(pattern(3000));
     f.socket(client).peerCloses();
     // Gone from the count at once; its bytes still follow.
-    EXPECT_EQ(f.session->ClientCount, 0);
+    EXPECT_EQ(f.session->clients().clientCount(), 0);
     EXPECT_EQ(f.status(1), s("TCP/IP Status: Listening..."));
     EXPECT_NE(f.socket(client).state(), pvx::platform::kSocketClosed);
 
@@ -143,7 +143,7 @@ TEST(NetworkInput, WhatAClosedPeerSentStillReachesTheSerialSide)
         f.vport->room = 1000;
         f.tick(1);
     }
-    EXPECT_EQ(f.session->ClientCount, 0);
+    EXPECT_EQ(f.session->clients().clientCount(), 0);
     EXPECT_EQ(f.socket(client).state(), pvx::platform::kSocketClosed);
     EXPECT_EQ(f.vport->written, pattern(3000));
 }

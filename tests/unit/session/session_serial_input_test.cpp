@@ -51,7 +51,7 @@ TEST(SerialInput, RoutingOptionsChooseTheDestinations)
                     << "socket " << i << " option " << c.option;
             }
             // Refused input is thrown away, never queued.
-            EXPECT_EQ(f.session->MyBuffer.count(), 0);
+            EXPECT_EQ(f.session->packetizer().queue().count(), 0);
             EXPECT_TRUE(f.serial->received.isEmpty() && f.vport->received.isEmpty());
             EXPECT_EQ(f.window().Shape1[kSerialLine].value(), pvx::session::kLampActive);
         }
@@ -71,7 +71,7 @@ TEST(SerialInput, PacketModeSendsWholePacketsAndTheTailAfterTheTimeout)
         ASSERT_EQ(f.socket(0).sent.size(), 2);
         EXPECT_EQ(f.socket(0).sent[0], data.left(512));
         EXPECT_EQ(f.socket(0).sent[1], data.mid(512, 512));
-        EXPECT_EQ(f.session->MyBuffer.count(), 276);
+        EXPECT_EQ(f.session->packetizer().queue().count(), 276);
 
         // "150" ms: the tail leaves on the fourth tick; new data restarts the wait.
         f.tick(2);
@@ -81,7 +81,7 @@ TEST(SerialInput, PacketModeSendsWholePacketsAndTheTailAfterTheTimeout)
         f.tick(1);
         ASSERT_EQ(f.socket(0).sent.size(), 3);
         EXPECT_EQ(f.socket(0).sent[2], data.right(276) + "x");
-        EXPECT_EQ(f.session->IdleTickCount, 0);
+        EXPECT_EQ(f.session->packetizer().idleTickCount(), 0);
     }
 }
 
@@ -109,7 +109,7 @@ TEST(SerialInput, WithoutBufferingNobodyConnectedMeansDiscarded)
             // time-out.
             EXPECT_TRUE(f.serial->received.isEmpty() && f.vport->received.isEmpty());
             f.tick(4);
-            EXPECT_EQ(f.session->MyBuffer.count(), 0);
+            EXPECT_EQ(f.session->packetizer().queue().count(), 0);
             f.connectClient();
             f.tick(4);
             EXPECT_TRUE(f.socket(1).sent.isEmpty());
@@ -126,16 +126,16 @@ TEST(SerialInput, BufferingHoldsTheDeviceBackUntilAClientConnects)
         f.activate();
         const QByteArray data = pattern(1500);
         f.serialSends(data);
-        EXPECT_EQ(f.session->MyBuffer.count(), 1024);
+        EXPECT_EQ(f.session->packetizer().queue().count(), 1024);
         // Nothing is lost: what does not fit waits in the device.
         EXPECT_EQ(f.serial->received.size() + f.vport->received.size(), 476);
         f.tick(10);
-        EXPECT_EQ(f.session->MyBuffer.count(), 1024);
+        EXPECT_EQ(f.session->packetizer().queue().count(), 1024);
 
         f.connectClient();
         f.tick(4);
         EXPECT_EQ(f.socket(1).sentBytes(), data);
-        EXPECT_EQ(f.session->MyBuffer.count(), 0);
+        EXPECT_EQ(f.session->packetizer().queue().count(), 0);
     }
 }
 
@@ -149,7 +149,7 @@ TEST(SerialInput, ASlowClientHoldsTheSerialSideBackWithinItsBound)
     const QByteArray data = pattern(5000);
     f.serialSends(data);
     EXPECT_EQ(f.socket(1).pendingOutput, 1024);
-    EXPECT_EQ(f.session->MyBuffer.count(), 1024);
+    EXPECT_EQ(f.session->packetizer().queue().count(), 1024);
     EXPECT_EQ(f.serial->received.size(), 5000 - 2048);
 
     qint64 highWater = 0;

@@ -102,7 +102,38 @@ TEST(SessionWindow, MachineWithoutAddressesCanOnlyBeAClient)
     pvx::session::SessionWindow w({f.strings, f.dialogs, f.network, f.optionTransfer, {}});
     EXPECT_TRUE(w.LocalIPAddress.isEmpty());
     EXPECT_FALSE(w.TCPOption[1].isEnabled());
-    EXPECT_EQ(w.ServerMode, 0);
+    EXPECT_EQ(w.role(), pvx::session::Role::Client);
+}
+
+TEST(SessionWindow, StoredOptionNumbersReadAsTheirChoicesAndUnknownOnesAsTheFirst)
+{
+    using pvx::session::ClientIo;
+    using pvx::session::ServerSerial;
+    using pvx::session::ServerTcp;
+    const struct {
+        qint16 stored;
+        ServerSerial serial;
+        ServerTcp tcp;
+        ClientIo client;
+    } cases[] = {
+        {0, ServerSerial::AllClients, ServerTcp::AllClients, ClientIo::TwoWay},
+        {1, ServerSerial::Ignore, ServerTcp::Ignore, ClientIo::NoSerialOutput},
+        {2, ServerSerial::FirstClientOnly, ServerTcp::FirstClientOnly, ClientIo::NoNetworkOutput},
+        {3, ServerSerial::AllClients, ServerTcp::AllClients, ClientIo::TwoWay},
+        {-1, ServerSerial::AllClients, ServerTcp::AllClients, ClientIo::TwoWay},
+    };
+    SessionFixture f;
+    auto &w = f.window();
+    for (const auto &c : cases) {
+        w.options.ServerSerialOptions = c.stored;
+        w.options.ServerTCPOptions = c.stored;
+        w.options.ClientOptions = c.stored;
+        EXPECT_EQ(w.serverSerial(), c.serial) << c.stored;
+        EXPECT_EQ(w.serverTcp(), c.tcp) << c.stored;
+        EXPECT_EQ(w.clientIo(), c.client) << c.stored;
+        w.options.AllowMultiConnect = c.stored;
+        EXPECT_EQ(w.allowMultipleClients(), c.stored != 0) << c.stored;
+    }
 }
 
 TEST(SessionWindow, ConnectorChoiceSetsTheLinkTopic)

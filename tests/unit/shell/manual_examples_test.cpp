@@ -61,7 +61,7 @@ QString shown(ShellFixture &f, const QString &setting)
         {s("UseUDP"), [&] { return yesNo(w.chkUDP); }},
         {s("WaitForCr"), [&] { return yesNo(w.WaitForCr); }},
         {s("TimeoutValue"), [&] { return w.txtTimeoutValue.text(); }},
-        {s("TCPOption"), [&] { return w.serverRoleSelected() ? s("server") : s("client"); }},
+        {s("TCPOption"), [&] { return w.selectedRole() == pvx::session::Role::Server ? s("server") : s("client"); }},
         {s("LocalIP"), [&] { return w.LocalIP.text(); }},
         {s("IPAddress"), [&] { return w.IPAddress.text(); }},
         {s("PortNumber"), [&] { return w.PortNumber.text(); }},
