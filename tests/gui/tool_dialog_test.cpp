@@ -28,6 +28,9 @@ TEST(PingDialog, ShowsTheRepliesFieldsAndClosesWhileWaiting)
     EXPECT_EQ(child<QGroupBox>(dialog, "Frame1").title(), s("Ping Results:"));
     EXPECT_EQ(child<QLabel>(dialog, "Label13").text(), s("Round Trip Time:"));
     EXPECT_EQ(child<QLineEdit>(dialog, "Text2").text(), s("Testing 123"));
+    EXPECT_EQ(child<QLineEdit>(dialog, "Text1").toolTip(),
+              s("Enter the IP Address of the computer that you want to ping."));
+    EXPECT_EQ(child<QPushButton>(dialog, "Command3").text(), s("&Cancel"));
     QLineEdit &status = child<QLineEdit>(dialog, "Text40");
     EXPECT_TRUE(status.isReadOnly());
 

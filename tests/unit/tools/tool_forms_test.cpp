@@ -31,18 +31,6 @@ struct PingTest : ToolsFixture, ::testing::Test {
 
 } // namespace
 
-TEST_F(PingTest, OpensWithItsTextsAndTheDefaultData)
-{
-    EXPECT_EQ(form.caption(), s("Ping IP Address"));
-    EXPECT_EQ(form.Label1_0.caption(), s("IP Address:"));
-    EXPECT_EQ(form.Label1_5.caption(), s("Data Returned:"));
-    EXPECT_EQ(form.Command1.caption(), s("&Ping"));
-    EXPECT_EQ(form.Frame1.caption(), s("Ping Results:"));
-    EXPECT_EQ(form.Text1.toolTip(), s("Enter the IP Address of the computer that you want to ping."));
-    EXPECT_EQ(form.Text1.text(), QString());
-    EXPECT_EQ(form.Text2.text(), s("Testing 123"));
-}
-
 TEST_F(PingTest, EmptyAddressIsRefusedWithoutSending)
 {
     int focused = 0;
