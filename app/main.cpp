@@ -8,13 +8,16 @@
 #include "gui/password_dialogs.h"
 #include "gui/qt_desktop.h"
 #include "gui/qt_dialogs.h"
+#include "gui/tool_dialog.h"
 #include "platform/linux/display_probe.h"
 #include "platform/linux/headless_dialogs.h"
 #include "platform/linux/open_file_limit.h"
 #include "platform/linux/posix_file_store.h"
+#include "platform/linux/posix_icmp_echo.h"
 #include "platform/linux/posix_process_launcher.h"
 #include "platform/linux/pty_virtual_port.h"
 #include "platform/linux/pty_watcher.h"
+#include "platform/linux/qt_host_resolver.h"
 #include "platform/linux/qt_network_info.h"
 #include "platform/linux/qt_serial_port.h"
 #include "platform/linux/qt_socket_factory.h"
@@ -30,6 +33,8 @@
 #include "shell/main_window.h"
 #include "shell/session_list.h"
 #include "shell/startup_entry.h"
+#include "tools/ping_form.h"
+#include "tools/resolve_form.h"
 
 #include <QApplication>
 #include <QDir>
@@ -127,7 +132,8 @@ struct Program {
                                watcher, [this] { return ports.virtualPortDirectory; })};
                    }),
           window(shell::MainWindow::Services{strings, dialogs, files, autostart, desktop, timers, sessions, settings,
-                                             optionTransfer, ports, environment, ::getuid(), std::move(forms)},
+                                             optionTransfer, ports, environment, ::getuid(), std::move(forms),
+                                             echo, resolver},
                  shell::MainWindow::Paths{core::defaultConfigurationPath(home), commandLineFile,
                                           startupCommand(home), findManual()})
     {
@@ -149,6 +155,8 @@ struct Program {
     platform::QtSocketFactory sockets;
     platform::QtTimerFactory timers;
     platform::PtyWatcher watcher;
+    platform::PosixIcmpEcho echo;
+    platform::QtHostResolver resolver;
     platform::XdgAutostart autostart;
     resources::StringTable strings;
     session::ProgramSettings settings;
@@ -212,6 +220,8 @@ int runGui(const shell::CommandLine &line, const QString &commandLineFile)
         [](shell::SetPasswordForm &form) { gui::SetPasswordDialog(form, QApplication::activeWindow()).exec(); },
         [](shell::EnterPasswordForm &form) { gui::EnterPasswordDialog(form, QApplication::activeWindow()).exec(); },
         [](shell::OptionsForm &form) { gui::OptionsDialog(form, QApplication::activeWindow()).exec(); },
+        [](tools::PingForm &form) { gui::PingDialog(form, QApplication::activeWindow()).exec(); },
+        [](tools::ResolveForm &form) { gui::ResolveDialog(form, QApplication::activeWindow()).exec(); },
     };
     Program program(*home, commandLineFile, dialogs, &desktop, std::move(forms));
     gui::MainFrame frame(program.window, program.sessions, dialogs);

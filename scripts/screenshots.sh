@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes PNG screenshots of Porvix on a virtual X server, in English and in
-# Japanese: the main window with two sessions, the options dialog and the two
-# sessions tiled side by side. They go to docs/screenshots/.
+# Japanese: the main window with two sessions, the options dialog, the ping
+# and resolver windows and the two sessions tiled side by side. They go to
+# docs/screenshots/.
 #
 #   bash scripts/screenshots.sh [path/to/porvix]
 #
@@ -66,6 +67,25 @@ EOF
     xdotool key --delay 150 alt+f Down Down Down Down Down Return
     sleep 2
     scrot --focused --border --overwrite "$out/options-$tag.png"
+    xdotool key Escape
+    sleep 1
+    # Tools: ping this computer, then look localhost up.
+    xdotool windowactivate --sync "$frame" >/dev/null 2>&1 || true
+    xdotool key --delay 150 alt+t Return
+    sleep 2
+    xdotool type --delay 50 127.0.0.1
+    xdotool key Return
+    sleep 2
+    scrot --focused --border --overwrite "$out/ping-$tag.png"
+    xdotool key Escape
+    sleep 1
+    xdotool windowactivate --sync "$frame" >/dev/null 2>&1 || true
+    xdotool key --delay 150 alt+t Down Return
+    sleep 2
+    xdotool type --delay 50 localhost
+    xdotool key Return
+    sleep 2
+    scrot --focused --border --overwrite "$out/resolve-$tag.png"
     xdotool key Escape
     sleep 1
     xdotool windowactivate --sync "$frame" >/dev/null 2>&1 || true

@@ -10,9 +10,13 @@ namespace pvx::platform {
 class HostResolver {
 public:
     virtual ~HostResolver() = default;
-    /// The first IPv4 address of `hostName` in dotted form, or empty when it
-    /// cannot be resolved; `done` is called once, on the event loop.
-    virtual void lookup(const QString &hostName, std::function<void(const QString &address)> done) = 0;
+    /// Looks up the first IPv4 address of `hostName` (this computer's own
+    /// name when it is empty) and calls `done` once, later, on the event
+    /// loop, with the address in dotted form, or empty when it cannot be
+    /// resolved. Returns a look-up id (> 0) that cancel() takes.
+    virtual int lookup(const QString &hostName, std::function<void(const QString &address)> done) = 0;
+    /// Forgets a look-up: its callback will not be called.
+    virtual void cancel(int lookupId) = 0;
 };
 
 } // namespace pvx::platform

@@ -79,10 +79,9 @@ void MainWindow::registerMenus()
     }
     mnuHelpSearch.setVisible(false);
     mnuHelpSearch.setEnabled(false);
-    // The tools and the About window come later; until then their items are
-    // not offered at all.
-    for (core::Control *later : {&MTools, &mPingTool, &mResolve, &mnuHelpAbout})
-        later->setVisible(false);
+    // The About window comes later; until then its item is not offered at
+    // all.
+    mnuHelpAbout.setVisible(false);
 
     mnuFile.onClick = [this] { mnuFile_Click(); };
     mnuFileNew.onClick = [this] { mnuFileNew_Click(); };
@@ -97,6 +96,8 @@ void MainWindow::registerMenus()
     mnuWindowTileHorizontal.onClick = [this] { emit arrangeRequested(Arrangement::TileHorizontal); };
     mnuWindowTileVertical.onClick = [this] { emit arrangeRequested(Arrangement::TileVertical); };
     mnuWindowArrangeIcons.onClick = [this] { emit arrangeRequested(Arrangement::ArrangeIcons); };
+    mPingTool.onClick = [this] { mPingTool_Click(); };
+    mResolve.onClick = [this] { mResolve_Click(); };
     mnuHelpContents.onClick = [this] { mnuHelpContents_Click(); };
     mnuOrmand.onClick = [this] { mnuOrmand_Click(); };
 }

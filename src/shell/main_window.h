@@ -20,6 +20,8 @@ class Autostart;
 class Desktop;
 class Dialogs;
 class FileStore;
+class HostResolver;
+class IcmpEcho;
 class Timer;
 class TimerFactory;
 }
@@ -28,6 +30,10 @@ class StringTable;
 }
 namespace pvx::session {
 class Session;
+}
+namespace pvx::tools {
+class PingForm;
+class ResolveForm;
 }
 
 namespace pvx::shell {
@@ -50,6 +56,8 @@ struct ShellForms {
     std::function<void(SetPasswordForm &)> setPassword;
     EnterPasswordRunner enterPassword;
     std::function<void(OptionsForm &)> options;
+    std::function<void(tools::PingForm &)> ping;
+    std::function<void(tools::ResolveForm &)> resolve;
 };
 
 /// The main window's model (frmMain): its menus, the start-up, the
@@ -75,6 +83,9 @@ public:
         core::EnvironmentLookup environment;
         unsigned int uid = 0;
         ShellForms forms;
+        /// What the Tools menu's windows ping and look up with.
+        platform::IcmpEcho &echo;
+        platform::HostResolver &resolver;
     };
     struct Paths {
         /// default.pvx in the home: loaded at start, saved at every close.
@@ -164,6 +175,9 @@ public:
     void mnuOptions_Click();
     void mPassword_Click();
     void mnuFileExit_Click();
+    /// Tools: the ping and resolver windows, shown modally.
+    void mPingTool_Click();
+    void mResolve_Click();
     void mnuHelpContents_Click();
     void mnuOrmand_Click();
     /// Exit from the notification-area menu: File Exit behind the password.

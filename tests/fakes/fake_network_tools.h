@@ -6,6 +6,8 @@
 #include <QMap>
 #include <QSet>
 
+#include <utility>
+
 namespace pvx::fakes {
 
 /// Echo requests that the test answers when it likes.
@@ -41,14 +43,31 @@ private:
     int m_lastId = 0;
 };
 
-/// Names resolved from a table.
+/// Names resolved from a table when the test says so.
 class FakeHostResolver : public platform::HostResolver {
 public:
-    void lookup(const QString &hostName, std::function<void(const QString &)> done) override
+    int lookup(const QString &hostName, std::function<void(const QString &)> done) override
     {
-        done(addresses.value(hostName));
+        const int id = ++m_lastId;
+        pending.insert(id, {hostName, std::move(done)});
+        return id;
     }
+    void cancel(int lookupId) override { pending.remove(lookupId); }
+
+    /// Answers every waiting look-up from `addresses` (empty for a name not
+    /// in it).
+    void resolveAll()
+    {
+        const auto waiting = std::exchange(pending, {});
+        for (const auto &[name, done] : waiting)
+            done(addresses.value(name));
+    }
+
     QMap<QString, QString> addresses;
+    QMap<int, std::pair<QString, std::function<void(const QString &)>>> pending;
+
+private:
+    int m_lastId = 0;
 };
 
 } // namespace pvx::fakes

@@ -76,12 +76,14 @@ TEST(MainFrame, MenusCarryTheirCaptionsAndShortcuts)
         if (item->isVisible())
             bar.append(item->text());
     }
-    EXPECT_EQ(bar, (QStringList{s("&File"), s("&Window"), s("&Help")}));
+    EXPECT_EQ(bar, (QStringList{s("&File"), s("&Window"), s("&Tools"), s("&Help")}));
     EXPECT_EQ(texts(menu(f.frame, "mnuFile")),
               (QStringList{s("&New"), s("&Open"), s("&Close"), s("-"), s("&Save"), s("Save &As..."), s("-"),
                            s("Options..."), s("Password..."), s("-"), s("E&xit")}));
     EXPECT_EQ(texts(menu(f.frame, "mnuWindow")),
               (QStringList{s("&Cascade"), s("Tile &Horizontal"), s("Tile &Vertical"), s("&Arrange All")}));
+    EXPECT_EQ(texts(menu(f.frame, "MTools")),
+              (QStringList{s("&Ping IP Address..."), s("&Resolve IP Address from Host Name...")}));
     EXPECT_EQ(texts(menu(f.frame, "mnuHelp")), (QStringList{s("&Contents"), s("-"), s("Ormand on the &Web"), s("-")}));
     EXPECT_EQ(action(f.frame, "mnuFileNew").shortcut(), QKeySequence(s("Ctrl+N")));
     EXPECT_EQ(action(f.frame, "mnuFileOpen").shortcut(), QKeySequence(s("Ctrl+O")));

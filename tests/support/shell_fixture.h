@@ -5,6 +5,7 @@
 #include "fakes/fake_desktop.h"
 #include "fakes/fake_dialogs.h"
 #include "fakes/fake_network_info.h"
+#include "fakes/fake_network_tools.h"
 #include "fakes/fake_serial_port.h"
 #include "fakes/fake_socket.h"
 #include "fakes/fake_timer.h"
@@ -14,6 +15,8 @@
 #include "shell/options_form.h"
 #include "shell/session_list.h"
 #include "support/fake_log_services.h"
+#include "tools/ping_form.h"
+#include "tools/resolve_form.h"
 
 #include <QHash>
 
@@ -57,7 +60,17 @@ struct ShellFixture : FakeLogServices {
                                          [this](shell::OptionsForm &form) {
                                              if (options)
                                                  options(form);
-                                         }}},
+                                         },
+                                         [this](tools::PingForm &form) {
+                                             if (pingTool)
+                                                 pingTool(form);
+                                         },
+                                         [this](tools::ResolveForm &form) {
+                                             if (resolveTool)
+                                                 resolveTool(form);
+                                         }},
+                                        echo,
+                                        resolver},
             shell::MainWindow::Paths{QLatin1String(kDefaultFile), commandLineFile, QStringLiteral("\"/opt/porvix/porvix\""),
                                      QStringLiteral("/opt/porvix/manual.html")});
     }
@@ -98,10 +111,14 @@ struct ShellFixture : FakeLogServices {
     core::PortMap ports;
     fakes::FakeAutostart autostart;
     fakes::FakeDesktop desktop;
+    fakes::FakeIcmpEcho echo;
+    fakes::FakeHostResolver resolver;
     QHash<QString, QString> environment{{QStringLiteral("XDG_RUNTIME_DIR"), QStringLiteral("/run/user/1000")}};
     std::function<void(shell::SetPasswordForm &)> setPassword;
     std::function<void(shell::EnterPasswordForm &)> enterPassword;
     std::function<void(shell::OptionsForm &)> options;
+    std::function<void(tools::PingForm &)> pingTool;
+    std::function<void(tools::ResolveForm &)> resolveTool;
     int passwordPrompts = 0;
     shell::SessionList sessions{
         session::SessionServices{{strings, dialogs, network, optionTransfer, optionDialogs},

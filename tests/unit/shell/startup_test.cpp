@@ -162,10 +162,34 @@ TEST(Startup, HelpContentsAndTheWebPage)
 TEST(Startup, ItemsOfLaterWorkAreNotOffered)
 {
     ShellFixture f;
-    for (const auto *item : {&f.window->MTools, &f.window->mPingTool, &f.window->mResolve, &f.window->mnuHelpAbout,
-                             &f.window->mnuHelpSearch})
+    for (const auto *item : {&f.window->mnuHelpAbout, &f.window->mnuHelpSearch})
         EXPECT_FALSE(item->isVisible()) << item->name().toStdString();
     EXPECT_FALSE(f.window->mnuHelpSearch.isEnabled());
+}
+
+TEST(Startup, ToolsMenuOpensThePingAndResolverWindows)
+{
+    ShellFixture f;
+    f.start();
+    EXPECT_EQ(f.window->mPingTool.caption(), s("&Ping IP Address..."));
+    f.settings.PingTimeout = 9;
+    f.resolver.addresses.insert(s("localhost"), s("127.0.0.1"));
+    QStringList opened;
+    f.pingTool = [&](pvx::tools::PingForm &form) {
+        // The window pings with the time-out the global options hold now.
+        form.Text1.setText(s("localhost"));
+        form.Command1_Click();
+        f.resolver.resolveAll();
+        opened.append(form.name() + QString::number(f.echo.pending.first().timeoutMs));
+    };
+    f.resolveTool = [&](pvx::tools::ResolveForm &form) { opened.append(form.name()); };
+    for (auto *item : {&f.window->MTools, &f.window->mPingTool, &f.window->mResolve}) {
+        EXPECT_TRUE(item->isVisible()) << item->name().toStdString();
+        if (item->onClick)
+            item->onClick();
+    }
+    EXPECT_EQ(opened, (QStringList{s("frmPing1000"), s("frmResolve")}));
+    EXPECT_TRUE(f.echo.pending.isEmpty()) << "a closed window leaves no echo behind";
 }
 
 TEST(Startup, ACloseBeforeTheStartupKeepsTheFile)

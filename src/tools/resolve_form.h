@@ -1,0 +1,54 @@
+#pragma once
+
+#include "core/control.h"
+#include "tools/tool_window.h"
+
+namespace pvx::platform {
+class Dialogs;
+class HostResolver;
+}
+namespace pvx::resources {
+class StringTable;
+}
+
+namespace pvx::tools {
+
+/// "Resolve IP Address from Host Name:" (frmResolve): looks one host name
+/// up in the background and shows its first IPv4 address. Meanwhile the
+/// Resolve button is disabled. The Help button has no action and stays
+/// disabled.
+class ResolveForm : public ToolWindow {
+    Q_OBJECT
+public:
+    /// Loads the window with its texts from `strings`.
+    ResolveForm(const resources::StringTable &strings, platform::Dialogs &dialogs, platform::HostResolver &resolver);
+    ~ResolveForm() override;
+
+    core::Control Label1;
+    core::Control txtHostName;
+    core::Control Label2;
+    core::Control txtIPAddress;
+    core::Control Command1;
+    core::Control Command3;
+    core::Control Command4;
+
+    /// Resolve: the address goes into txtIPAddress; a name that does not
+    /// resolve is reported and the field keeps what it showed. An empty
+    /// name looks up this computer.
+    void Command1_Click();
+    /// Cancel: closes the window.
+    void Command4_Click() { unload(); }
+
+protected:
+    void dropPending() override;
+
+private:
+    void resolved(const QString &hostName, const QString &address);
+
+    const resources::StringTable &m_strings;
+    platform::Dialogs &m_dialogs;
+    platform::HostResolver &m_resolver;
+    int m_lookup = 0;
+};
+
+} // namespace pvx::tools

@@ -1,0 +1,131 @@
+// The echo and the name look-up for real, on loopback. Pings need an ICMP
+// socket this user may open; where none is allowed the echo tests say why
+// and skip.
+#include "platform/linux/posix_icmp_echo.h"
+#include "platform/linux/qt_host_resolver.h"
+#include "tools/send_echo.h"
+
+#include "support/text.h"
+#include "support/wait_until.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+using pvx::testing::s;
+
+namespace {
+
+constexpr int kPingTimeout = 19; // 2 s
+
+/// One echo to `address` through `echo`, waited for.
+std::optional<pvx::tools::EchoReply> pingLoopback(pvx::platform::IcmpEcho &echo, const QByteArray &data,
+                                                  const char *address = "127.0.0.1")
+{
+    std::optional<pvx::tools::EchoReply> reply;
+    pvx::tools::SendEcho(echo, s(address), data, kPingTimeout, [&](const auto &r) { reply = r; });
+    waitUntil([&] { return reply.has_value(); });
+    return reply;
+}
+
+} // namespace
+
+TEST(PosixIcmpEcho, LoopbackAnswersWithTheDataSent)
+{
+    pvx::platform::PosixIcmpEcho echo;
+    const auto reply = pingLoopback(echo, "Testing 123");
+    ASSERT_TRUE(reply);
+    if (!reply->Failure.isEmpty())
+        GTEST_SKIP() << reply->Failure.toStdString();
+    EXPECT_EQ(reply->Status, 0);
+    EXPECT_EQ(reply->Address, 16777343);
+    EXPECT_EQ(reply->DataSize, 11U);
+    EXPECT_EQ(reply->Data, QByteArray("Testing 123"));
+    EXPECT_GT(reply->Ttl, 0);
+    EXPECT_LT(reply->RoundTripTime, 2000U);
+
+    const auto empty = pingLoopback(echo, {});
+    ASSERT_TRUE(empty);
+    EXPECT_EQ(empty->Status, 0);
+    EXPECT_EQ(empty->DataSize, 0U);
+
+    // The kernel refuses a broadcast at once; that ends the request, not a
+    // time-out.
+    const auto refused = pingLoopback(echo, "x", "127.255.255.255");
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->Status, 11050);
+    EXPECT_LT(refused->RoundTripTime, 1000U);
+}
+
+TEST(PosixIcmpEcho, ConcurrentEchoesOfSeveralOwnersGetTheirOwnAnswers)
+{
+    std::vector<std::unique_ptr<pvx::platform::PosixIcmpEcho>> owners;
+    for (int i = 0; i < 3; ++i)
+        owners.push_back(std::make_unique<pvx::platform::PosixIcmpEcho>());
+    std::map<QByteArray, std::optional<pvx::tools::EchoReply>> replies;
+    int cancelledAnswers = 0;
+    for (int i = 0; i < 30; ++i) {
+        auto &echo = *owners[static_cast<std::size_t>(i % 3)];
+        const QByteArray data = "echo " + QByteArray::number(i);
+        const int id = pvx::tools::SendEcho(echo, s("127.0.0.1"), data, kPingTimeout, [&, data](const auto &r) {
+            if (data.endsWith('7'))
+                ++cancelledAnswers;
+            replies[data] = r;
+        });
+        if (data.endsWith('7'))
+            echo.cancel(id);
+    }
+    ASSERT_TRUE(waitUntil([&] { return replies.size() == 27; }));
+    if (!replies.begin()->second->Failure.isEmpty())
+        GTEST_SKIP() << replies.begin()->second->Failure.toStdString();
+    for (const auto &[data, reply] : replies) {
+        EXPECT_EQ(reply->Status, 0) << data.constData();
+        EXPECT_EQ(reply->Data, data);
+    }
+    // Late answers of the cancelled ones come to nothing.
+    runEventsFor(std::chrono::milliseconds(200));
+    EXPECT_EQ(cancelledAnswers, 0);
+    EXPECT_EQ(replies.size(), 27U);
+}
+
+TEST(QtHostResolver, FindsTheFirstAddressOrNothingWithoutStalling)
+{
+    pvx::platform::QtHostResolver resolver;
+    const struct {
+        const char *name;
+        const char *address; ///< null: any answer will do
+    } cases[] = {
+        {"localhost", "127.0.0.1"},
+        {"127.0.0.1", "127.0.0.1"},
+        {"10.0.0.255", "10.0.0.255"},
+        {"nosuchhost.invalid", ""},
+        {"   ", ""},
+        {"localhost.", nullptr},
+        {"255.255.255.255", nullptr},
+    };
+    std::map<int, QString> answers;
+    for (int n = 0; n < static_cast<int>(std::size(cases)); ++n)
+        resolver.lookup(s(cases[n].name), [&answers, n](const QString &address) { answers[n] = address; });
+    const int overLong = resolver.lookup(QString(300, QLatin1Char('a')), [&](const QString &address) {
+        answers[-1] = address;
+    });
+    constexpr int thisComputer = -2;
+    resolver.lookup({}, [&](const QString &address) { answers[thisComputer] = address; });
+    const int cancelled = resolver.lookup(s("localhost"), [&](const QString &) { answers[-3] = s("late"); });
+    resolver.cancel(cancelled);
+    EXPECT_NE(overLong, cancelled);
+    // Unknown names fail fast here: there is no network to ask.
+    ASSERT_TRUE(waitUntil([&] { return answers.size() == std::size(cases) + 2; }, std::chrono::seconds(20)));
+    for (std::size_t n = 0; n < std::size(cases); ++n) {
+        if (cases[n].address) {
+            EXPECT_EQ(answers[static_cast<int>(n)], s(cases[n].address)) << cases[n].name;
+        }
+    }
+    EXPECT_EQ(answers[-1], QString());
+    EXPECT_FALSE(answers[thisComputer].isEmpty());
+    runEventsFor(std::chrono::milliseconds(100));
+    EXPECT_FALSE(answers.contains(-3));
+}
