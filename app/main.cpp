@@ -8,6 +8,7 @@
 #include "gui/password_dialogs.h"
 #include "gui/qt_desktop.h"
 #include "gui/qt_dialogs.h"
+#include "gui/session_option_dialogs.h"
 #include "platform/linux/display_probe.h"
 #include "platform/linux/headless_dialogs.h"
 #include "platform/linux/open_file_limit.h"
@@ -24,7 +25,10 @@
 #include "platform/linux/xdg_autostart.h"
 #include "resources/language.h"
 #include "resources/string_table.h"
+#include "session/client_options_form.h"
 #include "session/error_log.h"
+#include "session/login_options_form.h"
+#include "session/server_options_form.h"
 #include "shell/command_line.h"
 #include "shell/headless_report.h"
 #include "shell/main_window.h"
@@ -111,14 +115,14 @@ QString findManual()
 /// Everything both faces share, built in dependency order.
 struct Program {
     Program(const QString &home, const QString &commandLineFile, platform::Dialogs &dialogs,
-            platform::Desktop *desktop, shell::ShellForms forms)
+            platform::Desktop *desktop, shell::ShellForms forms, session::OptionDialogs optionDialogs)
         : autostart(files, configHome()),
           strings(resources::languageFromEnvironment()),
           log(files, launcher, clock, settings, core::errorLogPath(home),
               {.failed = [](const QString &why) {
                   print(stderr, QStringLiteral("porvix: ") + why + QLatin1Char('\n'));
               }}),
-          sessions(session::SessionServices{{strings, dialogs, network, optionTransfer, {}},
+          sessions(session::SessionServices{{strings, dialogs, network, std::move(optionDialogs)},
                                             sockets, timers, ports, settings, log},
                    [this] {
                        return session::SessionDevices{
@@ -183,7 +187,7 @@ int runHeadless(const shell::CommandLine &line, const QString &commandLineFile)
         return 1;
     }
     QDir::setCurrent(*home);
-    Program program(*home, commandLineFile, dialogs, nullptr, {});
+    Program program(*home, commandLineFile, dialogs, nullptr, {}, {});
     const shell::HeadlessReport report(program.window, program.sessions, *home, [](const QString &said) {
         print(stderr, said + QLatin1Char('\n'));
     });
@@ -213,7 +217,12 @@ int runGui(const shell::CommandLine &line, const QString &commandLineFile)
         [](shell::EnterPasswordForm &form) { gui::EnterPasswordDialog(form, QApplication::activeWindow()).exec(); },
         [](shell::OptionsForm &form) { gui::OptionsDialog(form, QApplication::activeWindow()).exec(); },
     };
-    Program program(*home, commandLineFile, dialogs, &desktop, std::move(forms));
+    session::OptionDialogs optionDialogs{
+        [](session::ServerOptionsForm &form) { gui::ServerOptionsDialog(form, QApplication::activeWindow()).exec(); },
+        [](session::ClientOptionsForm &form) { gui::ClientOptionsDialog(form, QApplication::activeWindow()).exec(); },
+        [](session::LoginOptionsForm &form) { gui::LoginOptionsDialog(form, QApplication::activeWindow()).exec(); },
+    };
+    Program program(*home, commandLineFile, dialogs, &desktop, std::move(forms), std::move(optionDialogs));
     gui::MainFrame frame(program.window, program.sessions, dialogs);
     QObject::connect(&program.window, &shell::MainWindow::closed, QCoreApplication::instance(),
                      &QCoreApplication::quit, Qt::QueuedConnection);

@@ -158,19 +158,15 @@ void MainWindow::report(const QString &text)
 void MainWindow::mnuOptions_Click()
 {
     OptionsForm form(m_services.strings, m_services.dialogs, m_services.settings);
-    if (m_services.forms.options)
-        m_services.forms.options(form);
-    if (form.isLoaded())
-        form.cancel();
+    if (const auto edited = core::showModal(m_services.forms.options, form))
+        m_services.settings = *edited;
 }
 
 void MainWindow::mPassword_Click()
 {
-    SetPasswordForm form(m_services.strings, m_services.dialogs, m_services.settings);
-    if (m_services.forms.setPassword)
-        m_services.forms.setPassword(form);
-    if (form.isLoaded())
-        form.cancel();
+    SetPasswordForm form(m_services.strings, m_services.dialogs, m_services.settings.Password);
+    if (const auto password = core::showModal(m_services.forms.setPassword, form))
+        m_services.settings.Password = *password;
 }
 
 void MainWindow::mnuFileExit_Click()

@@ -47,9 +47,9 @@ enum class Arrangement {
 /// returns once the form has unloaded; a missing one counts as Cancel (the
 /// headless face has none).
 struct ShellForms {
-    std::function<void(SetPasswordForm &)> setPassword;
+    core::FormRunner<SetPasswordForm> setPassword;
     EnterPasswordRunner enterPassword;
-    std::function<void(OptionsForm &)> options;
+    core::FormRunner<OptionsForm> options;
 };
 
 /// The main window's model (frmMain): its menus, the start-up, the

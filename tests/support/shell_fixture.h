@@ -104,7 +104,7 @@ struct ShellFixture : FakeLogServices {
     std::function<void(shell::OptionsForm &)> options;
     int passwordPrompts = 0;
     shell::SessionList sessions{
-        session::SessionServices{{strings, dialogs, network, optionTransfer, optionDialogs},
+        session::SessionServices{{strings, dialogs, network, optionDialogs},
                                  sockets, timers, ports, settings, log},
         [] {
             return session::SessionDevices{std::make_unique<fakes::FakeSerialPort>(),
