@@ -1,8 +1,10 @@
 // The composition root of both faces: the GUI (porvix) and the headless face
 // (porvix --headless, or no display). Both build the same platform objects,
 // sessions and main-window model; only the dialogs and the views differ.
+#include "about/about_form.h"
 #include "core/porvix_home.h"
 #include "core/port_map.h"
+#include "gui/about_dialog.h"
 #include "gui/main_frame.h"
 #include "gui/options_dialog.h"
 #include "gui/password_dialogs.h"
@@ -131,7 +133,8 @@ struct Program {
                                watcher, [this] { return ports.virtualPortDirectory; })};
                    }),
           window(shell::MainWindow::Services{strings, dialogs, files, autostart, desktop, timers, sessions, settings,
-                                             optionTransfer, ports, environment, ::getuid(), std::move(forms)},
+                                             optionTransfer, ports, environment, ::getuid(), std::move(forms),
+                                             launcher, clock},
                  shell::MainWindow::Paths{core::defaultConfigurationPath(home), commandLineFile,
                                           startupCommand(home), findManual()})
     {
@@ -216,6 +219,7 @@ int runGui(const shell::CommandLine &line, const QString &commandLineFile)
         [](shell::SetPasswordForm &form) { gui::SetPasswordDialog(form, QApplication::activeWindow()).exec(); },
         [](shell::EnterPasswordForm &form) { gui::EnterPasswordDialog(form, QApplication::activeWindow()).exec(); },
         [](shell::OptionsForm &form) { gui::OptionsDialog(form, QApplication::activeWindow()).exec(); },
+        [](about::AboutForm &form) { gui::AboutDialog(form, QApplication::activeWindow()).exec(); },
     };
     session::OptionDialogs optionDialogs{
         [](session::ServerOptionsForm &form) { gui::ServerOptionsDialog(form, QApplication::activeWindow()).exec(); },

@@ -79,9 +79,8 @@ void MainWindow::registerMenus()
     }
     mnuHelpSearch.setVisible(false);
     mnuHelpSearch.setEnabled(false);
-    // The tools and the About window come later; until then their items are
-    // not offered at all.
-    for (core::Control *later : {&MTools, &mPingTool, &mResolve, &mnuHelpAbout})
+    // The tools come later; until then their items are not offered at all.
+    for (core::Control *later : {&MTools, &mPingTool, &mResolve})
         later->setVisible(false);
 
     mnuFile.onClick = [this] { mnuFile_Click(); };
@@ -99,6 +98,7 @@ void MainWindow::registerMenus()
     mnuWindowArrangeIcons.onClick = [this] { emit arrangeRequested(Arrangement::ArrangeIcons); };
     mnuHelpContents.onClick = [this] { mnuHelpContents_Click(); };
     mnuOrmand.onClick = [this] { mnuOrmand_Click(); };
+    mnuHelpAbout.onClick = [this] { mnuHelpAbout_Click(); };
 }
 
 void MainWindow::Form_Load()
@@ -189,6 +189,14 @@ void MainWindow::mnuHelpContents_Click()
     }
     if (!m_services.desktop || !m_services.desktop->openUrl(QUrl::fromLocalFile(m_paths.helpFile).toString()))
         report(QStringLiteral("Cannot open the manual ") + m_paths.helpFile + QLatin1Char('.'));
+}
+
+void MainWindow::mnuHelpAbout_Click()
+{
+    about::AboutForm form({m_services.strings, m_services.dialogs, m_services.desktop, m_services.launcher,
+                           m_services.clock});
+    if (m_services.forms.about)
+        m_services.forms.about(form);
 }
 
 void MainWindow::mnuOrmand_Click()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "about/about_form.h"
 #include "core/control.h"
 #include "core/environment.h"
 #include "core/form.h"
@@ -17,9 +18,11 @@ struct PortMap;
 }
 namespace pvx::platform {
 class Autostart;
+class Clock;
 class Desktop;
 class Dialogs;
 class FileStore;
+class ProcessLauncher;
 class Timer;
 class TimerFactory;
 }
@@ -50,6 +53,7 @@ struct ShellForms {
     core::FormRunner<SetPasswordForm> setPassword;
     EnterPasswordRunner enterPassword;
     core::FormRunner<OptionsForm> options;
+    core::FormRunner<about::AboutForm> about;
 };
 
 /// The main window's model (frmMain): its menus, the start-up, the
@@ -75,6 +79,9 @@ public:
         core::EnvironmentLookup environment;
         unsigned int uid = 0;
         ShellForms forms;
+        /// For the About window: its system-information button and its year.
+        platform::ProcessLauncher &launcher;
+        const platform::Clock &clock;
     };
     struct Paths {
         /// default.pvx in the home: loaded at start, saved at every close.
@@ -91,7 +98,7 @@ public:
     /// gets these and a message.
     static constexpr int kMaxSessions = 1024;
     /// Where the web item of the Help menu leads.
-    static constexpr const char *kWebAddress = "https://porvix.example.org/";
+    static constexpr const char *kWebAddress = about::kWebAddress;
 
     MainWindow(Services services, Paths paths);
     ~MainWindow() override;
@@ -166,6 +173,8 @@ public:
     void mnuFileExit_Click();
     void mnuHelpContents_Click();
     void mnuOrmand_Click();
+    /// Help About: the About window.
+    void mnuHelpAbout_Click();
     /// Exit from the notification-area menu: File Exit behind the password.
     void mnuExit_Click();
 

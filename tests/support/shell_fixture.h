@@ -57,7 +57,13 @@ struct ShellFixture : FakeLogServices {
                                          [this](shell::OptionsForm &form) {
                                              if (options)
                                                  options(form);
-                                         }}},
+                                         },
+                                         [this](about::AboutForm &form) {
+                                             if (about)
+                                                 about(form);
+                                         }},
+                                        launcher,
+                                        clock},
             shell::MainWindow::Paths{QLatin1String(kDefaultFile), commandLineFile, QStringLiteral("\"/opt/porvix/porvix\""),
                                      QStringLiteral("/opt/porvix/manual.html")});
     }
@@ -102,6 +108,7 @@ struct ShellFixture : FakeLogServices {
     std::function<void(shell::SetPasswordForm &)> setPassword;
     std::function<void(shell::EnterPasswordForm &)> enterPassword;
     std::function<void(shell::OptionsForm &)> options;
+    std::function<void(about::AboutForm &)> about;
     int passwordPrompts = 0;
     shell::SessionList sessions{
         session::SessionServices{{strings, dialogs, network, optionDialogs},

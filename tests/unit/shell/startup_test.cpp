@@ -162,8 +162,7 @@ TEST(Startup, HelpContentsAndTheWebPage)
 TEST(Startup, ItemsOfLaterWorkAreNotOffered)
 {
     ShellFixture f;
-    for (const auto *item : {&f.window->MTools, &f.window->mPingTool, &f.window->mResolve, &f.window->mnuHelpAbout,
-                             &f.window->mnuHelpSearch})
+    for (const auto *item : {&f.window->MTools, &f.window->mPingTool, &f.window->mResolve, &f.window->mnuHelpSearch})
         EXPECT_FALSE(item->isVisible()) << item->name().toStdString();
     EXPECT_FALSE(f.window->mnuHelpSearch.isEnabled());
 }
