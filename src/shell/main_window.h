@@ -47,8 +47,8 @@ enum class Arrangement {
 };
 
 /// The dialogs the main window opens. Each shows its form modally and
-/// returns once the form has unloaded; a missing one counts as Cancel (the
-/// headless face has none).
+/// returns once the form has unloaded; a missing one shows nothing and
+/// changes nothing (the headless face has none).
 struct ShellForms {
     core::FormRunner<SetPasswordForm> setPassword;
     EnterPasswordRunner enterPassword;
