@@ -1,14 +1,17 @@
 // The composition root of both faces: the GUI (porvix) and the headless face
 // (porvix --headless, or no display). Both build the same platform objects,
 // sessions and main-window model; only the dialogs and the views differ.
+#include "about/about_form.h"
 #include "core/porvix_home.h"
 #include "core/port_map.h"
+#include "gui/about_dialog.h"
 #include "gui/main_frame.h"
 #include "gui/options_dialog.h"
 #include "gui/password_dialogs.h"
 #include "gui/qt_desktop.h"
 #include "gui/qt_dialogs.h"
 #include "gui/tool_dialog.h"
+#include "gui/session_option_dialogs.h"
 #include "platform/linux/display_probe.h"
 #include "platform/linux/headless_dialogs.h"
 #include "platform/linux/open_file_limit.h"
@@ -27,7 +30,10 @@
 #include "platform/linux/xdg_autostart.h"
 #include "resources/language.h"
 #include "resources/string_table.h"
+#include "session/client_options_form.h"
 #include "session/error_log.h"
+#include "session/login_options_form.h"
+#include "session/server_options_form.h"
 #include "shell/command_line.h"
 #include "shell/headless_report.h"
 #include "shell/main_window.h"
@@ -116,14 +122,14 @@ QString findManual()
 /// Everything both faces share, built in dependency order.
 struct Program {
     Program(const QString &home, const QString &commandLineFile, platform::Dialogs &dialogs,
-            platform::Desktop *desktop, shell::ShellForms forms)
+            platform::Desktop *desktop, shell::ShellForms forms, session::OptionDialogs optionDialogs)
         : autostart(files, configHome()),
           strings(resources::languageFromEnvironment()),
           log(files, launcher, clock, settings, core::errorLogPath(home),
               {.failed = [](const QString &why) {
                   print(stderr, QStringLiteral("porvix: ") + why + QLatin1Char('\n'));
               }}),
-          sessions(session::SessionServices{{strings, dialogs, network, optionTransfer, {}},
+          sessions(session::SessionServices{{strings, dialogs, network, std::move(optionDialogs)},
                                             sockets, timers, ports, settings, log},
                    [this] {
                        return session::SessionDevices{
@@ -133,7 +139,7 @@ struct Program {
                    }),
           window(shell::MainWindow::Services{strings, dialogs, files, autostart, desktop, timers, sessions, settings,
                                              optionTransfer, ports, environment, ::getuid(), std::move(forms),
-                                             echo, resolver},
+                                             echo, resolver, launcher, clock},
                  shell::MainWindow::Paths{core::defaultConfigurationPath(home), commandLineFile,
                                           startupCommand(home), findManual()})
     {
@@ -191,7 +197,7 @@ int runHeadless(const shell::CommandLine &line, const QString &commandLineFile)
         return 1;
     }
     QDir::setCurrent(*home);
-    Program program(*home, commandLineFile, dialogs, nullptr, {});
+    Program program(*home, commandLineFile, dialogs, nullptr, {}, {});
     const shell::HeadlessReport report(program.window, program.sessions, *home, [](const QString &said) {
         print(stderr, said + QLatin1Char('\n'));
     });
@@ -220,10 +226,16 @@ int runGui(const shell::CommandLine &line, const QString &commandLineFile)
         [](shell::SetPasswordForm &form) { gui::SetPasswordDialog(form, QApplication::activeWindow()).exec(); },
         [](shell::EnterPasswordForm &form) { gui::EnterPasswordDialog(form, QApplication::activeWindow()).exec(); },
         [](shell::OptionsForm &form) { gui::OptionsDialog(form, QApplication::activeWindow()).exec(); },
+        [](about::AboutForm &form) { gui::AboutDialog(form, QApplication::activeWindow()).exec(); },
         [](tools::PingForm &form) { gui::PingDialog(form, QApplication::activeWindow()).exec(); },
         [](tools::ResolveForm &form) { gui::ResolveDialog(form, QApplication::activeWindow()).exec(); },
     };
-    Program program(*home, commandLineFile, dialogs, &desktop, std::move(forms));
+    session::OptionDialogs optionDialogs{
+        [](session::ServerOptionsForm &form) { gui::ServerOptionsDialog(form, QApplication::activeWindow()).exec(); },
+        [](session::ClientOptionsForm &form) { gui::ClientOptionsDialog(form, QApplication::activeWindow()).exec(); },
+        [](session::LoginOptionsForm &form) { gui::LoginOptionsDialog(form, QApplication::activeWindow()).exec(); },
+    };
+    Program program(*home, commandLineFile, dialogs, &desktop, std::move(forms), std::move(optionDialogs));
     gui::MainFrame frame(program.window, program.sessions, dialogs);
     QObject::connect(&program.window, &shell::MainWindow::closed, QCoreApplication::instance(),
                      &QCoreApplication::quit, Qt::QueuedConnection);

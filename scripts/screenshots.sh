@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Takes PNG screenshots of Porvix on a virtual X server, in English and in
-# Japanese: the main window with two sessions, the options dialog, the ping
-# and resolver windows and the two sessions tiled side by side. They go to
-# docs/screenshots/.
+# Japanese: the main window with two sessions, the options dialog, the two
+# sessions tiled side by side, the ping and resolver windows, the About window
+# and the client and server I/O options dialogs. They go to docs/screenshots/.
 #
 #   bash scripts/screenshots.sh [path/to/porvix]
 #
@@ -92,6 +92,33 @@ EOF
     xdotool key --delay 150 alt+w v
     sleep 1
     shoot tiled
+    # Help, About.
+    xdotool key --delay 150 alt+h a
+    sleep 2
+    scrot --focused --border --overwrite "$out/about-$tag.png"
+    xdotool key Escape
+    sleep 1
+    # Tiled, the client session is on the right: its I/O Options button, in
+    # screen coordinates (the main window stands at 20,20 and is 1200 x 700).
+    # Qt takes a click only after the pointer has moved over the button.
+    click() {
+        xdotool mousemove "$1" "$2"
+        sleep 0.5
+        xdotool mousemove_relative 1 1
+        sleep 0.3
+        xdotool click 1
+        sleep 2
+    }
+    click 1064 260
+    scrot --focused --border --overwrite "$out/client-options-$tag.png"
+    xdotool key Escape
+    sleep 1
+    # De-Activate the server session on the left, then its I/O Options.
+    click 590 440
+    click 466 260
+    scrot --focused --border --overwrite "$out/server-options-$tag.png"
+    xdotool key Escape
+    sleep 1
     kill -TERM "$porvix"
     wait "$porvix" || true
     exit 0

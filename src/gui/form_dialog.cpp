@@ -1,13 +1,14 @@
 #include "gui/form_dialog.h"
 
 #include "gui/control_binding.h"
-#include "shell/modal_form.h"
+#include "core/modal_form.h"
 
+#include <QKeyEvent>
 #include <QScreen>
 
 namespace pvx::gui {
 
-FormDialog::FormDialog(shell::ModalForm &form, QWidget *parent) : QDialog(parent), m_form(form)
+FormDialog::FormDialog(core::ModalForm &form, QWidget *parent) : QDialog(parent), m_form(form)
 {
     setObjectName(form.name());
     const auto showCaption = [this] {
@@ -17,15 +18,25 @@ FormDialog::FormDialog(shell::ModalForm &form, QWidget *parent) : QDialog(parent
     };
     showCaption();
     connect(&form, &core::Form::changed, this, showCaption);
-    connect(&form, &shell::ModalForm::unloaded, this, &QDialog::accept);
+    connect(&form, &core::ModalForm::unloaded, this, &QDialog::accept);
 }
 
 void FormDialog::reject()
 {
     if (m_form.isLoaded())
-        m_form.cancel();
+        m_form.closeBox();
     if (isVisible())
         QDialog::reject();
+}
+
+void FormDialog::keyPressEvent(QKeyEvent *event)
+{
+    // QDialog would reject; the model decides what Esc means.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        m_form.escapePressed();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void FormDialog::showEvent(QShowEvent *event)

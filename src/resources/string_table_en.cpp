@@ -124,6 +124,7 @@ constexpr StringEntry kEnglish[] = {
     {5057, "About Porvix"},
     {5058, "RS232 to TCP/IP Converter"},
     {5059, "Version"},
+    {5060, "Joins serial ports, real or virtual, to TCP/IP and UDP networks."},
     // Service installation; shown after the service's display name
     {5061, "service installed successfully."},
     {5062, "service did not install successfully."},

@@ -128,6 +128,7 @@ constexpr StringEntry kJapanese[] = {
     {5057, "Porvix のバージョン情報"},
     {5058, "RS232・TCP/IP 変換ソフトウェア"},
     {5059, "バージョン"},
+    {5060, "実在または仮想のシリアル ポートを TCP/IP と UDP のネットワークにつなぎます。"},
     // Service installation; shown after the service's display name
     {5061, "サービスのインストールに成功しました。"},
     {5062, "サービスのインストールに失敗しました。"},

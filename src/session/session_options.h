@@ -7,8 +7,7 @@ namespace pvx::session {
 
 /// The nine option fields of a session: network routing, the virtual-port
 /// link and the login texts. The program-wide `OptionTransfer` record has the
-/// same shape and carries them between a session, the configuration file and
-/// the option dialogs.
+/// same shape and carries them between a session and the configuration file.
 struct SessionOptions {
     qint16 AllowMultiConnect = 1;
     /// 0 serial data to all clients, 1 ignore it, 2 first connected client only.

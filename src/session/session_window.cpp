@@ -5,6 +5,9 @@
 #include "platform/network_info.h"
 #include "resources/form_strings.h"
 #include "resources/string_table.h"
+#include "session/client_options_form.h"
+#include "session/login_options_form.h"
+#include "session/server_options_form.h"
 #include "session/session_lists.h"
 
 namespace pvx::session {
@@ -135,6 +138,7 @@ void SessionWindow::registerControls()
     TCPOption[0].onClick = [this] { TCPOption_Click(0); };
     TCPOption[1].onClick = [this] { TCPOption_Click(1); };
     Command2.onClick = [this] { Command2_Click(); };
+    btnLogin.onClick = [this] { btnLogin_Click(); };
     Command3.onClick = [this] { Command3_Click(); };
 }
 
@@ -204,29 +208,32 @@ void SessionWindow::Command3_Click()
 
 void SessionWindow::Command2_Click()
 {
-    OptionTransfer &record = m_services.optionTransfer;
     if (TCPOption[1].value() != 0) {
-        record.AllowMultiConnect = options.AllowMultiConnect;
-        record.ServerSerialOptions = options.ServerSerialOptions;
-        record.ServerTCPOptions = options.ServerTCPOptions;
-        if (!m_services.optionDialogs.server)
-            return;
-        m_services.optionDialogs.server(record);
-        if (record.AllowMultiConnect != -1) {
-            options.AllowMultiConnect = record.AllowMultiConnect;
-            options.ServerSerialOptions = record.ServerSerialOptions;
-            options.ServerTCPOptions = record.ServerTCPOptions;
+        ServerOptionsForm form(m_services.strings,
+                               {options.AllowMultiConnect, options.ServerSerialOptions, options.ServerTCPOptions});
+        if (const auto edited = core::showModal(m_services.optionDialogs.server, form)) {
+            options.AllowMultiConnect = edited->AllowMultiConnect;
+            options.ServerSerialOptions = edited->ServerSerialOptions;
+            options.ServerTCPOptions = edited->ServerTCPOptions;
         }
     } else {
-        record.ClientOptions = options.ClientOptions;
-        record.ConnectOnVirtualOpen = options.ConnectOnVirtualOpen;
-        if (!m_services.optionDialogs.client)
-            return;
-        m_services.optionDialogs.client(record);
-        if (record.ClientOptions != -1) {
-            options.ClientOptions = record.ClientOptions;
-            options.ConnectOnVirtualOpen = record.ConnectOnVirtualOpen;
+        ClientOptionsForm form(m_services.strings, {options.ClientOptions, options.ConnectOnVirtualOpen});
+        if (const auto edited = core::showModal(m_services.optionDialogs.client, form)) {
+            options.ClientOptions = edited->ClientOptions;
+            options.ConnectOnVirtualOpen = edited->ConnectOnVirtualOpen;
         }
+    }
+}
+
+void SessionWindow::btnLogin_Click()
+{
+    LoginOptionsForm form({options.UserPrompt, options.UserPromptResponse, options.PasswordPrompt,
+                           options.PasswordPromptResponse});
+    if (const auto edited = core::showModal(m_services.optionDialogs.login, form)) {
+        options.UserPrompt = edited->UserPrompt;
+        options.UserPromptResponse = edited->UserPromptResponse;
+        options.PasswordPrompt = edited->PasswordPrompt;
+        options.PasswordPromptResponse = edited->PasswordPromptResponse;
     }
 }
 

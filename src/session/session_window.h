@@ -2,6 +2,7 @@
 
 #include "core/control.h"
 #include "core/form.h"
+#include "core/modal_form.h"
 #include "session/session_choices.h"
 #include "session/session_options.h"
 
@@ -18,12 +19,17 @@ class NetworkInfo;
 
 namespace pvx::session {
 
-/// The option dialogs a session window opens from "I/O Options...": each
-/// edits the record in place and marks Cancel by setting AllowMultiConnect
-/// (server) or ClientOptions (client) to -1.
+class ClientOptionsForm;
+class LoginOptionsForm;
+class ServerOptionsForm;
+
+/// The option dialogs a session window opens: each shows its form modally
+/// and returns once it has unloaded. The window applies what the form gives
+/// back; a missing one shows nothing and changes nothing.
 struct OptionDialogs {
-    std::function<void(OptionTransfer &)> server;
-    std::function<void(OptionTransfer &)> client;
+    core::FormRunner<ServerOptionsForm> server;
+    core::FormRunner<ClientOptionsForm> client;
+    core::FormRunner<LoginOptionsForm> login;
 };
 
 /// The model of one session window: its controls hold the session's
@@ -36,7 +42,6 @@ public:
         const resources::StringTable &strings;
         platform::Dialogs &dialogs;
         const platform::NetworkInfo &network;
-        OptionTransfer &optionTransfer;
         OptionDialogs optionDialogs;
     };
 
@@ -85,8 +90,11 @@ public:
     void LocalIP_DropDown();
     /// "Set Window Name...": asks for a name and keeps it as the caption.
     void Command3_Click();
-    /// "I/O Options...": edits the option fields through their dialog.
+    /// "I/O Options...": edits the server or the client options, as the
+    /// role selected, through their dialog; OK changes them, nothing else does.
     void Command2_Click();
+    /// "Login Options...": edits the four login texts through their dialog.
+    void btnLogin_Click();
 
     /// The user named this window; automatic titles leave it alone.
     bool isNamed() const { return !Command3.tag().isEmpty(); }

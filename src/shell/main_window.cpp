@@ -79,9 +79,6 @@ void MainWindow::registerMenus()
     }
     mnuHelpSearch.setVisible(false);
     mnuHelpSearch.setEnabled(false);
-    // The About window comes later; until then its item is not offered at
-    // all.
-    mnuHelpAbout.setVisible(false);
 
     mnuFile.onClick = [this] { mnuFile_Click(); };
     mnuFileNew.onClick = [this] { mnuFileNew_Click(); };
@@ -100,6 +97,7 @@ void MainWindow::registerMenus()
     mResolve.onClick = [this] { mResolve_Click(); };
     mnuHelpContents.onClick = [this] { mnuHelpContents_Click(); };
     mnuOrmand.onClick = [this] { mnuOrmand_Click(); };
+    mnuHelpAbout.onClick = [this] { mnuHelpAbout_Click(); };
 }
 
 void MainWindow::Form_Load()
@@ -159,19 +157,15 @@ void MainWindow::report(const QString &text)
 void MainWindow::mnuOptions_Click()
 {
     OptionsForm form(m_services.strings, m_services.dialogs, m_services.settings);
-    if (m_services.forms.options)
-        m_services.forms.options(form);
-    if (form.isLoaded())
-        form.cancel();
+    if (const auto edited = core::showModal(m_services.forms.options, form))
+        m_services.settings = *edited;
 }
 
 void MainWindow::mPassword_Click()
 {
-    SetPasswordForm form(m_services.strings, m_services.dialogs, m_services.settings);
-    if (m_services.forms.setPassword)
-        m_services.forms.setPassword(form);
-    if (form.isLoaded())
-        form.cancel();
+    SetPasswordForm form(m_services.strings, m_services.dialogs, m_services.settings.Password);
+    if (const auto password = core::showModal(m_services.forms.setPassword, form))
+        m_services.settings.Password = *password;
 }
 
 void MainWindow::mnuFileExit_Click()
@@ -194,6 +188,14 @@ void MainWindow::mnuHelpContents_Click()
     }
     if (!m_services.desktop || !m_services.desktop->openUrl(QUrl::fromLocalFile(m_paths.helpFile).toString()))
         report(QStringLiteral("Cannot open the manual ") + m_paths.helpFile + QLatin1Char('.'));
+}
+
+void MainWindow::mnuHelpAbout_Click()
+{
+    about::AboutForm form({m_services.strings, m_services.dialogs, m_services.desktop, m_services.launcher,
+                           m_services.clock});
+    if (m_services.forms.about)
+        m_services.forms.about(form);
 }
 
 void MainWindow::mnuOrmand_Click()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "about/about_form.h"
 #include "core/control.h"
 #include "core/environment.h"
 #include "core/form.h"
@@ -17,11 +18,13 @@ struct PortMap;
 }
 namespace pvx::platform {
 class Autostart;
+class Clock;
 class Desktop;
 class Dialogs;
 class FileStore;
 class HostResolver;
 class IcmpEcho;
+class ProcessLauncher;
 class Timer;
 class TimerFactory;
 }
@@ -50,12 +53,13 @@ enum class Arrangement {
 };
 
 /// The dialogs the main window opens. Each shows its form modally and
-/// returns once the form has unloaded; a missing one counts as Cancel (the
-/// headless face has none).
+/// returns once the form has unloaded; a missing one shows nothing and
+/// changes nothing (the headless face has none).
 struct ShellForms {
-    std::function<void(SetPasswordForm &)> setPassword;
+    core::FormRunner<SetPasswordForm> setPassword;
     EnterPasswordRunner enterPassword;
-    std::function<void(OptionsForm &)> options;
+    core::FormRunner<OptionsForm> options;
+    core::FormRunner<about::AboutForm> about;
     std::function<void(tools::PingForm &)> ping;
     std::function<void(tools::ResolveForm &)> resolve;
 };
@@ -86,6 +90,9 @@ public:
         /// What the Tools menu's windows ping and look up with.
         platform::IcmpEcho &echo;
         platform::HostResolver &resolver;
+        /// For the About window: its system-information button and its year.
+        platform::ProcessLauncher &launcher;
+        const platform::Clock &clock;
     };
     struct Paths {
         /// default.pvx in the home: loaded at start, saved at every close.
@@ -102,7 +109,7 @@ public:
     /// gets these and a message.
     static constexpr int kMaxSessions = 1024;
     /// Where the web item of the Help menu leads.
-    static constexpr const char *kWebAddress = "https://porvix.example.org/";
+    static constexpr const char *kWebAddress = about::kWebAddress;
 
     MainWindow(Services services, Paths paths);
     ~MainWindow() override;
@@ -180,6 +187,8 @@ public:
     void mResolve_Click();
     void mnuHelpContents_Click();
     void mnuOrmand_Click();
+    /// Help About: the About window.
+    void mnuHelpAbout_Click();
     /// Exit from the notification-area menu: File Exit behind the password.
     void mnuExit_Click();
 

@@ -34,8 +34,8 @@ void selectOrDefault(core::Control &list, int position, int defaultPosition)
 } // namespace
 
 OptionsForm::OptionsForm(const resources::StringTable &strings, platform::Dialogs &dialogs,
-                         session::ProgramSettings &settings)
-    : ModalForm(controlName("frmOptions")),
+                         const session::ProgramSettings &settings)
+    : ValueForm(controlName("frmOptions")),
       Label2(ControlKind::Label, controlName("Label2")),
       Combo1(ControlKind::ComboBox, controlName("Combo1")),
       Check1(ControlKind::CheckBox, controlName("Check1")),
@@ -94,14 +94,15 @@ void OptionsForm::Command1_Click()
 
 void OptionsForm::Command2_Click()
 {
-    m_settings.OnErrorRunApp = Text1.text();
-    m_settings.LogErrors = Check1.value();
-    m_settings.PacketSize = packetSizeFromText(Combo1.text());
-    m_settings.PingEnabled = Check2.value();
-    m_settings.PingFrequency = Combo2.selectedIndex();
-    m_settings.PingTimeout = Combo3.selectedIndex();
-    m_settings.LoadWithWindows = chkLoadWithWindows.value();
-    unload();
+    session::ProgramSettings edited = m_settings;
+    edited.OnErrorRunApp = Text1.text();
+    edited.LogErrors = Check1.value();
+    edited.PacketSize = packetSizeFromText(Combo1.text());
+    edited.PingEnabled = Check2.value();
+    edited.PingFrequency = Combo2.selectedIndex();
+    edited.PingTimeout = Combo3.selectedIndex();
+    edited.LoadWithWindows = chkLoadWithWindows.value();
+    accept(std::move(edited));
 }
 
 void OptionsForm::Command3_Click()

@@ -1,7 +1,8 @@
 #pragma once
 
 #include "core/control.h"
-#include "shell/modal_form.h"
+#include "core/modal_form.h"
+#include "session/program_settings.h"
 
 #include <QStringList>
 
@@ -11,21 +12,20 @@ class Dialogs;
 namespace pvx::resources {
 class StringTable;
 }
-namespace pvx::session {
-struct ProgramSettings;
-}
 
 namespace pvx::shell {
 
-/// "Porvix Options" (frmOptions): the program-wide settings. OK changes them
-/// in memory at once for every session; they reach the file at the next save.
-class OptionsForm : public ModalForm {
+/// "Porvix Options" (frmOptions): the program-wide settings. OK gives back
+/// the settings as edited (the password as it was); the caller puts them in
+/// place for every session, and they reach the file at the next save.
+class OptionsForm : public core::ValueForm<session::ProgramSettings> {
     Q_OBJECT
 public:
     /// Loads the window: texts from `strings`, the lists, and the current
     /// settings. A stored flag other than 0 shows as ticked; a stored list
     /// position outside its list shows the default entry.
-    OptionsForm(const resources::StringTable &strings, platform::Dialogs &dialogs, session::ProgramSettings &settings);
+    OptionsForm(const resources::StringTable &strings, platform::Dialogs &dialogs,
+                const session::ProgramSettings &settings);
 
     core::Control Label2;
     core::Control Combo1;
@@ -46,15 +46,15 @@ public:
 
     /// Browse: picks the error program; Cancel leaves the command line.
     void Command1_Click();
-    /// OK: stores every field in the settings and closes the dialog.
+    /// OK: gives back every field and closes the dialog.
     void Command2_Click();
-    /// Cancel: closes the dialog; no setting changes.
+    /// Cancel: closes the dialog; nothing comes back.
     void Command3_Click();
     void cancel() override { Command3_Click(); }
 
 private:
     platform::Dialogs &m_dialogs;
-    session::ProgramSettings &m_settings;
+    session::ProgramSettings m_settings;
 };
 
 /// The packet size a typed text stands for: its leading number (blanks

@@ -3,7 +3,6 @@
 #include "platform/dialogs.h"
 #include "resources/form_strings.h"
 #include "resources/string_table.h"
-#include "session/program_settings.h"
 
 namespace pvx::shell {
 
@@ -22,8 +21,8 @@ QString controlName(const char *text)
 } // namespace
 
 SetPasswordForm::SetPasswordForm(const resources::StringTable &strings, platform::Dialogs &dialogs,
-                                 session::ProgramSettings &settings)
-    : ModalForm(controlName("Form1")),
+                                 const QString &password)
+    : ValueForm(controlName("Form1")),
       Label1(ControlKind::Label, controlName("Label1")),
       Text1(ControlKind::TextBox, controlName("Text1")),
       Label2(ControlKind::Label, controlName("Label2")),
@@ -31,8 +30,7 @@ SetPasswordForm::SetPasswordForm(const resources::StringTable &strings, platform
       Command1(ControlKind::Button, controlName("Command1")),
       Command2(ControlKind::Button, controlName("Command2")),
       m_strings(strings),
-      m_dialogs(dialogs),
-      m_settings(settings)
+      m_dialogs(dialogs)
 {
     setTag(QStringLiteral("5010"));
     Label1.setTag(QStringLiteral("5011"));
@@ -45,8 +43,8 @@ SetPasswordForm::SetPasswordForm(const resources::StringTable &strings, platform
     Command2.onClick = [this] { Command2_Click(); };
 
     resources::applyFormStrings(*this, strings);
-    Text1.setText(settings.Password);
-    Text2.setText(settings.Password);
+    Text1.setText(password);
+    Text2.setText(password);
 }
 
 void SetPasswordForm::Command1_Click()
@@ -56,8 +54,7 @@ void SetPasswordForm::Command1_Click()
                              platform::MessageIcon::None);
         return;
     }
-    m_settings.Password = Text1.text();
-    unload();
+    accept(Text1.text());
 }
 
 void SetPasswordForm::Command2_Click()
@@ -66,7 +63,7 @@ void SetPasswordForm::Command2_Click()
 }
 
 EnterPasswordForm::EnterPasswordForm()
-    : ModalForm(controlName("Form2")),
+    : ValueForm(controlName("Form2")),
       Label1(ControlKind::Label, controlName("Label1")),
       Text1(ControlKind::TextBox, controlName("Text1")),
       Command1(ControlKind::Button, controlName("Command1")),
@@ -84,13 +81,11 @@ EnterPasswordForm::EnterPasswordForm()
 
 void EnterPasswordForm::Command1_Click()
 {
-    EnteredPassword = Text1.text();
-    unload();
+    accept(Text1.text());
 }
 
 void EnterPasswordForm::Command2_Click()
 {
-    EnteredPassword.clear();
     unload();
 }
 
@@ -100,13 +95,10 @@ bool PasswordCheck(const QString &password, const EnterPasswordRunner &run, plat
     if (password.isEmpty())
         return true;
     EnterPasswordForm form;
-    if (run)
-        run(form);
-    if (form.isLoaded())
-        form.cancel();
-    if (form.EnteredPassword == password)
+    const QString entered = core::showModal(run, form).value_or(QString());
+    if (entered == password)
         return true;
-    if (!form.EnteredPassword.isEmpty())
+    if (!entered.isEmpty())
         dialogs.messageBox(strings.text(kInvalidPassword), {}, platform::MessageButtons::Ok,
                            platform::MessageIcon::None);
     return false;

@@ -1,9 +1,7 @@
 #pragma once
 
 #include "core/control.h"
-#include "shell/modal_form.h"
-
-#include <functional>
+#include "core/modal_form.h"
 
 namespace pvx::platform {
 class Dialogs;
@@ -11,21 +9,18 @@ class Dialogs;
 namespace pvx::resources {
 class StringTable;
 }
-namespace pvx::session {
-struct ProgramSettings;
-}
 
 namespace pvx::shell {
 
 /// "Porvix Password" (Form1): sets or removes the access password. No old
-/// password is asked for; the new one reaches the file at the next save.
-class SetPasswordForm : public ModalForm {
+/// password is asked for. OK gives back the new password (empty: none); it
+/// reaches the file at the next save.
+class SetPasswordForm : public core::ValueForm<QString> {
     Q_OBJECT
 public:
-    /// Loads the window: its texts from `strings`, both fields holding the
-    /// current password.
-    SetPasswordForm(const resources::StringTable &strings, platform::Dialogs &dialogs,
-                    session::ProgramSettings &settings);
+    /// Loads the window: its texts from `strings`, both fields holding
+    /// `password`, the current one.
+    SetPasswordForm(const resources::StringTable &strings, platform::Dialogs &dialogs, const QString &password);
 
     core::Control Label1;
     core::Control Text1;
@@ -34,22 +29,22 @@ public:
     core::Control Command1;
     core::Control Command2;
 
-    /// OK: both fields equal set the password (empty removes it) and close
-    /// the dialog; otherwise a message says so and the dialog stays open.
+    /// OK: both fields equal give back the new password (empty removes it)
+    /// and close the dialog; otherwise a message says so and the dialog
+    /// stays open.
     void Command1_Click();
-    /// Cancel: closes the dialog; the password is unchanged.
+    /// Cancel: closes the dialog; nothing comes back.
     void Command2_Click();
     void cancel() override { Command2_Click(); }
 
 private:
     const resources::StringTable &m_strings;
     platform::Dialogs &m_dialogs;
-    session::ProgramSettings &m_settings;
 };
 
-/// "Porvix Password" (Form2): asks for the access password. It keeps its
-/// built-in English texts in every language.
-class EnterPasswordForm : public ModalForm {
+/// "Porvix Password" (Form2): asks for the access password and gives back
+/// what was typed. It keeps its built-in English texts in every language.
+class EnterPasswordForm : public core::ValueForm<QString> {
     Q_OBJECT
 public:
     EnterPasswordForm();
@@ -59,18 +54,15 @@ public:
     core::Control Command1;
     core::Control Command2;
 
-    /// What the user typed; empty after Cancel.
-    QString EnteredPassword;
-
-    /// OK: keeps the text typed and closes the dialog.
+    /// OK: gives back the text typed and closes the dialog.
     void Command1_Click();
-    /// Cancel: forgets the text and closes the dialog.
+    /// Cancel: closes the dialog; nothing comes back.
     void Command2_Click();
     void cancel() override { Command2_Click(); }
 };
 
 /// Shows an enter-password dialog modally and returns when it has closed.
-using EnterPasswordRunner = std::function<void(EnterPasswordForm &)>;
+using EnterPasswordRunner = core::FormRunner<EnterPasswordForm>;
 
 /// The access check before the hidden main window is shown again or the
 /// program is ended from the notification area. Passes at once without a

@@ -3,6 +3,7 @@
 #include "gui/password_dialogs.h"
 #include "gui/qt_dialogs.h"
 
+#include "support/key_press.h"
 #include "support/widget_lookup.h"
 #include "support/shell_fixture.h"
 #include "support/text.h"
@@ -22,6 +23,7 @@
 #include <gtest/gtest.h>
 
 using pvx::testing::child;
+using pvx::testing::pressEscape;
 using pvx::testing::s;
 using pvx::testing::ShellFixture;
 
@@ -46,7 +48,7 @@ TEST(PasswordDialogs, MismatchStaysOpenAndAMatchSetsThePassword)
 {
     ShellFixture f;
     f.settings.Password = s("old");
-    pvx::shell::SetPasswordForm form(f.strings, f.dialogs, f.settings);
+    pvx::shell::SetPasswordForm form(f.strings, f.dialogs, f.settings.Password);
     pvx::gui::SetPasswordDialog dialog(form);
     dialog.show();
     EXPECT_EQ(dialog.windowTitle(), s("Porvix Password"));
@@ -61,13 +63,13 @@ TEST(PasswordDialogs, MismatchStaysOpenAndAMatchSetsThePassword)
     child<QPushButton>(dialog, "Command1").click();
     EXPECT_TRUE(dialog.isVisible());
     ASSERT_EQ(f.dialogs.messages.size(), 1);
-    EXPECT_EQ(f.settings.Password, s("old"));
+    EXPECT_FALSE(form.result());
 
     type(second, s("one"));
     child<QPushButton>(dialog, "Command1").click();
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_EQ(f.settings.Password, s("one"));
+    EXPECT_EQ(form.result(), s("one"));
 }
 
 TEST(PasswordDialogs, EscapeIsCancel)
@@ -77,9 +79,10 @@ TEST(PasswordDialogs, EscapeIsCancel)
     dialog.show();
     EXPECT_EQ(child<QPushButton>(dialog, "Command1").text(), s("OK"));
     type(child<QLineEdit>(dialog, "Text1"), s("typed"));
-    dialog.reject();
+    pressEscape(dialog);
+    EXPECT_FALSE(dialog.isVisible());
     EXPECT_FALSE(form.isLoaded());
-    EXPECT_EQ(form.EnteredPassword, QString());
+    EXPECT_FALSE(form.result());
 }
 
 TEST(OptionsDialog, TypedPacketSizeAndChosenListsReachTheSettings)
@@ -101,21 +104,21 @@ TEST(OptionsDialog, TypedPacketSizeAndChosenListsReachTheSettings)
     emit frequency.activated(13);
     child<QPushButton>(dialog, "Command2").click();
     EXPECT_FALSE(dialog.isVisible());
-    EXPECT_EQ(f.settings.PacketSize, 1500);
-    EXPECT_EQ(f.settings.PingFrequency, 13);
+    ASSERT_TRUE(form.result());
+    EXPECT_EQ(form.result()->PacketSize, 1500);
+    EXPECT_EQ(form.result()->PingFrequency, 13);
 }
 
 TEST(OptionsDialog, ClosingItChangesNothing)
 {
     ShellFixture f;
-    const auto before = f.settings;
     pvx::shell::OptionsForm form(f.strings, f.dialogs, f.settings);
     pvx::gui::OptionsDialog dialog(form);
     dialog.show();
     type(*child<QComboBox>(dialog, "Combo1").lineEdit(), s("50"));
     dialog.close();
     EXPECT_FALSE(form.isLoaded());
-    EXPECT_EQ(f.settings, before);
+    EXPECT_FALSE(form.result());
 }
 
 TEST(FileFilter, DescriptionsStayWordForWord)

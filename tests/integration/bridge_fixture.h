@@ -70,7 +70,7 @@ struct PtyBridge : FakeLogServices {
     {
         settings.LogErrors = 1;
         session = std::make_unique<session::Session>(
-            session::SessionServices{{strings, dialogs, network, optionTransfer, {}}, sockets, timers, ports,
+            session::SessionServices{{strings, dialogs, network, {}}, sockets, timers, ports,
                                      settings, log},
             session::SessionDevices{std::make_unique<RecordingSerialPort>(marks),
                                     std::make_unique<platform::PtyVirtualPort>(watcher, [this] { return folder.path(); })});
@@ -117,7 +117,6 @@ struct PtyBridge : FakeLogServices {
     resources::StringTable strings{resources::Language::English};
     fakes::FakeDialogs dialogs;
     platform::QtNetworkInfo network;
-    session::OptionTransfer optionTransfer;
     RecordingSocketFactory sockets{marks};
     platform::QtTimerFactory timers;
     core::PortMap ports;

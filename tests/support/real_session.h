@@ -22,7 +22,7 @@ struct RealSession : FakeLogServices {
     explicit RealSession(std::unique_ptr<platform::VirtualPort> virtualPort = std::make_unique<fakes::FakeVirtualPort>())
     {
         session = std::make_unique<session::Session>(
-            session::SessionServices{{strings, dialogs, network, optionTransfer, {}}, sockets, timers, ports,
+            session::SessionServices{{strings, dialogs, network, {}}, sockets, timers, ports,
                                      settings, log},
             session::SessionDevices{std::make_unique<platform::QtSerialPort>(), std::move(virtualPort)});
     }
@@ -33,7 +33,6 @@ struct RealSession : FakeLogServices {
     resources::StringTable strings{resources::Language::English};
     fakes::FakeDialogs dialogs;
     platform::QtNetworkInfo network;
-    session::OptionTransfer optionTransfer;
     platform::QtSocketFactory sockets;
     platform::QtTimerFactory timers;
     core::PortMap ports;

@@ -25,7 +25,7 @@ struct SessionFixture : FakeLogServices {
         serial = serialPort.get();
         vport = virtualPort.get();
         session = std::make_unique<session::Session>(
-            session::SessionServices{{strings, dialogs, network, optionTransfer, optionDialogs},
+            session::SessionServices{{strings, dialogs, network, optionDialogs},
                                      sockets, timers, ports, settings, log},
             session::SessionDevices{std::move(serialPort), std::move(virtualPort)});
     }
@@ -38,7 +38,6 @@ struct SessionFixture : FakeLogServices {
     resources::StringTable strings;
     fakes::FakeDialogs dialogs;
     fakes::FakeNetworkInfo network;
-    session::OptionTransfer optionTransfer;
     session::OptionDialogs optionDialogs;
     fakes::FakeSocketFactory sockets;
     fakes::FakeTimerFactory timers;

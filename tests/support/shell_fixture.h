@@ -61,6 +61,10 @@ struct ShellFixture : FakeLogServices {
                                              if (options)
                                                  options(form);
                                          },
+                                         [this](about::AboutForm &form) {
+                                             if (about)
+                                                 about(form);
+                                         },
                                          [this](tools::PingForm &form) {
                                              if (pingTool)
                                                  pingTool(form);
@@ -70,7 +74,9 @@ struct ShellFixture : FakeLogServices {
                                                  resolveTool(form);
                                          }},
                                         echo,
-                                        resolver},
+                                        resolver,
+                                        launcher,
+                                        clock},
             shell::MainWindow::Paths{QLatin1String(kDefaultFile), commandLineFile, QStringLiteral("\"/opt/porvix/porvix\""),
                                      QStringLiteral("/opt/porvix/manual.html")});
     }
@@ -119,9 +125,10 @@ struct ShellFixture : FakeLogServices {
     std::function<void(shell::OptionsForm &)> options;
     std::function<void(tools::PingForm &)> pingTool;
     std::function<void(tools::ResolveForm &)> resolveTool;
+    std::function<void(about::AboutForm &)> about;
     int passwordPrompts = 0;
     shell::SessionList sessions{
-        session::SessionServices{{strings, dialogs, network, optionTransfer, optionDialogs},
+        session::SessionServices{{strings, dialogs, network, optionDialogs},
                                  sockets, timers, ports, settings, log},
         [] {
             return session::SessionDevices{std::make_unique<fakes::FakeSerialPort>(),

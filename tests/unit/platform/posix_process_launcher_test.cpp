@@ -22,3 +22,12 @@ TEST(PosixProcessLauncher, RunsTheCommandLineThroughTheShellWithoutWaiting)
     ASSERT_TRUE(result.open(QIODevice::ReadOnly));
     EXPECT_EQ(result.readAll(), QByteArray("42\n"));
 }
+
+TEST(PosixProcessLauncher, StartsAProgramFromTheSearchPathOnlyWhenItIsInstalled)
+{
+    pvx::platform::PosixProcessLauncher launcher;
+    EXPECT_TRUE(launcher.startProgram(s("true")));
+    const auto missing = launcher.startProgram(s("porvix-no-such-program"));
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error().code, pvx::platform::ErrorCode::NotFound);
+}

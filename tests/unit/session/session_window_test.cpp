@@ -1,7 +1,11 @@
 #include "session/session_window.h"
 
-#include "support/text.h"
+#include "session/client_options_form.h"
+#include "session/login_options_form.h"
+#include "session/server_options_form.h"
+#include "support/form_endings.h"
 #include "support/session_fixture.h"
+#include "support/text.h"
 
 #include <gtest/gtest.h>
 
@@ -90,7 +94,7 @@ TEST(SessionWindow, LoopbackOnlyMachineServesOnLoopback)
 {
     SessionFixture f;
     f.network.addresses = {s("127.0.0.1")};
-    pvx::session::SessionWindow w({f.strings, f.dialogs, f.network, f.optionTransfer, {}});
+    pvx::session::SessionWindow w({f.strings, f.dialogs, f.network, {}});
     EXPECT_EQ(w.LocalIPAddress, s("127.0.0.1"));
     EXPECT_TRUE(w.TCPOption[1].isEnabled());
 }
@@ -99,7 +103,7 @@ TEST(SessionWindow, MachineWithoutAddressesCanOnlyBeAClient)
 {
     SessionFixture f;
     f.network.addresses.clear();
-    pvx::session::SessionWindow w({f.strings, f.dialogs, f.network, f.optionTransfer, {}});
+    pvx::session::SessionWindow w({f.strings, f.dialogs, f.network, {}});
     EXPECT_TRUE(w.LocalIPAddress.isEmpty());
     EXPECT_FALSE(w.TCPOption[1].isEnabled());
     EXPECT_EQ(w.role(), pvx::session::Role::Client);
@@ -205,33 +209,69 @@ TEST(SessionWindow, SetWindowNameKeepsTheOldNameOnEmptyOrCancel)
     EXPECT_EQ(f.dialogs.inputs[0].defaultText, s("New - RS232 to TCP/IP"));
 }
 
-TEST(SessionWindow, OptionRecordCarriesTheServerOrClientFieldsBothWays)
+TEST(SessionWindow, OptionButtonsOpenTheRolesDialogAndApplyWhatItGivesBack)
 {
+    using pvx::testing::Ending;
     SessionFixture f;
-    f.optionDialogs.server = [](pvx::session::OptionTransfer &record) {
-        EXPECT_EQ(record.AllowMultiConnect, 1);
-        record.AllowMultiConnect = 0;
-        record.ServerSerialOptions = 2;
+    std::vector<QString> opened;
+    Ending ending = Ending::Ok;
+    pvx::session::OptionDialogs dialogs{
+        [&](pvx::session::ServerOptionsForm &form) {
+            opened.push_back(form.name());
+            EXPECT_EQ(form.OptionTCP[2].value(), 1);
+            form.chkMultiClients.setValue(0);
+            form.OptionSerial[1].setValue(1);
+            pvx::testing::endForm(form, form.Command1, form.Command2, ending);
+        },
+        [&](pvx::session::ClientOptionsForm &form) {
+            opened.push_back(form.name());
+            form.Option1[2].setValue(1);
+            pvx::testing::endForm(form, form.Command1, form.Command2, ending);
+        },
+        [&](pvx::session::LoginOptionsForm &form) {
+            opened.push_back(form.name());
+            EXPECT_EQ(form.txtPasswordPrompt.text(), s("Password:"));
+            form.txtUserPrompt.setText(s("login:"));
+            pvx::testing::endForm(form, form.btnOK, form.btnCancel, ending);
+        },
     };
-    f.optionDialogs.client = [](pvx::session::OptionTransfer &record) { record.ClientOptions = -1; };
-    pvx::session::SessionWindow w({f.strings, f.dialogs, f.network, f.optionTransfer, f.optionDialogs});
+    pvx::session::SessionWindow w({f.strings, f.dialogs, f.network, dialogs});
+    pvx::session::SessionOptions stored;
+    stored.ServerTCPOptions = 2;
+    stored.PasswordPrompt = s("Password:");
+    for (const Ending each : pvx::testing::kEveryEnding) {
+        ending = each;
+        w.UpdateStatus(stored);
+        w.TCPOption[1].setValue(1);
+        w.Command2.onClick();
+        w.TCPOption[0].setValue(1);
+        w.Command2.onClick();
+        w.btnLogin_Click();
+        pvx::session::SessionOptions expected = stored;
+        if (each == Ending::Ok) {
+            expected.AllowMultiConnect = 0;
+            expected.ServerSerialOptions = 1;
+            expected.UserPrompt = s("login:");
+        }
+        if (each == Ending::Ok || each == Ending::Escape)
+            expected.ClientOptions = 2;
+        pvx::session::OptionTransfer record;
+        w.Getstatus(record);
+        EXPECT_EQ(record, expected) << pvx::testing::endingName(each);
+    }
+    EXPECT_EQ(opened.size(), 12u);
+    EXPECT_EQ(opened.at(0), s("frmServerOptions"));
+    EXPECT_EQ(opened.at(1), s("frmClientOptions"));
+    EXPECT_EQ(opened.at(2), s("frmLogin"));
 
-    w.TCPOption[1].setValue(1);
-    w.Command2_Click();
-    EXPECT_EQ(w.options.AllowMultiConnect, 0);
-    EXPECT_EQ(w.options.ServerSerialOptions, 2);
-
-    w.TCPOption[0].setValue(1);
-    w.options.ClientOptions = 2;
-    w.Command2_Click();  // cancelled
-    EXPECT_EQ(w.options.ClientOptions, 2);
-
+    // Without dialogs to show (the headless face) nothing changes.
+    auto &plain = f.window();
+    plain.UpdateStatus(stored);
+    plain.Command2_Click();
+    plain.btnLogin_Click();
     pvx::session::OptionTransfer record;
-    w.Getstatus(record);
-    EXPECT_EQ(record, w.options);
-    record.UserPrompt = s("login:");
-    w.UpdateStatus(record);
-    EXPECT_EQ(w.options.UserPrompt, s("login:"));
+    plain.Getstatus(record);
+    EXPECT_EQ(record, stored);
 }
 
 TEST(SessionWindow, JapaneseWindowUsesJapaneseCaptions)

@@ -32,7 +32,7 @@ TEST(SetPassword, OpensWithTheCurrentPasswordAndItsTexts)
 {
     ShellFixture f;
     f.settings.Password = s("abc");
-    SetPasswordForm form(f.strings, f.dialogs, f.settings);
+    SetPasswordForm form(f.strings, f.dialogs, f.settings.Password);
     EXPECT_EQ(form.caption(), s("Porvix Password"));
     EXPECT_EQ(form.Label1.caption(), s("Enter Password:"));
     EXPECT_EQ(form.Label2.caption(), s("Confirm Password"));

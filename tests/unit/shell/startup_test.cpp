@@ -162,7 +162,7 @@ TEST(Startup, HelpContentsAndTheWebPage)
 TEST(Startup, ItemsOfLaterWorkAreNotOffered)
 {
     ShellFixture f;
-    for (const auto *item : {&f.window->mnuHelpAbout, &f.window->mnuHelpSearch})
+    for (const auto *item : {&f.window->mnuHelpSearch})
         EXPECT_FALSE(item->isVisible()) << item->name().toStdString();
     EXPECT_FALSE(f.window->mnuHelpSearch.isEnabled());
 }

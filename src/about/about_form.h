@@ -1,0 +1,69 @@
+#pragma once
+
+#include "core/control.h"
+#include "core/modal_form.h"
+
+namespace pvx::platform {
+class Clock;
+class Desktop;
+class Dialogs;
+class ProcessLauncher;
+}
+namespace pvx::resources {
+class StringTable;
+}
+
+namespace pvx::about {
+
+/// The project's home page.
+inline constexpr const char *kWebAddress = "https://porvix.example.org/";
+
+/// The first year of the copyright notice.
+inline constexpr int kFirstYear = 2024;
+
+/// System-information programs the About window offers, in the order it
+/// tries them.
+inline constexpr const char *kSystemInformationPrograms[] = {"hardinfo2", "hardinfo"};
+
+/// "About Porvix" (frmAbout): title, version, description, the web address,
+/// the notice, OK and "System Info...". It keeps nothing; OK, Esc and the
+/// close box all just close it.
+class AboutForm : public core::ModalForm {
+    Q_OBJECT
+public:
+    struct Services {
+        const resources::StringTable &strings;
+        platform::Dialogs &dialogs;
+        /// Opens the web page; none without a desktop.
+        platform::Desktop *desktop = nullptr;
+        platform::ProcessLauncher &launcher;
+        /// The current year ends the copyright notice.
+        const platform::Clock &clock;
+    };
+
+    /// Loads the window: texts from the string table, the title, the version
+    /// of this build, the description with its years and the web address.
+    explicit AboutForm(Services services);
+
+    core::Control lblTitle;
+    core::Control lblVersion;
+    core::Control lblDescription;
+    core::Control Label4;
+    core::Control lblDisclaimer;
+    core::Control cmdOK;
+    core::Control cmdSysInfo;
+
+    void cmdOK_Click() { unload(); }
+    void cancel() override { cmdOK_Click(); }
+    /// Opens the web address; a desktop that cannot is not reported.
+    void Label4_Click();
+    /// Starts the first system-information program installed; without one,
+    /// or when it does not start, says "System Information Is Unavailable At
+    /// This Time".
+    void StartSysInfo();
+
+private:
+    Services m_services;
+};
+
+} // namespace pvx::about

@@ -1,0 +1,86 @@
+#include "gui/session_option_dialogs.h"
+
+#include "gui/bound_widgets.h"
+#include "session/client_options_form.h"
+#include "session/login_options_form.h"
+#include "session/server_options_form.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include <array>
+
+namespace pvx::gui {
+
+namespace {
+
+// A frame holding a row of option buttons, one under the other.
+QGroupBox *choiceFrame(QWidget *parent, core::Control &frame, std::array<core::Control, 3> &choices)
+{
+    QGroupBox *box = boundGroupBox(parent, frame);
+    auto *column = new QVBoxLayout(box);
+    for (core::Control &choice : choices)
+        column->addWidget(boundRadioButton(box, choice));
+    return box;
+}
+
+// OK and Cancel at the right. None of these dialogs has a default button:
+// Enter presses the button that has the focus.
+QHBoxLayout *buttonRow(QWidget *parent, core::Control &ok, core::Control &cancel)
+{
+    auto *row = new QHBoxLayout;
+    row->addStretch(1);
+    row->addWidget(boundPushButton(parent, ok));
+    row->addWidget(boundPushButton(parent, cancel));
+    return row;
+}
+
+} // namespace
+
+ServerOptionsDialog::ServerOptionsDialog(session::ServerOptionsForm &form, QWidget *parent) : FormDialog(form, parent)
+{
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(boundCheckBox(this, form.chkMultiClients));
+    layout->addWidget(choiceFrame(this, form.Frame1, form.OptionTCP));
+    layout->addWidget(choiceFrame(this, form.Frame2, form.OptionSerial));
+    layout->addLayout(buttonRow(this, form.Command1, form.Command2));
+}
+
+ClientOptionsDialog::ClientOptionsDialog(session::ClientOptionsForm &form, QWidget *parent) : FormDialog(form, parent)
+{
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(choiceFrame(this, form.Frame1, form.Option1));
+    layout->addWidget(boundCheckBox(this, form.chkConnectOnVirtualPort));
+    layout->addLayout(buttonRow(this, form.Command1, form.Command2));
+}
+
+LoginOptionsDialog::LoginOptionsDialog(session::LoginOptionsForm &form, QWidget *parent) : FormDialog(form, parent)
+{
+    auto *grid = new QGridLayout(this);
+    const std::pair<core::Control *, core::Control *> fields[] = {
+        {&form.Label1, &form.txtUserPrompt},
+        {&form.Label2, &form.txtUserPromptResponse},
+        {&form.Label3, &form.txtPasswordPrompt},
+        {&form.Label4, &form.txtPasswordPromptResponse},
+    };
+    int row = 0;
+    for (const auto &[label, text] : fields) {
+        QLabel *caption = boundLabel(this, *label);
+        QLineEdit *edit = boundLineEdit(this, *text);
+        caption->setBuddy(edit);
+        grid->addWidget(caption, row, 0);
+        grid->addWidget(edit, row, 1);
+        ++row;
+    }
+    grid->setColumnMinimumWidth(1, 200);
+    grid->addLayout(buttonRow(this, form.btnOK, form.btnCancel), row, 0, 1, 2);
+}
+
+} // namespace pvx::gui

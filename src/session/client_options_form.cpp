@@ -1,0 +1,54 @@
+#include "session/client_options_form.h"
+
+#include "resources/form_strings.h"
+#include "session/option_buttons.h"
+
+namespace pvx::session {
+
+namespace {
+
+using core::ControlKind;
+
+QString controlName(const char *text)
+{
+    return QLatin1String(text);
+}
+
+} // namespace
+
+ClientOptionsForm::ClientOptionsForm(const resources::StringTable &strings, const ClientIoOptions &options)
+    : ValueForm(controlName("frmClientOptions")),
+      Frame1(ControlKind::Frame, controlName("Frame1")),
+      Option1{{{ControlKind::OptionButton, controlName("Option1"), 0},
+               {ControlKind::OptionButton, controlName("Option1"), 1},
+               {ControlKind::OptionButton, controlName("Option1"), 2}}},
+      chkConnectOnVirtualPort(ControlKind::CheckBox, controlName("chkConnectOnVirtualPort")),
+      Command1(ControlKind::Button, controlName("Command1")),
+      Command2(ControlKind::Button, controlName("Command2")),
+      m_loaded(options)
+{
+    setTag(QStringLiteral("5013"));
+    const std::pair<core::Control *, int> tagged[] = {
+        {&Frame1, 5014},     {&Option1[0], 5015}, {&Option1[1], 5016}, {&Option1[2], 5017},
+        {&chkConnectOnVirtualPort, 5018}, {&Command1, 1207}, {&Command2, 1208},
+    };
+    for (const auto &[control, id] : tagged) {
+        control->setTag(QString::number(id));
+        addControl(*control);
+    }
+    groupOptionButtons(Option1);
+    Command1.onClick = [this] { Command1_Click(); };
+    Command2.onClick = [this] { Command2_Click(); };
+
+    resources::applyFormStrings(*this, strings);
+    selectOptionButton(Option1, options.ClientOptions);
+    chkConnectOnVirtualPort.setValue(options.ConnectOnVirtualOpen);
+}
+
+void ClientOptionsForm::Command1_Click()
+{
+    accept({selectedOptionButton(Option1, m_loaded.ClientOptions),
+            static_cast<qint16>(chkConnectOnVirtualPort.value())});
+}
+
+} // namespace pvx::session

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "core/control.h"
+#include "core/modal_form.h"
+
+#include <QtGlobal>
+
+#include <array>
+
+namespace pvx::resources {
+class StringTable;
+}
+
+namespace pvx::session {
+
+/// What the client I/O options dialog edits (see SessionOptions).
+struct ClientIoOptions {
+    qint16 ClientOptions = 0;
+    qint16 ConnectOnVirtualOpen = 0;
+
+    bool operator==(const ClientIoOptions &) const = default;
+};
+
+/// "Client I/O Options" (frmClientOptions). OK gives back the edited
+/// options; Esc confirms like OK.
+class ClientOptionsForm : public core::ValueForm<ClientIoOptions> {
+    Q_OBJECT
+public:
+    /// Loads the window: texts from `strings`, the stored choice selected
+    /// (none for a value outside 0..2), the box holding the stored flag.
+    ClientOptionsForm(const resources::StringTable &strings, const ClientIoOptions &options);
+
+    core::Control Frame1;
+    std::array<core::Control, 3> Option1;
+    core::Control chkConnectOnVirtualPort;
+    core::Control Command1;
+    core::Control Command2;
+
+    /// OK: the selected button's index (the stored value when none is
+    /// selected) and the box's value.
+    void Command1_Click();
+    /// Cancel: closes the dialog; nothing comes back.
+    void Command2_Click() { unload(); }
+    void cancel() override { Command2_Click(); }
+    void escapePressed() override { Command1_Click(); }
+
+private:
+    ClientIoOptions m_loaded;
+};
+
+} // namespace pvx::session

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "core/control.h"
+#include "core/modal_form.h"
+
+#include <QString>
+
+namespace pvx::session {
+
+/// The four login texts of a client session (see SessionOptions).
+struct LoginOptions {
+    QString UserPrompt;
+    QString UserPromptResponse;
+    QString PasswordPrompt;
+    QString PasswordPromptResponse;
+
+    bool operator==(const LoginOptions &) const = default;
+};
+
+/// "Client Login Options" (frmLogin): four texts, shown in clear. It keeps
+/// its built-in English texts in every language. OK gives back the texts;
+/// Esc does nothing.
+class LoginOptionsForm : public core::ValueForm<LoginOptions> {
+    Q_OBJECT
+public:
+    explicit LoginOptionsForm(const LoginOptions &options);
+
+    core::Control Label1;
+    core::Control txtUserPrompt;
+    core::Control Label2;
+    core::Control txtUserPromptResponse;
+    core::Control Label3;
+    core::Control txtPasswordPrompt;
+    core::Control Label4;
+    core::Control txtPasswordPromptResponse;
+    core::Control btnOK;
+    core::Control btnCancel;
+
+    /// OK: gives back the four texts as they stand.
+    void btnOK_Click();
+    /// Cancel: closes the dialog; nothing comes back.
+    void btnCancel_Click() { unload(); }
+    void cancel() override { btnCancel_Click(); }
+    void escapePressed() override {}
+};
+
+} // namespace pvx::session

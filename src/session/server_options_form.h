@@ -1,0 +1,54 @@
+#pragma once
+
+#include "core/control.h"
+#include "core/modal_form.h"
+
+#include <QtGlobal>
+
+#include <array>
+
+namespace pvx::resources {
+class StringTable;
+}
+
+namespace pvx::session {
+
+/// What the server I/O options dialog edits (see SessionOptions).
+struct ServerIoOptions {
+    qint16 AllowMultiConnect = 1;
+    qint16 ServerSerialOptions = 0;
+    qint16 ServerTCPOptions = 0;
+
+    bool operator==(const ServerIoOptions &) const = default;
+};
+
+/// "Server I/O Options" (frmServerOptions). OK gives back the edited
+/// options; Esc is Cancel.
+class ServerOptionsForm : public core::ValueForm<ServerIoOptions> {
+    Q_OBJECT
+public:
+    /// Loads the window: texts from `strings`, the box ticked when
+    /// multiple clients are allowed (1), the buttons of both stored choices
+    /// selected (none for a value outside 0..2).
+    ServerOptionsForm(const resources::StringTable &strings, const ServerIoOptions &options);
+
+    core::Control chkMultiClients;
+    core::Control Frame1;
+    std::array<core::Control, 3> OptionTCP;
+    core::Control Frame2;
+    std::array<core::Control, 3> OptionSerial;
+    core::Control Command1;
+    core::Control Command2;
+
+    /// OK: the box's value and the selected buttons' indices; a row with no
+    /// button selected keeps its stored value.
+    void Command1_Click();
+    /// Cancel: closes the dialog; nothing comes back.
+    void Command2_Click() { unload(); }
+    void cancel() override { Command2_Click(); }
+
+private:
+    ServerIoOptions m_loaded;
+};
+
+} // namespace pvx::session

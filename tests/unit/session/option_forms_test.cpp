@@ -1,0 +1,152 @@
+#include "session/client_options_form.h"
+#include "session/login_options_form.h"
+#include "session/server_options_form.h"
+
+#include "resources/string_table.h"
+#include "support/form_endings.h"
+#include "support/text.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using pvx::resources::Language;
+using pvx::resources::StringTable;
+using pvx::session::ClientIoOptions;
+using pvx::session::ClientOptionsForm;
+using pvx::session::LoginOptions;
+using pvx::session::LoginOptionsForm;
+using pvx::session::ServerIoOptions;
+using pvx::session::ServerOptionsForm;
+using pvx::testing::Ending;
+using pvx::testing::s;
+
+namespace {
+
+enum class Outcome {
+    Edited,
+    Nothing,
+    StillOpen,
+};
+
+// Every control changed, then the dialog ended; what came back must be the
+// edit or nothing at all.
+template <typename Form>
+Outcome endAfterEdit(Form &form, const typename Form::Value &edited, pvx::core::Control &ok,
+                     pvx::core::Control &cancel, Ending ending)
+{
+    pvx::testing::endForm(form, ok, cancel, ending);
+    if (form.isLoaded())
+        return Outcome::StillOpen;
+    if (!form.result())
+        return Outcome::Nothing;
+    EXPECT_TRUE(*form.result() == edited);
+    return Outcome::Edited;
+}
+
+Outcome serverDialog(Ending ending)
+{
+    const StringTable strings(Language::English);
+    ServerOptionsForm form(strings, {1, 0, 2});
+    form.chkMultiClients.setValue(0);
+    form.OptionTCP[1].setValue(1);
+    form.OptionSerial[2].setValue(1);
+    return endAfterEdit(form, {0, 2, 1}, form.Command1, form.Command2, ending);
+}
+
+Outcome clientDialog(Ending ending)
+{
+    const StringTable strings(Language::English);
+    ClientOptionsForm form(strings, {0, 1});
+    form.Option1[2].setValue(1);
+    form.chkConnectOnVirtualPort.setValue(0);
+    return endAfterEdit(form, {2, 0}, form.Command1, form.Command2, ending);
+}
+
+Outcome loginDialog(Ending ending)
+{
+    LoginOptionsForm form({s("Username:"), {}, s("Password:"), {}});
+    form.txtUserPrompt.setText(s("login:"));
+    form.txtUserPromptResponse.setText(s("operator"));
+    form.txtPasswordPromptResponse.setText(s("s3cret"));
+    return endAfterEdit(form, {s("login:"), s("operator"), s("Password:"), s("s3cret")}, form.btnOK, form.btnCancel,
+                        ending);
+}
+
+} // namespace
+
+TEST(SessionOptionForms, OnlyOkGivesBackTheEditAndEscIsEachDialogsOwn)
+{
+    struct Case {
+        const char *dialog;
+        std::function<Outcome(Ending)> run;
+        Outcome ok, cancel, escape, closeBox;
+    };
+    const Case cases[] = {
+        {"server", serverDialog, Outcome::Edited, Outcome::Nothing, Outcome::Nothing, Outcome::Nothing},
+        {"client", clientDialog, Outcome::Edited, Outcome::Nothing, Outcome::Edited, Outcome::Nothing},
+        {"login", loginDialog, Outcome::Edited, Outcome::Nothing, Outcome::StillOpen, Outcome::Nothing},
+    };
+    for (const Case &c : cases) {
+        const std::pair<Ending, Outcome> expected[] = {
+            {Ending::Ok, c.ok}, {Ending::Cancel, c.cancel}, {Ending::Escape, c.escape}, {Ending::CloseBox, c.closeBox}};
+        for (const auto &[ending, outcome] : expected)
+            EXPECT_EQ(c.run(ending), outcome) << c.dialog << " / " << pvx::testing::endingName(ending);
+    }
+}
+
+TEST(SessionOptionForms, StoredChoicesShowAndUnchangedOnesComeBackAsTheyWere)
+{
+    const StringTable strings(Language::English);
+    struct Case {
+        ServerIoOptions stored;
+        int ticked;
+        int tcpButton;
+        int serialButton;
+    };
+    const Case cases[] = {
+        {{1, 0, 2}, 1, 2, 0},
+        {{0, 1, 0}, 0, 0, 1},
+        // A value no button stands for selects none and survives OK.
+        {{2, 7, -1}, 0, -1, -1},
+    };
+    for (const Case &c : cases) {
+        ServerOptionsForm form(strings, c.stored);
+        EXPECT_EQ(form.chkMultiClients.value(), c.ticked);
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(form.OptionTCP[static_cast<std::size_t>(i)].value(), i == c.tcpButton ? 1 : 0);
+            EXPECT_EQ(form.OptionSerial[static_cast<std::size_t>(i)].value(), i == c.serialButton ? 1 : 0);
+        }
+        form.Command1_Click();
+        ASSERT_TRUE(form.result());
+        EXPECT_EQ(form.result()->ServerSerialOptions, c.stored.ServerSerialOptions);
+        EXPECT_EQ(form.result()->ServerTCPOptions, c.stored.ServerTCPOptions);
+    }
+
+    ClientOptionsForm client(strings, {1, 1});
+    EXPECT_EQ(client.Option1[1].value(), 1);
+    EXPECT_EQ(client.chkConnectOnVirtualPort.value(), 1);
+    client.Option1[0].setValue(1);
+    EXPECT_EQ(client.Option1[1].value(), 0) << "one choice at a time";
+}
+
+TEST(SessionOptionForms, CaptionsFollowTheLanguageExceptTheLoginDialogs)
+{
+    for (const Language language : {Language::English, Language::Japanese}) {
+        const StringTable strings(language);
+        ServerOptionsForm server(strings, {});
+        EXPECT_EQ(server.caption(), strings.text(5019));
+        EXPECT_EQ(server.OptionTCP[2].caption(), strings.text(5024));
+        EXPECT_EQ(server.Frame2.caption(), strings.text(5025));
+        EXPECT_EQ(server.Command2.caption(), strings.text(1208));
+        ClientOptionsForm client(strings, {});
+        EXPECT_EQ(client.caption(), strings.text(5013));
+        EXPECT_EQ(client.chkConnectOnVirtualPort.caption(), strings.text(5018));
+    }
+    EXPECT_EQ(StringTable(Language::English).text(5024),
+              s("Transmit inbound TCP/IP data from first connected client only"));
+    LoginOptionsForm login({});
+    EXPECT_EQ(login.caption(), s("Client Login Options"));
+    EXPECT_EQ(login.Label4.caption(), s("Password Prompt Response:"));
+    EXPECT_EQ(login.btnCancel.caption(), s("&Cancel"));
+}
