@@ -17,10 +17,7 @@ constexpr int kTitleId = 5058;
 constexpr int kDescriptionId = 5060;
 constexpr int kUnavailableId = 5073;
 
-QString controlName(const char *text)
-{
-    return QLatin1String(text);
-}
+using core::controlName;
 
 /// "2024-2026", or the one year while that is the first.
 QString copyrightYears(int currentYear)

@@ -108,4 +108,10 @@ private:
     std::vector<Control *> m_group;
 };
 
+/// A control's or window's name as the window designs spell them (plain ASCII).
+inline QString controlName(const char *text)
+{
+    return QLatin1String(text);
+}
+
 } // namespace pvx::core

@@ -9,10 +9,7 @@ namespace {
 
 using core::ControlKind;
 
-QString controlName(const char *text)
-{
-    return QLatin1String(text);
-}
+using core::controlName;
 
 } // namespace
 

@@ -6,10 +6,7 @@ namespace {
 
 using core::ControlKind;
 
-QString controlName(const char *text)
-{
-    return QLatin1String(text);
-}
+using core::controlName;
 
 } // namespace
 

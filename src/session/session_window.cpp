@@ -16,10 +16,7 @@ namespace {
 
 using core::ControlKind;
 
-QString controlName(const char *text)
-{
-    return QLatin1String(text);
-}
+using core::controlName;
 
 constexpr int kMaxPort = 65535;
 

@@ -20,10 +20,7 @@ constexpr int kPingFrequencies = 14;
 constexpr int kPingTimeouts = 20;
 constexpr int kPingTimeoutStepMs = 100;
 
-QString controlName(const char *text)
-{
-    return QLatin1String(text);
-}
+using core::controlName;
 
 void selectOrDefault(core::Control &list, int position, int defaultPosition)
 {

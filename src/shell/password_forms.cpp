@@ -13,10 +13,7 @@ using core::ControlKind;
 constexpr int kPasswordsDiffer = 5110;
 constexpr int kInvalidPassword = 5065;
 
-QString controlName(const char *text)
-{
-    return QLatin1String(text);
-}
+using core::controlName;
 
 } // namespace
 

@@ -19,10 +19,7 @@ constexpr int kDataTip = 5123;
 constexpr int kNoAddress = 5112;
 constexpr int kNoAddressTitle = 5113;
 
-QString controlName(const char *text)
-{
-    return QLatin1String(text);
-}
+using core::controlName;
 
 } // namespace
 

@@ -16,10 +16,7 @@ using core::ControlKind;
 constexpr int kHostNameTip = 5124;
 constexpr int kCannotResolve = 5115;
 
-QString controlName(const char *text)
-{
-    return QLatin1String(text);
-}
+using core::controlName;
 
 } // namespace
 
