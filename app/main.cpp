@@ -130,7 +130,7 @@ struct Program {
                   print(stderr, QStringLiteral("porvix: ") + why + QLatin1Char('\n'));
               }}),
           sessions(session::SessionServices{{strings, dialogs, network, std::move(optionDialogs)},
-                                            sockets, timers, ports, settings, log},
+                                            sockets, timers, ports, settings, log, pings},
                    [this] {
                        return session::SessionDevices{
                            std::make_unique<platform::QtSerialPort>(),
@@ -162,6 +162,7 @@ struct Program {
     platform::QtTimerFactory timers;
     platform::PtyWatcher watcher;
     platform::PosixIcmpEcho echo;
+    session::PingService pings{echo};
     platform::QtHostResolver resolver;
     platform::XdgAutostart autostart;
     resources::StringTable strings;

@@ -99,6 +99,7 @@ void ClientLinks::forget(int index)
     element.draining = false;
     element.wasFirstClient = false;
     element.drainTicks = 0;
+    ++element.connection;
 }
 
 void ClientLinks::forgetAll()

@@ -2,6 +2,7 @@
 
 #include "platform/socket.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -56,6 +57,10 @@ public:
     /// The connected sockets in index order; only the first with `firstOnly`.
     std::vector<int> connectedSockets(bool firstOnly) const;
 
+    /// Tells the connections that socket `index` held apart: it changes
+    /// whenever the socket is forgotten (closed, or given to a new client).
+    std::uint64_t connection(int index) const { return link(index).connection; }
+
     /// Forgets what the data paths tracked about socket `index`.
     void forget(int index);
     void forgetAll();
@@ -99,6 +104,7 @@ private:
         bool wasFirstClient = false;
         /// Pump ticks without the drained input moving.
         int drainTicks = 0;
+        std::uint64_t connection = 0;
     };
 
     Link &link(int index) { return m_links.at(static_cast<std::size_t>(index)); }

@@ -19,7 +19,10 @@ constexpr int kStatusLabel[] = {5090, 5091};
 
 Session::Session(SessionServices services, SessionDevices devices)
     : m_services(services), m_devices(std::move(devices)), m_window(services.window),
-      m_links(services.sockets, [this](int index) { return socketEvents(index); }), m_packetizer(kPumpIntervalMs)
+      m_links(services.sockets, [this](int index) { return socketEvents(index); }), m_packetizer(kPumpIntervalMs),
+      m_watchdog(services.pings, services.settings, m_links,
+                 {.close = [this](int index) { Winsock1_Close(index); },
+                  .log = [this](const QString &text) { LogErrors(text); }})
 {
     m_reconnectTimer = m_services.timers.create();
     m_reconnectTimer->setInterval(kReconnectIntervalMs);

@@ -5,6 +5,7 @@
 #include "platform/virtual_port.h"
 #include "session/client_links.h"
 #include "session/error_log.h"
+#include "session/link_watchdog.h"
 #include "session/packetizer.h"
 #include "session/program_settings.h"
 #include "session/session_window.h"
@@ -42,6 +43,8 @@ struct SessionServices {
     const core::PortMap &ports;
     const ProgramSettings &settings;
     ErrorLog &log;
+    /// The echo the link watch pings with.
+    PingService &pings;
 };
 
 /// One serial-to-network bridge: the session window's model and the engine
@@ -107,8 +110,9 @@ public:
 
     /// The 50 ms pump tick: resets the lamps every third tick, writes
     /// network data to the serial side, retries what waited for room, closes
-    /// clients that stopped taking data, and sends serial data once no more
-    /// has arrived for the time-out.
+    /// clients that stopped taking data, sends serial data once no more has
+    /// arrived for the time-out, and when none was waiting lets the link
+    /// watch count the tick.
     void Timer2_Timer();
 
     bool isActive() const { return m_window.isActive(); }
@@ -116,7 +120,6 @@ public:
     // Run-time state shared by the engine's parts.
     bool UdpMode = false;
     int ComPortNumber = 0;
-    int PingTickCount = 0;
     int LampTickCount = 0;
     bool CloseInProgress = false;
     TransferBuffer SerialOutBuffer;
@@ -126,6 +129,8 @@ public:
     /// Serial data on its way to the network (MyBuffer) and when it goes.
     Packetizer &packetizer() { return m_packetizer; }
     const Packetizer &packetizer() const { return m_packetizer; }
+    /// Pings the peers of a quiet link and ends the connections that fail.
+    LinkWatchdog &watchdog() { return m_watchdog; }
 
     platform::Socket &socket(int index) { return m_links.socket(index); }
     platform::SerialPort &serialPort() { return *m_devices.serial; }
@@ -222,6 +227,7 @@ private:
     SessionWindow m_window;
     ClientLinks m_links;
     Packetizer m_packetizer;
+    LinkWatchdog m_watchdog;
     std::unique_ptr<platform::Timer> m_reconnectTimer;
     std::unique_ptr<platform::Timer> m_pumpTimer;
     /// A UDP server answers the sender of the last datagram, once there is one.

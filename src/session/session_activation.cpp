@@ -25,7 +25,7 @@ constexpr int kMaxPort = 65535;
 void Session::Command1_Click()
 {
     UdpMode = m_window.udpSelected();
-    PingTickCount = 0;
+    m_watchdog.restart();
     m_reconnectTimer->stop();
     m_links.forgetAll();
     m_udpPeerKnown = false;

@@ -20,7 +20,7 @@ constexpr int kNetwork = 1;
 void Session::Winsock1_DataArrival(int index)
 {
     // Any data proves the link alive.
-    PingTickCount = 0;
+    m_watchdog.dataArrived();
     m_window.Shape1[kNetwork].setValue(kLampActive);
     if (UdpMode)
         receiveDatagrams(index);

@@ -1,5 +1,5 @@
 // The 50 ms pump: lamps, retries of what waited for room, clients that
-// stopped taking data, and the idle flush of serial data.
+// stopped taking data, the idle flush of serial data, and the link watch.
 #include "session/session.h"
 
 #include "platform/socket.h"
@@ -16,10 +16,14 @@ constexpr int kLampResetTicks = 3;
 
 void Session::Timer2_Timer()
 {
+    const bool serialDataWaited = m_packetizer.queue().count() > 0;
     resetLamps();
     moveNetworkToSerial();
     checkStalledClients();
     flushIdleSerialData();
+    // A link that carries serial data out needs no ping yet.
+    if (!serialDataWaited && isActive() && !UdpMode)
+        m_watchdog.tick();
     if (serialInputWaiting())
         pullSerialInput();
 }

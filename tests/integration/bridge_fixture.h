@@ -71,7 +71,7 @@ struct PtyBridge : FakeLogServices {
         settings.LogErrors = 1;
         session = std::make_unique<session::Session>(
             session::SessionServices{{strings, dialogs, network, {}}, sockets, timers, ports,
-                                     settings, log},
+                                     settings, log, pings},
             session::SessionDevices{std::make_unique<RecordingSerialPort>(marks),
                                     std::make_unique<platform::PtyVirtualPort>(watcher, [this] { return folder.path(); })});
         ports.devices.insert(3, device.slave());

@@ -23,7 +23,7 @@ struct RealSession : FakeLogServices {
     {
         session = std::make_unique<session::Session>(
             session::SessionServices{{strings, dialogs, network, {}}, sockets, timers, ports,
-                                     settings, log},
+                                     settings, log, pings},
             session::SessionDevices{std::make_unique<platform::QtSerialPort>(), std::move(virtualPort)});
     }
 

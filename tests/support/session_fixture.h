@@ -26,7 +26,7 @@ struct SessionFixture : FakeLogServices {
         vport = virtualPort.get();
         session = std::make_unique<session::Session>(
             session::SessionServices{{strings, dialogs, network, optionDialogs},
-                                     sockets, timers, ports, settings, log},
+                                     sockets, timers, ports, settings, log, pings},
             session::SessionDevices{std::move(serialPort), std::move(virtualPort)});
     }
 

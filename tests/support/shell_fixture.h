@@ -117,7 +117,6 @@ struct ShellFixture : FakeLogServices {
     core::PortMap ports;
     fakes::FakeAutostart autostart;
     fakes::FakeDesktop desktop;
-    fakes::FakeIcmpEcho echo;
     fakes::FakeHostResolver resolver;
     QHash<QString, QString> environment{{QStringLiteral("XDG_RUNTIME_DIR"), QStringLiteral("/run/user/1000")}};
     std::function<void(shell::SetPasswordForm &)> setPassword;
@@ -129,7 +128,7 @@ struct ShellFixture : FakeLogServices {
     int passwordPrompts = 0;
     shell::SessionList sessions{
         session::SessionServices{{strings, dialogs, network, optionDialogs},
-                                 sockets, timers, ports, settings, log},
+                                 sockets, timers, ports, settings, log, pings},
         [] {
             return session::SessionDevices{std::make_unique<fakes::FakeSerialPort>(),
                                            std::make_unique<fakes::FakeVirtualPort>()};

@@ -27,7 +27,9 @@ TEST(NetworkInput, RoutingOptionsChooseWhatReachesTheSerialSide)
         f.window().options.ServerTCPOptions = c.option;
         f.window().options.ClientOptions = c.option;
         f.activate();
-        f.session->PingTickCount = 5;
+        f.settings.PingEnabled = 1;
+        for (int tick = 0; tick < 5; ++tick)
+            f.session->watchdog().tick();
         if (c.role == Role::Server) {
             f.connectClient();
             f.connectClient();
@@ -41,7 +43,7 @@ TEST(NetworkInput, RoutingOptionsChooseWhatReachesTheSerialSide)
         // Dropped data is read all the same, and still shows the link alive.
         for (int i = 0; i < f.sockets.created.size(); ++i)
             EXPECT_TRUE(f.socket(i).incoming.isEmpty());
-        EXPECT_EQ(f.session->PingTickCount, 0);
+        EXPECT_EQ(f.session->watchdog().tickCount(), 0);
         EXPECT_EQ(f.window().Shape1[1].value(), pvx::session::kLampActive);
     }
 }
