@@ -125,20 +125,11 @@ EOF
 fi
 
 cd "$(dirname "$0")/.."
-packages=(xvfb xauth openbox fonts-ipafont-gothic scrot xdotool)
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
-    apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+# The program's own packages, and what the screenshots need beside them.
+bash scripts/install-deps.sh openbox fonts-ipafont-gothic scrot xdotool
 
 binary=${1:-}
 if [ -z "$binary" ]; then
-    bash scripts/install-deps.sh
     cmake -S . -B build-screenshots -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPVX_TESTS=OFF >/dev/null
     cmake --build build-screenshots --target porvix
     binary=build-screenshots/porvix
