@@ -112,6 +112,7 @@ void MainWindow::Timer1_Timer()
     m_timer1->setInterval(kIdleIntervalMs);
     InitializeApplication();
     emit showRequested();
+    emit started();
 }
 
 void MainWindow::InitializeApplication()
@@ -124,8 +125,8 @@ void MainWindow::InitializeApplication()
     getprofilesettings(m_paths.commandLineFile);
     emit startupLoaded(m_paths.commandLineFile.isEmpty() ? m_paths.defaultFile : m_paths.commandLineFile);
 
-    // No other instance can be running yet, so links left behind by earlier
-    // runs are stale.
+    // This instance holds the home's lock, so no other instance runs on it:
+    // links left behind by earlier runs are stale.
     SessionList &sessions = m_services.sessions;
     if (sessions.size() > 0)
         sessions.at(0).virtualPort().resetBus();

@@ -216,6 +216,9 @@ signals:
     void placementChanged(const pvx::shell::WindowPlacement &placement);
     /// The start-up is done: the view shows the window.
     void showRequested();
+    /// The start-up has run (sessions loaded and auto-activated): the
+    /// program now answers commands and tells the service manager it is up.
+    void started();
     void visibilityRequested(bool visible);
     void windowStateRequested(int state);
     void arrangeRequested(pvx::shell::Arrangement arrangement);

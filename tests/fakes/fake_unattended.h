@@ -5,34 +5,29 @@
 #include "platform/tray_icon.h"
 
 #include <QList>
-#include <QPair>
 
 namespace pvx::fakes {
 
-/// A command channel in memory: the test delivers commands and reads what
-/// was sent.
+/// A command channel in memory: the test delivers requests and reads the
+/// replies.
 class FakeCommandChannel : public platform::CommandChannel {
 public:
     platform::Result<void> listen(Handler newHandler) override
     {
-        if (otherInstance)
-            return platform::makeError(platform::ErrorCode::Busy, QStringLiteral("another instance listens"));
+        if (fails)
+            return platform::makeError(platform::ErrorCode::Busy, QStringLiteral("cannot listen"));
         handler = std::move(newHandler);
         return {};
     }
-    platform::Result<void> send(const QString &topic, const QString &command) override
-    {
-        sent.append({topic, command});
-        return {};
-    }
-    bool otherInstanceRunning() const override { return otherInstance; }
 
-    /// Another program sends a command; false when nothing took it.
-    bool deliver(const QString &topic, const QString &command) { return handler && handler(topic, command); }
+    /// Another program sends a request; refused while nothing listens.
+    platform::CommandReply deliver(const QString &topic, const QString &command)
+    {
+        return handler ? handler(topic, command) : platform::CommandReply{};
+    }
 
     Handler handler;
-    QList<QPair<QString, QString>> sent;
-    bool otherInstance = false;
+    bool fails = false;
 };
 
 /// A notification-area icon whose menu the test clicks.

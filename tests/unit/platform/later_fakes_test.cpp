@@ -18,10 +18,10 @@ TEST(FakeIcmpEcho, AnswersOnceAndNeverAfterCancel)
     EXPECT_EQ(answers, 1);
 }
 
-TEST(FakeCommandChannel, RefusesToListenBesideAnotherInstance)
+TEST(FakeCommandChannel, RefusesRequestsWhenItCannotListen)
 {
     pvx::fakes::FakeCommandChannel channel;
-    channel.otherInstance = true;
-    EXPECT_FALSE(channel.listen([](const QString &, const QString &) { return true; }).ok());
-    EXPECT_FALSE(channel.deliver(QStringLiteral("System"), QStringLiteral("[APPEXIT]")));
+    channel.fails = true;
+    EXPECT_FALSE(channel.listen([](const QString &, const QString &) { return pvx::platform::CommandReply{true, {}}; }).ok());
+    EXPECT_FALSE(channel.deliver(QStringLiteral("System"), QStringLiteral("[APPEXIT]")).accepted);
 }
