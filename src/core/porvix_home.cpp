@@ -30,4 +30,14 @@ QString errorLogPath(const QString &home)
     return QDir(home).filePath(QStringLiteral("errorlog.txt"));
 }
 
+QString commandSocketPath(const QString &home)
+{
+    return QDir(home).filePath(QStringLiteral("control.sock"));
+}
+
+QString instanceLockPath(const QString &home)
+{
+    return QDir(home).filePath(QStringLiteral("porvix.lock"));
+}
+
 } // namespace pvx::core

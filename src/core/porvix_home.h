@@ -20,4 +20,11 @@ QString defaultConfigurationPath(const QString &home);
 /// "errorlog.txt" in the home.
 QString errorLogPath(const QString &home);
 
+/// "control.sock" in the home: the socket through which other programs send
+/// commands to the instance running on that home.
+QString commandSocketPath(const QString &home);
+
+/// "porvix.lock" in the home: held by the instance running on that home.
+QString instanceLockPath(const QString &home);
+
 } // namespace pvx::core

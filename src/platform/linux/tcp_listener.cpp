@@ -73,6 +73,11 @@ Result<std::unique_ptr<TcpListener>> TcpListener::listen(const QHostAddress &add
     return std::unique_ptr<TcpListener>(new TcpListener(std::move(fd), ntohs(local.sin_port), std::move(events)));
 }
 
+std::unique_ptr<TcpListener> TcpListener::adopt(UniqueFd listening, Events events)
+{
+    return std::unique_ptr<TcpListener>(new TcpListener(std::move(listening), 0, std::move(events)));
+}
+
 TcpListener::TcpListener(UniqueFd fd, quint16 port, Events events)
     : m_fd(std::move(fd)), m_port(port), m_events(std::move(events)), m_readable(m_fd.get(), QSocketNotifier::Read)
 {

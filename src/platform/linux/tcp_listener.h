@@ -40,6 +40,10 @@ public:
     /// Listens on `address`:`port` (port 0: any free port) with the largest
     /// queue the system allows.
     static Result<std::unique_ptr<TcpListener>> listen(const QHostAddress &address, quint16 port, Events events);
+    /// Accepts by the same rules on a non-blocking stream socket of any
+    /// family that already listens (the command channel's local socket);
+    /// port() is 0 then.
+    static std::unique_ptr<TcpListener> adopt(UniqueFd listening, Events events);
 
     quint16 port() const { return m_port; }
     /// No more callbacks from now on.

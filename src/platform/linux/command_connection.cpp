@@ -1,0 +1,178 @@
+#include "platform/linux/command_connection.h"
+
+#include <QStringDecoder>
+
+#include <cerrno>
+
+#include <sys/socket.h>
+
+namespace pvx::platform {
+
+namespace {
+
+constexpr std::size_t kReadChunk = 4096;
+// Replies the client has not read yet; past this its further requests wait.
+constexpr qsizetype kMaxUnread = 64 * 1024;
+
+QByteArray replyLine(const QString &text)
+{
+    // A data line must stay one line.
+    QString flat = text;
+    flat.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
+    return '\t' + flat.toUtf8() + '\n';
+}
+
+} // namespace
+
+CommandConnection::CommandConnection(UniqueFd fd, const CommandChannel::Handler &handler,
+                                     std::chrono::milliseconds stallTimeout, std::function<void()> finished,
+                                     QObject *parent)
+    : QObject(parent),
+      m_fd(std::move(fd)),
+      m_handler(handler),
+      m_finished(std::move(finished)),
+      m_readable(m_fd.get(), QSocketNotifier::Read),
+      m_writable(m_fd.get(), QSocketNotifier::Write)
+{
+    m_writable.setEnabled(false);
+    m_stall.setSingleShot(true);
+    m_stall.setInterval(stallTimeout);
+    connect(&m_readable, &QSocketNotifier::activated, this, [this] { readWaiting(); });
+    connect(&m_writable, &QSocketNotifier::activated, this, [this] { pump(false); });
+    connect(&m_stall, &QTimer::timeout, this, [this] { finish(); });
+}
+
+bool CommandConnection::roomForInput() const
+{
+    return !m_peerDone && !m_closeWhenWritten && m_output.size() < kMaxUnread && m_input.size() <= kMaxLine;
+}
+
+void CommandConnection::readWaiting()
+{
+    bool progress = false;
+    while (roomForInput()) {
+        char buffer[kReadChunk];
+        const ssize_t got = ::recv(m_fd.get(), buffer, sizeof buffer, MSG_DONTWAIT);
+        if (got > 0) {
+            m_input.append(buffer, got);
+            progress |= answerLines();
+            if (m_over)
+                return;
+        } else if (got == 0) {
+            m_peerDone = true;
+        } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            break;
+        } else if (errno != EINTR) {
+            finish();
+            return;
+        }
+    }
+    pump(progress);
+}
+
+bool CommandConnection::answerLines()
+{
+    bool answered = false;
+    while (!m_closeWhenWritten && m_output.size() < kMaxUnread) {
+        const qsizetype end = m_input.indexOf('\n');
+        if (end < 0 ? m_input.size() > kMaxLine : end > kMaxLine) {
+            // Where the next request would begin is anybody's guess.
+            m_output += "NAK\n";
+            m_input.clear();
+            m_closeWhenWritten = true;
+            return true;
+        }
+        if (end < 0)
+            break;
+        const QByteArray line = m_input.left(end);
+        m_input.remove(0, end + 1);
+        m_output += answer(line);
+        answered = true;
+    }
+    return answered;
+}
+
+QByteArray CommandConnection::answer(const QByteArray &line)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    QString text = decoder(line);
+    if (text.endsWith(QLatin1Char('\r')))
+        text.chop(1);
+    const qsizetype tab = text.indexOf(QLatin1Char('\t'));
+    if (decoder.hasError() || tab < 0)
+        return "NAK\n";
+
+    // The handler may run a nested event loop (a message box): nothing of
+    // this connection may run inside it.
+    m_readable.setEnabled(false);
+    m_writable.setEnabled(false);
+    m_stall.stop();
+    const CommandReply reply = m_handler(text.left(tab), text.mid(tab + 1));
+
+    QByteArray bytes;
+    for (const QString &data : reply.data)
+        bytes += replyLine(data);
+    return bytes + (reply.accepted ? "ACK\n" : "NAK\n");
+}
+
+bool CommandConnection::writeWaiting()
+{
+    bool wrote = false;
+    while (!m_output.isEmpty()) {
+        const ssize_t sent = ::send(m_fd.get(), m_output.constData(), static_cast<std::size_t>(m_output.size()),
+                                    MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (sent > 0) {
+            m_output.remove(0, sent);
+            wrote = true;
+        } else if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            break;
+        } else if (sent < 0 && errno != EINTR) {
+            finish();
+            break;
+        }
+    }
+    return wrote;
+}
+
+void CommandConnection::pump(bool progress)
+{
+    // Requests left waiting for room in the reply come first.
+    progress |= answerLines();
+    progress |= writeWaiting();
+    if (m_over)
+        return;
+    if (m_peerDone && !m_input.contains('\n')) {
+        // The client has said all it will; a request it left unfinished
+        // will never end.
+        m_input.clear();
+        m_closeWhenWritten = true;
+    }
+    if (m_closeWhenWritten && m_output.isEmpty()) {
+        finish();
+        return;
+    }
+    m_readable.setEnabled(roomForInput());
+    m_writable.setEnabled(!m_output.isEmpty());
+    // A client may keep a connection open between requests for as long as
+    // it likes, but one that stops half-way through a request, or does not
+    // read its reply, is dropped.
+    if (m_input.isEmpty() && m_output.isEmpty())
+        m_stall.stop();
+    else if (progress || !m_stall.isActive())
+        m_stall.start();
+}
+
+void CommandConnection::finish()
+{
+    if (m_over)
+        return;
+    m_over = true;
+    m_readable.setEnabled(false);
+    m_writable.setEnabled(false);
+    m_stall.stop();
+    m_fd.reset();
+    m_finished();
+    deleteLater();
+}
+
+} // namespace pvx::platform
