@@ -13,7 +13,10 @@
 #include "gui/tool_dialog.h"
 #include "gui/session_option_dialogs.h"
 #include "platform/linux/display_probe.h"
+#include "platform/linux/command_client.h"
 #include "platform/linux/headless_dialogs.h"
+#include "platform/linux/instance_lock.h"
+#include "platform/linux/local_command_channel.h"
 #include "platform/linux/open_file_limit.h"
 #include "platform/linux/posix_file_store.h"
 #include "platform/linux/posix_icmp_echo.h"
@@ -35,6 +38,7 @@
 #include "session/login_options_form.h"
 #include "session/server_options_form.h"
 #include "shell/command_line.h"
+#include "shell/command_router.h"
 #include "shell/headless_report.h"
 #include "shell/main_window.h"
 #include "shell/session_list.h"
@@ -102,6 +106,55 @@ platform::Result<QString> prepareHome(platform::FileStore &files, const QString 
     return home;
 }
 
+/// The lock that makes this run the one instance on `home`; when another
+/// instance holds it, ErrorCode::Busy and the message that says so.
+platform::Result<platform::InstanceLock> lockHome(const QString &home)
+{
+    auto lock = platform::InstanceLock::acquire(core::instanceLockPath(home));
+    if (lock || lock.error().code != platform::ErrorCode::Busy)
+        return lock;
+    QString holder;
+    if (const auto pid = platform::commandServerPid(core::commandSocketPath(home)))
+        holder = QStringLiteral(" (process %1)").arg(*pid);
+    return platform::makeError(platform::ErrorCode::Busy,
+                               QStringLiteral("Porvix already runs on the home %1%2. "
+                                              "Start it with --home DIR to run a second instance on another home.")
+                                   .arg(home, holder));
+}
+
+/// Exit code 3 when another instance holds the home, else 1.
+int refusedStart(const platform::Error &error)
+{
+    print(stderr, QStringLiteral("porvix: ") + error.detail + QLatin1Char('\n'));
+    return error.code == platform::ErrorCode::Busy ? 3 : 1;
+}
+
+/// --send and --status: one request to the instance on the home, its answer
+/// on standard output.
+int runClient(const shell::CommandLine &line)
+{
+    const QString socketPath = core::commandSocketPath(core::resolvePorvixHome(line.home, environment));
+    const QString topic = line.send ? line.sendTopic : QStringLiteral("System");
+    const QString command = line.send ? line.rest : line.json ? QStringLiteral("[STATUS JSON]") : QStringLiteral("[STATUS]");
+    const auto answer = platform::sendCommand(socketPath, topic, command);
+    if (!answer) {
+        print(stderr, QStringLiteral("porvix: ") + answer.error().detail + QLatin1Char('\n'));
+        return 2;
+    }
+    for (const QString &data : answer->reply.data)
+        print(stdout, data + QLatin1Char('\n'));
+    const bool accepted = answer->reply.accepted;
+    if (line.send) {
+        print(stdout, accepted ? QStringLiteral("ACK\n") : QStringLiteral("NAK\n"));
+        return accepted ? 0 : 1;
+    }
+    if (!accepted) {
+        print(stderr, QStringLiteral("porvix: the instance at %1 refused the status query\n").arg(socketPath));
+        return 1;
+    }
+    return 0;
+}
+
 /// The manual beside the program, where it is installed, or in the source
 /// tree of a build; empty when none is there.
 QString findManual()
@@ -141,8 +194,18 @@ struct Program {
                                              optionTransfer, ports, environment, ::getuid(), std::move(forms),
                                              echo, resolver, launcher, clock},
                  shell::MainWindow::Paths{core::defaultConfigurationPath(home), commandLineFile,
-                                          startupCommand(home), findManual()})
+                                          startupCommand(home), findManual()}),
+          channel(core::commandSocketPath(home))
     {
+        // Other programs may drive the sessions once they are loaded and
+        // activated, not before.
+        QObject::connect(&window, &shell::MainWindow::started, &window, [this] {
+            const auto listening = channel.listen(
+                [this](const QString &topic, const QString &command) { return router.execute(topic, command); });
+            if (!listening)
+                print(stderr, QStringLiteral("porvix: no command channel: ") + listening.error().detail
+                                  + QLatin1Char('\n'));
+        });
     }
 
     static QString startupCommand(const QString &home)
@@ -172,6 +235,8 @@ struct Program {
     session::ErrorLog log;
     shell::SessionList sessions;
     shell::MainWindow window;
+    shell::CommandRouter router{window, sessions};
+    platform::LocalCommandChannel channel;
 };
 
 /// Runs `close` from the event loop at SIGTERM, SIGINT and SIGHUP; without the
@@ -197,6 +262,9 @@ int runHeadless(const shell::CommandLine &line, const QString &commandLineFile)
         print(stderr, QStringLiteral("porvix: ") + home.error().detail + QLatin1Char('\n'));
         return 1;
     }
+    const auto lock = lockHome(*home);
+    if (!lock)
+        return refusedStart(lock.error());
     QDir::setCurrent(*home);
     Program program(*home, commandLineFile, dialogs, nullptr, {}, {});
     const shell::HeadlessReport report(program.window, program.sessions, *home, [](const QString &said) {
@@ -221,6 +289,11 @@ int runGui(const shell::CommandLine &line, const QString &commandLineFile)
         print(stderr, QStringLiteral("porvix: ") + home.error().detail + QLatin1Char('\n'));
         QMessageBox::critical(nullptr, QStringLiteral("Porvix"), home.error().detail);
         return 1;
+    }
+    const auto lock = lockHome(*home);
+    if (!lock) {
+        QMessageBox::critical(nullptr, QStringLiteral("Porvix"), lock.error().detail);
+        return refusedStart(lock.error());
     }
     QDir::setCurrent(*home);
     shell::ShellForms forms{
@@ -265,6 +338,9 @@ int main(int argc, char **argv)
         print(stdout, QStringLiteral("porvix " PVX_VERSION "\n"));
         return 0;
     }
+    // Not a start: these work beside the running instance.
+    if (line.send || line.status)
+        return runClient(line);
 
     // Without a display a widgets application cannot even start.
     const bool headless = line.headless || !hasDisplay();

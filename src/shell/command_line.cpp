@@ -27,6 +27,17 @@ CommandLine parseCommandLine(const QStringList &arguments)
             result.help = true;
         } else if (argument == QLatin1String("--version")) {
             result.version = true;
+        } else if (argument == QLatin1String("--send")) {
+            if (i + 1 >= arguments.size() || arguments.at(i + 1).isEmpty()) {
+                result.error = QStringLiteral("--send needs a topic and a command");
+                return result;
+            }
+            result.send = true;
+            result.sendTopic = arguments.at(++i);
+        } else if (argument == QLatin1String("--status")) {
+            result.status = true;
+        } else if (argument == QLatin1String("--json")) {
+            result.json = true;
         } else if (argument == kHomeOption) {
             if (i + 1 >= arguments.size() || arguments.at(i + 1).isEmpty()) {
                 result.error = QStringLiteral("--home needs a folder");
@@ -45,6 +56,14 @@ CommandLine parseCommandLine(const QStringList &arguments)
         }
     }
     result.rest = rest.join(QLatin1Char(' '));
+    if (result.send && result.rest.isEmpty())
+        result.error = QStringLiteral("--send needs a topic and a command");
+    else if (result.send && result.status)
+        result.error = QStringLiteral("--send and --status go separately");
+    else if (result.json && !result.status)
+        result.error = QStringLiteral("--json goes with --status");
+    else if (result.status && !result.rest.isEmpty())
+        result.error = QStringLiteral("--status takes no argument: ") + result.rest;
     return result;
 }
 
@@ -52,6 +71,8 @@ QString usageText()
 {
     return QStringLiteral(
         "usage: porvix [--headless] [--home DIR] [FILE]\n"
+        "       porvix [--home DIR] --send TOPIC COMMAND...\n"
+        "       porvix [--home DIR] --status [--json]\n"
         "       porvix --help | --version\n"
         "\n"
         "Joins serial ports to TCP/IP or UDP endpoints.\n"
@@ -62,7 +83,14 @@ QString usageText()
         "                default when there is no display); says what happens on\n"
         "                standard error\n"
         "  --home DIR    keep default.pvx and errorlog.txt in DIR (default:\n"
-        "                $PORVIX_HOME, else $XDG_CONFIG_HOME/porvix)\n"
+        "                $PORVIX_HOME, else $XDG_CONFIG_HOME/porvix); one instance\n"
+        "                runs per home, and --send and --status reach the one there\n"
+        "  --send TOPIC COMMAND...\n"
+        "                send a command to the running instance: TOPIC is System\n"
+        "                or a session's connector (COM1); prints the answer and\n"
+        "                exits 0 on ACK, 1 on NAK, 2 when no instance answers\n"
+        "  --status      print one line per session of the running instance\n"
+        "  --json        with --status: print them as one JSON object\n"
         "  --help        show this text\n"
         "  --version     show the version\n");
 }

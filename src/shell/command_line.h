@@ -12,18 +12,26 @@ struct CommandLine {
     bool headless = false;
     bool help = false;
     bool version = false;
+    /// --send TOPIC: the command is `rest`.
+    bool send = false;
+    QString sendTopic;
+    bool status = false;
+    /// --json, only with --status.
+    bool json = false;
     /// The value of --home; empty when not given.
     QString home;
     /// Every argument that is not an option, joined by single spaces: the
-    /// configuration file to load, or a service switch.
+    /// configuration file to load, a service switch, or the command --send
+    /// sends.
     QString rest;
     /// Why the arguments cannot be used; empty when they can.
     QString error;
 };
 
 /// Reads the arguments (without the program name). Options begin with "--":
-/// --headless, --home DIR (or --home=DIR), --help, --version; "--" ends the
-/// options. An unknown option is an error rather than a file name, so that a
+/// --headless, --home DIR (or --home=DIR), --help, --version, --send TOPIC,
+/// --status, --json; "--" ends the options. --send needs a topic and at
+/// least one command word; --status takes no other argument. An unknown option is an error rather than a file name, so that a
 /// mistyped option never loads (and at exit overwrites) the wrong settings.
 CommandLine parseCommandLine(const QStringList &arguments);
 
