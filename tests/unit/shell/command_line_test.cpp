@@ -36,10 +36,25 @@ TEST(CommandLine, OptionsAndTheRestJoinedBySpaces)
     EXPECT_EQ(parseCommandLine({}).rest, QString());
 }
 
+TEST(CommandLine, SendAndStatusReachTheInstanceOnTheHome)
+{
+    const CommandLine send = parseCommandLine(args({"--send", "COM1", "[COMSETTINGS=9600,", "E]", "--home", "/h"}));
+    EXPECT_TRUE(send.send);
+    EXPECT_EQ(send.sendTopic, s("COM1"));
+    EXPECT_EQ(send.rest, s("[COMSETTINGS=9600, E]"));
+    EXPECT_EQ(send.home, s("/h"));
+    EXPECT_TRUE(send.error.isEmpty());
+
+    const CommandLine status = parseCommandLine(args({"--json", "--status"}));
+    EXPECT_TRUE(status.status && status.json && status.error.isEmpty());
+}
+
 TEST(CommandLine, MistakesAreErrorsNotFileNames)
 {
     for (const auto &bad : {args({"--home"}), args({"--home", ""}), args({"--home="}), args({"--headles"}),
-                            args({"file.pvx", "--send"})}) {
+                            args({"file.pvx", "--send"}), args({"--send", "System"}), args({"--send", "", "x"}),
+                            args({"--send", "System", "x", "--status"}), args({"--json"}),
+                            args({"--status", "file.pvx"})}) {
         const CommandLine line = parseCommandLine(bad);
         EXPECT_FALSE(line.error.isEmpty()) << bad.join(QLatin1Char(' ')).toStdString();
     }

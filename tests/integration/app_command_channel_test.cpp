@@ -1,0 +1,177 @@
+// The real program's command channel: --send and --status as clients, one
+// instance per home, and who may connect.
+#include "core/porvix_home.h"
+#include "support/local_client.h"
+#include "support/porvix_process.h"
+#include "support/text.h"
+#include "support/wait_until.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QHostAddress>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <iostream>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace pvx::testing;
+
+namespace {
+
+/// An instance running headless on a home of its own, answering on its
+/// command socket.
+class RunningInstance : public ::testing::Test {
+protected:
+    void start(const QByteArray &configuration = {})
+    {
+        ASSERT_TRUE(QDir().mkpath(home));
+        if (!configuration.isEmpty())
+            writeFile(home + s("/default.pvx"), configuration);
+        instance = std::make_unique<Porvix>(QStringList{s("--headless"), s("--home"), home});
+        ASSERT_TRUE(instance->started());
+        ASSERT_TRUE(waitUntil([&] { return QFileInfo(socket).exists(); }, kStart)) << instance->errors().toStdString();
+    }
+
+    struct Outcome {
+        int exitCode;
+        QString output;
+        QString errors;
+    };
+    static Outcome run(const QStringList &arguments)
+    {
+        Porvix client(arguments);
+        EXPECT_TRUE(client.started());
+        const int exitCode = client.finish();
+        return {exitCode, client.output(), client.errors()};
+    }
+
+    QTemporaryDir root;
+    QString home = root.filePath(s("home"));
+    QString socket = pvx::core::commandSocketPath(home);
+    std::unique_ptr<Porvix> instance;
+};
+
+} // namespace
+
+TEST_F(RunningInstance, SendAndStatusSayWhatCameBackInTheirExitCode)
+{
+    start();
+    const QString elsewhere = root.filePath(s("nobody-here"));
+    struct Case {
+        QStringList arguments;
+        int exitCode;
+        const char *output;
+        QString errorsContain;
+    };
+    const Case cases[] = {
+        {{s("--home"), home, s("--send"), s("System"), s("[NO"), s("SUCH]")}, 1, "NAK\n", {}},
+        {{s("--send"), s("COM99"), s("[ACTIVATE]"), s("--home"), home}, 1, "NAK\n", {}},
+        {{s("--home"), elsewhere, s("--send"), s("System"), s("[APPEXIT]")}, 2, "",
+         pvx::core::commandSocketPath(elsewhere)},
+        {{s("--home"), elsewhere, s("--status"), s("--json")}, 2, "", pvx::core::commandSocketPath(elsewhere)},
+        {{s("--home"), home, s("--send"), s("System")}, 2, "", s("--send needs a topic and a command")},
+        {{s("--home"), home, s("--json")}, 2, "", s("--json goes with --status")},
+    };
+    for (const Case &c : cases) {
+        const Outcome outcome = run(c.arguments);
+        const std::string what = c.arguments.join(QLatin1Char(' ')).toStdString();
+        EXPECT_EQ(outcome.exitCode, c.exitCode) << what;
+        EXPECT_EQ(outcome.output, s(c.output)) << what;
+        EXPECT_TRUE(outcome.errors.contains(c.errorsContain)) << what << ": " << outcome.errors.toStdString();
+    }
+    EXPECT_FALSE(QFileInfo::exists(elsewhere)) << "a client never makes a home";
+
+    instance->signal(SIGTERM);
+    EXPECT_EQ(instance->finish(), 0);
+    EXPECT_FALSE(QFileInfo::exists(socket)) << "the socket goes with the instance";
+}
+
+TEST_F(RunningInstance, ASecondStartOnTheSameHomeExits3NamingTheHolder)
+{
+    start();
+    // Naming another configuration file does not make it another instance.
+    for (const QStringList &second : {QStringList{s("--headless"), s("--home"), home},
+                                      QStringList{s("--home"), home, s("other.pvx")}}) {
+        Porvix again(second);
+        ASSERT_TRUE(again.started());
+        EXPECT_EQ(again.finish(), 3);
+        const QString said = again.errors();
+        EXPECT_TRUE(said.contains(home) && said.contains(s("(process %1)").arg(instance->pid()))
+                    && said.contains(s("--home DIR")))
+            << said.toStdString();
+    }
+    EXPECT_EQ(run({s("--home"), home, s("--send"), s("System"), s("[X]")}).exitCode, 1) << "the first runs on";
+}
+
+TEST_F(RunningInstance, BridgesKeepPassingDataWhileClientsMisbehave)
+{
+    QTcpServer peer;
+    ASSERT_TRUE(peer.listen(QHostAddress::LocalHost, 0));
+    start(clientConfiguration(root.filePath(s("ports")), 5, peer.serverPort()));
+    ASSERT_TRUE(waitUntil([&] { return peer.hasPendingConnections(); }, kStart));
+    QTcpSocket *connection = peer.nextPendingConnection();
+    PortUser user(root.filePath(s("ports/COM5")));
+    ASSERT_TRUE(user.ok());
+
+    std::vector<std::unique_ptr<LocalClient>> crowd;
+    for (int i = 0; i < 200; ++i) {
+        crowd.push_back(std::make_unique<LocalClient>(socket));
+        const QByteArray junk[] = {"System\t[APP", QByteArray(6000, 'x'), QByteArray("\0\xff\xfe\n", 4), "COM5"};
+        crowd.back()->send(junk[i % 4]);
+    }
+    QElapsedTimer clock;
+    clock.start();
+    connection->write("ping\n");
+    QByteArray arrived;
+    ASSERT_TRUE(waitUntil([&] {
+        arrived += user.read();
+        return arrived.size() >= 5;
+    }, kData));
+    const qint64 dataMs = clock.elapsed();
+    ASSERT_TRUE(user.write("pong\n"));
+    ASSERT_TRUE(waitUntil([&] { return connection->bytesAvailable() >= 5; }, kData));
+
+    clock.restart();
+    EXPECT_EQ(run({s("--home"), home, s("--send"), s("COM5"), s("[NOT A COMMAND]")}).exitCode, 1);
+    std::cout << "network to serial among 200 bad clients: " << dataMs << " ms; --send round trip with the "
+              << "process start: " << clock.elapsed() << " ms\n";
+    instance->signal(SIGTERM);
+    EXPECT_EQ(instance->finish(), 0);
+}
+
+TEST_F(RunningInstance, AnotherUserCannotConnect)
+{
+    const QString setpriv = QStandardPaths::findExecutable(s("setpriv"));
+    if (::geteuid() != 0 || setpriv.isEmpty())
+        GTEST_SKIP() << "needs root and setpriv to run a client as another user";
+    // Every folder on the way open to others, so that only the socket's own
+    // mode keeps them out.
+    QTemporaryDir open(s("/tmp/pvx-other-XXXXXX"));
+    ASSERT_TRUE(open.isValid());
+    home = open.filePath(s("home"));
+    socket = pvx::core::commandSocketPath(home);
+    ASSERT_TRUE(QDir().mkpath(home));
+    for (const QString &folder : {open.path(), home})
+        ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0711), 0);
+    start();
+
+    const QStringList asNobody{s("--reuid=nobody"), s("--regid=nogroup"), s("--clear-groups")};
+    QProcess sees;
+    sees.start(setpriv, asNobody + QStringList{s("test"), s("-S"), socket});
+    ASSERT_TRUE(sees.waitForFinished(kStopMs));
+    ASSERT_EQ(sees.exitCode(), 0) << "the other user reaches the socket's path";
+
+    QProcess client;
+    client.start(setpriv, asNobody + QStringList{s(PVX_BINARY), s("--home"), home, s("--send"), s("System"), s("[X]")});
+    ASSERT_TRUE(client.waitForFinished(kStopMs));
+    EXPECT_EQ(client.exitCode(), 2);
+    EXPECT_TRUE(client.readAllStandardError().contains("Permission denied"));
+    EXPECT_EQ(run({s("--home"), home, s("--send"), s("System"), s("[X]")}).exitCode, 1) << "its owner may";
+}
