@@ -175,3 +175,23 @@ TEST_F(RunningInstance, AnotherUserCannotConnect)
     EXPECT_TRUE(client.readAllStandardError().contains("Permission denied"));
     EXPECT_EQ(run({s("--home"), home, s("--send"), s("System"), s("[X]")}).exitCode, 1) << "its owner may";
 }
+
+TEST_F(RunningInstance, AHomeTooLongForASocketRunsWithoutAChannel)
+{
+    home = root.filePath(QString(120, QLatin1Char('h')));
+    ASSERT_TRUE(QDir().mkpath(home));
+    Porvix longHome({s("--headless"), s("--home"), home});
+    ASSERT_TRUE(longHome.started());
+    QString said;
+    ASSERT_TRUE(waitUntil([&] {
+        said += longHome.errors();
+        return said.contains(s("porvix: no command channel: "));
+    }, kStart)) << said.toStdString();
+    EXPECT_TRUE(said.contains(s("107 bytes"))) << said.toStdString();
+
+    const Outcome send = run({s("--home"), home, s("--send"), s("System"), s("[X]")});
+    EXPECT_EQ(send.exitCode, 2);
+    EXPECT_TRUE(send.errors.contains(s("107 bytes"))) << send.errors.toStdString();
+    longHome.signal(SIGTERM);
+    EXPECT_EQ(longHome.finish(), 0) << "the rest of the program runs on";
+}

@@ -56,8 +56,6 @@ void CommandConnection::readWaiting()
         if (got > 0) {
             m_input.append(buffer, got);
             progress |= answerLines();
-            if (m_over)
-                return;
         } else if (got == 0) {
             m_peerDone = true;
         } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
