@@ -25,6 +25,8 @@
 #include "platform/linux/qt_serial_port.h"
 #include "platform/linux/qt_socket_factory.h"
 #include "platform/linux/qt_timer.h"
+#include "platform/linux/systemd_command.h"
+#include "platform/linux/systemd_service.h"
 #include "platform/linux/system_clock.h"
 #include "platform/linux/termination_signals.h"
 #include "platform/linux/xdg_autostart.h"
@@ -37,6 +39,7 @@
 #include "shell/command_line.h"
 #include "shell/headless_report.h"
 #include "shell/main_window.h"
+#include "shell/service_command.h"
 #include "shell/session_list.h"
 #include "shell/startup_entry.h"
 #include "tools/ping_form.h"
@@ -47,6 +50,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
+#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -119,6 +123,16 @@ QString findManual()
     return {};
 }
 
+/// The service of this program on `home`. Stopping a service may take as
+/// long as systemd's own stop timeout; beyond that systemctl has hung.
+platform::SystemdService serviceOn(platform::FileStore &files, const QString &home)
+{
+    using namespace std::chrono_literals;
+    return platform::SystemdService(
+        files, platform::SystemdService::setupFor(QCoreApplication::applicationFilePath(), home, environment),
+        [](const QStringList &arguments) { return platform::runSystemctl(arguments, 120s); });
+}
+
 /// Everything both faces share, built in dependency order.
 struct Program {
     Program(const QString &home, const QString &commandLineFile, platform::Dialogs &dialogs,
@@ -141,8 +155,18 @@ struct Program {
                                              optionTransfer, ports, environment, ::getuid(), std::move(forms),
                                              echo, resolver, launcher, clock},
                  shell::MainWindow::Paths{core::defaultConfigurationPath(home), commandLineFile,
-                                          startupCommand(home), findManual()})
+                                          startupCommand(home), findManual()}),
+          service(serviceOn(files, home))
     {
+    }
+
+    /// Tells a service manager that waits for it when the start-up is done
+    /// and when the shutdown begins. Connected after everything else that
+    /// follows the start-up, so that "up" means the program answers.
+    void announceToServiceManager()
+    {
+        QObject::connect(&window, &shell::MainWindow::started, [this] { service.notifyReady(); });
+        QObject::connect(&window, &shell::MainWindow::closing, [this] { service.notifyStopping(); });
     }
 
     static QString startupCommand(const QString &home)
@@ -172,6 +196,7 @@ struct Program {
     session::ErrorLog log;
     shell::SessionList sessions;
     shell::MainWindow window;
+    platform::SystemdService service;
 };
 
 /// Runs `close` from the event loop at SIGTERM, SIGINT and SIGHUP; without the
@@ -205,6 +230,7 @@ int runHeadless(const shell::CommandLine &line, const QString &commandLineFile)
     QObject::connect(&program.window, &shell::MainWindow::closed, QCoreApplication::instance(),
                      &QCoreApplication::quit, Qt::QueuedConnection);
     const auto signalHandlers = closeOnSignals([&program] { program.window.close(); });
+    program.announceToServiceManager();
     program.window.Form_Load();
     return QCoreApplication::exec();
 }
@@ -241,8 +267,28 @@ int runGui(const shell::CommandLine &line, const QString &commandLineFile)
     QObject::connect(&program.window, &shell::MainWindow::closed, QCoreApplication::instance(),
                      &QCoreApplication::quit, Qt::QueuedConnection);
     const auto signalHandlers = closeOnSignals([&frame] { frame.requestClose(); });
+    program.announceToServiceManager();
     program.window.Form_Load();
     return QApplication::exec();
+}
+
+/// Installs or removes the service and says how that went: in message boxes,
+/// or on standard output (failures on standard error) headless. Neither
+/// the home nor its files are touched.
+int runServiceSwitch(const shell::ServiceSwitch &command, const shell::CommandLine &line, bool headless)
+{
+    platform::PosixFileStore files;
+    platform::SystemdService service = serviceOn(files, core::resolvePorvixHome(line.home, environment));
+    const resources::StringTable strings(resources::languageFromEnvironment());
+    if (headless) {
+        return shell::runServiceCommand(command, service, strings, [](const shell::ServiceMessage &message) {
+            print(message.failure ? stderr : stdout, message.text + QLatin1Char('\n'));
+        });
+    }
+    gui::QtDialogs dialogs;
+    return shell::runServiceCommand(command, service, strings, [&dialogs](const shell::ServiceMessage &message) {
+        dialogs.messageBox(message.text, {}, platform::MessageButtons::Ok, message.icon);
+    });
 }
 
 } // namespace
@@ -286,10 +332,8 @@ int main(int argc, char **argv)
         if (!line.error.isEmpty())
             return usageError(line.error);
     }
-    if (shell::serviceSwitch(line.rest)) {
-        print(stderr, QStringLiteral("porvix: service installation is not available yet\n"));
-        return 1;
-    }
+    if (const auto command = shell::serviceSwitch(line.rest))
+        return runServiceSwitch(*command, line, headless);
     // A file named relative to where the program was started.
     const QString file = line.rest.isEmpty() ? QString() : QFileInfo(line.rest).absoluteFilePath();
     return headless ? runHeadless(line, file) : runGui(line, file);

@@ -53,26 +53,38 @@ public:
     bool shown = false;
 };
 
-/// Records service installs and removals.
+/// Records service installs, removals and notifications.
 class FakeServiceControl : public platform::ServiceControl {
 public:
-    platform::Result<void> install(bool startNow) override
+    platform::Result<void> install(bool hidden) override
     {
-        installs.append(startNow);
-        if (fails)
-            return platform::makeError(platform::ErrorCode::AccessDenied, QStringLiteral("not allowed"));
-        return {};
+        installs.append(hidden);
+        return outcome();
     }
     platform::Result<void> uninstall() override
     {
         ++uninstalls;
+        return outcome();
+    }
+    bool managerRunning() const override { return running; }
+    QString enableCommand() const override { return QStringLiteral("start-it-later"); }
+    void notifyReady() override { notifications.append(QStringLiteral("READY=1")); }
+    void notifyStopping() override { notifications.append(QStringLiteral("STOPPING=1")); }
+
+    /// The hidden flag of each install.
+    QList<bool> installs;
+    int uninstalls = 0;
+    QStringList notifications;
+    bool fails = false;
+    bool running = true;
+
+private:
+    platform::Result<void> outcome() const
+    {
         if (fails)
             return platform::makeError(platform::ErrorCode::AccessDenied, QStringLiteral("not allowed"));
         return {};
     }
-    QList<bool> installs;
-    int uninstalls = 0;
-    bool fails = false;
 };
 
 } // namespace pvx::fakes
