@@ -40,8 +40,9 @@ int runServiceCommand(const ServiceSwitch &command, platform::ServiceControl &se
         return 0;
     QString text = said(kInstalled);
     // Nothing has enabled the service yet: say how to, once systemd runs.
+    // The command has a line of its own, so that no box breaks it.
     if (!service.managerRunning())
-        text += QLatin1Char('\n') + strings.text(kEnableLater).arg(service.enableCommand());
+        text += QLatin1Char('\n') + strings.text(kEnableLater) + QLatin1Char('\n') + service.enableCommand();
     show({text});
     return 0;
 }

@@ -125,7 +125,8 @@ TEST(Service, InstallsAndRemovesAUnitSystemdAccepts)
     const QStringList said = install.output.split(QLatin1Char('\n'));
     EXPECT_EQ(said.value(0), s("Porvix service installed successfully."));
     // PORVIX_UNIT_DIR is a folder systemd does not read: it is left to the user.
-    EXPECT_TRUE(said.value(1).startsWith(s("systemd is not running")) && said.value(1).endsWith(s("enable --now porvix")))
+    EXPECT_TRUE(said.value(1).startsWith(s("systemd is not running")) && said.value(2).startsWith(s("systemctl "))
+                && said.value(2).endsWith(s(" enable --now porvix")))
         << install.output.toStdString();
     const QString text = readText(unit);
     const QString quotedHome = QString(home).replace(s("%"), s("%%")).replace(s("$"), s("$$"));

@@ -34,7 +34,7 @@ TEST(ServiceCommand, SaysWhatEachSwitchDidAndExitsWithItsOutcome)
 {
     const char *installed = "Porvix service installed successfully.";
     const char *later = "Porvix service installed successfully.\n"
-                        "systemd is not running; once it runs, enable and start the service with: start-it-later";
+                        "systemd is not running; once it runs, enable and start the service with:\nstart-it-later";
     const char *notInstalled = "Porvix service did not install successfully.\nnot allowed";
     const char *uninstalled = "Porvix service uninstalled successfully.";
     const char *notUninstalled = "Porvix service did not uninstall successfully.\nnot allowed";
