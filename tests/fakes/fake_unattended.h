@@ -53,7 +53,7 @@ public:
     bool shown = false;
 };
 
-/// Records service installs, removals and notifications.
+/// Records service installs and removals.
 class FakeServiceControl : public platform::ServiceControl {
 public:
     platform::Result<void> install(bool hidden) override
@@ -68,13 +68,12 @@ public:
     }
     bool managerRunning() const override { return running; }
     QString enableCommand() const override { return QStringLiteral("start-it-later"); }
-    void notifyReady() override { notifications.append(QStringLiteral("READY=1")); }
-    void notifyStopping() override { notifications.append(QStringLiteral("STOPPING=1")); }
+    void notifyReady() override {}
+    void notifyStopping() override {}
 
     /// The hidden flag of each install.
     QList<bool> installs;
     int uninstalls = 0;
-    QStringList notifications;
     bool fails = false;
     bool running = true;
 
