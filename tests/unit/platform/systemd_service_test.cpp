@@ -15,11 +15,11 @@ using pvx::testing::s;
 
 namespace {
 
-/// A service on a temporary unit folder; systemctl calls are recorded and
-/// those listed in `refused` fail.
+/// A user service on a temporary unit folder, systemd running; systemctl
+/// calls are recorded and those listed in `refused` fail.
 struct ServiceFixture {
-    ServiceFixture(UnitScope scope, bool managerRunning)
-        : service(files, {{s("/usr/bin/porvix"), s("/srv/home"), scope, false}, folder.filePath(s("units")), managerRunning},
+    ServiceFixture()
+        : service(files, {{s("/usr/bin/porvix"), s("/srv/home"), UnitScope::User, false}, folder.filePath(s("units")), true},
                   [this](const QStringList &arguments) -> pvx::platform::Result<void> {
                       calls.append(arguments.join(QLatin1Char(' ')));
                       if (refused.contains(calls.last()))
@@ -80,7 +80,7 @@ TEST(SystemdUnit, ArgumentsAreQuotedAndNeverExpanded)
 
 TEST(SystemdService, EnablesAfterWritingAndDisablesBeforeRemoving)
 {
-    ServiceFixture f(UnitScope::User, true);
+    ServiceFixture f;
     EXPECT_EQ(f.service.enableCommand(), s("systemctl --user enable --now porvix"));
     EXPECT_FALSE(f.service.uninstall()) << "nothing is installed yet";
     ASSERT_TRUE(f.service.install(false));
@@ -96,18 +96,11 @@ TEST(SystemdService, EnablesAfterWritingAndDisablesBeforeRemoving)
     EXPECT_TRUE(QFileInfo::exists(f.service.unitPath()));
 }
 
-TEST(SystemdService, WithoutSystemdOnlyTheFileIsWrittenAndRemoved)
+TEST(SystemdService, AFolderOfTheUsersChoosingLeavesSystemdAlone)
 {
-    ServiceFixture f(UnitScope::System, false);
-    EXPECT_EQ(f.service.enableCommand(), s("systemctl enable --now porvix"));
-    ASSERT_TRUE(f.service.install(false));
-    ASSERT_TRUE(f.service.uninstall());
-    EXPECT_TRUE(f.calls.isEmpty());
-
-    // systemd would not read a folder of the user's choosing.
-    const auto overridden = SystemdService::setupFor(s("/usr/bin/porvix"), s("/srv/p"), [](const char *name) {
+    const auto setup = SystemdService::setupFor(s("/usr/bin/porvix"), s("/srv/p"), [](const char *name) {
         return qstrcmp(name, "PORVIX_UNIT_DIR") == 0 ? s("/tmp/units/") : QString();
     });
-    EXPECT_EQ(overridden.folder, s("/tmp/units"));
-    EXPECT_FALSE(overridden.managerRunning);
+    EXPECT_EQ(setup.folder, s("/tmp/units"));
+    EXPECT_FALSE(setup.managerRunning);
 }
