@@ -165,8 +165,8 @@ struct Program {
     /// follows the start-up, so that "up" means the program answers.
     void announceToServiceManager()
     {
-        QObject::connect(&window, &shell::MainWindow::started, [this] { service.notifyReady(); });
-        QObject::connect(&window, &shell::MainWindow::closing, [this] { service.notifyStopping(); });
+        QObject::connect(&window, &shell::MainWindow::started, &window, [this] { service.notifyReady(); });
+        QObject::connect(&window, &shell::MainWindow::closing, &window, [this] { service.notifyStopping(); });
     }
 
     static QString startupCommand(const QString &home)

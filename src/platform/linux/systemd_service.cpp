@@ -8,6 +8,8 @@
 #include <systemd/sd-daemon.h>
 #include <unistd.h>
 
+#include <utility>
+
 namespace pvx::platform {
 
 namespace {
@@ -23,9 +25,9 @@ SystemdService::Setup SystemdService::setupFor(const QString &program, const QSt
     setup.unit.program = program;
     setup.unit.home = home;
     setup.unit.scope = ::geteuid() == 0 ? UnitScope::System : UnitScope::User;
-    const QString override = environment("PORVIX_UNIT_DIR");
-    if (!override.isEmpty()) {
-        setup.folder = QDir::cleanPath(QDir(override).absolutePath());
+    const QString chosen = environment("PORVIX_UNIT_DIR");
+    if (!chosen.isEmpty()) {
+        setup.folder = QDir::cleanPath(QDir(chosen).absolutePath());
         return setup;
     }
     if (setup.unit.scope == UnitScope::System) {
