@@ -5,10 +5,10 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <utility>
+
 #include <systemd/sd-daemon.h>
 #include <unistd.h>
-
-#include <utility>
 
 namespace pvx::platform {
 
