@@ -1,12 +1,16 @@
 #include "platform/linux/systemd_service.h"
 
 #include "platform/file_store.h"
+#include "platform/linux/posix_error.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
 #include <utility>
 
+#include <sys/stat.h>
 #include <systemd/sd-daemon.h>
 #include <unistd.h>
 
@@ -65,8 +69,12 @@ Result<void> SystemdService::install(bool hidden)
     unit.hidden = hidden;
     if (Result<void> folder = m_files.ensurePrivateDirectory(m_setup.folder); !folder)
         return folder;
-    if (Result<void> written = m_files.writeAtomically(unitPath(), systemdUnitText(unit).toUtf8()); !written)
+    const QString path = unitPath();
+    if (Result<void> written = m_files.writeAtomically(path, systemdUnitText(unit).toUtf8()); !written)
         return written;
+    // systemd warns about a unit that others cannot read; it holds no secret.
+    if (::chmod(QFile::encodeName(path).constData(), 0644) != 0)
+        return posixError(errno, path);
     if (!m_setup.managerRunning)
         return {};
     // The manager reads the new file before it can enable it.

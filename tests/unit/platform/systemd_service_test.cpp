@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using pvx::platform::SystemdService;
 using pvx::platform::UnitScope;
 using pvx::testing::s;
@@ -84,6 +86,9 @@ TEST(SystemdService, EnablesAfterWritingAndDisablesBeforeRemoving)
     EXPECT_EQ(f.service.enableCommand(), s("systemctl --user enable --now porvix"));
     EXPECT_FALSE(f.service.uninstall()) << "nothing is installed yet";
     ASSERT_TRUE(f.service.install(false));
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(f.service.unitPath()).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0644u) << "systemd warns about a unit others cannot read";
     ASSERT_TRUE(f.service.uninstall());
     EXPECT_FALSE(QFileInfo::exists(f.service.unitPath()));
     EXPECT_EQ(f.calls, (QStringList{s("--user daemon-reload"), s("--user enable porvix.service"),
