@@ -28,6 +28,8 @@
 #include "platform/linux/qt_serial_port.h"
 #include "platform/linux/qt_socket_factory.h"
 #include "platform/linux/qt_timer.h"
+#include "platform/linux/systemd_command.h"
+#include "platform/linux/systemd_service.h"
 #include "platform/linux/system_clock.h"
 #include "platform/linux/termination_signals.h"
 #include "platform/linux/xdg_autostart.h"
@@ -41,6 +43,7 @@
 #include "shell/command_router.h"
 #include "shell/headless_report.h"
 #include "shell/main_window.h"
+#include "shell/service_command.h"
 #include "shell/session_list.h"
 #include "shell/startup_entry.h"
 #include "tools/ping_form.h"
@@ -51,6 +54,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
+#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -172,6 +176,16 @@ QString findManual()
     return {};
 }
 
+/// The service of this program on `home`. Stopping a service may take as
+/// long as systemd's own stop timeout; beyond that systemctl has hung.
+platform::SystemdService serviceOn(platform::FileStore &files, const QString &home)
+{
+    using namespace std::chrono_literals;
+    return platform::SystemdService(
+        files, platform::SystemdService::setupFor(QCoreApplication::applicationFilePath(), home, environment),
+        [](const QStringList &arguments) { return platform::runSystemctl(arguments, 120s); });
+}
+
 /// Everything both faces share, built in dependency order.
 struct Program {
     Program(const QString &home, const QString &commandLineFile, platform::Dialogs &dialogs,
@@ -195,7 +209,8 @@ struct Program {
                                              echo, resolver, launcher, clock},
                  shell::MainWindow::Paths{core::defaultConfigurationPath(home), commandLineFile,
                                           startupCommand(home), findManual()}),
-          channel(core::commandSocketPath(home))
+          channel(core::commandSocketPath(home)),
+          service(serviceOn(files, home))
     {
         // Other programs may drive the sessions once they are loaded and
         // activated, not before.
@@ -206,6 +221,10 @@ struct Program {
                 print(stderr, QStringLiteral("porvix: no command channel: ") + listening.error().detail
                                   + QLatin1Char('\n'));
         });
+        // Connected after the channel, so that a service manager that waits
+        // for "up" finds the program answering.
+        QObject::connect(&window, &shell::MainWindow::started, &window, [this] { service.notifyReady(); });
+        QObject::connect(&window, &shell::MainWindow::closing, &window, [this] { service.notifyStopping(); });
     }
 
     static QString startupCommand(const QString &home)
@@ -237,6 +256,7 @@ struct Program {
     shell::MainWindow window;
     shell::CommandRouter router{window, sessions};
     platform::LocalCommandChannel channel;
+    platform::SystemdService service;
 };
 
 /// Runs `close` from the event loop at SIGTERM, SIGINT and SIGHUP; without the
@@ -318,6 +338,25 @@ int runGui(const shell::CommandLine &line, const QString &commandLineFile)
     return QApplication::exec();
 }
 
+/// Installs or removes the service and says how that went: in message boxes,
+/// or on standard output (failures on standard error) headless. Neither
+/// the home nor its files are touched.
+int runServiceSwitch(const shell::ServiceSwitch &command, const shell::CommandLine &line, bool headless)
+{
+    platform::PosixFileStore files;
+    platform::SystemdService service = serviceOn(files, core::resolvePorvixHome(line.home, environment));
+    const resources::StringTable strings(resources::languageFromEnvironment());
+    if (headless) {
+        return shell::runServiceCommand(command, service, strings, [](const shell::ServiceMessage &message) {
+            print(message.failure ? stderr : stdout, message.text + QLatin1Char('\n'));
+        });
+    }
+    gui::QtDialogs dialogs;
+    return shell::runServiceCommand(command, service, strings, [&dialogs](const shell::ServiceMessage &message) {
+        dialogs.messageBox(message.text, {}, platform::MessageButtons::Ok, message.icon);
+    });
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -362,10 +401,8 @@ int main(int argc, char **argv)
         if (!line.error.isEmpty())
             return usageError(line.error);
     }
-    if (shell::serviceSwitch(line.rest)) {
-        print(stderr, QStringLiteral("porvix: service installation is not available yet\n"));
-        return 1;
-    }
+    if (const auto command = shell::serviceSwitch(line.rest))
+        return runServiceSwitch(*command, line, headless);
     // A file named relative to where the program was started.
     const QString file = line.rest.isEmpty() ? QString() : QFileInfo(line.rest).absoluteFilePath();
     return headless ? runHeadless(line, file) : runGui(line, file);

@@ -3,8 +3,8 @@
 # further packages named as arguments; skips the download when everything is
 # there already.
 set -euo pipefail
-packages=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev libgtest-dev libgmock-dev libxcb1-dev
-          xvfb xauth util-linux procps "$@")
+packages=(cmake ninja-build g++ pkgconf qt6-base-dev qt6-serialport-dev libgtest-dev libgmock-dev libxcb1-dev
+          libsystemd-dev xvfb xauth util-linux procps "$@")
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -238,6 +238,7 @@ void MainWindow::close()
     if (m_closing)
         return;
     m_closing = true;
+    emit closing();
     m_timer1->stop();
     // Dialogs first: a close may arrive while one is open, and nothing may
     // be left waiting on a session that is about to go.

@@ -226,6 +226,8 @@ signals:
     void startupLoaded(const QString &file);
     /// A save wrote everything to `path`.
     void saved(const QString &path);
+    /// The shutdown begins: nothing is saved or closed yet.
+    void closing();
     /// The shutdown is done; the program ends.
     void closed();
 

@@ -56,23 +56,34 @@ public:
 /// Records service installs and removals.
 class FakeServiceControl : public platform::ServiceControl {
 public:
-    platform::Result<void> install(bool startNow) override
+    platform::Result<void> install(bool hidden) override
     {
-        installs.append(startNow);
-        if (fails)
-            return platform::makeError(platform::ErrorCode::AccessDenied, QStringLiteral("not allowed"));
-        return {};
+        installs.append(hidden);
+        return outcome();
     }
     platform::Result<void> uninstall() override
     {
         ++uninstalls;
+        return outcome();
+    }
+    bool managerRunning() const override { return running; }
+    QString enableCommand() const override { return QStringLiteral("start-it-later"); }
+    void notifyReady() override {}
+    void notifyStopping() override {}
+
+    /// The hidden flag of each install.
+    QList<bool> installs;
+    int uninstalls = 0;
+    bool fails = false;
+    bool running = true;
+
+private:
+    platform::Result<void> outcome() const
+    {
         if (fails)
             return platform::makeError(platform::ErrorCode::AccessDenied, QStringLiteral("not allowed"));
         return {};
     }
-    QList<bool> installs;
-    int uninstalls = 0;
-    bool fails = false;
 };
 
 } // namespace pvx::fakes

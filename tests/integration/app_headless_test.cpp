@@ -42,19 +42,6 @@ TEST(AppHeadless, HelpVersionAndBadArgumentsNeedNoDisplay)
     EXPECT_TRUE(unknown.errors().contains(s("unknown option --headles")));
 }
 
-TEST(AppHeadless, ServiceSwitchesEndTheProgramBeforeAnythingIsWritten)
-{
-    QTemporaryDir root;
-    const QString home = root.filePath(s("home"));
-    for (const char *service : {"-I", "/us"}) {
-        Porvix run({s("--home"), home, s(service)});
-        ASSERT_TRUE(run.started());
-        EXPECT_EQ(run.finish(), 1) << service;
-        EXPECT_TRUE(run.errors().contains(s("service installation is not available"))) << service;
-    }
-    EXPECT_FALSE(QFileInfo::exists(home));
-}
-
 TEST(AppHeadless, AHomeThatCannotBeMadeEndsWithAMessage)
 {
     QTemporaryDir root;

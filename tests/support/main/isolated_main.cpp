@@ -1,6 +1,6 @@
 // Every test process runs in a fresh temporary folder that stands in for the
-// user's home, the XDG folders and the Porvix home, so that no test touches a
-// real home or a real autostart folder.
+// user's home, the XDG folders, the Porvix home and the service unit folder,
+// so that no test touches a real home, autostart folder or unit folder.
 #include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
@@ -23,6 +23,8 @@ int main(int argc, char **argv)
     make("XDG_CONFIG_HOME", "home/.config");
     make("XDG_RUNTIME_DIR", "runtime");
     make("PORVIX_HOME", "porvix-home");
+    // Run as root, a service install would otherwise write to the machine's own unit folder.
+    make("PORVIX_UNIT_DIR", "units");
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     ::unsetenv("LC_ALL");
     ::unsetenv("LC_MESSAGES");

@@ -75,12 +75,19 @@ TEST(Startup, CommandLineFileIsLoadedButExitSavesToTheDefaultFile)
     ASSERT_EQ(f.sessions.size(), 3u);
     EXPECT_TRUE(f.sessions.at(0).isActive());
 
+    int closing = 0;
+    QObject::connect(f.window.get(), &pvx::shell::MainWindow::closing, [&closing, &f] {
+        EXPECT_EQ(f.sessions.size(), 3u) << "closing() comes before anything is closed";
+        ++closing;
+    });
     int closed = 0;
     QObject::connect(f.window.get(), &pvx::shell::MainWindow::closed, [&closed, &f] {
         EXPECT_EQ(f.sessions.size(), 0u) << "sessions close after the save, before closed()";
         ++closed;
     });
     f.window->mnuFileExit_Click();
+    f.window->close();
+    EXPECT_EQ(closing, 1);
     EXPECT_EQ(closed, 1);
     const auto saved = f.saved();
     EXPECT_EQ(saved.readInt(s("Porvix"), s("NumSessions"), 0), 3);
