@@ -74,12 +74,18 @@ void MainWindow::mnuOpen_Click()
         emit foregroundRequested();
         return;
     }
-    // Leaving the minimised state runs the resize handling, which asks for
-    // the password when one is set. A failed check has minimised the window
-    // again (and hidden it), and there it stays.
+    // The password is asked while the window is still minimised, and so
+    // hidden: a desktop may put a hidden window back on the screen, empty,
+    // the moment it is no longer minimised. Passed here, the resize handling
+    // has nothing left to ask.
+    if (WindowWasMinimized && !m_services.settings.Password.isEmpty()) {
+        if (!PasswordCheck(m_services.settings.Password, m_services.forms.enterPassword, m_services.dialogs,
+                           m_services.strings))
+            return;
+        WindowWasMinimized = false;
+    }
     emit windowStateRequested(kStateNormal);
-    if (!isMinimized())
-        emit visibilityRequested(true);
+    emit visibilityRequested(true);
 }
 
 void MainWindow::mnuAbout_Click()
