@@ -4,7 +4,6 @@
 #include <QCursor>
 #include <QMenu>
 #include <QPainter>
-#include <QPainterPath>
 #include <QSystemTrayIcon>
 
 namespace pvx::gui {

@@ -27,7 +27,7 @@ public:
     struct MenuItem {
         QString text;
         std::function<void()> triggered;
-        /// Shown bold; the item a plain Enter would choose.
+        /// The menu's default item, shown bold.
         bool isDefault = false;
     };
 
