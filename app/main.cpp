@@ -10,6 +10,7 @@
 #include "gui/password_dialogs.h"
 #include "gui/qt_desktop.h"
 #include "gui/qt_dialogs.h"
+#include "gui/qt_tray_icon.h"
 #include "gui/tool_dialog.h"
 #include "gui/session_option_dialogs.h"
 #include "platform/linux/command_client.h"
@@ -329,7 +330,9 @@ int runGui(const shell::CommandLine &line, const QString &commandLineFile)
         [](session::ClientOptionsForm &form) { gui::ClientOptionsDialog(form, QApplication::activeWindow()).exec(); },
         [](session::LoginOptionsForm &form) { gui::LoginOptionsDialog(form, QApplication::activeWindow()).exec(); },
     };
+    gui::QtTrayIcon tray;
     Program program(*home, commandLineFile, dialogs, &desktop, std::move(forms), std::move(optionDialogs));
+    program.window.setTrayIcon(&tray);
     gui::MainFrame frame(program.window, program.sessions, dialogs);
     QObject::connect(&program.window, &shell::MainWindow::closed, QCoreApplication::instance(),
                      &QCoreApplication::quit, Qt::QueuedConnection);

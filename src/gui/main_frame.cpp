@@ -96,6 +96,10 @@ MainFrame::MainFrame(shell::MainWindow &model, shell::SessionList &sessions, pla
     connect(&model, &shell::MainWindow::showRequested, this, &QWidget::show);
     connect(&model, &shell::MainWindow::visibilityRequested, this, &QWidget::setVisible);
     connect(&model, &shell::MainWindow::windowStateRequested, this, &MainFrame::applyState);
+    connect(&model, &shell::MainWindow::foregroundRequested, this, [this] {
+        raise();
+        activateWindow();
+    });
     connect(&model, &shell::MainWindow::arrangeRequested, this, &MainFrame::arrange);
     connect(&model, &shell::MainWindow::closed, this, &QWidget::hide);
     model.setPlacementSource([this] { return placement(); });

@@ -49,12 +49,16 @@ MainWindow::MainWindow(Services services, Paths paths)
       mnuHelpSearch(ControlKind::MenuItem, QStringLiteral("mnuHelpSearch")),
       mnuOrmand(ControlKind::MenuItem, QStringLiteral("mnuOrmand")),
       mnuHelpAbout(ControlKind::MenuItem, QStringLiteral("mnuHelpAbout")),
+      mnuOpen(ControlKind::MenuItem, QStringLiteral("mnuOpen")),
+      mnuExit(ControlKind::MenuItem, QStringLiteral("mnuExit")),
+      mnuAbout(ControlKind::MenuItem, QStringLiteral("mnuAbout")),
       m_services(std::move(services)),
       m_paths(std::move(paths)),
       m_timer1(m_services.timers.create())
 {
     setCaption(QStringLiteral("Porvix"));
     registerMenus();
+    registerTrayMenu();
     m_timer1->setInterval(kStartupDelayMs);
     m_timer1->setTimeout([this] { Timer1_Timer(); });
 }
@@ -111,7 +115,11 @@ void MainWindow::Timer1_Timer()
         return;
     m_timer1->setInterval(kIdleIntervalMs);
     InitializeApplication();
-    emit showRequested();
+    // A window the file left minimised starts where minimising puts it.
+    if (TrayIconAdded && isMinimized())
+        Form_Resize();
+    else
+        emit showRequested();
     emit started();
 }
 
@@ -122,6 +130,7 @@ void MainWindow::InitializeApplication()
     // one that is a minute old belongs to no save still running.
     m_services.files.removeStaleTemporaryFiles(QFileInfo(m_paths.defaultFile).absolutePath(), kStaleSaveAge);
     AutoActivateFlags.assign(2, 0);
+    addTrayIcon();
     getprofilesettings(m_paths.commandLineFile);
     emit startupLoaded(m_paths.commandLineFile.isEmpty() ? m_paths.defaultFile : m_paths.commandLineFile);
 
@@ -249,6 +258,7 @@ void MainWindow::close()
     if (StartupDone)
         (void)writeprofilesettings({});
     m_services.sessions.closeAll();
+    removeTrayIcon();
     emit closed();
 }
 

@@ -4,6 +4,7 @@
 #include "core/control.h"
 #include "core/environment.h"
 #include "core/form.h"
+#include "platform/tray_icon.h"
 #include "session/program_settings.h"
 #include "session/session_options.h"
 #include "shell/password_forms.h"
@@ -138,6 +139,10 @@ public:
     core::Control mnuHelpSearch;
     core::Control mnuOrmand;
     core::Control mnuHelpAbout;
+    // The pop-up menu of the notification-area icon.
+    core::Control mnuOpen;
+    core::Control mnuExit;
+    core::Control mnuAbout;
 
     /// The file last chosen in File Open or Save As.
     QString CurrentFileName;
@@ -191,6 +196,16 @@ public:
     void mnuHelpAbout_Click();
     /// Exit from the notification-area menu: File Exit behind the password.
     void mnuExit_Click();
+    /// Open from the notification-area menu (and a double click on the
+    /// icon): a minimised window comes back, behind the password when one
+    /// is set; any other comes to the front.
+    void mnuOpen_Click();
+    /// About from the notification-area menu: Help About.
+    void mnuAbout_Click();
+    /// The user acted on the notification-area icon. Only a minimised
+    /// window (hidden or not) listens: a double click opens it, the context
+    /// click shows the pop-up menu.
+    void trayIconActivated(platform::TrayIcon::Activation activation);
 
     /// The window's size or state changed: a minimised window is noted, and
     /// restoring it asks for the password when one is set.
@@ -207,6 +222,9 @@ public:
     WindowPlacement currentPlacement() const;
     /// The view reports the window's real placement through this.
     void setPlacementSource(std::function<WindowPlacement()> source) { m_placementSource = std::move(source); }
+    /// The notification-area icon the start-up adds; none (the headless
+    /// face) means no icon. Set before Form_Load; it outlives the window.
+    void setTrayIcon(platform::TrayIcon *tray) { m_tray = tray; }
     /// The view reports the session whose window is active through this.
     void setActiveSessionSource(std::function<session::Session *()> source) { m_activeSession = std::move(source); }
 
@@ -221,6 +239,8 @@ signals:
     void started();
     void visibilityRequested(bool visible);
     void windowStateRequested(int state);
+    /// The window is to come to the front of the desktop.
+    void foregroundRequested();
     void arrangeRequested(pvx::shell::Arrangement arrangement);
     /// The start-up has loaded `file` and is about to activate its sessions.
     void startupLoaded(const QString &file);
@@ -233,6 +253,12 @@ signals:
 
 private:
     void registerMenus();
+    void registerTrayMenu();
+    /// Start-up: the icon goes into the notification area when there is one.
+    void addTrayIcon();
+    /// Shutdown: the icon goes when it was added.
+    void removeTrayIcon();
+    bool isMinimized() const;
     void report(const QString &text);
     bool isDefaultFile(const QString &path) const;
     /// Keeps `previous`, the default file about to be replaced, as its
@@ -248,6 +274,7 @@ private:
     WindowPlacement m_placement;
     std::function<WindowPlacement()> m_placementSource;
     std::function<session::Session *()> m_activeSession;
+    platform::TrayIcon *m_tray = nullptr;
     bool m_resizeGuard = false;
     bool m_closing = false;
     /// The last load read its file (so the file stated the port map).

@@ -30,27 +30,50 @@ public:
     bool fails = false;
 };
 
-/// A notification-area icon whose menu the test clicks.
+/// A notification-area icon the test clicks; it keeps every menu shown.
 class FakeTrayIcon : public platform::TrayIcon {
 public:
     bool add(const QString &newToolTip) override
     {
+        ++adds;
         toolTip = newToolTip;
         shown = available;
         return available;
     }
-    void remove() override { shown = false; }
-    void setMenuTexts(const QString &open, const QString &hide, const QString &exit) override
+    void remove() override
     {
-        menuTexts = {open, hide, exit};
+        ++removals;
+        shown = false;
     }
+    void showMenu(const QList<MenuItem> &items) override { menus.append(items); }
     void setEvents(Events newEvents) override { events = std::move(newEvents); }
+
+    void activate(Activation activation)
+    {
+        if (events.activated)
+            events.activated(activation);
+    }
+    /// The texts of the menu shown last, "-" for a separator and the
+    /// default item in brackets.
+    QStringList menuTexts() const
+    {
+        QStringList texts;
+        for (const MenuItem &item : menus.value(menus.size() - 1)) {
+            const QString text = item.text.isEmpty() ? QStringLiteral("-") : item.text;
+            texts.append(item.isDefault ? QLatin1Char('[') + text + QLatin1Char(']') : text);
+        }
+        return texts;
+    }
+    /// Picks the item at `index` of the menu shown last.
+    void choose(qsizetype index) const { menus.last().at(index).triggered(); }
 
     Events events;
     QString toolTip;
-    QStringList menuTexts;
+    QList<QList<MenuItem>> menus;
     bool available = true;
     bool shown = false;
+    int adds = 0;
+    int removals = 0;
 };
 
 /// Records service installs and removals.

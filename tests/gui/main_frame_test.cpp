@@ -1,5 +1,6 @@
 #include "gui/main_frame.h"
 
+#include "fakes/fake_unattended.h"
 #include "gui/mdi_arrangement.h"
 #include "support/shell_fixture.h"
 #include "support/text.h"
@@ -318,4 +319,22 @@ TEST(MdiArrangement, IconsFillRowsFromTheBottom)
 {
     const QList<QPoint> corners = pvx::gui::iconPositions(QRect(0, 0, 250, 300), QSize(100, 30), 3);
     EXPECT_EQ(corners, (QList<QPoint>{QPoint(0, 270), QPoint(100, 270), QPoint(0, 240)}));
+}
+
+TEST(MainFrame, MinimisedIntoTheTrayAndBackBehindThePassword)
+{
+    FrameFixture f;
+    pvx::fakes::FakeTrayIcon tray;
+    f.window->setTrayIcon(&tray);
+    f.start();
+    f.settings.Password = s("pw");
+    for (const char *typed : {"wrong", "pw"}) {
+        f.frame.setWindowState(Qt::WindowMinimized);
+        EXPECT_FALSE(f.frame.isVisible()) << typed;
+        f.enterPassword = pvx::testing::typing(typed);
+        tray.activate(pvx::platform::TrayIcon::Activation::DoubleClick);
+    }
+    EXPECT_EQ(f.passwordPrompts, 2);
+    EXPECT_TRUE(f.frame.isVisible());
+    EXPECT_FALSE(f.frame.isMinimized());
 }

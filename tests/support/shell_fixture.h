@@ -21,8 +21,22 @@
 #include <QHash>
 
 #include <memory>
+#include <optional>
 
 namespace pvx::testing {
+
+/// An enter-password dialog answered with `text`, or cancelled for nullopt.
+inline std::function<void(shell::EnterPasswordForm &)> typing(std::optional<const char *> text)
+{
+    return [text](shell::EnterPasswordForm &form) {
+        if (!text) {
+            form.Command2.onClick();
+            return;
+        }
+        form.Text1.setText(QString::fromUtf8(*text));
+        form.Command1.onClick();
+    };
+}
 
 /// The main window's model over fakes: files in memory, fake devices for
 /// every session, scripted dialogs. The dialogs the model opens run the

@@ -10,23 +10,7 @@ using pvx::shell::SetPasswordForm;
 using pvx::shell::WindowPlacement;
 using pvx::testing::s;
 using pvx::testing::ShellFixture;
-
-namespace {
-
-// An enter-password dialog answered with `text`, or cancelled for nullopt.
-std::function<void(EnterPasswordForm &)> typing(std::optional<const char *> text)
-{
-    return [text](EnterPasswordForm &form) {
-        if (!text) {
-            form.Command2.onClick();
-            return;
-        }
-        form.Text1.setText(s(*text));
-        form.Command1.onClick();
-    };
-}
-
-} // namespace
+using pvx::testing::typing;
 
 TEST(SetPassword, OpensWithTheCurrentPasswordAndItsTexts)
 {

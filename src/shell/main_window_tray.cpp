@@ -1,0 +1,96 @@
+// The main window's notification-area icon: its pop-up menu, what clicks on
+// it do, and its life from the start-up to the end of the shutdown.
+#include "shell/main_window.h"
+
+namespace pvx::shell {
+
+using Activation = platform::TrayIcon::Activation;
+
+void MainWindow::registerTrayMenu()
+{
+    const std::pair<core::Control *, int> items[] = {{&mnuOpen, 2130}, {&mnuExit, 2132}, {&mnuAbout, 2128}};
+    for (const auto &[control, id] : items) {
+        control->setCaption(QString::number(id));
+        addControl(*control);
+    }
+    // Without an About window there is nothing to offer.
+    mnuAbout.setVisible(static_cast<bool>(m_services.forms.about));
+    mnuOpen.onClick = [this] { mnuOpen_Click(); };
+    mnuExit.onClick = [this] { mnuExit_Click(); };
+    mnuAbout.onClick = [this] { mnuAbout_Click(); };
+}
+
+void MainWindow::addTrayIcon()
+{
+    if (!m_tray)
+        return;
+    m_tray->setEvents({[this](Activation activation) { trayIconActivated(activation); }});
+    // The tip is the product's name in every language. Without a
+    // notification area a minimised window simply stays on the task bar.
+    TrayIconAdded = m_tray->add(QStringLiteral("Porvix"));
+}
+
+void MainWindow::removeTrayIcon()
+{
+    if (!TrayIconAdded)
+        return;
+    m_tray->remove();
+    TrayIconAdded = false;
+}
+
+bool MainWindow::isMinimized() const
+{
+    return currentPlacement().state == kStateMinimized;
+}
+
+void MainWindow::trayIconActivated(Activation activation)
+{
+    // A window in plain view has its own menus; the icon only stands in for
+    // a minimised one.
+    if (!isMinimized())
+        return;
+    if (activation == Activation::DoubleClick) {
+        mnuOpen_Click();
+        return;
+    }
+    if (activation != Activation::Context)
+        return;
+    QList<platform::TrayIcon::MenuItem> menu;
+    const auto add = [&menu](core::Control &item, bool isDefault) {
+        if (item.isVisible())
+            menu.append({item.caption(), [&item] { item.onClick(); }, isDefault});
+    };
+    add(mnuOpen, false);
+    add(mnuExit, false);
+    if (mnuAbout.isVisible())
+        menu.append(platform::TrayIcon::MenuItem{});
+    add(mnuAbout, true);
+    m_tray->showMenu(menu);
+}
+
+void MainWindow::mnuOpen_Click()
+{
+    if (!isMinimized()) {
+        emit foregroundRequested();
+        return;
+    }
+    // The password is asked while the window is still minimised, and so
+    // hidden: a desktop may put a hidden window back on the screen, empty,
+    // the moment it is no longer minimised. Passed here, the resize handling
+    // has nothing left to ask.
+    if (WindowWasMinimized && !m_services.settings.Password.isEmpty()) {
+        if (!PasswordCheck(m_services.settings.Password, m_services.forms.enterPassword, m_services.dialogs,
+                           m_services.strings))
+            return;
+        WindowWasMinimized = false;
+    }
+    emit windowStateRequested(kStateNormal);
+    emit visibilityRequested(true);
+}
+
+void MainWindow::mnuAbout_Click()
+{
+    mnuHelpAbout_Click();
+}
+
+} // namespace pvx::shell
