@@ -148,10 +148,15 @@ public:
     bool WindowWasMinimized = false;
     /// The notification-area icon exists (then a minimised window hides).
     bool TrayIconAdded = false;
+    /// Another program asked the program to exit; Timer1 closes the window
+    /// at its next tick. Never cleared.
+    bool ExitRequested = false;
 
     /// Starts Timer1, whose first tick (after one second) runs the start-up
     /// and shows the window.
     void Form_Load();
+    /// Closes the window once an exit was requested; else runs the start-up
+    /// on its first tick.
     void Timer1_Timer();
     /// The start-up, once: captions, the configuration of the command line
     /// (or the default one), the virtual ports' reset, the sessions stored
@@ -192,6 +197,12 @@ public:
     /// Exit from the notification-area menu: File Exit behind the password.
     void mnuExit_Click();
 
+    /// A command on the program's own topic: "[APPEXIT]" (any letter case,
+    /// blanks around it ignored) is accepted, and the window closes at the
+    /// Timer1 tick 500 ms later; a second one starts the wait again. Anything
+    /// else is refused. True when accepted.
+    bool Form_LinkExecute(const QString &command);
+
     /// The window's size or state changed: a minimised window is noted, and
     /// restoring it asks for the password when one is set.
     void Form_Resize();
@@ -207,6 +218,10 @@ public:
     WindowPlacement currentPlacement() const;
     /// The view reports the window's real placement through this.
     void setPlacementSource(std::function<WindowPlacement()> source) { m_placementSource = std::move(source); }
+    /// The view closes the window its own way through this when Timer1
+    /// sees an exit request (a dialog may be open then); without a view the
+    /// tick closes at once.
+    void setCloseRoute(std::function<void()> route) { m_closeRoute = std::move(route); }
     /// The view reports the session whose window is active through this.
     void setActiveSessionSource(std::function<session::Session *()> source) { m_activeSession = std::move(source); }
 
@@ -246,6 +261,7 @@ private:
     WindowPlacement m_placement;
     std::function<WindowPlacement()> m_placementSource;
     std::function<session::Session *()> m_activeSession;
+    std::function<void()> m_closeRoute;
     bool m_resizeGuard = false;
     bool m_closing = false;
     /// The last load read its file (so the file stated the port map).
