@@ -98,7 +98,7 @@ void Session::applySerialSettings()
         return;
     auto settings = portSettings();
     auto applied = settings ? serialPort().applySettings(*settings) : platform::Result<void>(settings.error());
-    // The request stands either way; the log tells why the port runs on as before.
+    // The request stands either way; the log says what the port refused.
     if (!applied)
         LogErrors(QStringLiteral("Serial settings %1 not applied: %2")
                       .arg(settingsString(m_window), applied.error().detail));
