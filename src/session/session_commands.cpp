@@ -6,6 +6,8 @@
 #include "session/serial_settings_text.h"
 #include "session/session_lists.h"
 
+#include <iterator>
+
 namespace pvx::session {
 
 namespace {
@@ -22,6 +24,8 @@ void selectIfListed(core::Control &list, const QStringList &entries, const QStri
         (void)list.select(static_cast<int>(position));
 }
 
+/// The parity list's position of a word or its letter, in list order; -1
+/// for anything else.
 int parityPosition(const QString &word)
 {
     static const QLatin1String kWords[][2] = {
@@ -29,9 +33,9 @@ int parityPosition(const QString &word)
         {QLatin1String("ODD"), QLatin1String("O")},   {QLatin1String("MARK"), QLatin1String("M")},
         {QLatin1String("SPACE"), QLatin1String("S")},
     };
-    for (int position = 0; position < 5; ++position) {
+    for (std::size_t position = 0; position < std::size(kWords); ++position) {
         if (word == kWords[position][0] || word == kWords[position][1])
-            return position;
+            return static_cast<int>(position);
     }
     return -1;
 }
