@@ -104,6 +104,8 @@ MainFrame::MainFrame(shell::MainWindow &model, shell::SessionList &sessions, pla
     connect(&model, &shell::MainWindow::closed, this, &QWidget::hide);
     model.setPlacementSource([this] { return placement(); });
     model.setActiveSessionSource([this] { return sessionOf(m_area->currentSubWindow()); });
+    // An exit another program asks for may come while a dialog is open.
+    model.setCloseRoute([this] { requestClose(); });
 
     menuBar()->installEventFilter(this);
     // The second press reaches the session's control only right after the
@@ -130,6 +132,7 @@ MainFrame::~MainFrame()
     m_windows.clear();
     m_model.setPlacementSource({});
     m_model.setActiveSessionSource({});
+    m_model.setCloseRoute({});
 }
 
 QMenu *MainFrame::addMenu(QMenu *parent, core::Control &control)

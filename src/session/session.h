@@ -8,6 +8,7 @@
 #include "session/link_watchdog.h"
 #include "session/packetizer.h"
 #include "session/program_settings.h"
+#include "session/session_status.h"
 #include "session/session_window.h"
 #include "session/transfer_buffer.h"
 
@@ -73,8 +74,20 @@ public:
     SessionWindow &window() { return m_window; }
     const SessionWindow &window() const { return m_window; }
 
-    /// The Activate / De-Activate button.
+    /// The Activate / De-Activate button: activates an inactive session and
+    /// deactivates an active one.
     void Command1_Click();
+    /// Activates the session as the button does; an active one is left alone.
+    void activate();
+    /// Deactivates the session as the button does; an inactive one is left
+    /// alone.
+    void deactivate();
+    /// A command another program sent to this session: "[ACTIVATE]",
+    /// "[DEACTIVATE]" or "[COMSETTINGS=baud,parity,data bits,stop bits]"
+    /// (any letter case, blanks around it ignored). True when accepted:
+    /// activation only of an inactive session, deactivation only of an
+    /// active one, new serial settings always. Shows nothing.
+    bool Form_LinkExecute(const QString &command);
     /// Double-click on the network frame: lists the connected clients.
     void Frame2_DblClick();
 
@@ -116,6 +129,8 @@ public:
     void Timer2_Timer();
 
     bool isActive() const { return m_window.isActive(); }
+    /// The settings, status lines, clients and byte counts, as they stand.
+    SessionStatus status() const;
 
     // Run-time state shared by the engine's parts.
     bool UdpMode = false;
@@ -163,16 +178,27 @@ private:
     };
 
     // Activation and deactivation.
-    void activate();
-    void deactivate();
+    /// What every press does first, before it activates or deactivates.
+    void startPress();
+    void runActivation();
+    void runDeactivation();
     bool openSerialSide();
     bool openRealPort();
+    /// The real port's settings as the window's choices give them.
+    platform::Result<platform::SerialSettings> portSettings() const;
     bool startNetworkSide(int port);
     void rollBackNetworkStart(const platform::Error &error);
     bool removeVirtualPort();
     void closeRealPort();
     void sizeTransferBuffers();
     void setSettingsLocked(bool locked);
+
+    // Commands from other programs.
+    /// Selects the serial choices a settings command names in `fields`
+    /// ("baud,parity,data bits,stop bits", upper case).
+    void selectSerialSettings(QString fields);
+    /// An open real port takes the window's serial choices at once.
+    void applySerialSettings();
 
     // The network side apart from the data.
     platform::Socket::Events socketEvents(int index);
@@ -230,6 +256,8 @@ private:
     LinkWatchdog m_watchdog;
     std::unique_ptr<platform::Timer> m_reconnectTimer;
     std::unique_ptr<platform::Timer> m_pumpTimer;
+    /// What was moved since the last activation.
+    ByteCounters m_moved;
     /// A UDP server answers the sender of the last datagram, once there is one.
     bool m_udpPeerKnown = false;
     /// Where the next pull of held network input starts, so that every client gets its turn.

@@ -24,11 +24,6 @@ constexpr int kMaxPort = 65535;
 
 void Session::Command1_Click()
 {
-    UdpMode = m_window.udpSelected();
-    m_watchdog.restart();
-    m_reconnectTimer->stop();
-    m_links.forgetAll();
-    m_udpPeerKnown = false;
     if (m_window.isActive())
         deactivate();
     else
@@ -36,6 +31,31 @@ void Session::Command1_Click()
 }
 
 void Session::activate()
+{
+    if (m_window.isActive())
+        return;
+    startPress();
+    runActivation();
+}
+
+void Session::deactivate()
+{
+    if (!m_window.isActive())
+        return;
+    startPress();
+    runDeactivation();
+}
+
+void Session::startPress()
+{
+    UdpMode = m_window.udpSelected();
+    m_watchdog.restart();
+    m_reconnectTimer->stop();
+    m_links.forgetAll();
+    m_udpPeerKnown = false;
+}
+
+void Session::runActivation()
 {
     if (m_window.IPAddress.isVisible() && m_window.IPAddress.text().isEmpty()) {
         setStatus(kNetwork, statusText(kNetwork, text(5088)));
@@ -104,11 +124,9 @@ bool Session::openRealPort()
     const QString device = m_services.ports.deviceFor(ComPortNumber);
     if (device.isEmpty())
         return fail(connectorName(ComPortNumber) + QStringLiteral(": no such serial port"));
-    auto settings = parseSettingsString(settingsString(m_window));
+    const auto settings = portSettings();
     if (!settings)
         return fail(settings.error().detail);
-    applyFlowControl(*settings, m_window.flowControl());
-    settings->driverBufferSize = kDriverBufferSize;
     sizeTransferBuffers();
     if (const auto opened = serialPort().open(device, *settings); !opened)
         return fail(opened.error().detail);
@@ -121,6 +139,16 @@ bool Session::openRealPort()
     return true;
 }
 
+platform::Result<platform::SerialSettings> Session::portSettings() const
+{
+    auto settings = parseSettingsString(settingsString(m_window));
+    if (settings) {
+        applyFlowControl(*settings, m_window.flowControl());
+        settings->driverBufferSize = kDriverBufferSize;
+    }
+    return settings;
+}
+
 void Session::sizeTransferBuffers()
 {
     // A list without a usable choice (a stored size that is no position of
@@ -131,6 +159,8 @@ void Session::sizeTransferBuffers()
     const auto capacity = static_cast<qint32>(core::numericValue(m_window.Combo1[5].text()));
     m_packetizer.queue().allocate(capacity);
     SerialOutBuffer.allocate(capacity);
+    // The counts start afresh with the buffers.
+    m_moved = {};
 }
 
 bool Session::startNetworkSide(int port)
@@ -214,7 +244,7 @@ void Session::closeRealPort()
         serialPort().close();
 }
 
-void Session::deactivate()
+void Session::runDeactivation()
 {
     if (m_window.usesVirtualPort()) {
         if (!removeVirtualPort())

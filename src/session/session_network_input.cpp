@@ -136,6 +136,7 @@ qint32 Session::writeSerialSide()
         // What the program does not take now stays at the front, in order.
         const qint64 taken = virtualPort().write(SerialOutBuffer.peek(kVirtualPortWriteChunk));
         SerialOutBuffer.drop(static_cast<qint32>(taken));
+        m_moved.toSerial += taken;
         return static_cast<qint32>(taken);
     }
     // A closed port keeps the bytes; an open one gets what its driver
@@ -147,6 +148,7 @@ qint32 Session::writeSerialSide()
         return 0;
     const qint64 taken = serialPort().write(SerialOutBuffer.peek(static_cast<qint32>(std::min<qint64>(room, queued))));
     SerialOutBuffer.drop(static_cast<qint32>(taken));
+    m_moved.toSerial += taken;
     return static_cast<qint32>(taken);
 }
 

@@ -148,6 +148,8 @@ qint32 Session::sendToClients(Packetizer::Piece piece)
     const QByteArray bytes = queue.take(requested);
     for (const int index : destinations)
         (void)socket(index).sendData(bytes);
+    if (!destinations.empty())
+        m_moved.toNetwork += requested;
     return requested;
 }
 
@@ -156,7 +158,8 @@ void Session::sendDatagram(const QByteArray &bytes)
     // A UDP server answers whoever sent last; before that, nobody.
     if (m_window.role() == Role::Server && !m_udpPeerKnown)
         return;
-    (void)socket(0).sendData(bytes);
+    if (socket(0).sendData(bytes))
+        m_moved.toNetwork += bytes.size();
 }
 
 bool Session::serialInputRefused() const

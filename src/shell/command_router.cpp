@@ -1,6 +1,18 @@
 #include "shell/command_router.h"
 
+#include "shell/main_window.h"
+#include "shell/session_list.h"
+#include "shell/status_report.h"
+
 namespace pvx::shell {
+
+namespace {
+
+const QLatin1String kSystemTopic("System");
+const QLatin1String kStatus("[STATUS]");
+const QLatin1String kStatusJson("[STATUS JSON]");
+
+} // namespace
 
 CommandRouter::CommandRouter(MainWindow &window, SessionList &sessions)
     : m_window(window),
@@ -8,9 +20,25 @@ CommandRouter::CommandRouter(MainWindow &window, SessionList &sessions)
 {
 }
 
-platform::CommandReply CommandRouter::execute(const QString &, const QString &)
+platform::CommandReply CommandRouter::execute(const QString &topic, const QString &command)
 {
+    if (topic.compare(kSystemTopic, Qt::CaseInsensitive) == 0)
+        return executeSystem(command);
+    for (const auto &session : m_sessions.sessions()) {
+        if (session->window().linkTopic().compare(topic, Qt::CaseInsensitive) == 0)
+            return {.accepted = session->Form_LinkExecute(command), .data = {}};
+    }
     return {};
+}
+
+platform::CommandReply CommandRouter::executeSystem(const QString &command)
+{
+    const QString text = command.trimmed().toUpper();
+    if (text == kStatus)
+        return {.accepted = true, .data = statusLines(sessionStatuses(m_sessions))};
+    if (text == kStatusJson)
+        return {.accepted = true, .data = {statusJson(sessionStatuses(m_sessions))}};
+    return {.accepted = m_window.Form_LinkExecute(command), .data = {}};
 }
 
 } // namespace pvx::shell

@@ -12,7 +12,9 @@ class SessionList;
 /// Takes each request of the command channel to whom its topic names:
 /// "System" (any letter case) to the program's own commands, any other topic
 /// to the first session whose link topic (its connector text) equals it,
-/// ignoring case.
+/// ignoring case. An unknown topic is refused. The program's own commands
+/// are "[APPEXIT]" and the status queries "[STATUS]" (one data line per
+/// session) and "[STATUS JSON]" (one data line of JSON).
 class CommandRouter {
 public:
     CommandRouter(MainWindow &window, SessionList &sessions);
@@ -20,6 +22,8 @@ public:
     platform::CommandReply execute(const QString &topic, const QString &command);
 
 private:
+    platform::CommandReply executeSystem(const QString &command);
+
     MainWindow &m_window;
     SessionList &m_sessions;
 };

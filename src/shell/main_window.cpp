@@ -111,6 +111,13 @@ void MainWindow::Form_Load()
 
 void MainWindow::Timer1_Timer()
 {
+    if (ExitRequested) {
+        if (m_closeRoute)
+            m_closeRoute();
+        else
+            close();
+        return;
+    }
     if (StartupDone)
         return;
     m_timer1->setInterval(kIdleIntervalMs);

@@ -153,10 +153,15 @@ public:
     bool WindowWasMinimized = false;
     /// The notification-area icon exists (then a minimised window hides).
     bool TrayIconAdded = false;
+    /// Another program asked the program to exit; Timer1 closes the window
+    /// at its next tick. Never cleared.
+    bool ExitRequested = false;
 
     /// Starts Timer1, whose first tick (after one second) runs the start-up
     /// and shows the window.
     void Form_Load();
+    /// Closes the window once an exit was requested; else runs the start-up
+    /// on its first tick.
     void Timer1_Timer();
     /// The start-up, once: captions, the configuration of the command line
     /// (or the default one), the virtual ports' reset, the sessions stored
@@ -207,6 +212,12 @@ public:
     /// click shows the pop-up menu.
     void trayIconActivated(platform::TrayIcon::Activation activation);
 
+    /// A command on the program's own topic: "[APPEXIT]" (any letter case,
+    /// blanks around it ignored) is accepted, and the window closes at the
+    /// Timer1 tick 500 ms later; a second one starts the wait again. Anything
+    /// else is refused. True when accepted.
+    bool Form_LinkExecute(const QString &command);
+
     /// The window's size or state changed: a minimised window is noted, and
     /// restoring it asks for the password when one is set.
     void Form_Resize();
@@ -225,6 +236,10 @@ public:
     /// The notification-area icon the start-up adds; none (the headless
     /// face) means no icon. Set before Form_Load; it outlives the window.
     void setTrayIcon(platform::TrayIcon *tray) { m_tray = tray; }
+    /// The view closes the window its own way through this when Timer1
+    /// sees an exit request (a dialog may be open then); without a view the
+    /// tick closes at once.
+    void setCloseRoute(std::function<void()> route) { m_closeRoute = std::move(route); }
     /// The view reports the session whose window is active through this.
     void setActiveSessionSource(std::function<session::Session *()> source) { m_activeSession = std::move(source); }
 
@@ -275,6 +290,7 @@ private:
     std::function<WindowPlacement()> m_placementSource;
     std::function<session::Session *()> m_activeSession;
     platform::TrayIcon *m_tray = nullptr;
+    std::function<void()> m_closeRoute;
     bool m_resizeGuard = false;
     bool m_closing = false;
     /// The last load read its file (so the file stated the port map).

@@ -11,7 +11,11 @@ class FakeTimer : public platform::Timer {
 public:
     void setInterval(int milliseconds) override { m_interval = milliseconds; }
     int interval() const override { return m_interval; }
-    void start() override { m_active = true; }
+    void start() override
+    {
+        m_active = true;
+        ++starts;
+    }
     void stop() override { m_active = false; }
     bool isActive() const override { return m_active; }
     void setTimeout(std::function<void()> timeout) override { m_timeout = std::move(timeout); }
@@ -22,6 +26,9 @@ public:
         if (m_active && m_timeout)
             m_timeout();
     }
+
+    /// Every start, also of a running timer (which starts its wait again).
+    int starts = 0;
 
 private:
     int m_interval = 0;

@@ -2,6 +2,8 @@
 
 #include "fakes/fake_unattended.h"
 #include "gui/mdi_arrangement.h"
+#include "gui/options_dialog.h"
+#include "gui/qt_dialogs.h"
 #include "support/shell_fixture.h"
 #include "support/text.h"
 #include "support/widget_lookup.h"
@@ -14,6 +16,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QScrollBar>
+#include <QTimer>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -265,6 +268,44 @@ TEST(MainFrame, TheCloseBoxShutsDownLikeExit)
     EXPECT_TRUE(f.frame.close());
     EXPECT_EQ(closed, 1);
     EXPECT_TRUE(f.files.files.contains(QLatin1String(ShellFixture::kDefaultFile)));
+}
+
+TEST(MainFrame, AnExitRequestedWhileADialogIsOpenClosesItFirstAndSaves)
+{
+    ShellFixture f;
+    pvx::gui::QtDialogs dialogs;
+    MainFrame frame{*f.window, f.sessions, dialogs};
+    f.start();
+    bool requestedInsideTheDialog = false;
+    std::size_t sessionsAfterTheDialog = 0;
+    f.options = [&](pvx::shell::OptionsForm &form) {
+        pvx::gui::OptionsDialog(form, &frame).exec();
+        sessionsAfterTheDialog = f.sessions.size();
+    };
+    QEventLoop loop;
+    QObject::connect(f.window.get(), &pvx::shell::MainWindow::closed, &loop, &QEventLoop::quit);
+    QTimer::singleShot(0, &frame, [&] { action(frame, "mnuOptions").trigger(); });
+    QTimer::singleShot(100, &frame, [&] {
+        requestedInsideTheDialog = QApplication::activeModalWidget() != nullptr;
+        ASSERT_TRUE(f.window->Form_LinkExecute(s("[APPEXIT]")));
+        f.timer1().fire();
+    });
+    bool dialogLeftOpen = false;
+    QTimer::singleShot(5000, &loop, [&] {
+        if (QWidget *modal = QApplication::activeModalWidget()) {
+            dialogLeftOpen = true;
+            modal->close();
+        }
+        loop.quit();
+    });
+    loop.exec();
+
+    EXPECT_TRUE(requestedInsideTheDialog);
+    EXPECT_FALSE(dialogLeftOpen);
+    EXPECT_TRUE(f.window->isClosing());
+    EXPECT_EQ(sessionsAfterTheDialog, 1u) << "the sessions outlive the dialog's handler";
+    EXPECT_EQ(f.sessions.size(), 0u);
+    EXPECT_EQ(f.saved().readInt(s("Porvix"), s("NumSessions"), 0), 1);
 }
 
 TEST(MainFrame, TilingPutsTheWindowsSideBySide)

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <termios.h>
 
 using pvx::testing::s;
 
@@ -79,6 +80,25 @@ TEST(ActivationOnRealParts, SettingsThePtyRefusesEndInTheErrorStatus)
     EXPECT_TRUE(f.status(kSerial).startsWith(s("COM Status: Error - ") + f.pty.slave())) << f.status(kSerial).toStdString();
     EXPECT_TRUE(f.status(kSerial).contains(s("7 data bits")));
     EXPECT_EQ(f.status(kNetwork), s("TCP/IP Status:"));
+}
+
+TEST(ActivationOnRealParts, SettingsCommandReachesTheOpenPortAndARefusalLeavesItRunning)
+{
+    PtyServer f;
+    ASSERT_TRUE(f.pty.ok());
+    f.settings.LogErrors = 1;
+    f.session->Command1_Click();
+    ASSERT_TRUE(f.session->isActive());
+    EXPECT_TRUE(f.session->Form_LinkExecute(s("[COMSETTINGS=19200,N,8,2]")));
+    termios line{};
+    ASSERT_EQ(::tcgetattr(f.pty.master(), &line), 0);
+    EXPECT_EQ(::cfgetospeed(&line), static_cast<speed_t>(B19200));
+    EXPECT_TRUE(line.c_cflag & CSTOPB);
+
+    EXPECT_TRUE(f.session->Form_LinkExecute(s("[COMSETTINGS=9600,E,8,1]")));
+    EXPECT_EQ(f.status(kSerial), s("COM Status: Open"));
+    EXPECT_TRUE(QString::fromUtf8(f.files.files.value(f.log.path())).contains(s("Serial settings 9600,E,8,1 not applied")));
+    EXPECT_TRUE(f.session->serialPort().isOpen());
 }
 
 TEST(ActivationOnRealParts, MissingDirectoryAndNonTtyDevicesAreReported)

@@ -1,0 +1,111 @@
+// The commands other programs send to one session: activate, deactivate and
+// new serial settings.
+#include "session/session.h"
+
+#include "core/numeric_text.h"
+#include "session/serial_settings_text.h"
+#include "session/session_lists.h"
+
+#include <iterator>
+
+namespace pvx::session {
+
+namespace {
+
+const QLatin1String kActivate("[ACTIVATE]");
+const QLatin1String kDeactivate("[DEACTIVATE]");
+const QLatin1String kComSettings("[COMSETTINGS=");
+
+/// Selects the entry of `list` whose text is `value`; any other value leaves
+/// the list as it is.
+void selectIfListed(core::Control &list, const QStringList &entries, const QString &value)
+{
+    if (const auto position = entries.indexOf(value); position >= 0)
+        (void)list.select(static_cast<int>(position));
+}
+
+/// The parity list's position of a word or its letter, in list order; -1
+/// for anything else.
+int parityPosition(const QString &word)
+{
+    static const QLatin1String kWords[][2] = {
+        {QLatin1String("NONE"), QLatin1String("N")},  {QLatin1String("EVEN"), QLatin1String("E")},
+        {QLatin1String("ODD"), QLatin1String("O")},   {QLatin1String("MARK"), QLatin1String("M")},
+        {QLatin1String("SPACE"), QLatin1String("S")},
+    };
+    for (std::size_t position = 0; position < std::size(kWords); ++position) {
+        if (word == kWords[position][0] || word == kWords[position][1])
+            return static_cast<int>(position);
+    }
+    return -1;
+}
+
+} // namespace
+
+bool Session::Form_LinkExecute(const QString &command)
+{
+    const QString text = command.trimmed().toUpper();
+    if (text == kActivate) {
+        if (isActive())
+            return false;
+        activate();
+        return true;
+    }
+    if (text == kDeactivate) {
+        if (!isActive())
+            return false;
+        deactivate();
+        return true;
+    }
+    if (!text.startsWith(kComSettings))
+        return false;
+    selectSerialSettings(text.mid(kComSettings.size()));
+    applySerialSettings();
+    return true;
+}
+
+// Each field counts only when a comma follows it, except the stop bits, and
+// a value that is not offered leaves its list alone. Only the parity word is
+// taken as it stands, so ", E" is no parity.
+void Session::selectSerialSettings(QString fields)
+{
+    fields.remove(QLatin1Char(']'));
+    qsizetype comma = fields.indexOf(QLatin1Char(','));
+    if (comma < 0)
+        return;
+    const int baud = core::roundHalfEven(core::numericValue(fields.left(comma)));
+    selectIfListed(m_window.Combo1[0], baudRateList(), QString::number(baud));
+    fields = fields.mid(comma + 1);
+
+    comma = fields.indexOf(QLatin1Char(','));
+    if (comma < 0)
+        return;
+    if (const int parity = parityPosition(fields.left(comma)); parity >= 0)
+        (void)m_window.Combo1[1].select(parity);
+    fields = fields.mid(comma + 1);
+
+    comma = fields.indexOf(QLatin1Char(','));
+    if (comma < 0)
+        return;
+    selectIfListed(m_window.Combo1[2], dataBitsList(), fields.left(comma).trimmed());
+    fields = fields.mid(comma + 1).trimmed();
+
+    if (!fields.isEmpty())
+        selectIfListed(m_window.Combo1[3], stopBitsList(), fields);
+}
+
+void Session::applySerialSettings()
+{
+    // A closed port (or a virtual one, which has no line settings) takes the
+    // lists again when it is next opened.
+    if (!serialPort().isOpen())
+        return;
+    auto settings = portSettings();
+    auto applied = settings ? serialPort().applySettings(*settings) : platform::Result<void>(settings.error());
+    // The request stands either way; the log says what the port refused.
+    if (!applied)
+        LogErrors(QStringLiteral("Serial settings %1 not applied: %2")
+                      .arg(settingsString(m_window), applied.error().detail));
+}
+
+} // namespace pvx::session

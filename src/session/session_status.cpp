@@ -1,0 +1,27 @@
+// What a session reports about itself to a status query.
+#include "session/session.h"
+
+#include "core/numeric_text.h"
+
+namespace pvx::session {
+
+SessionStatus Session::status() const
+{
+    const Role role = m_window.selectedRole();
+    return {
+        .name = m_window.isNamed() ? m_window.Command3.tag() : m_window.Combo2.text(),
+        .connector = m_window.Combo2.text(),
+        .role = role,
+        .udp = m_window.udpSelected(),
+        .address = role == Role::Server ? m_window.LocalIP.text() : m_window.IPAddress.text(),
+        .port = core::roundHalfEven(core::numericValue(m_window.PortNumber.text())),
+        .serial = m_window.StatusBar1[0].caption(),
+        .network = m_window.StatusBar1[1].caption(),
+        .clients = m_links.clientCount(),
+        .moved = m_moved,
+        .heldToNetwork = m_packetizer.queue().count(),
+        .heldToSerial = SerialOutBuffer.count(),
+    };
+}
+
+} // namespace pvx::session

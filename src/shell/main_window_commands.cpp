@@ -1,0 +1,26 @@
+// The command other programs send to the program as a whole: exit.
+#include "shell/main_window.h"
+
+#include "platform/timer.h"
+
+namespace pvx::shell {
+
+namespace {
+
+constexpr int kExitDelayMs = 500;
+
+} // namespace
+
+bool MainWindow::Form_LinkExecute(const QString &command)
+{
+    if (command.trimmed().toUpper() != QLatin1String("[APPEXIT]"))
+        return false;
+    // The exit runs on a later tick, so that the request is answered first.
+    ExitRequested = true;
+    m_timer1->stop();
+    m_timer1->setInterval(kExitDelayMs);
+    m_timer1->start();
+    return true;
+}
+
+} // namespace pvx::shell
