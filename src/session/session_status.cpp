@@ -8,16 +8,19 @@ namespace pvx::session {
 SessionStatus Session::status() const
 {
     const Role role = m_window.selectedRole();
+    const bool udp = m_window.udpSelected();
+    // A client session's one connection counts as its client.
+    const int clients = role == Role::Server ? m_links.clientCount() : (!udp && m_links.isConnected(0) ? 1 : 0);
     return {
         .name = m_window.isNamed() ? m_window.Command3.tag() : m_window.Combo2.text(),
         .connector = m_window.Combo2.text(),
         .role = role,
-        .udp = m_window.udpSelected(),
+        .udp = udp,
         .address = role == Role::Server ? m_window.LocalIP.text() : m_window.IPAddress.text(),
         .port = core::roundHalfEven(core::numericValue(m_window.PortNumber.text())),
         .serial = m_window.StatusBar1[0].caption(),
         .network = m_window.StatusBar1[1].caption(),
-        .clients = m_links.clientCount(),
+        .clients = clients,
         .moved = m_moved,
         .heldToNetwork = m_packetizer.queue().count(),
         .heldToSerial = SerialOutBuffer.count(),

@@ -30,6 +30,7 @@ struct SessionStatus {
     /// The two status lines.
     QString serial;
     QString network;
+    /// Connected clients of a server; 1 for a connected TCP client session.
     int clients = 0;
     ByteCounters moved;
     /// Bytes waiting in the transfer buffers for the network and for the

@@ -1,5 +1,6 @@
 // The real program's command channel: --send and --status as clients, one
 // instance per home, and who may connect.
+#include "core/ini_document.h"
 #include "core/porvix_home.h"
 #include "support/local_client.h"
 #include "support/porvix_process.h"
@@ -8,6 +9,9 @@
 
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QHostAddress>
 #include <QStandardPaths>
 #include <QTcpServer>
@@ -194,4 +198,88 @@ TEST_F(RunningInstance, AHomeTooLongForASocketRunsWithoutAChannel)
     EXPECT_TRUE(send.errors.contains(s("107 bytes"))) << send.errors.toStdString();
     longHome.signal(SIGTERM);
     EXPECT_EQ(longHome.finish(), 0) << "the rest of the program runs on";
+}
+
+TEST_F(RunningInstance, CommandsDriveSessionsAndTheProgramEndToEnd)
+{
+    QTcpServer peer;
+    ASSERT_TRUE(peer.listen(QHostAddress::LocalHost, 0));
+    // COM5 comes up active; COM6 is never activated.
+    QByteArray configuration = clientConfiguration(root.filePath(s("ports")), 5, peer.serverPort());
+    configuration.replace("NumSessions=1", "NumSessions=2");
+    configuration += "[Session2]\r\nConnector=6\r\nCreateVirtualPort=1\r\nIPAddress=127.0.0.1\r\nPortNumber=1\r\n";
+    start(configuration);
+    ASSERT_TRUE(waitUntil([&] { return peer.hasPendingConnections(); }, kStart));
+    (void)peer.nextPendingConnection();
+
+    struct Case {
+        const char *topic;
+        const char *command;
+        int exitCode;
+    };
+    const Case cases[] = {
+        {"COM5", "[ACTIVATE]", 1},
+        {"com5", "  [deactivate]  ", 0},
+        {"COM5", "[DEACTIVATE]", 1},
+        {"COM6", "[DEACTIVATE]", 1},
+        {"COM5", "[COMSETTINGS=19200, E,7", 0},
+        {"COM5", "[comsettings=2400]", 0},
+        {"Com5", "[Activate]", 0},
+        {"COM5", "[ACTIVATE]", 1},
+        {"System", "[ACTIVATE]", 1},
+        {"System", "[APP EXIT]", 1},
+        {"System", "APPEXIT", 1},
+    };
+    for (const Case &c : cases) {
+        const Outcome outcome = run({s("--home"), home, s("--send"), s(c.topic), s(c.command)});
+        EXPECT_EQ(outcome.exitCode, c.exitCode) << c.topic << " " << c.command << ": " << outcome.errors.toStdString();
+        EXPECT_EQ(outcome.output, s(c.exitCode == 0 ? "ACK\n" : "NAK\n")) << c.command;
+    }
+
+    // Known byte counts each way since the last activation.
+    ASSERT_TRUE(waitUntil([&] { return peer.hasPendingConnections(); }, kStart));
+    QTcpSocket *connection = peer.nextPendingConnection();
+    PortUser user(root.filePath(s("ports/COM5")));
+    ASSERT_TRUE(user.ok());
+    ASSERT_TRUE(user.write(QByteArray(1000, 'a')));
+    ASSERT_TRUE(waitUntil([&] { return connection->bytesAvailable() >= 1000; }, kData));
+    connection->write(QByteArray(300, 'b'));
+    QByteArray arrived;
+    ASSERT_TRUE(waitUntil([&] {
+        arrived += user.read();
+        return arrived.size() >= 300;
+    }, kData));
+
+    const Outcome status = run({s("--home"), home, s("--status"), s("--json")});
+    ASSERT_EQ(status.exitCode, 0) << status.errors.toStdString();
+    const QJsonArray sessions = QJsonDocument::fromJson(status.output.toUtf8()).object().value(s("sessions")).toArray();
+    ASSERT_EQ(sessions.size(), 2) << status.output.toStdString();
+    const QJsonObject first = sessions.at(0).toObject();
+    EXPECT_EQ(first.value(s("connector")).toString(), s("COM5"));
+    EXPECT_EQ(first.value(s("role")).toString(), s("client"));
+    EXPECT_EQ(first.value(s("port")).toInt(), peer.serverPort());
+    EXPECT_EQ(first.value(s("clients")).toInt(), 1);
+    EXPECT_EQ(first.value(s("bytesToNetwork")).toInteger(), 1000);
+    EXPECT_EQ(first.value(s("bytesToSerial")).toInteger(), 300);
+    const Outcome text = run({s("--home"), home, s("--status")});
+    EXPECT_EQ(text.exitCode, 0);
+    EXPECT_EQ(text.output.count(QLatin1Char('\n')), 2) << text.output.toStdString();
+    EXPECT_TRUE(text.output.contains(s("to network 1000 bytes"))) << text.output.toStdString();
+
+    // The exit comes about half a second after the answer, with the save.
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(run({s("--home"), home, s("--send"), s("System"), s(" [appexit] ")}).exitCode, 0);
+    EXPECT_EQ(instance->finish(), 0);
+    const qint64 exitMs = clock.elapsed();
+    EXPECT_GE(exitMs, 450);
+    EXPECT_LT(exitMs, 5000);
+    const auto saved = pvx::core::IniDocument::parse(readFile(home + s("/default.pvx")));
+    EXPECT_EQ(saved.readInt(s("Session1"), s("AutoActivate"), -1), 1);
+    EXPECT_EQ(saved.readInt(s("Session2"), s("AutoActivate"), -1), 0);
+    // 19200 baud (position 8); ", E" is no parity word and "7" had no comma
+    // after it; a lone baud rate changes nothing.
+    EXPECT_EQ(saved.readInt(s("Session1"), s("BaudRate"), -1), 8);
+    EXPECT_EQ(saved.readInt(s("Session1"), s("Parity"), -1), 0);
+    EXPECT_NE(saved.readInt(s("Session1"), s("Databits"), -1), 2);
 }
