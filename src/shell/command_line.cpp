@@ -73,6 +73,7 @@ QString usageText()
         "usage: porvix [--headless] [--home DIR] [FILE]\n"
         "       porvix [--home DIR] --send TOPIC COMMAND...\n"
         "       porvix [--home DIR] --status [--json]\n"
+        "       porvix [--home DIR] -I | -IH | -U [S]\n"
         "       porvix --help | --version\n"
         "\n"
         "Joins serial ports to TCP/IP or UDP endpoints.\n"
@@ -91,6 +92,9 @@ QString usageText()
         "                exits 0 on ACK, 1 on NAK, 2 when no instance answers\n"
         "  --status      print one line per session of the running instance\n"
         "  --json        with --status: print them as one JSON object\n"
+        "  -I, -IH, -U   install the systemd service porvix.service running\n"
+        "                --headless on this home (-IH: without waiting for the\n"
+        "                network), or remove it; a trailing S keeps successes quiet\n"
         "  --help        show this text\n"
         "  --version     show the version\n");
 }

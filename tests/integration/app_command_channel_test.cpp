@@ -43,18 +43,7 @@ protected:
         ASSERT_TRUE(waitUntil([&] { return QFileInfo(socket).exists(); }, kStart)) << instance->errors().toStdString();
     }
 
-    struct Outcome {
-        int exitCode;
-        QString output;
-        QString errors;
-    };
-    static Outcome run(const QStringList &arguments)
-    {
-        Porvix client(arguments);
-        EXPECT_TRUE(client.started());
-        const int exitCode = client.finish();
-        return {exitCode, client.output(), client.errors()};
-    }
+    static Finished run(const QStringList &arguments) { return runPorvix(arguments); }
 
     QTemporaryDir root;
     QString home = root.filePath(s("home"));
@@ -84,7 +73,7 @@ TEST_F(RunningInstance, SendAndStatusSayWhatCameBackInTheirExitCode)
         {{s("--home"), home, s("--json")}, 2, "", s("--json goes with --status")},
     };
     for (const Case &c : cases) {
-        const Outcome outcome = run(c.arguments);
+        const Finished outcome = run(c.arguments);
         const std::string what = c.arguments.join(QLatin1Char(' ')).toStdString();
         EXPECT_EQ(outcome.exitCode, c.exitCode) << what;
         EXPECT_EQ(outcome.output, s(c.output)) << what;
@@ -193,7 +182,7 @@ TEST_F(RunningInstance, AHomeTooLongForASocketRunsWithoutAChannel)
     }, kStart)) << said.toStdString();
     EXPECT_TRUE(said.contains(s("107 bytes"))) << said.toStdString();
 
-    const Outcome send = run({s("--home"), home, s("--send"), s("System"), s("[X]")});
+    const Finished send = run({s("--home"), home, s("--send"), s("System"), s("[X]")});
     EXPECT_EQ(send.exitCode, 2);
     EXPECT_TRUE(send.errors.contains(s("107 bytes"))) << send.errors.toStdString();
     longHome.signal(SIGTERM);
@@ -231,7 +220,7 @@ TEST_F(RunningInstance, CommandsDriveSessionsAndTheProgramEndToEnd)
         {"System", "APPEXIT", 1},
     };
     for (const Case &c : cases) {
-        const Outcome outcome = run({s("--home"), home, s("--send"), s(c.topic), s(c.command)});
+        const Finished outcome = run({s("--home"), home, s("--send"), s(c.topic), s(c.command)});
         EXPECT_EQ(outcome.exitCode, c.exitCode) << c.topic << " " << c.command << ": " << outcome.errors.toStdString();
         EXPECT_EQ(outcome.output, s(c.exitCode == 0 ? "ACK\n" : "NAK\n")) << c.command;
     }
@@ -250,7 +239,7 @@ TEST_F(RunningInstance, CommandsDriveSessionsAndTheProgramEndToEnd)
         return arrived.size() >= 300;
     }, kData));
 
-    const Outcome status = run({s("--home"), home, s("--status"), s("--json")});
+    const Finished status = run({s("--home"), home, s("--status"), s("--json")});
     ASSERT_EQ(status.exitCode, 0) << status.errors.toStdString();
     const QJsonArray sessions = QJsonDocument::fromJson(status.output.toUtf8()).object().value(s("sessions")).toArray();
     ASSERT_EQ(sessions.size(), 2) << status.output.toStdString();
@@ -261,7 +250,7 @@ TEST_F(RunningInstance, CommandsDriveSessionsAndTheProgramEndToEnd)
     EXPECT_EQ(first.value(s("clients")).toInt(), 1);
     EXPECT_EQ(first.value(s("bytesToNetwork")).toInteger(), 1000);
     EXPECT_EQ(first.value(s("bytesToSerial")).toInteger(), 300);
-    const Outcome text = run({s("--home"), home, s("--status")});
+    const Finished text = run({s("--home"), home, s("--status")});
     EXPECT_EQ(text.exitCode, 0);
     EXPECT_EQ(text.output.count(QLatin1Char('\n')), 2) << text.output.toStdString();
     EXPECT_TRUE(text.output.contains(s("to network 1000 bytes"))) << text.output.toStdString();

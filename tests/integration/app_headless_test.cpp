@@ -62,7 +62,7 @@ TEST(AppHeadless, ADisplayThatDoesNotAnswerEndsWithAMessage)
     QTemporaryDir root;
     const QString home = root.filePath(s("home"));
 
-    Porvix run({s("--home"), home}, {}, display);
+    Porvix run({s("--home"), home}, {.display = display});
     ASSERT_TRUE(run.started());
     EXPECT_EQ(run.finish(), 1);
     const QString said = run.errors();
@@ -131,7 +131,7 @@ TEST(AppHeadless, ACommandLineFileIsLoadedAndSigintSavesToTheDefaultFile)
     writeFile(root.filePath(s("site one.pvx")), site);
 
     // A relative name counts from where the program was started.
-    Porvix run({s("--headless"), s("--home"), home, s("site"), s("one.pvx")}, root.path());
+    Porvix run({s("--headless"), s("--home"), home, s("site"), s("one.pvx")}, {.workingDirectory = root.path()});
     ASSERT_TRUE(run.started());
     ASSERT_TRUE(waitUntil([&] { return peer.hasPendingConnections(); }, kStart)) << run.errors().toStdString();
     run.signal(SIGINT);

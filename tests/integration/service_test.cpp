@@ -1,6 +1,7 @@
 // Service mode with the real program, headless: the service switches install
 // and remove a unit in a temporary unit folder, and a service run tells
 // systemd through its notification socket when it is up and when it stops.
+#include "support/porvix_process.h"
 #include "support/text.h"
 
 #include <QFile>
@@ -20,39 +21,14 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-using pvx::testing::s;
+using namespace pvx::testing;
 
 namespace {
 
-constexpr int kWaitMs = 15000;
-
-/// Starts the program without a display, its units going to `unitFolder`.
-void start(QProcess &process, const QStringList &arguments, const QString &unitFolder, const QString &notifySocket = {})
-{
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char *variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "NOTIFY_SOCKET"})
-        environment.remove(QLatin1String(variable));
-    environment.insert(s("PORVIX_UNIT_DIR"), unitFolder);
-    if (!notifySocket.isEmpty())
-        environment.insert(s("NOTIFY_SOCKET"), notifySocket);
-    process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(PVX_BINARY), arguments);
-}
-
-struct Finished {
-    int status = -1;
-    QString output;
-    QString errors;
-};
-
+/// Runs the program to its end, its units going to `unitFolder`.
 Finished run(const QStringList &arguments, const QString &unitFolder)
 {
-    QProcess process;
-    start(process, arguments, unitFolder);
-    if (!process.waitForFinished(kWaitMs))
-        return {};
-    return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
-            QString::fromLocal8Bit(process.readAllStandardError())};
+    return runPorvix(arguments, {.environment = {{s("PORVIX_UNIT_DIR"), unitFolder}}});
 }
 
 QString readText(const QString &path)
@@ -66,7 +42,7 @@ QByteArray nextDatagram(int fd)
 {
     pollfd ready {fd, POLLIN, 0};
     char buffer[512];
-    const ssize_t got = ::poll(&ready, 1, kWaitMs) == 1 ? ::recv(fd, buffer, sizeof buffer, 0) : -1;
+    const ssize_t got = ::poll(&ready, 1, kStopMs) == 1 ? ::recv(fd, buffer, sizeof buffer, 0) : -1;
     return got > 0 ? QByteArray(buffer, static_cast<qsizetype>(got)) : QByteArray();
 }
 
@@ -80,7 +56,7 @@ TEST(Service, InstallsAndRemovesAUnitSystemdAccepts)
     const QString home = root.filePath(s("home with 100% of $HOME"));
 
     const Finished install = run({s("--home"), home, s(" -i ")}, units);
-    ASSERT_EQ(install.status, 0) << install.errors.toStdString();
+    ASSERT_EQ(install.exitCode, 0) << install.errors.toStdString();
     const QStringList said = install.output.split(QLatin1Char('\n'));
     EXPECT_EQ(said.value(0), s("Porvix service installed successfully."));
     // PORVIX_UNIT_DIR is a folder systemd does not read: enabling is left to the user.
@@ -100,23 +76,23 @@ TEST(Service, InstallsAndRemovesAUnitSystemdAccepts)
         QProcess verify;
         verify.setProcessChannelMode(QProcess::MergedChannels);
         verify.start(analyze, {s("verify"), unit});
-        ASSERT_TRUE(verify.waitForFinished(kWaitMs));
+        ASSERT_TRUE(verify.waitForFinished(kStopMs));
         EXPECT_EQ(verify.exitCode(), 0) << verify.readAll().toStdString();
     }
 
     const Finished silent = run({s("--home"), home, s("/IS")}, units);
     const Finished hidden = run({s("--home"), home, s("-IH")}, units);
-    EXPECT_EQ(silent.status + hidden.status, 0);
+    EXPECT_EQ(silent.exitCode + hidden.exitCode, 0);
     EXPECT_EQ(silent.output + silent.errors + hidden.output + hidden.errors, QString());
     EXPECT_FALSE(readText(unit).contains(s("network-online"))) << "a hidden install does not wait for the network";
 
     const Finished uninstall = run({s("--home"), home, s("-U")}, units);
-    EXPECT_EQ(uninstall.status, 0);
+    EXPECT_EQ(uninstall.exitCode, 0);
     EXPECT_EQ(uninstall.output, s("Porvix service uninstalled successfully.\n"));
     EXPECT_FALSE(QFileInfo::exists(unit));
 
     const Finished again = run({s("--home"), home, s("/us")}, units);
-    EXPECT_EQ(again.status, 1);
+    EXPECT_EQ(again.exitCode, 1);
     EXPECT_EQ(again.output, QString());
     EXPECT_TRUE(again.errors.startsWith(s("Porvix service did not uninstall successfully.\n"))) << again.errors.toStdString();
 }
@@ -129,7 +105,7 @@ TEST(Service, AUnitFolderThatCannotBeWrittenFailsEvenSilently)
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     for (const char *command : {"-I", "/IHS"}) {
         const Finished install = run({s("--home"), root.filePath(s("home")), s(command)}, root.filePath(s("file/units")));
-        EXPECT_EQ(install.status, 1) << command;
+        EXPECT_EQ(install.exitCode, 1) << command;
         EXPECT_EQ(install.output, QString()) << command;
         EXPECT_TRUE(install.errors.startsWith(s("Porvix service did not install successfully.\n"))
                     && install.errors.contains(s("file/units")))
@@ -149,14 +125,14 @@ TEST(Service, ARunTellsSystemdWhenItIsUpAndWhenItStopsAfterSaving)
     ASSERT_EQ(::bind(systemd, reinterpret_cast<const sockaddr *>(&address), sizeof address), 0);
     const QString home = root.filePath(s("home"));
 
-    QProcess porvix;
-    start(porvix, {s("--headless"), s("--home"), home}, root.filePath(s("units")), QFile::decodeName(socketPath));
+    Porvix porvix({s("--headless"), s("--home"), home}, {.environment = {{s("PORVIX_UNIT_DIR"), root.filePath(s("units"))},
+                                                                       {s("NOTIFY_SOCKET"), QFile::decodeName(socketPath)}}});
+    ASSERT_TRUE(porvix.started());
     EXPECT_EQ(nextDatagram(systemd), QByteArray("READY=1"));
     EXPECT_FALSE(QFileInfo::exists(home + s("/default.pvx"))) << "nothing is saved before the stop";
-    ::kill(static_cast<pid_t>(porvix.processId()), SIGTERM);
+    porvix.signal(SIGTERM);
     EXPECT_EQ(nextDatagram(systemd), QByteArray("STOPPING=1"));
-    EXPECT_TRUE(porvix.waitForFinished(kWaitMs));
-    EXPECT_EQ(porvix.exitCode(), 0) << porvix.readAllStandardError().toStdString();
+    EXPECT_EQ(porvix.finish(), 0) << porvix.errors().toStdString();
     EXPECT_TRUE(readText(home + s("/default.pvx")).contains(s("[Session1]")));
     ::close(systemd);
 }

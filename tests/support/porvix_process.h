@@ -5,6 +5,8 @@
 #include "support/text.h"
 
 #include <QFile>
+#include <QList>
+#include <QPair>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringList>
@@ -24,23 +26,33 @@ constexpr int kStopMs = 15000;
 constexpr std::chrono::seconds kStart(15);
 constexpr std::chrono::seconds kData(10);
 
-/// The program under test, with the test's isolated environment and no
-/// display.
+/// How a test starts the program beyond its arguments.
+struct PorvixOptions {
+    QString workingDirectory = {};
+    /// The X display the program is given; none by default.
+    QString display = {};
+    /// Variables set on top of the test's isolated environment.
+    QList<QPair<QString, QString>> environment = {};
+};
+
+/// The program under test, with the test's isolated environment, no display
+/// and no service manager.
 class Porvix {
 public:
-    /// `display`: the X display the program is given, none by default.
-    explicit Porvix(const QStringList &arguments, const QString &workingDirectory = {}, const QString &display = {})
+    explicit Porvix(const QStringList &arguments, const PorvixOptions &options = {})
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        for (const char *variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        for (const char *variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "NOTIFY_SOCKET"})
             environment.remove(QLatin1String(variable));
-        if (!display.isEmpty())
-            environment.insert(s("DISPLAY"), display);
+        if (!options.display.isEmpty())
+            environment.insert(s("DISPLAY"), options.display);
+        for (const auto &[name, value] : options.environment)
+            environment.insert(name, value);
         m_process.setProcessEnvironment(environment);
         // Whatever the test runner ignores, the program starts as a shell would start it.
         m_process.setChildProcessModifier([] { ::signal(SIGHUP, SIG_DFL); });
-        if (!workingDirectory.isEmpty())
-            m_process.setWorkingDirectory(workingDirectory);
+        if (!options.workingDirectory.isEmpty())
+            m_process.setWorkingDirectory(options.workingDirectory);
         m_process.start(QStringLiteral(PVX_BINARY), arguments);
     }
     ~Porvix()
@@ -67,6 +79,22 @@ public:
 private:
     QProcess m_process;
 };
+
+/// What a run that the test waits out said and how it ended.
+struct Finished {
+    int exitCode = -1;
+    QString output;
+    QString errors;
+};
+
+/// Runs the program to its end.
+inline Finished runPorvix(const QStringList &arguments, const PorvixOptions &options = {})
+{
+    Porvix run(arguments, options);
+    EXPECT_TRUE(run.started());
+    const int exitCode = run.finish();
+    return {exitCode, run.output(), run.errors()};
+}
 
 /// The test's side of a virtual port: a program that opens it raw.
 class PortUser {
