@@ -1,0 +1,60 @@
+#pragma once
+
+#include "core/port_map.h"
+#include "platform/linux/local_command_channel.h"
+#include "platform/linux/posix_file_store.h"
+#include "platform/linux/posix_icmp_echo.h"
+#include "platform/linux/posix_process_launcher.h"
+#include "platform/linux/pty_watcher.h"
+#include "platform/linux/qt_host_resolver.h"
+#include "platform/linux/qt_network_info.h"
+#include "platform/linux/qt_socket_factory.h"
+#include "platform/linux/qt_timer.h"
+#include "platform/linux/systemd_service.h"
+#include "platform/linux/system_clock.h"
+#include "platform/linux/xdg_autostart.h"
+#include "resources/string_table.h"
+#include "session/error_log.h"
+#include "session/link_watchdog.h"
+#include "session/program_settings.h"
+#include "session/session_options.h"
+#include "shell/command_router.h"
+#include "shell/main_window.h"
+#include "shell/session_list.h"
+
+namespace pvx::app {
+
+/// The service of this program on `home`.
+platform::SystemdService serviceOn(platform::FileStore &files, const QString &home);
+
+/// Everything both faces share, built in dependency order: the platform
+/// objects, the sessions, the main window's model, the command channel and
+/// the service manager's notices.
+struct Program {
+    Program(const QString &home, const QString &commandLineFile, platform::Dialogs &dialogs,
+            platform::Desktop *desktop, shell::ShellForms forms, session::OptionDialogs optionDialogs);
+
+    platform::PosixFileStore files;
+    platform::PosixProcessLauncher launcher;
+    platform::SystemClock clock;
+    platform::QtNetworkInfo network;
+    platform::QtSocketFactory sockets;
+    platform::QtTimerFactory timers;
+    platform::PtyWatcher watcher;
+    platform::PosixIcmpEcho echo;
+    session::PingService pings{echo};
+    platform::QtHostResolver resolver;
+    platform::XdgAutostart autostart;
+    resources::StringTable strings;
+    session::ProgramSettings settings;
+    session::OptionTransfer optionTransfer;
+    core::PortMap ports;
+    session::ErrorLog log;
+    shell::SessionList sessions;
+    shell::MainWindow window;
+    shell::CommandRouter router{window, sessions};
+    platform::LocalCommandChannel channel;
+    platform::SystemdService service;
+};
+
+} // namespace pvx::app
