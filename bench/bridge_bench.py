@@ -197,35 +197,35 @@ class Instance:
 
 
 def measure(args, name, fan_out):
-    """One repetition of one bridge: its metrics, and figures cut short by the budget."""
+    """One repetition of one bridge: its figures, and those cut short by the budget."""
+    if fan_out:
+        phases, size, clients = [f"s2n:{args.fan_mib * MIB}"], args.fan_mib * MIB, args.clients
+    else:
+        size, clients = args.mib * MIB, 1
+        phases = [f"{d}:{size}" for d in ("s2n", "n2s") if d in args.workloads]
+        phases += [f"rtt:{args.round_trips}:{n}" for n in (1, 32) if "rtt" in args.workloads]
     instance = Instance(args, name)
-    figures, short = {}, set()
     try:
-        if fan_out:
-            for r in instance.probe([f"s2n:{args.fan_mib * MIB}"], clients=args.clients):
-                figures["fan"] = args.clients * int(r["bytes"]) / MIB / float(r["seconds"])
-                short |= {"fan"} if int(r["bytes"]) < args.fan_mib * MIB else set()
-            return figures, short
-        phases = [f"{d}:{args.mib * MIB}" for d in ("s2n", "n2s") if d in args.workloads]
-        if "rtt" in args.workloads:
-            phases += [f"rtt:{args.round_trips}:{size}" for size in (1, 32)]
-        for r in instance.probe(phases):
-            if r["phase"] == "memory":
-                figures |= {"hwm": int(r["hwm_kb"]) / 1024, "dirty": int(r["dirty_kb"]) / 1024}
-                continue
-            if r["phase"] == "rtt":
-                figures[f"rtt{r['size']}_p50"] = float(r["p50_us"])
-                figures[f"rtt{r['size']}_p99"] = float(r["p99_us"])
-                continue
-            d, moved = r["phase"], int(r["bytes"])
-            figures[d] = moved / MIB / float(r["seconds"])
-            if instance.proc:
-                figures[f"{d}_cpu"] = float(r["cpu"]) * 1000 / (moved / MIB)
-            if moved < args.mib * MIB:
-                short |= {d, f"{d}_cpu"}
-        return figures, short
+        lines = instance.probe(phases, clients)
     finally:
         instance.close()
+    figures, short = {}, set()
+    for r in lines:
+        if r["phase"] == "memory":
+            if not fan_out:
+                figures |= {"hwm": int(r["hwm_kb"]) / 1024, "dirty": int(r["dirty_kb"]) / 1024}
+        elif r["phase"] == "rtt":
+            figures[f"rtt{r['size']}_p50"] = float(r["p50_us"])
+            figures[f"rtt{r['size']}_p99"] = float(r["p99_us"])
+        else:
+            moved = int(r["bytes"])
+            metric = "fan" if fan_out else r["phase"]
+            figures[metric] = clients * moved / MIB / float(r["seconds"])
+            if not fan_out and instance.proc:
+                figures[f"{metric}_cpu"] = float(r["cpu"]) * 1000 / (moved / MIB)
+            if moved < size:
+                short |= {metric, f"{metric}_cpu"}
+    return figures, short
 
 
 def spread(values):
