@@ -78,7 +78,6 @@ class Instance:
         self.work = tempfile.mkdtemp(prefix=f"{name}-", dir=args.work)
         self.proc = None
         self.fds = []          # kept open here, handed to the probe
-        self.keep = []         # objects that must outlive the probe run
         self.serial = self.net = None
         getattr(self, "start_" + name.replace("-", "_"))()
 
@@ -124,21 +123,22 @@ class Instance:
 
     def start_porvix_device(self):
         path, port = self.device(), free_port()
+        # The line as ser2net's below: 115200 baud, 8 data bits, no parity, 1 stop bit.
         self.porvix(f"[Ports]\r\nCOM3={path}\r\n", {"Connector": 3, "CreateVirtualPort": 0, "TCPOption": 1,
-                                                    "LocalIP": "127.0.0.1", "PortNumber": port})
+                                                    "LocalIP": "127.0.0.1", "PortNumber": port,
+                                                    "BaudRate": 12, "Databits": 3})
         self.net = f"connect:{port}"
 
     def start_porvix_client(self):
-        listener = socket.socket()
-        listener.bind(("127.0.0.1", 0))
-        listener.listen(4)
-        self.keep.append(listener)
+        with socket.socket() as listener:
+            listener.bind(("127.0.0.1", 0))
+            listener.listen(4)
+            port = listener.getsockname()[1]
+            self.fds.append(listener.detach())
         self.serial = self.porvix("", {"Connector": 7, "CreateVirtualPort": 1, "TCPOption": 0,
-                                       "IPAddress": "127.0.0.1", "PortNumber": listener.getsockname()[1],
-                                       "ConnectOnVirtualOpen": 0})
+                                       "IPAddress": "127.0.0.1", "PortNumber": port, "ConnectOnVirtualOpen": 0})
         wait_for(lambda: os.path.exists(self.serial))
-        self.fds.append(listener.fileno())
-        self.net = f"accept:{listener.fileno()}"
+        self.net = f"accept:{self.fds[-1]}"
 
     def socat(self, serial_address):
         port = free_port()
@@ -188,11 +188,8 @@ class Instance:
             except subprocess.TimeoutExpired:
                 self.proc.kill()
                 self.proc.wait(10)
-        for s in self.keep:
-            s.close()
         for fd in self.fds:
-            if fd not in [s.fileno() for s in self.keep]:
-                os.close(fd)
+            os.close(fd)
         shutil.rmtree(self.work, ignore_errors=True)
 
 
