@@ -79,7 +79,11 @@ class Instance:
         self.proc = None
         self.fds = []          # kept open here, handed to the probe
         self.serial = self.net = None
-        getattr(self, "start_" + name.replace("-", "_"))()
+        try:
+            getattr(self, "start_" + name.replace("-", "_"))()
+        except BaseException:
+            self.close()
+            raise
 
     # The serial side of a device-path bridge: a pty pair whose master the
     # probe holds; the slave stays open here so the device never vanishes
@@ -282,8 +286,8 @@ def main():
     parser.add_argument("--reps", type=int, default=5, help="repetitions of every bridge (default 5)")
     parser.add_argument("--bridges", default=",".join(BRIDGES), help="comma-separated subset of " + ",".join(BRIDGES))
     parser.add_argument("--workloads", default=",".join(WORKLOADS), help="comma-separated subset of " + ",".join(WORKLOADS))
-    parser.add_argument("--budget", type=float, default=20,
-                        help="seconds after which a transfer stops writing; a figure cut short is marked * (default 20)")
+    parser.add_argument("--budget", type=float, default=30,
+                        help="seconds after which a transfer stops writing; a figure cut short is marked * (default 30)")
     parser.add_argument("--timeout", type=float, default=300, help="seconds one measurement may take at most")
     parser.add_argument("--no-build", action="store_true", help="use build-bench/ as it is")
     args = parser.parse_args()
