@@ -328,10 +328,13 @@ def main():
     finally:
         shutil.rmtree(args.work, ignore_errors=True)
 
+    print("$ " + " ".join(["python3"] + sys.argv))
     print(f"{args.reps} reps, {args.mib} MiB each way, {args.round_trips} round trips, fan-out {args.clients} clients x "
           f"{args.fan_mib} MiB; {os.cpu_count()} CPUs, load {load[0]:.2f} before, {os.getloadavg()[0]:.2f} after, "
           f"{time.monotonic() - started:.0f} s")
     print(table(results, short, args.bridges))
+    print("Porvix/peer: the Porvix figure over this row's, per repetition (MiB/s: higher is better; "
+          "us, ms/MiB, MiB: lower is better)")
     if short:
         print(f"* cut short after the {args.budget:g} s budget: the figure covers the bytes moved until then")
 
