@@ -164,7 +164,8 @@ struct Link {
     double budget = 1e9; // seconds after which no new data is written
 };
 
-/// Reads whatever is waiting on fd; -1 when the read failed for good.
+/// Reads whatever is waiting on fd (0 when nothing is); a closed or broken
+/// descriptor ends the run.
 ssize_t readSome(int fd, unsigned char *into, std::size_t size)
 {
     const ssize_t got = ::read(fd, into, size);
@@ -176,7 +177,8 @@ ssize_t readSome(int fd, unsigned char *into, std::size_t size)
 }
 
 /// Writes data from `from` and checks that every reader receives all of it,
-/// byte for byte. Returns the bytes moved and the time the last one took.
+/// byte for byte. Returns the bytes moved and the time until the last one
+/// arrived everywhere.
 std::pair<std::size_t, double> transfer(const Link &link, int from, const std::vector<int> &to,
                                         const std::vector<unsigned char> &data)
 {
