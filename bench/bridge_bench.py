@@ -1,18 +1,26 @@
 #!/usr/bin/env python3
-"""Throughput and latency of a serial-to-TCP bridge on this machine.
+"""Porvix beside socat and ser2net, one workload, one table.
 
-The bench plays both ends: it holds the serial side (a pseudo-terminal) and
-is the TCP client. It measures, for each bridge under test,
-  - network -> serial and serial -> network throughput for SIZE bytes,
-  - the round trip of small messages (TCP -> bridge -> pty -> echo -> bridge -> TCP).
+Builds Porvix (Release, in build-bench/) and the measuring tool (probe.cpp,
+which moves and verifies every byte), installs socat and ser2net with apt-get
+when they are missing, then measures every bridge as its own process on
+127.0.0.1:
 
-Bridges: porvix (headless, virtual port), and, when installed, socat (its own
-pty) and ser2net (a pty pair whose master the bench holds).
+  s2n, n2s   SIZE MiB of random bytes serial -> network and network -> serial,
+             verified byte for byte; the bridge's CPU time per MiB from /proc
+  rtt1/32    round trip of 1- and 32-byte messages, one in flight
+             (client -> bridge -> serial end, echoed back), p50 and p99
+  fan        100 TCP clients on one server session, FAN MiB written on the
+             serial side, every client byte-exact (aggregate MiB/s)
+  memory     the bridge's peak resident memory (VmHWM) and Private_Dirty after
+             the other workloads (fan-out runs on a bridge of its own)
+
+Repetitions run round-robin across the bridges (rep 1 of every bridge, then
+rep 2 ...), because this machine's scheduling drifts for seconds at a time;
+each Porvix/peer ratio is taken within one repetition, then the median.
 """
 import argparse
 import os
-import pty
-import selectors
 import shutil
 import signal
 import socket
@@ -20,9 +28,40 @@ import statistics
 import subprocess
 import sys
 import tempfile
-import termios
 import time
 import tty
+
+ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
+MIB = 1 << 20
+
+# Each peer is compared with the Porvix bridge on the same path.
+PORVIX_OF = {
+    "socat-vport": "porvix-vport", "socat-device": "porvix-device", "ser2net": "porvix-device",
+    "ser2net-tuned": "porvix-device", "relay": "porvix-device", "pty": "porvix-vport",
+}
+FAN_OUT = ["porvix-vport", "porvix-device", "ser2net", "ser2net-tuned"]
+BRIDGES = ["pty", "relay", "porvix-vport", "porvix-device", "porvix-client",
+           "socat-vport", "socat-device", "ser2net", "ser2net-tuned"]
+WORKLOADS = ["s2n", "n2s", "rtt", "fan"]
+METRICS = {
+    "s2n": "serial->net MiB/s", "n2s": "net->serial MiB/s",
+    "s2n_cpu": "CPU ms/MiB serial->net", "n2s_cpu": "CPU ms/MiB net->serial",
+    "rtt1_p50": "rtt 1 B p50 us", "rtt1_p99": "rtt 1 B p99 us",
+    "rtt32_p50": "rtt 32 B p50 us", "rtt32_p99": "rtt 32 B p99 us",
+    "fan": "fan-out MiB/s (all clients)", "hwm": "VmHWM MiB", "dirty": "Private_Dirty MiB",
+}
+
+
+def log(text):
+    print(text, file=sys.stderr, flush=True)
+
+
+def wait_for(predicate, timeout=15):
+    deadline = time.monotonic() + timeout
+    while not predicate():
+        if time.monotonic() > deadline:
+            raise RuntimeError("the bridge did not come up")
+        time.sleep(0.05)
 
 
 def free_port():
@@ -31,189 +70,273 @@ def free_port():
         return s.getsockname()[1]
 
 
-def open_raw(path):
-    fd = os.open(path, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
-    tty.setraw(fd)
-    return fd
+class Instance:
+    """One bridge process for one measurement, and everything it needs."""
 
-
-def wait_for(predicate, timeout):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        if predicate():
-            return True
-        time.sleep(0.05)
-    return False
-
-
-def connect(port, timeout=10):
-    deadline = time.monotonic() + timeout
-    while True:
+    def __init__(self, args, name):
+        self.args = args
+        self.work = tempfile.mkdtemp(prefix=f"{name}-", dir=args.work)
+        self.proc = None
+        self.fds = []          # kept open here, handed to the probe
+        self.serial = self.net = None
         try:
-            s = socket.create_connection(("127.0.0.1", port), timeout=2)
-            s.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
-            s.setblocking(False)
-            return s
-        except OSError:
-            if time.monotonic() > deadline:
-                raise
-            time.sleep(0.1)
+            getattr(self, "start_" + name.replace("-", "_"))()
+        except BaseException:
+            self.close()
+            raise
 
+    # The serial side of a device-path bridge: a pty pair whose master the
+    # probe holds; the slave stays open here so the device never vanishes
+    # while the bridge opens and closes it.
+    def device(self):
+        master, slave = os.openpty()
+        tty.setraw(slave)
+        self.fds += [master, slave]
+        self.serial = f"fd:{master}"
+        return os.ttyname(slave)
 
-def pump(src_write, dst_read, total, write_fd, read_fd):
-    """Moves `total` bytes from the writer to the reader side, both non-blocking."""
-    block = os.urandom(65536)
-    sent = received = 0
-    sel = selectors.DefaultSelector()
-    sel.register(read_fd, selectors.EVENT_READ, "r")
-    sel.register(write_fd, selectors.EVENT_WRITE, "w")
-    start = time.monotonic()
-    while received < total:
-        if time.monotonic() - start > 120:
-            raise RuntimeError(f"stalled after {received} of {total} bytes")
-        for key, _ in sel.select(timeout=1):
-            if key.data == "w":
-                if sent >= total:
-                    sel.unregister(write_fd)
-                    continue
-                try:
-                    sent += src_write(block[: min(len(block), total - sent)])
-                except (BlockingIOError, InterruptedError):
-                    pass
-            else:
-                try:
-                    chunk = dst_read(65536)
-                except (BlockingIOError, InterruptedError):
-                    continue
-                received += len(chunk)
-    return time.monotonic() - start
+    def spawn(self, argv, env=None):
+        self.proc = subprocess.Popen(argv, env=env, cwd=self.work, stdin=subprocess.DEVNULL,
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
+    def start_pty(self):
+        self.device()
+        self.net = f"fd:{self.fds[1]}"
 
-def round_trips(sock, fd, count):
-    times = []
-    for i in range(count):
-        message = b"ping%04d" % i
-        start = time.monotonic()
-        sock.sendall(message)
-        got = b""
-        while len(got) < len(message):
+    def start_relay(self):
+        path, port = self.device(), free_port()
+        self.spawn([self.args.probe, "relay", path, str(port)])
+        self.net = f"connect:{port}"
+
+    def porvix(self, ports, session):
+        folder = os.path.join(self.work, "ports")
+        with open(os.path.join(self.work, "bench.pvx"), "w") as f:
+            f.write(ports + f"[Porvix]\r\nNumSessions=1\r\nVirtualPortDir={folder}\r\n[Session1]\r\n"
+                    + "".join(f"{k}={v}\r\n" for k, v in session.items()) + "AutoActivate=1\r\n")
+        env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
+        env.update(HOME=self.work, PORVIX_HOME=self.work, XDG_CONFIG_HOME=self.work, XDG_RUNTIME_DIR=self.work)
+        self.spawn([self.args.porvix, "--headless", "--home", self.work, os.path.join(self.work, "bench.pvx")], env)
+        return os.path.join(folder, "COM7")
+
+    def start_porvix_vport(self):
+        port = free_port()
+        self.serial = self.porvix("", {"Connector": 7, "CreateVirtualPort": 1, "TCPOption": 1,
+                                       "LocalIP": "127.0.0.1", "PortNumber": port})
+        wait_for(lambda: os.path.exists(self.serial))
+        self.net = f"connect:{port}"
+
+    def start_porvix_device(self):
+        path, port = self.device(), free_port()
+        # The line as ser2net's below: 115200 baud, 8 data bits, no parity, 1 stop bit.
+        self.porvix(f"[Ports]\r\nCOM3={path}\r\n", {"Connector": 3, "CreateVirtualPort": 0, "TCPOption": 1,
+                                                    "LocalIP": "127.0.0.1", "PortNumber": port,
+                                                    "BaudRate": 12, "Databits": 3})
+        self.net = f"connect:{port}"
+
+    def start_porvix_client(self):
+        with socket.socket() as listener:
+            listener.bind(("127.0.0.1", 0))
+            listener.listen(4)
+            port = listener.getsockname()[1]
+            self.fds.append(listener.detach())
+        self.serial = self.porvix("", {"Connector": 7, "CreateVirtualPort": 1, "TCPOption": 0,
+                                       "IPAddress": "127.0.0.1", "PortNumber": port, "ConnectOnVirtualOpen": 0})
+        wait_for(lambda: os.path.exists(self.serial))
+        self.net = f"accept:{self.fds[-1]}"
+
+    def socat(self, serial_address):
+        port = free_port()
+        self.spawn(["socat", serial_address, f"TCP-LISTEN:{port},bind=127.0.0.1,reuseaddr"])
+        self.net = f"connect:{port}"
+
+    def start_socat_vport(self):
+        self.serial = os.path.join(self.work, "pty")
+        self.socat(f"PTY,link={self.serial},raw,echo=0")
+        wait_for(lambda: os.path.exists(self.serial))
+
+    def start_socat_device(self):
+        self.socat(f"FILE:{self.device()},raw,echo=0")
+
+    def ser2net(self, options):
+        path, port = self.device(), free_port()
+        config = os.path.join(self.work, "ser2net.yaml")
+        accepter = options.pop("accepter", "tcp,127.0.0.1,{port}").format(port=port)
+        with open(config, "w") as f:
+            f.write(f"connection: &bench\n  accepter: {accepter}\n  enable: on\n"
+                    f"  connector: serialdev,{path},115200n81,local\n  options:\n"
+                    + "".join(f"    {k}: {v}\n" for k, v in options.items()))
+        self.spawn(["ser2net", "-n", "-u", "-c", config, "-P", os.path.join(self.work, "ser2net.pid")])
+        self.net = f"connect:{port}"
+
+    def start_ser2net(self):
+        self.ser2net({"max-connections": 100})
+
+    def start_ser2net_tuned(self):
+        self.ser2net({"max-connections": 100, "chardelay": "false", "dev-to-net-bufsize": 65536,
+                      "net-to-dev-bufsize": 65536, "accepter": "tcp(nodelay),127.0.0.1,{port}"})
+
+    def probe(self, phases, clients=1):
+        argv = [self.args.probe, "run", "--serial", self.serial, "--net", self.net, "--clients", str(clients),
+                "--budget", str(self.args.budget)] + (["--pid", str(self.proc.pid)] if self.proc else []) + phases
+        done = subprocess.run(argv, pass_fds=self.fds, capture_output=True, text=True, timeout=self.args.timeout)
+        if done.returncode != 0:
+            raise RuntimeError(done.stderr.strip() or f"probe ended with {done.returncode}")
+        return [dict(kv.split("=") for kv in line.split()[1:]) | {"phase": line.split()[0]}
+                for line in done.stdout.splitlines()]
+
+    def close(self):
+        if self.proc:
+            self.proc.send_signal(signal.SIGTERM)
             try:
-                got += os.read(fd, 64)
-            except BlockingIOError:
-                time.sleep(0)
-        os.write(fd, got)
-        back = b""
-        while len(back) < len(message):
-            try:
-                back += sock.recv(64)
-            except BlockingIOError:
-                time.sleep(0)
-        times.append(time.monotonic() - start)
-    return times
+                self.proc.wait(10)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait(10)
+        for fd in self.fds:
+            os.close(fd)
+        shutil.rmtree(self.work, ignore_errors=True)
 
 
-def measure(name, sock, fd, size, count):
-    sock_fd = sock.fileno()
-    to_serial = pump(sock.send, lambda n: os.read(fd, n), size, sock_fd, fd)
-    to_network = pump(lambda b: os.write(fd, b), sock.recv, size, fd, sock_fd)
-    rtt = round_trips(sock, fd, count)
-    mib = size / (1 << 20)
-    print(f"{name:8s} net->serial {mib / to_serial:8.1f} MiB/s   serial->net {mib / to_network:8.1f} MiB/s   "
-          f"round trip median {statistics.median(rtt) * 1000:6.2f} ms  p95 {sorted(rtt)[int(len(rtt) * .95)] * 1000:6.2f} ms")
-
-
-def bench_porvix(binary, size, count, buffer_position):
-    home = tempfile.mkdtemp(prefix="porvix-bench-")
-    port = free_port()
-    vdir = os.path.join(home, "ports")
-    with open(os.path.join(home, "bench.pvx"), "w") as f:
-        f.write(f"[Porvix]\r\nNumSessions=1\r\nVirtualPortDir={vdir}\r\nPacketSize=10000\r\n"
-                f"[Session1]\r\nConnector=7\r\nCreateVirtualPort=1\r\nTCPOption=1\r\nLocalIP=127.0.0.1\r\n"
-                f"PortNumber={port}\r\nBufferSize={buffer_position}\r\nAutoActivate=1\r\n")
-    env = dict(os.environ, PORVIX_HOME=home, XDG_CONFIG_HOME=home, XDG_RUNTIME_DIR=home)
-    proc = subprocess.Popen([binary, "--headless", "--home", home, os.path.join(home, "bench.pvx")],
-                            env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+def measure(args, name, fan_out):
+    """One repetition of one bridge: its figures, and those cut short by the budget."""
+    if fan_out:
+        phases, size, clients = [f"s2n:{args.fan_mib * MIB}"], args.fan_mib * MIB, args.clients
+    else:
+        size, clients = args.mib * MIB, 1
+        phases = [f"{d}:{size}" for d in ("s2n", "n2s") if d in args.workloads]
+        phases += [f"rtt:{args.round_trips}:{n}" for n in (1, 32) if "rtt" in args.workloads]
+    instance = Instance(args, name)
     try:
-        link = os.path.join(vdir, "COM7")
-        if not wait_for(lambda: os.path.exists(link), 10):
-            raise RuntimeError("porvix did not create its virtual port")
-        fd = open_raw(link)
-        sock = connect(port)
-        time.sleep(0.2)
-        measure("porvix", sock, fd, size, count)
-        sock.close()
-        os.close(fd)
+        lines = instance.probe(phases, clients)
     finally:
-        proc.send_signal(signal.SIGTERM)
-        proc.wait(10)
-        shutil.rmtree(home, ignore_errors=True)
+        instance.close()
+    figures, short = {}, set()
+    for r in lines:
+        if r["phase"] == "memory":
+            if not fan_out:
+                figures |= {"hwm": int(r["hwm_kb"]) / 1024, "dirty": int(r["dirty_kb"]) / 1024}
+        elif r["phase"] == "rtt":
+            figures[f"rtt{r['size']}_p50"] = float(r["p50_us"])
+            figures[f"rtt{r['size']}_p99"] = float(r["p99_us"])
+        else:
+            moved = int(r["bytes"])
+            metric = "fan" if fan_out else r["phase"]
+            figures[metric] = clients * moved / MIB / float(r["seconds"])
+            if not fan_out and instance.proc:
+                figures[f"{metric}_cpu"] = float(r["cpu"]) * 1000 / (moved / MIB)
+            if moved < size:
+                short |= {metric, f"{metric}_cpu"}
+    return figures, short
 
 
-def bench_socat(size, count):
-    if not shutil.which("socat"):
-        print("socat    not installed (apt-get install socat)")
+def spread(values):
+    return statistics.median(values), min(values), max(values)
+
+
+def table(results, short, bridges):
+    """One row per metric and bridge: median, min, max, and Porvix/peer per repetition."""
+    lines = [f"{'metric':30} {'bridge':14} {'median':>9} {'min':>9} {'max':>9}   Porvix/peer median [min-max]"]
+    for metric, label in METRICS.items():
+        for bridge in bridges:
+            reps = results[bridge]
+            values = [r[metric] for r in reps if metric in r]
+            if not values:
+                continue
+            median, low, high = spread(values)
+            mark = "*" if (bridge, metric) in short else " "
+            row = f"{label:30} {bridge:14} {median:9.2f} {low:9.2f} {high:9.2f}{mark}"
+            own = PORVIX_OF.get(bridge)
+            if own in results:
+                ratios = [p[metric] / r[metric] for p, r in zip(results[own], reps)
+                          if metric in p and metric in r and r[metric] > 0]
+                if ratios:
+                    median, low, high = spread(ratios)
+                    row += f"  {median:5.2f} [{low:.2f}-{high:.2f}] ({own})"
+            lines.append(row)
+            label = ""
+    return "\n".join(lines)
+
+
+def build(args):
+    build_dir = os.path.join(ROOT, "build-bench")
+    subprocess.run(["cmake", "-S", ROOT, "-B", build_dir, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release",
+                    "-DPVX_TESTS=OFF"], check=True, stdout=subprocess.DEVNULL)
+    subprocess.run(["cmake", "--build", build_dir, "--target", "porvix"], check=True, stdout=subprocess.DEVNULL)
+    subprocess.run(["g++", "-std=c++20", "-O2", "-Wall", "-Wextra", "-o", args.probe,
+                    os.path.join(ROOT, "bench", "probe.cpp")], check=True)
+
+
+def install_peers(bridges):
+    missing = sorted({p for p in ("socat", "ser2net") if any(b.startswith(p) for b in bridges) and not shutil.which(p)})
+    if not missing:
         return
-    home = tempfile.mkdtemp(prefix="socat-bench-")
-    port = free_port()
-    link = os.path.join(home, "pty")
-    proc = subprocess.Popen(["socat", f"PTY,link={link},raw,echo=0",
-                             f"TCP-LISTEN:{port},bind=127.0.0.1,reuseaddr,nodelay"],
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    try:
-        if not wait_for(lambda: os.path.exists(link), 10):
-            raise RuntimeError("socat did not create its pty")
-        fd = open_raw(link)
-        sock = connect(port)
-        measure("socat", sock, fd, size, count)
-        sock.close()
-        os.close(fd)
-    finally:
-        proc.terminate()
-        proc.wait(10)
-        shutil.rmtree(home, ignore_errors=True)
-
-
-def bench_ser2net(size, count):
-    if not shutil.which("ser2net"):
-        print("ser2net  not installed (apt-get install ser2net)")
-        return
-    home = tempfile.mkdtemp(prefix="ser2net-bench-")
-    port = free_port()
-    master, slave = pty.openpty()
-    tty.setraw(slave)
-    os.set_blocking(master, False)
-    slave_path = os.ttyname(slave)
-    config = os.path.join(home, "ser2net.yaml")
-    with open(config, "w") as f:
-        f.write(f"connection: &bench\n  accepter: tcp,127.0.0.1,{port}\n  enable: on\n"
-                f"  connector: serialdev,{slave_path},9600n81,local\n  options:\n    kickolduser: true\n")
-    proc = subprocess.Popen(["ser2net", "-n", "-d", "-c", config],
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    try:
-        sock = connect(port)
-        time.sleep(0.3)
-        os.close(slave)
-        measure("ser2net", sock, master, size, count)
-        sock.close()
-    finally:
-        proc.terminate()
-        proc.wait(10)
-        os.close(master)
-        shutil.rmtree(home, ignore_errors=True)
+    sudo = [] if os.geteuid() == 0 else ["sudo"]
+    log(f"installing {' '.join(missing)}")
+    if subprocess.run(sudo + ["apt-get", "install", "-y"] + missing, stdout=subprocess.DEVNULL).returncode != 0:
+        subprocess.run(sudo + ["apt-get", "update"], stdout=subprocess.DEVNULL)
+        subprocess.run(sudo + ["apt-get", "install", "-y"] + missing, stdout=subprocess.DEVNULL)
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--binary", default=os.path.join(os.path.dirname(__file__), "..", "build", "porvix"))
-    parser.add_argument("--size-mib", type=int, default=64)
-    parser.add_argument("--round-trips", type=int, default=500)
-    parser.add_argument("--buffer-position", type=int, default=5,
-                        help="porvix's buffer-size list position (2: 8192 bytes, 5: 65536 bytes)")
+    parser.add_argument("--mib", type=int, default=64, help="MiB moved in each direction (default 64)")
+    parser.add_argument("--fan-mib", type=int, default=4, help="MiB written to the fan-out clients (default 4)")
+    parser.add_argument("--clients", type=int, default=100, help="fan-out clients (default 100)")
+    parser.add_argument("--round-trips", type=int, default=2000, help="messages per round-trip figure (default 2000)")
+    parser.add_argument("--reps", type=int, default=5, help="repetitions of every bridge (default 5)")
+    parser.add_argument("--bridges", default=",".join(BRIDGES), help="comma-separated subset of " + ",".join(BRIDGES))
+    parser.add_argument("--workloads", default=",".join(WORKLOADS), help="comma-separated subset of " + ",".join(WORKLOADS))
+    parser.add_argument("--budget", type=float, default=30,
+                        help="seconds after which a transfer stops writing; a figure cut short is marked * (default 30)")
+    parser.add_argument("--timeout", type=float, default=300, help="seconds one measurement may take at most")
+    parser.add_argument("--no-build", action="store_true", help="use build-bench/ as it is")
     args = parser.parse_args()
-    size = args.size_mib << 20
-    bench_porvix(args.binary, size, args.round_trips, args.buffer_position)
-    bench_socat(size, args.round_trips)
-    bench_ser2net(size, args.round_trips)
+    args.bridges = [b for b in args.bridges.split(",") if b]
+    args.workloads = [w for w in args.workloads.split(",") if w]
+    unknown = set(args.bridges) - set(BRIDGES) | set(args.workloads) - set(WORKLOADS)
+    if unknown:
+        parser.error("unknown: " + ", ".join(sorted(unknown)))
+    args.porvix = os.path.join(ROOT, "build-bench", "porvix")
+    args.probe = os.path.join(ROOT, "build-bench", "probe")
+
+    if not args.no_build:
+        log("building Porvix (Release) and the probe in build-bench/")
+        build(args)
+    install_peers(args.bridges)
+    args.bridges = [b for b in args.bridges if not b.startswith(("socat", "ser2net")) or shutil.which(b.split("-")[0])]
+
+    args.work = tempfile.mkdtemp(prefix="porvix-bench-")
+    results = {b: [] for b in args.bridges}
+    short = set()
+    load = os.getloadavg()
+    started = time.monotonic()
+    try:
+        for rep in range(args.reps):
+            passes = [(b, False) for b in args.bridges]
+            passes += [(b, True) for b in args.bridges if b in FAN_OUT and "fan" in args.workloads]
+            figures = {b: {} for b in args.bridges}
+            for bridge, fan_out in passes:
+                log(f"rep {rep + 1}/{args.reps} {bridge}{' fan-out' if fan_out else ''}")
+                try:
+                    got, cut = measure(args, bridge, fan_out)
+                    figures[bridge] |= got
+                    short |= {(bridge, m) for m in cut}
+                except (RuntimeError, OSError, subprocess.SubprocessError) as e:
+                    log(f"  {bridge} failed: {e}")
+            for b in args.bridges:
+                results[b].append(figures[b])
+    finally:
+        shutil.rmtree(args.work, ignore_errors=True)
+
+    print("$ " + " ".join(["python3"] + sys.argv))
+    print(f"{args.reps} reps, {args.mib} MiB each way, {args.round_trips} round trips, fan-out {args.clients} clients x "
+          f"{args.fan_mib} MiB; {os.cpu_count()} CPUs, load {load[0]:.2f} before, {os.getloadavg()[0]:.2f} after, "
+          f"{time.monotonic() - started:.0f} s")
+    print(table(results, short, args.bridges))
+    print("Porvix/peer: the Porvix figure over this row's, per repetition (MiB/s: higher is better; "
+          "us, ms/MiB, MiB: lower is better)")
+    if short:
+        print(f"* cut short after the {args.budget:g} s budget: the figure covers the bytes moved until then")
 
 
 if __name__ == "__main__":
