@@ -113,9 +113,9 @@ int acceptOn(int listener)
     return fd;
 }
 
-int numberAfter(const std::string &spec, const char *prefix)
+int numberAfter(const std::string &request, const char *prefix)
 {
-    return std::atoi(spec.c_str() + std::strlen(prefix));
+    return std::atoi(request.c_str() + std::strlen(prefix));
 }
 
 /// The bridge's CPU time so far (all its threads), in seconds.
