@@ -68,9 +68,20 @@ def wait_for(predicate, timeout=15):
 
 
 def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
+    return free_ports(1)[0]
+
+
+def free_ports(count):
+    """`count` distinct free ports: each stays bound until all are found,
+    or the system could hand out one port again and again."""
+    sockets = [socket.socket() for _ in range(count)]
+    try:
+        for s in sockets:
+            s.bind(("127.0.0.1", 0))
+        return [s.getsockname()[1] for s in sockets]
+    finally:
+        for s in sockets:
+            s.close()
 
 
 class Instance:
@@ -140,7 +151,7 @@ class Instance:
 
     def start_porvix_idle(self):
         sessions = [{"Connector": n, "CreateVirtualPort": 1, "TCPOption": 1, "LocalIP": "127.0.0.1",
-                     "PortNumber": free_port()} for n in range(1, self.args.idle + 1)]
+                     "PortNumber": port} for n, port in enumerate(free_ports(self.args.idle), 1)]
         self.porvix("", *sessions)
         last = os.path.join(self.work, "ports", f"COM{self.args.idle}")
         wait_for(lambda: os.path.exists(last), timeout=120)
