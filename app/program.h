@@ -15,8 +15,10 @@
 #include "platform/linux/xdg_autostart.h"
 #include "resources/string_table.h"
 #include "session/error_log.h"
+#include "session/flow_limits.h"
 #include "session/link_watchdog.h"
 #include "session/program_settings.h"
+#include "session/pump_tick.h"
 #include "session/session_options.h"
 #include "shell/command_router.h"
 #include "shell/main_window.h"
@@ -40,6 +42,7 @@ struct Program {
     platform::QtNetworkInfo network;
     platform::QtSocketFactory sockets;
     platform::QtTimerFactory timers;
+    session::PumpTick pump{timers, session::kPumpIntervalMs};
     platform::PtyWatcher watcher;
     platform::PosixIcmpEcho echo;
     session::PingService pings{echo};

@@ -15,6 +15,9 @@ when they are missing, then measures every bridge as its own process on
   memory     the bridge's peak resident memory (VmHWM) and Private_Dirty after
              the other workloads (fan-out runs on a bridge of its own)
 
+--idle N measures apart from the table: one headless Porvix with N active
+virtual-port server sessions and nothing to move, its CPU over --idle-seconds.
+
 Repetitions run round-robin across the bridges (rep 1 of every bridge, then
 rep 2 ...), because this machine's scheduling drifts for seconds at a time;
 each Porvix/peer ratio is taken within one repetition, then the median.
@@ -65,9 +68,20 @@ def wait_for(predicate, timeout=15):
 
 
 def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
+    return free_ports(1)[0]
+
+
+def free_ports(count):
+    """`count` distinct free ports: each stays bound until all are found,
+    or the system could hand out one port again and again."""
+    sockets = [socket.socket() for _ in range(count)]
+    try:
+        for s in sockets:
+            s.bind(("127.0.0.1", 0))
+        return [s.getsockname()[1] for s in sockets]
+    finally:
+        for s in sockets:
+            s.close()
 
 
 class Instance:
@@ -108,11 +122,13 @@ class Instance:
         self.spawn([self.args.probe, "relay", path, str(port)])
         self.net = f"connect:{port}"
 
-    def porvix(self, ports, session):
+    def porvix(self, ports, *sessions):
         folder = os.path.join(self.work, "ports")
         with open(os.path.join(self.work, "bench.pvx"), "w") as f:
-            f.write(ports + f"[Porvix]\r\nNumSessions=1\r\nVirtualPortDir={folder}\r\n[Session1]\r\n"
-                    + "".join(f"{k}={v}\r\n" for k, v in session.items()) + "AutoActivate=1\r\n")
+            f.write(ports + f"[Porvix]\r\nNumSessions={len(sessions)}\r\nVirtualPortDir={folder}\r\n")
+            for number, session in enumerate(sessions, 1):
+                f.write(f"[Session{number}]\r\n" + "".join(f"{k}={v}\r\n" for k, v in session.items())
+                        + "AutoActivate=1\r\n")
         env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
         env.update(HOME=self.work, PORVIX_HOME=self.work, XDG_CONFIG_HOME=self.work, XDG_RUNTIME_DIR=self.work)
         self.spawn([self.args.porvix, "--headless", "--home", self.work, os.path.join(self.work, "bench.pvx")], env)
@@ -132,6 +148,13 @@ class Instance:
                                                     "LocalIP": "127.0.0.1", "PortNumber": port,
                                                     "BaudRate": 12, "Databits": 3})
         self.net = f"connect:{port}"
+
+    def start_porvix_idle(self):
+        sessions = [{"Connector": n, "CreateVirtualPort": 1, "TCPOption": 1, "LocalIP": "127.0.0.1",
+                     "PortNumber": port} for n, port in enumerate(free_ports(self.args.idle), 1)]
+        self.porvix("", *sessions)
+        last = os.path.join(self.work, "ports", f"COM{self.args.idle}")
+        wait_for(lambda: os.path.exists(last), timeout=120)
 
     def start_porvix_client(self):
         with socket.socket() as listener:
@@ -229,6 +252,25 @@ def measure(args, name, fan_out):
     return figures, short
 
 
+def cpu_seconds(pid):
+    """User and system time of process `pid` so far, from /proc."""
+    with open(f"/proc/{pid}/stat") as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def measure_idle(args):
+    instance = Instance(args, "porvix-idle")
+    try:
+        time.sleep(2)  # activation settles
+        before, started = cpu_seconds(instance.proc.pid), time.monotonic()
+        time.sleep(args.idle_seconds)
+        used, elapsed = cpu_seconds(instance.proc.pid) - before, time.monotonic() - started
+    finally:
+        instance.close()
+    print(f"{args.idle} idle sessions: {used:.2f} s CPU in {elapsed:.1f} s = {100 * used / elapsed:.2f} % of one core")
+
+
 def spread(values):
     return statistics.median(values), min(values), max(values)
 
@@ -290,6 +332,8 @@ def main():
                         help="seconds after which a transfer stops writing; a figure cut short is marked * (default 30)")
     parser.add_argument("--timeout", type=float, default=300, help="seconds one measurement may take at most")
     parser.add_argument("--no-build", action="store_true", help="use build-bench/ as it is")
+    parser.add_argument("--idle", type=int, default=0, help="measure only N idle active sessions (at most 1024)")
+    parser.add_argument("--idle-seconds", type=float, default=30, help="seconds the idle CPU is taken over (default 30)")
     args = parser.parse_args()
     args.bridges = [b for b in args.bridges.split(",") if b]
     args.workloads = [w for w in args.workloads.split(",") if w]
@@ -302,6 +346,12 @@ def main():
     if not args.no_build:
         log("building Porvix (Release) and the probe in build-bench/")
         build(args)
+    if args.idle:
+        args.work = tempfile.mkdtemp(prefix="porvix-bench-")
+        try:
+            return measure_idle(args)
+        finally:
+            shutil.rmtree(args.work, ignore_errors=True)
     install_peers(args.bridges)
     args.bridges = [b for b in args.bridges if not b.startswith(("socat", "ser2net")) or shutil.which(b.split("-")[0])]
 

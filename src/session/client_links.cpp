@@ -59,6 +59,11 @@ bool ClientLinks::isConnected(int index) const
     return socket(index).state() == platform::kSocketConnected && !link(index).draining;
 }
 
+bool ClientLinks::anyDraining() const
+{
+    return std::any_of(m_links.begin(), m_links.end(), [](const Link &element) { return element.draining; });
+}
+
 bool ClientLinks::anyConnected() const
 {
     for (int i = 0; i <= maxSocketIndex(); ++i) {

@@ -78,6 +78,7 @@ public:
     /// it sent last. False when it was draining already.
     bool startDraining(int index);
     bool isDraining(int index) const { return link(index).draining; }
+    bool anyDraining() const;
     /// Input of a draining socket moved: its wait for room restarts.
     void drainMoved(int index) { link(index).drainTicks = 0; }
     /// The first connected client, or a draining one that was first when its

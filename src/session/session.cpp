@@ -22,15 +22,12 @@ Session::Session(SessionServices services, SessionDevices devices)
       m_links(services.sockets, [this](int index) { return socketEvents(index); }), m_packetizer(kPumpIntervalMs),
       m_watchdog(services.pings, services.settings, m_links,
                  {.close = [this](int index) { Winsock1_Close(index); },
-                  .log = [this](const QString &text) { LogErrors(text); }})
+                  .log = [this](const QString &text) { LogErrors(text); }}),
+      m_pump(services.pump, [this] { Timer2_Timer(); }, [this] { return pumpPending(); })
 {
     m_reconnectTimer = m_services.timers.create();
     m_reconnectTimer->setInterval(kReconnectIntervalMs);
     m_reconnectTimer->setTimeout([this] { Timer1_Timer(); });
-    m_pumpTimer = m_services.timers.create();
-    m_pumpTimer->setInterval(kPumpIntervalMs);
-    m_pumpTimer->setTimeout([this] { Timer2_Timer(); });
-    m_pumpTimer->start();
 
     serialPort().setEvents({
         .readyRead = [this] { MSComm1_OnComm(); },

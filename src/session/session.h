@@ -8,6 +8,7 @@
 #include "session/link_watchdog.h"
 #include "session/packetizer.h"
 #include "session/program_settings.h"
+#include "session/pump_tick.h"
 #include "session/session_status.h"
 #include "session/session_window.h"
 #include "session/transfer_buffer.h"
@@ -46,6 +47,8 @@ struct SessionServices {
     ErrorLog &log;
     /// The echo the link watch pings with.
     PingService &pings;
+    /// The program's pump tick, which runs Timer2_Timer while anything is pending.
+    PumpTick &pump;
 };
 
 /// One serial-to-network bridge: the session window's model and the engine
@@ -127,6 +130,13 @@ public:
     /// arrived for the time-out, and when none was waiting lets the link
     /// watch count the tick.
     void Timer2_Timer();
+    /// Something the pump acts on may be pending: the session is served by
+    /// the program's tick until nothing is. Cheap when it is served already.
+    void wakePump() { m_pump.wake(); }
+    /// Anything the next pump tick would act on: a lit lamp, data held in
+    /// either direction, serial input waiting, a connection being drained,
+    /// or the quiet counted towards the next ping.
+    bool pumpPending();
 
     bool isActive() const { return m_window.isActive(); }
     /// The settings, status lines, clients and byte counts, as they stand.
@@ -246,6 +256,8 @@ private:
 
     // Pump helpers.
     void resetLamps();
+    /// Network input the pump would still pull into `SerialOutBuffer`.
+    bool networkInputHeld() const;
     void checkStalledClients();
 
     SessionServices m_services;
@@ -255,13 +267,14 @@ private:
     Packetizer m_packetizer;
     LinkWatchdog m_watchdog;
     std::unique_ptr<platform::Timer> m_reconnectTimer;
-    std::unique_ptr<platform::Timer> m_pumpTimer;
     /// What was moved since the last activation.
     ByteCounters m_moved;
     /// A UDP server answers the sender of the last datagram, once there is one.
     bool m_udpPeerKnown = false;
     /// Where the next pull of held network input starts, so that every client gets its turn.
     int m_nextPull = 0;
+    /// Last, so that the session leaves the tick before its parts go.
+    PumpTick::Member m_pump;
 };
 
 } // namespace pvx::session

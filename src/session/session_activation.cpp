@@ -86,6 +86,8 @@ void Session::runActivation()
         m_window.setCaption(m_window.titleFor(m_window.Combo2.text()));
     setSettingsLocked(true);
     m_window.Command1.setCaption(text(5118));
+    // The pump counts the quiet towards the first ping from now on.
+    wakePump();
 }
 
 bool Session::openSerialSide()

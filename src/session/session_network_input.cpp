@@ -111,6 +111,9 @@ qint32 Session::pullNetworkInput()
 
 void Session::moveNetworkToSerial()
 {
+    // Every path that takes network input in, or finds room for it, ends
+    // here: whatever is left over is the pump's.
+    wakePump();
     qint64 moved = 0;
     while (moved < kMoveBudget) {
         const qint32 written = writeSerialSide();

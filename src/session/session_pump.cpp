@@ -1,5 +1,6 @@
 // The 50 ms pump: lamps, retries of what waited for room, clients that
 // stopped taking data, the idle flush of serial data, and the link watch.
+// It runs on the program's tick while the session has anything pending.
 #include "session/session.h"
 
 #include "platform/socket.h"
@@ -26,6 +27,29 @@ void Session::Timer2_Timer()
         m_watchdog.tick();
     if (serialInputWaiting())
         pullSerialInput();
+}
+
+bool Session::pumpPending()
+{
+    const auto lit = [this](std::size_t line) { return m_window.Shape1[line].value() == kLampActive; };
+    if (lit(0) || lit(1) || SerialOutBuffer.count() > 0 || m_packetizer.queue().count() > 0 || m_links.anyDraining())
+        return true;
+    // An active TCP session counts the quiet towards its next ping.
+    if (isActive() && !UdpMode && m_services.settings.PingEnabled != 0)
+        return true;
+    return networkInputHeld() || serialInputWaiting();
+}
+
+bool Session::networkInputHeld() const
+{
+    if (UdpMode)
+        return false;
+    for (int i = 0; i <= m_links.maxSocketIndex(); ++i) {
+        const platform::Socket &source = m_links.socket(i);
+        if ((source.state() == platform::kSocketConnected || m_links.isDraining(i)) && source.bytesAvailable() > 0)
+            return true;
+    }
+    return false;
 }
 
 void Session::resetLamps()

@@ -57,6 +57,8 @@ bool Session::serialInputWaiting()
 
 void Session::receiveSerialInput(SerialSource source, bool raisedByEvent)
 {
+    // The lamp, the queue and a client without room are the pump's to follow.
+    wakePump();
     if (raisedByEvent)
         m_window.Shape1[kSerial].setValue(kLampActive);
     const bool sourceOpen = source == SerialSource::Port ? serialPort().isOpen() : virtualPort().exists();

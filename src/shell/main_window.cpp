@@ -174,8 +174,12 @@ void MainWindow::report(const QString &text)
 void MainWindow::mnuOptions_Click()
 {
     OptionsForm form(m_services.strings, m_services.dialogs, m_services.settings);
-    if (const auto edited = core::showModal(m_services.forms.options, form))
+    if (const auto edited = core::showModal(m_services.forms.options, form)) {
         m_services.settings = *edited;
+        // Pings switched on must start counting in sessions the tick lets sleep.
+        for (const auto &session : m_services.sessions.sessions())
+            session->wakePump();
+    }
 }
 
 void MainWindow::mPassword_Click()

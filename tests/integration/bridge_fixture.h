@@ -10,6 +10,8 @@
 #include "platform/linux/qt_timer.h"
 #include "platform/linux/unique_fd.h"
 #include "resources/string_table.h"
+#include "session/flow_limits.h"
+#include "session/pump_tick.h"
 #include "session/session.h"
 #include "support/fake_log_services.h"
 #include "support/pty_device.h"
@@ -71,7 +73,7 @@ struct PtyBridge : FakeLogServices {
         settings.LogErrors = 1;
         session = std::make_unique<session::Session>(
             session::SessionServices{{strings, dialogs, network, {}}, sockets, timers, ports,
-                                     settings, log, pings},
+                                     settings, log, pings, pump},
             session::SessionDevices{std::make_unique<RecordingSerialPort>(marks),
                                     std::make_unique<platform::PtyVirtualPort>(watcher, [this] { return folder.path(); })});
         ports.devices.insert(3, device.slave());
@@ -119,6 +121,7 @@ struct PtyBridge : FakeLogServices {
     platform::QtNetworkInfo network;
     RecordingSocketFactory sockets{marks};
     platform::QtTimerFactory timers;
+    session::PumpTick pump{timers, session::kPumpIntervalMs};
     core::PortMap ports;
     std::unique_ptr<session::Session> session;
 };

@@ -9,6 +9,8 @@
 #include "platform/linux/qt_timer.h"
 #include "resources/string_table.h"
 #include "support/fake_log_services.h"
+#include "session/flow_limits.h"
+#include "session/pump_tick.h"
 #include "session/session.h"
 
 #include <memory>
@@ -23,7 +25,7 @@ struct RealSession : FakeLogServices {
     {
         session = std::make_unique<session::Session>(
             session::SessionServices{{strings, dialogs, network, {}}, sockets, timers, ports,
-                                     settings, log, pings},
+                                     settings, log, pings, pump},
             session::SessionDevices{std::make_unique<platform::QtSerialPort>(), std::move(virtualPort)});
     }
 
@@ -35,6 +37,7 @@ struct RealSession : FakeLogServices {
     platform::QtNetworkInfo network;
     platform::QtSocketFactory sockets;
     platform::QtTimerFactory timers;
+    session::PumpTick pump{timers, session::kPumpIntervalMs};
     core::PortMap ports;
     std::unique_ptr<session::Session> session;
 };

@@ -9,6 +9,8 @@
 #include "fakes/fake_virtual_port.h"
 #include "resources/string_table.h"
 #include "support/fake_log_services.h"
+#include "session/flow_limits.h"
+#include "session/pump_tick.h"
 #include "session/session.h"
 
 #include <memory>
@@ -26,7 +28,7 @@ struct SessionFixture : FakeLogServices {
         vport = virtualPort.get();
         session = std::make_unique<session::Session>(
             session::SessionServices{{strings, dialogs, network, optionDialogs},
-                                     sockets, timers, ports, settings, log, pings},
+                                     sockets, timers, ports, settings, log, pings, pump},
             session::SessionDevices{std::move(serialPort), std::move(virtualPort)});
     }
 
@@ -41,6 +43,10 @@ struct SessionFixture : FakeLogServices {
     session::OptionDialogs optionDialogs;
     fakes::FakeSocketFactory sockets;
     fakes::FakeTimerFactory timers;
+    /// The program's pump tick, on a timer of its own.
+    fakes::FakeTimerFactory tickTimers;
+    session::PumpTick pump{tickTimers, session::kPumpIntervalMs};
+    fakes::FakeTimer &tickTimer() { return *tickTimers.created.at(0); }
     core::PortMap ports;
     fakes::FakeSerialPort *serial = nullptr;
     fakes::FakeVirtualPort *vport = nullptr;

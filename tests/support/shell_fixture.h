@@ -13,6 +13,7 @@
 #include "resources/string_table.h"
 #include "shell/main_window.h"
 #include "shell/options_form.h"
+#include "session/flow_limits.h"
 #include "shell/session_list.h"
 #include "support/fake_log_services.h"
 #include "tools/ping_form.h"
@@ -128,6 +129,7 @@ struct ShellFixture : FakeLogServices {
     fakes::FakeSocketFactory sockets;
     fakes::FakeTimerFactory timers;
     fakes::FakeTimerFactory mainTimers;
+    session::PumpTick pump{timers, session::kPumpIntervalMs};
     core::PortMap ports;
     fakes::FakeAutostart autostart;
     fakes::FakeDesktop desktop;
@@ -142,7 +144,7 @@ struct ShellFixture : FakeLogServices {
     int passwordPrompts = 0;
     shell::SessionList sessions{
         session::SessionServices{{strings, dialogs, network, optionDialogs},
-                                 sockets, timers, ports, settings, log, pings},
+                                 sockets, timers, ports, settings, log, pings, pump},
         [] {
             return session::SessionDevices{std::make_unique<fakes::FakeSerialPort>(),
                                            std::make_unique<fakes::FakeVirtualPort>()};

@@ -4,18 +4,128 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
+
 using pvx::testing::BridgeFixture;
+using pvx::testing::kNetworkLine;
 using pvx::testing::pattern;
 using pvx::testing::s;
 using Role = BridgeFixture::Role;
 using Side = BridgeFixture::Side;
 
-TEST(Pump, RunsEveryFiftyMillisecondsFromTheStart)
+namespace {
+
+/// Fires the program's tick until it stops, at most `limit` times; returns
+/// how often it fired.
+int tickUntilIdle(BridgeFixture &f, int limit)
+{
+    int fired = 0;
+    while (f.tickTimer().isActive() && fired < limit) {
+        f.tickTimer().fire();
+        ++fired;
+    }
+    return fired;
+}
+
+} // namespace
+
+TEST(Pump, TheProgramTickSleepsUntilSomethingIsPending)
 {
     BridgeFixture f(Role::Client);
-    ASSERT_EQ(f.timers.created.size(), 2);
-    EXPECT_EQ(f.timers.created[1]->interval(), 50);
-    EXPECT_TRUE(f.timers.created[1]->isActive());
+    EXPECT_FALSE(f.tickTimer().isActive());
+    EXPECT_EQ(f.tickTimer().interval(), 50);
+    f.activate();
+    f.connectToServer();
+    EXPECT_LE(tickUntilIdle(f, 10), 1);
+    EXPECT_FALSE(f.tickTimer().isActive());
+
+    f.socket(0).arrive("b");
+    EXPECT_TRUE(f.tickTimer().isActive());
+    EXPECT_EQ(f.serialGot(), QByteArray("b"));
+    // Served until the lamp goes back, within three ticks.
+    const int fired = tickUntilIdle(f, 10);
+    EXPECT_GE(fired, 1);
+    EXPECT_LE(fired, 3);
+    EXPECT_EQ(f.window().Shape1[kNetworkLine].value(), pvx::session::kLampIdle);
+}
+
+TEST(Pump, PendingWorkKeepsTheSessionServedUntilItIsDone)
+{
+    const struct {
+        const char *name;
+        Role role;
+        std::function<void(BridgeFixture &)> setUp;
+        std::function<void(BridgeFixture &)> stimulus;
+        /// Holds after 60 ticks, while the work is still pending.
+        std::function<bool(BridgeFixture &)> whileServed;
+        /// Ends what kept the session pending.
+        std::function<void(BridgeFixture &)> finish;
+        std::function<bool(BridgeFixture &)> done;
+    } cases[] = {
+        {"ping period", Role::Client, [](BridgeFixture &f) { f.settings.PingEnabled = 1; }, [](BridgeFixture &) {},
+         // Every tick since the activation counts towards the first ping.
+         [](BridgeFixture &f) { return f.session->watchdog().tickCount() == 60; },
+         [](BridgeFixture &f) { f.session->deactivate(); },
+         [](BridgeFixture &f) { return f.session->watchdog().tickCount() == 0; }},
+        {"idle flush", Role::Client,
+         [](BridgeFixture &f) {
+             f.settings.PacketSize = 512;
+             f.window().WaitForCr.setValue(1);
+             f.window().txtTimeoutValue.setText(s("4000"));
+         },
+         [](BridgeFixture &f) { f.serialSends("tail"); },
+         [](BridgeFixture &f) { return f.socket(0).sentBytes().isEmpty(); }, [](BridgeFixture &) {},
+         [](BridgeFixture &f) { return f.socket(0).sentBytes() == "tail"; }},
+        {"serial data held for a client", Role::Server, [](BridgeFixture &f) { f.window().BufferSerData.setValue(1); },
+         [](BridgeFixture &f) { f.serialSends("held"); },
+         [](BridgeFixture &f) { return f.session->packetizer().queue().count() == 4; },
+         [](BridgeFixture &f) { f.connectClient(); },
+         [](BridgeFixture &f) { return f.socket(1).sentBytes() == "held"; }},
+        {"network data waiting for room", Role::Client, [](BridgeFixture &f) { f.serial->room = 0; },
+         [](BridgeFixture &f) { f.socket(0).arrive("wait"); },
+         [](BridgeFixture &f) { return f.serial->written.isEmpty(); }, [](BridgeFixture &f) { f.serial->room.reset(); },
+         [](BridgeFixture &f) { return f.serial->written == "wait"; }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        BridgeFixture f(c.role);
+        c.setUp(f);
+        f.activate();
+        if (c.role == Role::Client)
+            f.connectToServer();
+        c.stimulus(f);
+        for (int i = 0; i < 60; ++i)
+            f.tickTimer().fire();
+        EXPECT_TRUE(f.tickTimer().isActive());
+        EXPECT_TRUE(c.whileServed(f));
+        c.finish(f);
+        EXPECT_LE(tickUntilIdle(f, 100), 90);
+        EXPECT_FALSE(f.tickTimer().isActive());
+        EXPECT_TRUE(c.done(f));
+    }
+}
+
+TEST(Pump, ASessionDestroyedDuringATickLeavesIt)
+{
+    pvx::fakes::FakeTimerFactory timers;
+    pvx::session::PumpTick tick(timers, 50);
+    using Member = pvx::session::PumpTick::Member;
+    std::unique_ptr<Member> self, other, victim;
+    int victimPumps = 0;
+    self = std::make_unique<Member>(tick, [&] { self.reset(); }, [] { return true; });
+    other = std::make_unique<Member>(tick, [&] { victim.reset(); }, [] { return true; });
+    victim = std::make_unique<Member>(tick, [&] { ++victimPumps; }, [] { return true; });
+    self->wake();
+    other->wake();
+    victim->wake();
+    timers.created[0]->fire();
+    EXPECT_EQ(victimPumps, 0);
+    EXPECT_EQ(tick.servedCount(), 1U);
+    other.reset();
+    EXPECT_EQ(tick.servedCount(), 0U);
+    timers.created[0]->fire();
+    EXPECT_FALSE(timers.created[0]->isActive());
 }
 
 TEST(Pump, RealPortGetsWhatItsDriverHasRoomFor)
