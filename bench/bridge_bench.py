@@ -259,6 +259,12 @@ def cpu_seconds(pid):
     return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
+def kilobytes(pid, name, field):
+    """A "Field:   N kB" figure of /proc/PID/NAME."""
+    with open(f"/proc/{pid}/{name}") as f:
+        return next(int(line.split()[1]) for line in f if line.startswith(field))
+
+
 def measure_idle(args):
     instance = Instance(args, "porvix-idle")
     try:
@@ -266,9 +272,12 @@ def measure_idle(args):
         before, started = cpu_seconds(instance.proc.pid), time.monotonic()
         time.sleep(args.idle_seconds)
         used, elapsed = cpu_seconds(instance.proc.pid) - before, time.monotonic() - started
+        dirty = kilobytes(instance.proc.pid, "smaps_rollup", "Private_Dirty:")
+        rss = kilobytes(instance.proc.pid, "status", "VmRSS:")
     finally:
         instance.close()
-    print(f"{args.idle} idle sessions: {used:.2f} s CPU in {elapsed:.1f} s = {100 * used / elapsed:.2f} % of one core")
+    print(f"{args.idle} idle sessions: {used:.2f} s CPU in {elapsed:.1f} s = {100 * used / elapsed:.2f} % of one core; "
+          f"Private_Dirty {dirty / 1024:.1f} MiB, VmRSS {rss / 1024:.1f} MiB")
 
 
 def spread(values):

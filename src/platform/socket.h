@@ -109,8 +109,6 @@ public:
     virtual qint64 bytesAvailable() const = 0;
     /// Bytes queued by sendData but not yet handed to the network.
     virtual qint64 bytesToWrite() const = 0;
-    /// Bounds what the socket reads ahead from the network (0: no bound).
-    virtual void setReadBufferSize(qint64 bytes) = 0;
 
     virtual void setEvents(Events events) = 0;
 };

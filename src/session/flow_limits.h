@@ -8,10 +8,6 @@ namespace pvx::session {
 /// session leaves queued for a real port to send.
 inline constexpr qint64 kDriverBufferSize = 8192;
 
-/// Most a socket reads ahead of `SerialOutBuffer`; beyond it the kernel
-/// keeps the bytes and TCP flow control slows the peer.
-inline constexpr qint64 kMaxSocketReadAhead = 64 * 1024;
-
 /// Most handed to the virtual port in one write; the program on the other
 /// side takes far less at a time.
 inline constexpr qint32 kVirtualPortWriteChunk = 64 * 1024;

@@ -229,7 +229,6 @@ private:
     /// "Connecting..."; a connect that fails at once is shown, logged and
     /// retried by the reconnect tick.
     void connectToConfiguredServer();
-    qint64 socketReadBound() const;
 
     // Serial side to network.
     void receiveSerialInput(SerialSource source, bool raisedByEvent);

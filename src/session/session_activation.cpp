@@ -175,7 +175,6 @@ bool Session::startNetworkSide(int port)
         socket0.setProtocol(platform::SocketProtocol::Tcp);
     }
     // A client connection reads no further ahead than SerialOutBuffer takes.
-    socket0.setReadBufferSize(socketReadBound());
 
     if (m_window.selectedRole() == Role::Server) {
         m_window.setRole(Role::Server);

@@ -37,11 +37,6 @@ platform::Socket::Events Session::socketEvents(int index)
     };
 }
 
-qint64 Session::socketReadBound() const
-{
-    return std::clamp<qint64>(SerialOutBuffer.capacity(), 1, kMaxSocketReadAhead);
-}
-
 QString Session::connectedClientsText() const
 {
     return statusText(kNetwork,
@@ -58,7 +53,6 @@ void Session::Winsock1_ConnectionRequest(int, int requestId)
     const int chosen = m_links.freeClientSocket();
     platform::Socket &client = socket(chosen);
     client.setLocalPort(socket(0).localPort());
-    client.setReadBufferSize(socketReadBound());
     // A request that is gone by now is simply not counted.
     if (!client.accept(requestId))
         return;
@@ -194,7 +188,6 @@ void Session::connectToConfiguredServer()
     socket0.setRemoteHost(m_window.IPAddress.text());
     socket0.setRemotePort(core::roundHalfEven(core::numericValue(m_window.PortNumber.text())));
     setStatus(kNetwork, statusText(kNetwork, text(5097)));
-    socket0.setReadBufferSize(socketReadBound());
     if (const auto connecting = socket0.connect(); !connecting) {
         socket0.close();
         socket0.setRemoteHost(QString());

@@ -21,10 +21,16 @@ QString connectorName(int number)
 
 QStringList connectorList(const resources::StringTable &strings)
 {
-    QStringList list{strings.text(2205)};
-    for (int n = 1; n <= kMaxConnector; ++n)
-        list.append(connectorName(n));
-    return list;
+    // Every session window lists the same names: a thousand sessions share
+    // one copy instead of holding 70 KB each.
+    static QStringList shared;
+    const QString none = strings.text(2205);
+    if (shared.isEmpty() || shared.constFirst() != none) {
+        shared = QStringList{none};
+        for (int n = 1; n <= kMaxConnector; ++n)
+            shared.append(connectorName(n));
+    }
+    return shared;
 }
 
 QStringList baudRateList()

@@ -7,9 +7,9 @@ namespace pvx::session {
 
 void TransferBuffer::allocate(qint32 capacity)
 {
-    // Not zero-filled: untouched pages of a large buffer cost no memory.
-    m_storage = capacity > 0 ? std::make_unique_for_overwrite<char[]>(static_cast<std::size_t>(capacity))
-                             : nullptr;
+    // The storage comes with the first byte: a session that moves nothing
+    // costs nothing here.
+    m_storage.reset();
     m_capacity = std::max(capacity, 0);
     m_head = 0;
     m_count = 0;
@@ -20,6 +20,9 @@ qint32 TransferBuffer::append(QByteArrayView block)
     const qint32 accepted = static_cast<qint32>(std::min<qsizetype>(block.size(), freeSpace()));
     if (accepted == 0)
         return 0;
+    // Not zero-filled: untouched pages of a large buffer cost no memory.
+    if (!m_storage)
+        m_storage = std::make_unique_for_overwrite<char[]>(static_cast<std::size_t>(m_capacity));
     const qint32 tail = (m_head + m_count) % m_capacity;
     const qint32 first = std::min(accepted, m_capacity - tail);
     std::memcpy(m_storage.get() + tail, block.data(), static_cast<std::size_t>(first));

@@ -105,7 +105,6 @@ public:
         return incoming.size();
     }
     qint64 bytesToWrite() const override { return pendingOutput; }
-    void setReadBufferSize(qint64 bytes) override { readBufferSize = bytes; }
     void setEvents(Events newEvents) override { events = std::move(newEvents); }
 
     void setState(int state) { m_state = state; }
@@ -168,7 +167,6 @@ public:
     QByteArray incoming;
     QString peerAddress;
     qint64 pendingOutput = 0;
-    qint64 readBufferSize = 0;
     std::optional<platform::Error> bindError;
     std::optional<platform::Error> listenError;
     std::optional<platform::Error> connectError;

@@ -14,7 +14,6 @@ namespace pvx::testing {
 /// port, seen right after each of its writes and reads.
 struct HighWater {
     qint64 socketUnsent = 0;
-    qint64 socketReadAhead = 0;
     qint64 serialUnsent = 0;
 };
 
@@ -46,15 +45,9 @@ public:
         m_marks.socketUnsent = std::max(m_marks.socketUnsent, m_inner->bytesToWrite());
         return sent;
     }
-    QByteArray getData(qint64 maxBytes) override
-    {
-        if (m_inner->protocol() == platform::SocketProtocol::Tcp)
-            m_marks.socketReadAhead = std::max(m_marks.socketReadAhead, m_inner->bytesAvailable());
-        return m_inner->getData(maxBytes);
-    }
+    QByteArray getData(qint64 maxBytes) override { return m_inner->getData(maxBytes); }
     qint64 bytesAvailable() const override { return m_inner->bytesAvailable(); }
     qint64 bytesToWrite() const override { return m_inner->bytesToWrite(); }
-    void setReadBufferSize(qint64 bytes) override { m_inner->setReadBufferSize(bytes); }
     void setEvents(Events events) override { m_inner->setEvents(std::move(events)); }
 
 private:

@@ -2,6 +2,7 @@
 
 #include "platform/linux/pending_connections.h"
 #include "platform/linux/socket_errors.h"
+#include "platform/linux/tcp_connection.h"
 #include "platform/linux/tcp_listener.h"
 
 #include <QNetworkDatagram>
@@ -9,6 +10,14 @@
 #include <QUdpSocket>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 
 namespace pvx::platform {
 
@@ -47,6 +56,31 @@ Result<QHostAddress> localAddress(const QString &address)
     if (!parsed.setAddress(address.trimmed()) || parsed.protocol() != QAbstractSocket::IPv4Protocol)
         return makeError(ErrorCode::InvalidArgument, QStringLiteral("Not a valid local address: %1").arg(address));
     return parsed;
+}
+
+QString errnoText(int errorNumber)
+{
+    return QString::fromLocal8Bit(std::strerror(errorNumber));
+}
+
+void setOption(int descriptor, int level, int option)
+{
+    const int on = 1;
+    (void)::setsockopt(descriptor, level, option, &on, sizeof on);
+}
+
+// The dotted address and the port of one end of a connection.
+std::pair<QString, int> endpoint(int descriptor, bool peer)
+{
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    const int got = peer ? ::getpeername(descriptor, reinterpret_cast<sockaddr *>(&address), &length)
+                         : ::getsockname(descriptor, reinterpret_cast<sockaddr *>(&address), &length);
+    if (got != 0 || address.sin_family != AF_INET)
+        return {QString(), 0};
+    char text[INET_ADDRSTRLEN] = {};
+    ::inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
+    return {QString::fromLatin1(text), ntohs(address.sin_port)};
 }
 
 } // namespace
@@ -152,10 +186,10 @@ Result<void> QtSocket::connect()
         return port.error();
 
     m_tcp = new QTcpSocket;
-    m_tcp->setReadBufferSize(m_readBufferSize);
     QTcpSocket *socket = m_tcp;
     QObject::connect(socket, &QTcpSocket::connected, socket, [this] { onConnected(); });
-    watchConnection(socket);
+    QObject::connect(socket, &QTcpSocket::errorOccurred, socket,
+                     [this, socket](QAbstractSocket::SocketError error) { onSocketError(socket, error); });
     m_remoteHostIP.clear();
     m_state = kSocketConnecting;
     // May fail at once (and emit synchronously); the gate queues that error.
@@ -172,39 +206,10 @@ Result<void> QtSocket::accept(int requestId)
     if (!descriptor.valid())
         return makeError(ErrorCode::InvalidArgument,
                          QStringLiteral("No connection request %1 is waiting").arg(requestId));
-    auto *connection = new QTcpSocket;
-    ConnectionDuplicate duplicate(descriptor.get());
-    // Qt reads nothing before this: what arrived meanwhile waits in the
-    // kernel and raises its event from the event loop.
-    if (!connection->setSocketDescriptor(descriptor.get())) {
-        const Error error = makeError(socketErrorCode(connection->error()), connection->errorString());
-        m_gate.dispose(connection);
-        return error;
-    }
-    descriptor.release();
     m_protocol = SocketProtocol::Tcp;
-    m_tcp = connection;
-    m_duplicate = std::move(duplicate);
-    connection->setReadBufferSize(m_readBufferSize);
-    connection->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    connection->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
-    watchConnection(connection);
-    m_remoteHostIP = dottedAddress(connection->peerAddress());
-    m_remotePort = connection->peerPort();
-    m_localPort = connection->localPort();
-    m_state = kSocketConnected;
+    setOption(descriptor.get(), SOL_SOCKET, SO_KEEPALIVE);
+    adopt(std::move(descriptor));
     return {};
-}
-
-void QtSocket::watchConnection(QTcpSocket *connection)
-{
-    QObject::connect(connection, &QTcpSocket::disconnected, connection,
-                     [this] { onConnectionEnded(QAbstractSocket::RemoteHostClosedError); });
-    QObject::connect(connection, &QTcpSocket::errorOccurred, connection,
-                     [this, connection](QAbstractSocket::SocketError error) { onSocketError(connection, error); });
-    QObject::connect(connection, &QTcpSocket::readyRead, connection, [this] { onReadyRead(); });
-    QObject::connect(connection, &QTcpSocket::bytesWritten, connection,
-                     [this](qint64 bytes) { onBytesWritten(bytes); });
 }
 
 Result<void> QtSocket::bindUdp(const QHostAddress &address, quint16 port)
@@ -242,9 +247,11 @@ void QtSocket::releaseBackends()
         m_gate.dispose(m_listener);
         m_listener = nullptr;
     }
-    m_duplicate.close();
-    m_ended = false;
-    m_readAhead.clear();
+    if (m_stream) {
+        m_stream->close();
+        m_gate.dispose(m_stream);
+        m_stream = nullptr;
+    }
     if (m_tcp) {
         m_tcp->disconnect();
         m_tcp->abort();
@@ -262,11 +269,10 @@ void QtSocket::releaseBackends()
 Result<void> QtSocket::sendData(const QByteArray &bytes)
 {
     EventGate::CallScope call(m_gate);
-    if (m_tcp) {
-        if (m_state != kSocketConnected || m_ended)
+    if (m_tcp || m_stream) {
+        if (m_state != kSocketConnected || !m_stream)
             return stateError(m_state);
-        if (m_tcp->write(bytes) < 0)
-            return makeError(ErrorCode::IoError, m_tcp->errorString());
+        m_stream->send(bytes);
         return {};
     }
     if (m_protocol != SocketProtocol::Udp || (m_state != kSocketOpen && m_state != kSocketClosed))
@@ -305,15 +311,8 @@ Result<QHostAddress> QtSocket::udpDestination()
 QByteArray QtSocket::getData(qint64 maxBytes)
 {
     EventGate::CallScope call(m_gate);
-    if (m_ended) {
-        QByteArray bytes = m_readAhead.left(maxBytes);
-        m_readAhead.remove(0, bytes.size());
-        if (bytes.size() < maxBytes)
-            bytes += m_duplicate.read(maxBytes - bytes.size());
-        return bytes;
-    }
-    if (m_tcp)
-        return maxBytes > 0 ? m_tcp->read(maxBytes) : QByteArray();
+    if (m_stream)
+        return m_stream->read(maxBytes);
     if (!m_udp || !m_udp->hasPendingDatagrams())
         return {};
     const QNetworkDatagram datagram = m_udp->receiveDatagram();
@@ -324,10 +323,8 @@ QByteArray QtSocket::getData(qint64 maxBytes)
 
 qint64 QtSocket::bytesAvailable() const
 {
-    if (m_ended)
-        return m_readAhead.size() + m_duplicate.bytesAvailable();
-    if (m_tcp)
-        return m_tcp->bytesAvailable();
+    if (m_stream)
+        return m_stream->bytesAvailable();
     if (m_udp)
         return std::max<qint64>(m_udp->pendingDatagramSize(), 0);
     return 0;
@@ -335,15 +332,7 @@ qint64 QtSocket::bytesAvailable() const
 
 qint64 QtSocket::bytesToWrite() const
 {
-    return m_tcp && !m_ended ? m_tcp->bytesToWrite() : 0;
-}
-
-void QtSocket::setReadBufferSize(qint64 bytes)
-{
-    EventGate::CallScope call(m_gate);
-    m_readBufferSize = std::max<qint64>(bytes, 0);
-    if (m_tcp)
-        m_tcp->setReadBufferSize(m_readBufferSize);
+    return m_stream ? m_stream->queued() : 0;
 }
 
 void QtSocket::onAccepted(UniqueFd connection)
@@ -374,40 +363,93 @@ void QtSocket::raiseWarning(const QString &description)
 
 void QtSocket::onConnected()
 {
-    m_duplicate = ConnectionDuplicate(static_cast<int>(m_tcp->socketDescriptor()));
-    m_tcp->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    m_remoteHostIP = dottedAddress(m_tcp->peerAddress());
-    m_localPort = m_tcp->localPort();
-    m_state = kSocketConnected;
+    // From here the descriptor is read and written directly. Qt's socket has
+    // read nothing yet; it lets go of its own descriptor and goes once this
+    // signal has returned.
+    UniqueFd descriptor(::fcntl(static_cast<int>(m_tcp->socketDescriptor()), F_DUPFD_CLOEXEC, 0));
+    const int duplicateError = errno;
+    m_tcp->disconnect();
+    m_tcp->abort();
+    m_tcp->deleteLater();
+    m_tcp = nullptr;
+    if (!descriptor.valid()) {
+        raiseError(socketErrorNumberForErrno(duplicateError), errnoText(duplicateError));
+        return;
+    }
+    adopt(std::move(descriptor));
     m_gate.raise([this] {
         if (auto handler = m_events.connected)
             handler();
     });
 }
 
-void QtSocket::onConnectionEnded(QAbstractSocket::SocketError error)
+void QtSocket::adopt(UniqueFd connection)
 {
-    // Right after this signal Qt closes its descriptor and, after a failed
-    // write, drops what it had read ahead. Keep that, and read the rest from
-    // the duplicate.
-    const QString qtDescription = m_tcp->errorString();
-    m_tcp->disconnect();
-    m_readAhead = m_tcp->read(m_tcp->bytesAvailable());
-    m_duplicate.keepWhatIsHeld();
-    m_ended = true;
-    // Qt reads a reset as an orderly end of stream.
-    if (error == QAbstractSocket::RemoteHostClosedError && !m_duplicate.peerReset()) {
+    setOption(connection.get(), IPPROTO_TCP, TCP_NODELAY);
+    const auto [peerAddress, peerPort] = endpoint(connection.get(), true);
+    m_remoteHostIP = peerAddress;
+    if (m_state == kSocketClosed)
+        m_remotePort = peerPort;
+    m_localPort = endpoint(connection.get(), false).second;
+    m_stream = new TcpConnection(std::move(connection),
+                                 {
+                                     .readable = [this] { onStreamReadable(); },
+                                     .sent = [this](qint64 bytes) { onBytesWritten(bytes); },
+                                     .sendFailed = [this](int error) { onStreamFailed(error); },
+                                 });
+    m_state = kSocketConnected;
+}
+
+void QtSocket::onStreamReadable()
+{
+    m_gate.raise([this] {
+        if (!m_stream || m_state != kSocketConnected)
+            return;
+        if (const qint64 waiting = m_stream->bytesAvailable(); waiting > 0) {
+            if (auto handler = m_events.dataArrival)
+                handler(waiting);
+            return;
+        }
+        int error = 0;
+        switch (m_stream->ending(error)) {
+        case TcpConnection::Ending::Open:
+            m_stream->resumeReading();
+            break;
+        case TcpConnection::Ending::Closed:
+            endConnection(0);
+            break;
+        case TcpConnection::Ending::Failed:
+            endConnection(error);
+            break;
+        }
+    });
+}
+
+void QtSocket::onStreamFailed(int error)
+{
+    if (m_state != kSocketConnected)
+        return;
+    // A send into a connection the peer has left: a reset, or its close.
+    if (error == EPIPE || error == ECONNRESET)
+        error = m_stream->peerReset() ? ECONNRESET : 0;
+    endConnection(error);
+}
+
+void QtSocket::endConnection(int errorNumber)
+{
+    // What the peer sent before its end stays readable until close().
+    m_stream->stopReading();
+    if (errorNumber == 0) {
         m_state = kSocketClosing;
         m_gate.raise([this] {
             if (auto handler = m_events.closed)
                 handler();
         });
-        return;
-    }
-    if (error == QAbstractSocket::RemoteHostClosedError)
+    } else if (errorNumber == ECONNRESET) {
         raiseError(kErrorConnectionReset, QStringLiteral("Connection reset by peer"));
-    else
-        raiseError(socketErrorNumber(error, qtDescription), qtDescription);
+    } else {
+        raiseError(socketErrorNumberForErrno(errorNumber), errnoText(errorNumber));
+    }
 }
 
 void QtSocket::onSocketError(QAbstractSocket *socket, QAbstractSocket::SocketError error)
@@ -415,10 +457,6 @@ void QtSocket::onSocketError(QAbstractSocket *socket, QAbstractSocket::SocketErr
     if (m_sendingDatagram)
         return;
     const QString description = socket->errorString();
-    if (socket == m_tcp && m_state == kSocketConnected && !isUsageError(socketErrorNumber(error, description))) {
-        onConnectionEnded(error);
-        return;
-    }
     raiseError(socketErrorNumber(error, description), description);
 }
 
@@ -432,18 +470,11 @@ void QtSocket::raiseError(int number, const QString &description)
     });
 }
 
-bool QtSocket::hasIncoming() const
-{
-    if (m_tcp)
-        return bytesAvailable() > 0;
-    return m_udp && m_udp->hasPendingDatagrams();
-}
-
 void QtSocket::onReadyRead()
 {
     // The count is taken at delivery: a queued event may find data read.
     m_gate.raise([this] {
-        if (!hasIncoming())
+        if (!m_udp || !m_udp->hasPendingDatagrams())
             return;
         if (auto handler = m_events.dataArrival)
             handler(bytesAvailable());

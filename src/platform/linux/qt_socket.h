@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/linux/connection_duplicate.h"
 #include "platform/linux/event_gate.h"
 #include "platform/linux/remote_address_lookup.h"
+#include "platform/linux/unique_fd.h"
 #include "platform/socket.h"
 
 #include <QAbstractSocket>
@@ -16,9 +16,11 @@ class QUdpSocket;
 namespace pvx::platform {
 
 class PendingConnections;
+class TcpConnection;
 class TcpListener;
 
-/// A TCP or UDP socket over a TcpListener, QTcpSocket and QUdpSocket.
+/// A TCP or UDP socket over a TcpListener, a TcpConnection (QTcpSocket only
+/// resolves and connects) and QUdpSocket.
 ///
 /// States: 0 closed; 1 open (UDP bound, or TCP bound and not yet
 /// listening); 2 listening; 6 connecting (also while the host name is being
@@ -34,8 +36,11 @@ class TcpListener;
 ///   PendingConnections; a request not accepted when the handler returns
 ///   (or dropped undelivered) is closed at once.
 /// - closed: the peer closed an established connection; a reset is error
-///   10054 instead. Either way what the peer sent before (what Qt had read
-///   ahead and what the kernel still holds) stays readable until close().
+///   10054 instead. Either way what the peer sent before stays readable
+///   until close(). Seen once what came before is read, or on a send.
+/// - dataArrival: raised once, and again only after a read.
+/// - sendProgress: for bytes that waited in the queue (bytesToWrite); bytes
+///   the kernel takes at once never wait and raise nothing.
 /// - error: network errors (number above 10000) put the socket in state 9;
 ///   errors about the socket's own use (40020) leave it as it is. A
 ///   listening socket that fails has stopped listening.
@@ -98,14 +103,10 @@ public:
     /// TCP: bytes waiting; UDP: size of the next datagram, 0 when none.
     qint64 bytesAvailable() const override;
     qint64 bytesToWrite() const override;
-    /// TCP: at most this many received bytes are held; beyond that the
-    /// kernel keeps them and TCP flow control slows the peer. UDP: no effect.
-    void setReadBufferSize(qint64 bytes) override;
 
     void setEvents(Events events) override;
 
 private:
-    void watchConnection(QTcpSocket *connection);
     Result<void> bindUdp(const QHostAddress &address, quint16 port);
     Result<QHostAddress> udpDestination();
     void releaseBackends();
@@ -114,11 +115,13 @@ private:
     void onListenerFailed(int errorNumber, const QString &description);
     void raiseWarning(const QString &description);
     void onConnected();
-    void onConnectionEnded(QAbstractSocket::SocketError error);
+    void adopt(UniqueFd connection);
+    void onStreamReadable();
+    void onStreamFailed(int error);
+    void endConnection(int errorNumber);
     void onSocketError(QAbstractSocket *socket, QAbstractSocket::SocketError error);
     void onReadyRead();
     void onBytesWritten(qint64 bytes);
-    bool hasIncoming() const;
     void raiseError(int number, const QString &description);
 
     std::shared_ptr<PendingConnections> m_pending;
@@ -132,20 +135,15 @@ private:
     QString m_remoteHostIP;
     int m_senderPort = 0;
     int m_state = kSocketClosed;
-    qint64 m_readBufferSize = 0;
 
     QHostAddress m_bindAddress{QHostAddress::AnyIPv4};
     RemoteAddressLookup m_destination;
     bool m_sendingDatagram = false;
 
     TcpListener *m_listener = nullptr;
+    /// Only while connecting.
     QTcpSocket *m_tcp = nullptr;
-    /// Held from the moment a connection is up, to read what Qt lets go of.
-    ConnectionDuplicate m_duplicate;
-    /// Qt has let go of the connection: the rest is read from m_readAhead,
-    /// then from m_duplicate.
-    bool m_ended = false;
-    QByteArray m_readAhead;
+    TcpConnection *m_stream = nullptr;
     QUdpSocket *m_udp = nullptr;
 };
 

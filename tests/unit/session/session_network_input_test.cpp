@@ -100,7 +100,6 @@ TEST(NetworkInput, ASocketIsReadOnlyAsFarAsThereIsRoom)
     f.activate();
     const int one = f.connectClient();
     const int two = f.connectClient();
-    EXPECT_EQ(f.socket(one).readBufferSize, 1024);
     f.serial->queuesOutput = true;
     f.serial->pendingOutput = 8192;  // the driver is full
     const QByteArray letters = QByteArray("abcdefghijklmnopqrstuvwxyz").repeated(120);
