@@ -96,13 +96,15 @@ void Session::receiveSerialInput(SerialSource source, bool raisedByEvent)
 
 qint32 Session::readSerialInput(SerialSource source)
 {
-    const qint64 waiting =
-        source == SerialSource::Port ? serialPort().bytesAvailable() : virtualPort().bytesAvailable();
     TransferBuffer &queue = m_packetizer.queue();
-    const qint64 wanted = std::min<qint64>(waiting, queue.freeSpace());
-    if (wanted <= 0)
+    if (queue.freeSpace() == 0)
         return 0;
-    return queue.append(source == SerialSource::Port ? serialPort().read(wanted) : virtualPort().read(wanted));
+    // The virtual port reads until it has nothing more; asking first how
+    // much it holds would cost a system call per read.
+    if (source == SerialSource::VirtualPort)
+        return queue.append(virtualPort().read(queue.freeSpace()));
+    const qint64 wanted = std::min<qint64>(serialPort().bytesAvailable(), queue.freeSpace());
+    return wanted > 0 ? queue.append(serialPort().read(wanted)) : 0;
 }
 
 void Session::discardSerialInput(SerialSource source)

@@ -156,7 +156,9 @@ QByteArray PtyVirtualPort::read(qint64 maxBytes)
     QByteArray taken = m_leftover.left(std::max<qint64>(maxBytes, 0));
     m_leftover.remove(0, taken.size());
 
-    const qint64 wanted = std::min(std::max<qint64>(maxBytes, 0) - taken.size(), queuedInMaster());
+    // Read until the master has no more, without asking first how much it
+    // holds: that would cost a system call per read.
+    const qint64 wanted = std::max<qint64>(maxBytes, 0) - taken.size();
     if (wanted > 0) {
         const qsizetype start = taken.size();
         taken.resize(start + wanted);
@@ -232,6 +234,13 @@ void PtyVirtualPort::onSlaveEvent(std::uint32_t mask)
 
 void PtyVirtualPort::onReadable()
 {
+    // The last arrival is still unread: wait for the read rather than fire
+    // without end. Switching the notifier off only then, not on every
+    // arrival, spares the event loop a change of its poll set per chunk.
+    if (m_dataRaised) {
+        m_readNotifier.setEnabled(false);
+        return;
+    }
     if (queuedInMaster() > 0)
         raiseDataReceived();
     else if (slaveHungUp())
@@ -316,7 +325,6 @@ qint64 PtyVirtualPort::queuedInMaster() const
 void PtyVirtualPort::raiseDataReceived()
 {
     m_dataRaised = true;
-    updateReadNotifier();
     if (m_events.dataReceived)
         m_events.dataReceived();
 }
@@ -325,7 +333,7 @@ void PtyVirtualPort::updateReadNotifier()
 {
     // Reading the master while nobody holds the slave fails with EIO, and the
     // notifier would then fire without end.
-    m_readNotifier.setEnabled(exists() && m_opened && !m_dataRaised);
+    m_readNotifier.setEnabled(exists() && m_opened);
 }
 
 } // namespace pvx::platform

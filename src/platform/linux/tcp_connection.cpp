@@ -38,6 +38,7 @@ qint64 TcpConnection::bytesAvailable() const
 
 void TcpConnection::resumeReading()
 {
+    m_raised = false;
     m_readNotifier.setEnabled(m_reading);
 }
 
@@ -181,7 +182,14 @@ TcpConnection::Flushed TcpConnection::flush()
 
 void TcpConnection::onReadable()
 {
-    m_readNotifier.setEnabled(false);
+    // The last event is still unread: wait for the read rather than fire
+    // without end. Switching the notifier off only then, not on every
+    // event, spares the event loop a change of its poll set per chunk.
+    if (m_raised) {
+        m_readNotifier.setEnabled(false);
+        return;
+    }
+    m_raised = true;
     // Last: a handler may close and dispose of this connection.
     if (m_events.readable)
         m_events.readable();

@@ -89,6 +89,8 @@ private:
     qint64 m_queued = 0;
     bool m_failed = false;
     bool m_reading = true;
+    /// A readable event went out and nothing was read since.
+    bool m_raised = false;
 };
 
 } // namespace pvx::platform
