@@ -32,8 +32,14 @@ TcpConnection::TcpConnection(UniqueFd socket, Events events)
 
 qint64 TcpConnection::bytesAvailable() const
 {
+    // More that arrives raises the readable event, which drops the count;
+    // once reading has stopped no event comes, so the kernel is asked.
+    if (m_counted && m_reading)
+        return m_available;
     int waiting = 0;
-    return ::ioctl(m_socket.get(), FIONREAD, &waiting) == 0 ? waiting : 0;
+    m_available = ::ioctl(m_socket.get(), FIONREAD, &waiting) == 0 ? waiting : 0;
+    m_counted = true;
+    return m_available;
 }
 
 void TcpConnection::resumeReading()
@@ -67,6 +73,7 @@ QByteArray TcpConnection::read(qint64 maxBytes)
             break;
     }
     bytes.truncate(filled);
+    m_available = filled < maxBytes ? 0 : std::max<qint64>(m_available - filled, 0);
     return bytes;
 }
 
@@ -185,6 +192,7 @@ void TcpConnection::onReadable()
     // The last event is still unread: wait for the read rather than fire
     // without end. Switching the notifier off only then, not on every
     // event, spares the event loop a change of its poll set per chunk.
+    m_counted = false;
     if (m_raised) {
         m_readNotifier.setEnabled(false);
         return;

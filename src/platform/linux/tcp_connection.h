@@ -45,7 +45,9 @@ public:
     /// The object itself may go later (it may be the one raising an event).
     void close();
 
-    /// Bytes the kernel holds for reading.
+    /// Bytes the kernel holds for reading. Asked once per readable event:
+    /// after that the count follows the reads, so that owners that look
+    /// often cost no system call each time.
     qint64 bytesAvailable() const;
     /// Up to `maxBytes` of them; re-arms the readable event.
     QByteArray read(qint64 maxBytes);
@@ -91,6 +93,9 @@ private:
     bool m_reading = true;
     /// A readable event went out and nothing was read since.
     bool m_raised = false;
+    /// What the kernel holds, when m_counted.
+    mutable qint64 m_available = 0;
+    mutable bool m_counted = false;
 };
 
 } // namespace pvx::platform
