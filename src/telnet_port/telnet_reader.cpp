@@ -15,6 +15,7 @@ void TelnetReader::read(const QByteArray &wire, QByteArray &data, Handler &handl
         data = wire;
         return;
     }
+    data.reserve(data.size() + wire.size());
     while (at < end) {
         if (m_state == State::Data) {
             const auto *iac = static_cast<const char *>(
