@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <random>
+
 using namespace pvx::testing;
 
 namespace {
@@ -119,4 +122,24 @@ TEST(TelnetPortFraming, DoublesEvery0xFFGoingOut)
     const QByteArray onWire = doubleIac(payload);
     EXPECT_EQ(onWire, wire({IAC, IAC, 'a', IAC, IAC, IAC, IAC, '\r', 0, 0xFE, IAC, IAC}));
     EXPECT_EQ(TelnetPort(Role::Client).receive(onWire).data, payload);
+}
+
+TEST(TelnetPortFraming, AnyStreamReadsTheSameInRandomPieces)
+{
+    // Bytes drawn mostly from the command language, so that every state meets every byte.
+    const std::array<int, 12> alphabet{IAC, IAC, IAC, SB, SE, WILL, DO, COM, 0, 1, 5, 'x'};
+    std::mt19937 random(2217);
+    for (int round = 0; round < 200; ++round) {
+        QByteArray stream;
+        for (int i = 0; i < 300; ++i)
+            stream.append(static_cast<char>(alphabet[random() % alphabet.size()]));
+        std::vector<qsizetype> cuts;
+        for (qsizetype at = 1; at < stream.size(); at += 1 + static_cast<qsizetype>(random() % 40))
+            cuts.push_back(at);
+        for (const Role role : {Role::Client, Role::Server}) {
+            TelnetPort whole(role);
+            TelnetPort pieces(role);
+            ASSERT_EQ(receiveInPieces(pieces, stream, cuts), receiveInPieces(whole, stream, {})) << stream.toHex().toStdString();
+        }
+    }
 }
