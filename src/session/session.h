@@ -252,6 +252,8 @@ private:
     bool networkInputDropped(int index) const;
     void moveNetworkToSerial();
     qint32 writeSerialSide();
+    /// The first bytes of SerialOutBuffer, up to `maxBytes`, as a view.
+    QByteArray frontOfSerialOutput(qint32 maxBytes) const;
 
     // Pump helpers.
     void resetLamps();

@@ -124,6 +124,13 @@ void Session::moveNetworkToSerial()
     }
 }
 
+QByteArray Session::frontOfSerialOutput(qint32 maxBytes) const
+{
+    // Not copied: the writers copy what they keep before the buffer changes.
+    const QByteArrayView front = SerialOutBuffer.front(maxBytes);
+    return QByteArray::fromRawData(front.data(), front.size());
+}
+
 qint32 Session::writeSerialSide()
 {
     const qint32 queued = SerialOutBuffer.count();
@@ -137,7 +144,7 @@ qint32 Session::writeSerialSide()
             return queued;
         }
         // What the program does not take now stays at the front, in order.
-        const qint64 taken = virtualPort().write(SerialOutBuffer.peek(kVirtualPortWriteChunk));
+        const qint64 taken = virtualPort().write(frontOfSerialOutput(kVirtualPortWriteChunk));
         SerialOutBuffer.drop(static_cast<qint32>(taken));
         m_moved.toSerial += taken;
         return static_cast<qint32>(taken);
@@ -149,7 +156,7 @@ qint32 Session::writeSerialSide()
     const qint64 room = kDriverBufferSize - serialPort().bytesToWrite();
     if (room <= 0)
         return 0;
-    const qint64 taken = serialPort().write(SerialOutBuffer.peek(static_cast<qint32>(std::min<qint64>(room, queued))));
+    const qint64 taken = serialPort().write(frontOfSerialOutput(static_cast<qint32>(std::min<qint64>(room, queued))));
     SerialOutBuffer.drop(static_cast<qint32>(taken));
     m_moved.toSerial += taken;
     return static_cast<qint32>(taken);

@@ -41,21 +41,18 @@ QByteArray TransferBuffer::take(qint32 &requested)
     }
     if (requested < 0 || requested > m_count)
         requested = m_count;
-    QByteArray delivered = peek(requested);
+    QByteArray delivered(requested, Qt::Uninitialized);
+    const qint32 first = std::min(requested, m_capacity - m_head);
+    std::memcpy(delivered.data(), m_storage.get() + m_head, static_cast<std::size_t>(first));
+    std::memcpy(delivered.data() + first, m_storage.get(), static_cast<std::size_t>(requested - first));
     drop(requested);
     return delivered;
 }
 
-QByteArray TransferBuffer::peek(qint32 maxBytes) const
+QByteArrayView TransferBuffer::front(qint32 maxBytes) const
 {
-    const qint32 length = std::clamp(maxBytes, 0, m_count);
-    if (length == 0)
-        return {};
-    QByteArray copy(length, Qt::Uninitialized);
-    const qint32 first = std::min(length, m_capacity - m_head);
-    std::memcpy(copy.data(), m_storage.get() + m_head, static_cast<std::size_t>(first));
-    std::memcpy(copy.data() + first, m_storage.get(), static_cast<std::size_t>(length - first));
-    return copy;
+    const qint32 length = std::min({std::max(maxBytes, 0), m_count, m_capacity - m_head});
+    return length > 0 ? QByteArrayView(m_storage.get() + m_head, length) : QByteArrayView();
 }
 
 void TransferBuffer::drop(qint32 bytes)

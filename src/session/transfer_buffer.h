@@ -27,9 +27,10 @@ public:
     /// sets `requested` to the number delivered.
     QByteArray take(qint32 &requested);
 
-    /// A copy of up to `maxBytes` bytes from the front, left queued; a writer
+    /// Up to `maxBytes` bytes from the front that lie in one piece, left
+    /// queued and not copied: valid until the buffer next changes. A writer
     /// that takes only part of them drops that part with drop().
-    QByteArray peek(qint32 maxBytes) const;
+    QByteArrayView front(qint32 maxBytes) const;
     /// Removes up to `bytes` bytes from the front.
     void drop(qint32 bytes);
 

@@ -107,20 +107,23 @@ TEST(TransferBuffer, DrainsALargeQueueInSmallTakesByteExact)
     EXPECT_EQ(drained, pattern);
 }
 
-TEST(TransferBuffer, PeekLeavesTheBytesUntilDropped)
+TEST(TransferBuffer, FrontShowsTheFirstPieceUntilDropped)
 {
     TransferBuffer buffer = bufferHolding(8, "012345");
     qint32 requested = 4;
     (void)buffer.take(requested);
     EXPECT_EQ(buffer.append("6789ab"), 6);
-    // The queue now wraps around the end of its storage.
-    EXPECT_EQ(buffer.peek(5), QByteArray("45678"));
+    // The queue now wraps around the end of its storage: the front stops there.
+    EXPECT_EQ(buffer.front(3), QByteArrayView("456"));
+    EXPECT_EQ(buffer.front(5), QByteArrayView("4567"));
     EXPECT_EQ(buffer.count(), 8);
     buffer.drop(3);
-    EXPECT_EQ(buffer.peek(100), QByteArray("789ab"));
+    EXPECT_EQ(buffer.front(100), QByteArrayView("7"));
+    buffer.drop(1);
+    EXPECT_EQ(buffer.front(100), QByteArrayView("89ab"));
     buffer.drop(100);
     EXPECT_EQ(buffer.count(), 0);
-    EXPECT_TRUE(buffer.peek(4).isEmpty());
+    EXPECT_TRUE(buffer.front(4).isEmpty());
     EXPECT_EQ(buffer.append("xy"), 2);
     requested = -1;
     EXPECT_EQ(buffer.take(requested), QByteArray("xy"));
