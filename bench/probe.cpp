@@ -220,6 +220,8 @@ struct Flow {
 Flow flow(int from, std::vector<int> to, const std::vector<unsigned char> &pattern, std::size_t least,
           std::size_t most, std::size_t start = 0)
 {
+    if (pattern.empty())
+        fail("a stream needs bytes to move");
     Flow f {from, std::move(to), &pattern, start % pattern.size(), least, most, 0, {}};
     f.received.assign(f.to.size(), 0);
     return f;
@@ -533,9 +535,14 @@ int run(int argc, char **argv)
     for (const std::string &phase : phases) {
         const std::string kind = phase.substr(0, phase.find(':'));
         const std::string rest = phase.substr(std::min(phase.size(), kind.size() + 1));
-        const auto count = std::atoi(rest.c_str());
-        const std::size_t size = std::strtoul(rest.c_str() + std::min(rest.size(), rest.find(':') + 1), nullptr, 10);
-        if ((kind == "quiet-rtt" || kind == "busy-rtt") && quiet.serial < 0)
+        char *end = nullptr;
+        const std::size_t bytes = std::strtoul(rest.c_str(), &end, 10); // or the count of messages
+        const int count = static_cast<int>(bytes);
+        const std::size_t size = *end == ':' ? std::strtoul(end + 1, nullptr, 10) : 0; // of a message
+        const bool roundTrip = kind == "rtt" || kind == "quiet-rtt" || kind == "busy-rtt";
+        if (roundTrip && (count <= 0 || size == 0))
+            fail(kind + " needs a count and a size: " + phase);
+        if (roundTrip && kind != "rtt" && quiet.serial < 0)
             fail(kind + " needs --quiet-serial and --quiet-net");
         if (kind == "rtt") {
             report("rtt", size, roundTrips(link, count, size, Clock::time_point::max()));
@@ -548,9 +555,9 @@ int run(int argc, char **argv)
             report("busy-rtt", size, latency);
             std::printf("stream bytes=%zu seconds=%.3f\n", flows[0].written, took);
         } else if (kind == "hold") {
-            hold(link, std::strtoul(rest.c_str(), nullptr, 10));
+            hold(link, bytes);
         } else if (kind == "s2n" || kind == "n2s") {
-            const auto data = randomBytes(std::strtoul(rest.c_str(), nullptr, 10), 0x9e3779b97f4a7c15ull);
+            const auto data = randomBytes(bytes, 0x9e3779b97f4a7c15ull);
             std::vector<Flow> flows {kind == "s2n" ? flow(link.serial, link.clients, data, data.size(), data.size())
                                                    : flow(link.clients[0], {link.serial}, data, data.size(), data.size())};
             const double cpuBefore = cpuOf(link.pid);
