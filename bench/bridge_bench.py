@@ -15,8 +15,27 @@ when they are missing, then measures every bridge as its own process on
   memory     the bridge's peak resident memory (VmHWM) and Private_Dirty after
              the other workloads (fan-out runs on a bridge of its own)
 
---idle N measures apart from the table: one headless Porvix with N active
-virtual-port server sessions and nothing to move, its CPU over --idle-seconds.
+Apart from the table, each on a headless Porvix of its own (one line each,
+with its target):
+
+  --idle N      N active virtual-port server sessions with nothing to move:
+                their CPU over --idle-seconds
+  --stall       20 clients of one server session with a 64 MiB buffer stop
+                reading while 256 MiB are written on the serial side (or until
+                Porvix holds the writer back): growth of VmRSS and
+                Private_Dirty over the idle session's, target under 2x the buffer
+  --storm       1000 clients connect to one server session, each receives
+                64 KiB, then all go: VmRSS before, peak (VmHWM) and 3 s after,
+                target within 10 MB of before
+  --crowd [N]   1000 (or N) clients read a stream on one session while a
+                second, quiet session carries 500 1-byte round trips: p50/p99
+                alone and while streaming, target p99 under 20 ms
+  --sessions [N]  N sessions (virtual port and TCP client to one server of
+                the probe's, default 256) move 1 MiB each way at once, verified,
+                while a quiet session carries up to 500 1-byte round trips:
+                p50/p99 against its own figure alone, target within 2x
+
+--budget bounds the writing of every scenario as it does the table's.
 
 Repetitions run round-robin across the bridges (rep 1 of every bridge, then
 rep 2 ...), because this machine's scheduling drifts for seconds at a time;
@@ -36,6 +55,15 @@ import tty
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
 MIB = 1 << 20
+
+STALL_CLIENTS, STALL_MIB = 20, 256
+STALL_BUFFER = 15  # the last of the buffer-size list: 64 MiB
+STALL_BUFFER_MIB = 64
+STORM_CLIENTS, STORM_KIB = 1000, 64
+CROWD_CLIENTS = 1000
+SESSION_MIB = 1
+SCALE_ROUND_TRIPS = 500
+MAX_SESSIONS = 1024
 
 # Each peer is compared with the Porvix bridge on the same path.
 PORVIX_OF = {
@@ -93,6 +121,8 @@ class Instance:
         self.proc = None
         self.fds = []          # kept open here, handed to the probe
         self.serial = self.net = None
+        self.quiet_serial = self.quiet_net = None
+        self.ports = []        # virtual ports of the client sessions, the quiet one last
         try:
             getattr(self, "start_" + name.replace("-", "_"))()
         except BaseException:
@@ -132,14 +162,43 @@ class Instance:
         env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
         env.update(HOME=self.work, PORVIX_HOME=self.work, XDG_CONFIG_HOME=self.work, XDG_RUNTIME_DIR=self.work)
         self.spawn([self.args.porvix, "--headless", "--home", self.work, os.path.join(self.work, "bench.pvx")], env)
-        return os.path.join(folder, "COM7")
+        return self.vport(7)
 
-    def start_porvix_vport(self):
+    def vport(self, connector):
+        return os.path.join(self.work, "ports", f"COM{connector}")
+
+    @staticmethod
+    def server(connector, port, **more):
+        return {"Connector": connector, "CreateVirtualPort": 1, "TCPOption": 1, "LocalIP": "127.0.0.1",
+                "PortNumber": port} | more
+
+    def start_porvix_vport(self, **more):
         port = free_port()
-        self.serial = self.porvix("", {"Connector": 7, "CreateVirtualPort": 1, "TCPOption": 1,
-                                       "LocalIP": "127.0.0.1", "PortNumber": port})
+        self.serial = self.porvix("", self.server(7, port, **more))
         wait_for(lambda: os.path.exists(self.serial))
         self.net = f"connect:{port}"
+
+    def start_porvix_stall(self):
+        self.start_porvix_vport(BufferSize=STALL_BUFFER)
+
+    def start_porvix_crowd(self):
+        ports = free_ports(2)
+        self.serial = self.porvix("", self.server(7, ports[0]), self.server(8, ports[1]))
+        self.quiet_serial = self.vport(8)
+        wait_for(lambda: os.path.exists(self.serial) and os.path.exists(self.quiet_serial))
+        self.net, self.quiet_net = f"connect:{ports[0]}", f"connect:{ports[1]}"
+
+    def start_porvix_sessions(self):
+        with socket.socket() as listener:
+            listener.bind(("127.0.0.1", 0))
+            listener.listen(MAX_SESSIONS)
+            port = listener.getsockname()[1]
+            self.fds.append(listener.detach())
+        count = self.args.sessions + 1
+        self.porvix("", *[{"Connector": n, "CreateVirtualPort": 1, "TCPOption": 0, "IPAddress": "127.0.0.1",
+                           "PortNumber": port, "ConnectOnVirtualOpen": 0} for n in range(1, count + 1)])
+        self.ports = [self.vport(n) for n in range(1, count + 1)]
+        wait_for(lambda: os.path.exists(self.ports[-1]), timeout=120)
 
     def start_porvix_device(self):
         path, port = self.device(), free_port()
@@ -150,11 +209,8 @@ class Instance:
         self.net = f"connect:{port}"
 
     def start_porvix_idle(self):
-        sessions = [{"Connector": n, "CreateVirtualPort": 1, "TCPOption": 1, "LocalIP": "127.0.0.1",
-                     "PortNumber": port} for n, port in enumerate(free_ports(self.args.idle), 1)]
-        self.porvix("", *sessions)
-        last = os.path.join(self.work, "ports", f"COM{self.args.idle}")
-        wait_for(lambda: os.path.exists(last), timeout=120)
+        self.porvix("", *[self.server(n, port) for n, port in enumerate(free_ports(self.args.idle), 1)])
+        wait_for(lambda: os.path.exists(self.vport(self.args.idle)), timeout=120)
 
     def start_porvix_client(self):
         with socket.socket() as listener:
@@ -198,14 +254,20 @@ class Instance:
         self.ser2net({"max-connections": 100, "chardelay": "false", "dev-to-net-bufsize": 65536,
                       "net-to-dev-bufsize": 65536, "accepter": "tcp(nodelay),127.0.0.1,{port}"})
 
-    def probe(self, phases, clients=1):
-        argv = [self.args.probe, "run", "--serial", self.serial, "--net", self.net, "--clients", str(clients),
-                "--budget", str(self.args.budget)] + (["--pid", str(self.proc.pid)] if self.proc else []) + phases
+    def call(self, argv):
+        """Runs the probe; one dict per line it printed, its first word as "phase"."""
+        argv = [self.args.probe] + argv + ["--budget", str(self.args.budget)] + \
+            (["--pid", str(self.proc.pid)] if self.proc else [])
         done = subprocess.run(argv, pass_fds=self.fds, capture_output=True, text=True, timeout=self.args.timeout)
         if done.returncode != 0:
             raise RuntimeError(done.stderr.strip() or f"probe ended with {done.returncode}")
         return [dict(kv.split("=") for kv in line.split()[1:]) | {"phase": line.split()[0]}
                 for line in done.stdout.splitlines()]
+
+    def probe(self, phases, clients=1):
+        quiet = ["--quiet-serial", self.quiet_serial, "--quiet-net", self.quiet_net] if self.quiet_serial else []
+        return self.call(["run", "--serial", self.serial, "--net", self.net, "--clients", str(clients)]
+                         + quiet + phases)
 
     def close(self):
         if self.proc:
@@ -280,6 +342,98 @@ def measure_idle(args):
           f"Private_Dirty {dirty / 1024:.1f} MiB, VmRSS {rss / 1024:.1f} MiB")
 
 
+def verdict(met):
+    return "met" if met else "NOT met"
+
+
+def line_of(lines, phase):
+    return next(r for r in lines if r["phase"] == phase)
+
+
+def settled(args, name):
+    """A Porvix for one scenario, past its activation."""
+    instance = Instance(args, name)
+    time.sleep(1)
+    return instance
+
+
+def measure_stall(args):
+    instance = settled(args, "porvix-stall")
+    try:
+        pid = instance.proc.pid
+        rss, dirty = kilobytes(pid, "status", "VmRSS:"), kilobytes(pid, "smaps_rollup", "Private_Dirty:")
+        lines = instance.probe([f"hold:{STALL_MIB * MIB}"], STALL_CLIENTS)
+    finally:
+        instance.close()
+    hold, memory = line_of(lines, "hold"), line_of(lines, "memory")
+    grew, dirty_grew = (int(memory["rss_kb"]) - rss) / 1024, (int(memory["dirty_kb"]) - dirty) / 1024
+    peak_grew = (int(memory["hwm_kb"]) - rss) / 1024
+    written = int(hold["bytes"]) / MIB
+    how = "then Porvix held the writer back" if hold["held"] == "1" else "all of it"
+    print(f"stall: {STALL_CLIENTS} clients not reading, {STALL_BUFFER_MIB} MiB buffer: {written:.0f} of {STALL_MIB} MiB "
+          f"written in {float(hold['seconds']):.1f} s ({how}; {hold['dropped']} clients let go); "
+          f"VmRSS {rss / 1024:.1f} -> {int(memory['rss_kb']) / 1024:.1f} MiB (+{grew:.1f}; peak VmHWM "
+          f"{int(memory['hwm_kb']) / 1024:.1f}, +{peak_grew:.1f}), Private_Dirty +{dirty_grew:.1f} MiB; "
+          f"target growth under {2 * STALL_BUFFER_MIB} MiB, at the peak too: "
+          f"{verdict(max(grew, dirty_grew, peak_grew) < 2 * STALL_BUFFER_MIB)}")
+
+
+def measure_storm(args):
+    instance = settled(args, "porvix-vport")
+    try:
+        pid = instance.proc.pid
+        before = kilobytes(pid, "status", "VmRSS:")
+        lines = instance.probe([f"s2n:{STORM_KIB * 1024}"], STORM_CLIENTS)
+        time.sleep(3)  # the probe has ended: every client has gone
+        after = kilobytes(pid, "status", "VmRSS:")
+    finally:
+        instance.close()
+    memory = line_of(lines, "memory")
+    print(f"storm: {STORM_CLIENTS} clients x {STORM_KIB} KiB byte-exact: VmRSS before {before / 1024:.1f} MiB, "
+          f"with all connected {int(memory['rss_kb']) / 1024:.1f} (VmHWM {int(memory['hwm_kb']) / 1024:.1f}), "
+          f"3 s after they went {after / 1024:.1f} ({(after - before) / 1024:+.1f} MiB); "
+          f"target within 10 MB of before: {verdict((after - before) * 1024 <= 10e6)}")
+
+
+def measure_crowd(args):
+    instance = settled(args, "porvix-crowd")
+    try:
+        lines = instance.probe([f"quiet-rtt:{SCALE_ROUND_TRIPS}:1", f"busy-rtt:{SCALE_ROUND_TRIPS}:1"],
+                               args.crowd)
+    finally:
+        instance.close()
+    alone, busy, stream = line_of(lines, "quiet-rtt"), line_of(lines, "busy-rtt"), line_of(lines, "stream")
+    each, took = int(stream["bytes"]), float(stream["seconds"])
+    print(f"crowd: {args.crowd} clients streaming ({each / 1024:.0f} KiB each in {took:.1f} s, byte-exact, "
+          f"{args.crowd * each / MIB / took:.0f} MiB/s together); quiet session 1-byte round trip p50/p99: "
+          f"alone {float(alone['p50_us']) / 1000:.2f}/{float(alone['p99_us']) / 1000:.2f} ms, while streaming "
+          f"{float(busy['p50_us']) / 1000:.2f}/{float(busy['p99_us']) / 1000:.2f} ms ({busy['count']} messages); "
+          f"target p99 under 20 ms: {verdict(float(busy['p99_us']) < 20000)}")
+
+
+def measure_sessions(args):
+    instance = settled(args, "porvix-sessions")
+    try:
+        serials = [a for path in instance.ports for a in ("--serial", path)]
+        lines = instance.call(["sessions", "--listen", str(instance.fds[0]), "--bytes", str(SESSION_MIB * MIB),
+                               "--round-trips", str(SCALE_ROUND_TRIPS)] + serials)
+    finally:
+        instance.close()
+    alone, busy, moved = line_of(lines, "quiet-rtt"), line_of(lines, "busy-rtt"), line_of(lines, "sessions")
+    ratio = float(busy["p99_us"]) / float(alone["p99_us"])
+    least = int(moved["bytes_min"])
+    share = f"{SESSION_MIB} MiB" if least == SESSION_MIB * MIB else f"cut short by --budget: {least / MIB:.2f} MiB at least"
+    print(f"sessions: {moved['count']} sessions moving both ways at once ({share} each way, "
+          f"{int(moved['bytes_total']) / MIB:.0f} MiB in all in {float(moved['seconds']):.1f} s, byte-exact); quiet session 1-byte round trip p50/p99: alone {float(alone['p50_us']):.0f}/"
+          f"{float(alone['p99_us']):.0f} us, with all moving {float(busy['p50_us']):.0f}/{float(busy['p99_us']):.0f} us "
+          f"({busy['count']} messages), p99 {ratio:.2f}x; target within 2x: "
+          f"{verdict(ratio <= 2 and float(busy['p50_us']) <= 2 * float(alone['p50_us']))}")
+
+
+SCENARIOS = {"idle": measure_idle, "stall": measure_stall, "storm": measure_storm, "crowd": measure_crowd,
+             "sessions": measure_sessions}
+
+
 def spread(values):
     return statistics.median(values), min(values), max(values)
 
@@ -313,7 +467,7 @@ def build(args):
     subprocess.run(["cmake", "-S", ROOT, "-B", build_dir, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release",
                     "-DPVX_TESTS=OFF"], check=True, stdout=subprocess.DEVNULL)
     subprocess.run(["cmake", "--build", build_dir, "--target", "porvix"], check=True, stdout=subprocess.DEVNULL)
-    subprocess.run(["g++", "-std=c++20", "-O2", "-Wall", "-Wextra", "-o", args.probe,
+    subprocess.run(["g++", "-std=c++20", "-O2", "-Wall", "-Wextra", "-pthread", "-o", args.probe,
                     os.path.join(ROOT, "bench", "probe.cpp")], check=True)
 
 
@@ -343,7 +497,18 @@ def main():
     parser.add_argument("--no-build", action="store_true", help="use build-bench/ as it is")
     parser.add_argument("--idle", type=int, default=0, help="measure only N idle active sessions (at most 1024)")
     parser.add_argument("--idle-seconds", type=float, default=30, help="seconds the idle CPU is taken over (default 30)")
+    parser.add_argument("--stall", action="store_true",
+                        help=f"measure only the memory {STALL_CLIENTS} clients that stop reading cost")
+    parser.add_argument("--storm", action="store_true",
+                        help=f"measure only the memory left after {STORM_CLIENTS} clients came and went")
+    parser.add_argument("--crowd", type=int, nargs="?", const=CROWD_CLIENTS, default=0, metavar="N",
+                        help=f"measure only a quiet session's round trip beside N streaming clients (default {CROWD_CLIENTS})")
+    parser.add_argument("--sessions", type=int, nargs="?", const=256, default=0, metavar="N",
+                        help="measure only a quiet session's round trip while N sessions move data (default 256, "
+                             f"at most {MAX_SESSIONS - 1})")
     args = parser.parse_args()
+    if not 0 <= args.sessions < MAX_SESSIONS or not 0 <= args.idle <= MAX_SESSIONS:
+        parser.error(f"--idle takes at most {MAX_SESSIONS} sessions, --sessions at most {MAX_SESSIONS - 1}")
     args.bridges = [b for b in args.bridges.split(",") if b]
     args.workloads = [w for w in args.workloads.split(",") if w]
     unknown = set(args.bridges) - set(BRIDGES) | set(args.workloads) - set(WORKLOADS)
@@ -355,12 +520,19 @@ def main():
     if not args.no_build:
         log("building Porvix (Release) and the probe in build-bench/")
         build(args)
-    if args.idle:
+    scenarios = [name for name in SCENARIOS if getattr(args, name)]
+    if scenarios:
         args.work = tempfile.mkdtemp(prefix="porvix-bench-")
         try:
-            return measure_idle(args)
+            for name in scenarios:
+                try:
+                    SCENARIOS[name](args)
+                except (RuntimeError, OSError, subprocess.SubprocessError, StopIteration) as e:
+                    print(f"{name} failed: {e}")
+                sys.stdout.flush()
         finally:
             shutil.rmtree(args.work, ignore_errors=True)
+        return 0
     install_peers(args.bridges)
     args.bridges = [b for b in args.bridges if not b.startswith(("socat", "ser2net")) or shutil.which(b.split("-")[0])]
 

@@ -3,17 +3,33 @@
 // starts the bridges; every byte of the data path is moved here.
 //
 //   probe run --serial fd:N|PATH --net connect:PORT|accept:FD|fd:N
-//             [--clients N] [--pid PID] [--budget S] PHASE...
+//             [--clients N] [--pid PID] [--budget S]
+//             [--quiet-serial PATH --quiet-net connect:PORT] PHASE...
 //       PHASE: s2n:BYTES (serial -> every client), n2s:BYTES (client -> serial),
-//              rtt:COUNT:SIZE (client -> serial, echoed back, one in flight)
-//       One line per phase: "s2n bytes=... seconds=... cpu=..." or
-//       "rtt size=... p50_us=... p99_us=...". cpu is the bridge's utime+stime
-//       over the phase in seconds. With --pid a last line gives its peak
-//       resident memory and Private_Dirty: "memory hwm_kb=... dirty_kb=...".
+//              rtt:COUNT:SIZE (client -> serial, echoed back, one in flight),
+//              quiet-rtt:COUNT:SIZE (the same on the quiet link),
+//              busy-rtt:COUNT:SIZE (the same on the quiet link while the serial
+//                  side streams to every client, verified, until it is done),
+//              hold:BYTES (serial side written, no client reading, until all
+//                  is written or the bridge holds the writer back)
+//       One line per phase: "s2n bytes=... seconds=... cpu=...",
+//       "rtt size=... p50_us=... p99_us=... count=...", "stream bytes=...
+//       seconds=..." (bytes each client received while busy-rtt ran) or "hold
+//       bytes=... seconds=... held=0|1". cpu is the bridge's utime+stime over
+//       the phase in seconds. With --pid a last line gives its resident memory
+//       then, its peak and Private_Dirty: "memory rss_kb=... hwm_kb=... dirty_kb=...".
+//   probe sessions --listen FD --serial PATH... --bytes B --round-trips COUNT
+//             [--pid PID] [--budget S]
+//       Every PATH is a port whose bridge connects to the listener FD; the last
+//       one is the quiet one. Measures its 1-byte round trip alone ("quiet-rtt"),
+//       then again ("busy-rtt") while every other port and its connection move
+//       B bytes each way, verified: "sessions count=... bytes_min=...
+//       bytes_total=... seconds=...".
 //   probe relay PATH PORT
 //       The reference relay: one poll, one read, one write per chunk between
 //       the device PATH and one TCP client on 127.0.0.1:PORT.
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -22,6 +38,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <arpa/inet.h>
@@ -29,6 +46,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
@@ -39,6 +57,8 @@ using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kChunk = 65536;
 constexpr auto kStall = std::chrono::seconds(30); // no progress for this long ends the run
+constexpr auto kHeldBack = std::chrono::seconds(3); // a writer stuck this long is held back
+constexpr std::size_t kEndless = SIZE_MAX / 2;     // a stream that runs until it is halted
 
 [[noreturn]] void fail(const std::string &why)
 {
@@ -161,8 +181,14 @@ struct Link {
     int serial = -1;
     std::vector<int> clients;
     int pid = 0;
-    double budget = 1e9; // seconds after which no new data is written
+    double budget = 1e9;                      // seconds after which no new data is written
+    const std::atomic<bool> *halt = nullptr; // once set, endless streams stop writing
 };
+
+Clock::time_point after(double s)
+{
+    return Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(s));
+}
 
 /// Reads whatever is waiting on fd (0 when nothing is); a closed or broken
 /// descriptor ends the run.
@@ -176,53 +202,113 @@ ssize_t readSome(int fd, unsigned char *into, std::size_t size)
     return got;
 }
 
-/// Writes data from `from` and checks that every reader receives all of it,
-/// byte for byte. Returns the bytes moved and the time until the last one
-/// arrived everywhere.
-std::pair<std::size_t, double> transfer(const Link &link, int from, const std::vector<int> &to,
-                                        const std::vector<unsigned char> &data)
-{
+/// One stream of verified data: `from` writes, every reader in `to` must
+/// receive all of it. The bytes repeat `pattern` from `start`, so a stream
+/// may run as long as it is asked to, and streams with starts of their own
+/// tell crossed connections apart.
+struct Flow {
+    int from = -1;
+    std::vector<int> to;
+    const std::vector<unsigned char> *pattern = nullptr;
+    std::size_t start = 0;
+    std::size_t least = 0; // written even once halted
+    std::size_t most = 0;  // written at most
     std::size_t written = 0;
-    std::vector<std::size_t> received(to.size(), 0);
+    std::vector<std::size_t> received;
+};
+
+Flow flow(int from, std::vector<int> to, const std::vector<unsigned char> &pattern, std::size_t least,
+          std::size_t most, std::size_t start = 0)
+{
+    if (pattern.empty())
+        fail("a stream needs bytes to move");
+    Flow f {from, std::move(to), &pattern, start % pattern.size(), least, most, 0, {}};
+    f.received.assign(f.to.size(), 0);
+    return f;
+}
+
+/// Where byte `offset` of the flow lies in its pattern.
+std::size_t patternIndex(const Flow &f, std::size_t offset) { return (f.start + offset) % f.pattern->size(); }
+
+bool matches(const Flow &f, std::size_t offset, const unsigned char *bytes, std::size_t size)
+{
+    while (size > 0) {
+        const std::size_t i = patternIndex(f, offset);
+        const std::size_t piece = std::min(size, f.pattern->size() - i);
+        if (std::memcmp(bytes, f.pattern->data() + i, piece) != 0)
+            return false;
+        bytes += piece;
+        offset += piece;
+        size -= piece;
+    }
+    return true;
+}
+
+/// Moves every flow at once until each has written its share and all its
+/// readers have every byte of it. A flow stops writing at `most`, when the
+/// budget has passed, or once halted with `least` written; its `written` is
+/// then what each of its readers received. Returns the seconds until the
+/// last byte arrived everywhere.
+double transfer(const Link &link, std::vector<Flow> &flows)
+{
     std::vector<unsigned char> buffer(kChunk);
-    std::vector<pollfd> polls(to.size() + 1);
+    std::vector<pollfd> polls;
+    std::vector<std::size_t> ends;
+    for (const Flow &f : flows)
+        ends.push_back(f.most);
     const auto start = Clock::now();
-    const auto stopWriting = start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(link.budget));
+    const auto stopWriting = after(link.budget);
     auto progress = start;
-    std::size_t end = data.size();
     for (;;) {
-        if (written < end && Clock::now() > stopWriting)
-            end = written;
-        if (std::all_of(received.begin(), received.end(), [&](std::size_t r) { return r == end; }) && written == end)
+        const bool late = Clock::now() > stopWriting;
+        const bool halted = link.halt != nullptr && link.halt->load();
+        bool done = true;
+        polls.clear();
+        for (std::size_t k = 0; k < flows.size(); ++k) {
+            const Flow &f = flows[k];
+            if (f.written < ends[k] && (late || (halted && f.written >= f.least)))
+                ends[k] = f.written;
+            done = done && f.written == ends[k]
+                && std::all_of(f.received.begin(), f.received.end(), [&](std::size_t r) { return r == ends[k]; });
+            polls.push_back({f.from, static_cast<short>(f.written < ends[k] ? POLLOUT : 0), 0});
+            for (int fd : f.to)
+                polls.push_back({fd, POLLIN, 0});
+        }
+        if (done)
             break;
-        for (std::size_t i = 0; i < to.size(); ++i)
-            polls[i] = {to[i], POLLIN, 0};
-        polls.back() = {from, static_cast<short>(written < end ? POLLOUT : 0), 0};
         if (::poll(polls.data(), polls.size(), 1000) < 0 && errno != EINTR)
             fail(std::string("poll: ") + std::strerror(errno));
-        if (polls.back().revents & POLLOUT) {
-            const ssize_t put = ::write(from, data.data() + written, std::min(kChunk, end - written));
-            if (put > 0) {
-                written += static_cast<std::size_t>(put);
+        const pollfd *p = polls.data();
+        for (std::size_t k = 0; k < flows.size(); ++k) {
+            Flow &f = flows[k];
+            if ((p++)->revents & POLLOUT) {
+                const std::size_t i = patternIndex(f, f.written);
+                const ssize_t put = ::write(f.from, f.pattern->data() + i,
+                                            std::min({kChunk, ends[k] - f.written, f.pattern->size() - i}));
+                if (put > 0) {
+                    f.written += static_cast<std::size_t>(put);
+                    progress = Clock::now();
+                }
+            }
+            for (std::size_t r = 0; r < f.to.size(); ++r) {
+                if (!((p++)->revents & (POLLIN | POLLHUP | POLLERR)))
+                    continue;
+                const ssize_t got = readSome(f.to[r], buffer.data(), kChunk);
+                if (got == 0)
+                    continue;
+                const auto n = static_cast<std::size_t>(got);
+                if (f.received[r] + n > f.written || !matches(f, f.received[r], buffer.data(), n))
+                    fail("stream " + std::to_string(k) + " reader " + std::to_string(r) + ": wrong bytes after "
+                         + std::to_string(f.received[r]));
+                f.received[r] += n;
                 progress = Clock::now();
             }
         }
-        for (std::size_t i = 0; i < to.size(); ++i) {
-            if (!(polls[i].revents & (POLLIN | POLLHUP | POLLERR)))
-                continue;
-            const ssize_t got = readSome(to[i], buffer.data(), kChunk);
-            if (got == 0)
-                continue;
-            const auto n = static_cast<std::size_t>(got);
-            if (received[i] + n > written || std::memcmp(buffer.data(), data.data() + received[i], n) != 0)
-                fail("reader " + std::to_string(i) + ": wrong bytes after " + std::to_string(received[i]));
-            received[i] += n;
-            progress = Clock::now();
-        }
         if (Clock::now() - progress > kStall)
-            fail("stalled: " + std::to_string(written) + " bytes written, reader 0 has " + std::to_string(received[0]));
+            fail("stalled: stream 0 wrote " + std::to_string(flows[0].written) + " bytes, its reader 0 has "
+                 + std::to_string(flows[0].received.empty() ? 0 : flows[0].received[0]));
     }
-    return {end, seconds(Clock::now() - start)};
+    return seconds(Clock::now() - start);
 }
 
 /// Receives exactly size bytes on fd (one in flight: the bytes are there soon).
@@ -248,12 +334,21 @@ void send(int fd, const unsigned char *bytes, std::size_t size)
     }
 }
 
-void roundTrips(const Link &link, int count, std::size_t size)
+struct Latency {
+    double p50 = 0;
+    double p99 = 0;
+    std::size_t count = 0;
+};
+
+/// Round trips of `size`-byte messages, one in flight: client -> serial,
+/// echoed back. Stops after `count` of them, at `deadline`, or once halted.
+Latency roundTrips(const Link &link, int count, std::size_t size, Clock::time_point deadline)
 {
+    const auto halted = [&] { return link.halt != nullptr && link.halt->load(); };
     const auto message = randomBytes(size * static_cast<std::size_t>(count), 7);
     std::vector<unsigned char> there(size), back(size);
     std::vector<double> micros;
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < count && Clock::now() < deadline && !halted(); ++i) {
         const unsigned char *m = message.data() + size * static_cast<std::size_t>(i);
         const auto start = Clock::now();
         send(link.clients[0], m, size);
@@ -264,9 +359,84 @@ void roundTrips(const Link &link, int count, std::size_t size)
         if (std::memcmp(back.data(), m, size) != 0)
             fail("round trip: wrong bytes");
     }
+    if (micros.empty())
+        fail("round trip: no time left");
     std::sort(micros.begin(), micros.end());
     const auto at = [&](double q) { return micros[static_cast<std::size_t>(q * static_cast<double>(micros.size() - 1))]; };
-    std::printf("rtt size=%zu p50_us=%.1f p99_us=%.1f\n", size, at(0.5), at(0.99));
+    return {at(0.5), at(0.99), micros.size()};
+}
+
+void report(const char *phase, std::size_t size, const Latency &latency)
+{
+    std::printf("%s size=%zu p50_us=%.1f p99_us=%.1f count=%zu\n", phase, size, latency.p50, latency.p99, latency.count);
+}
+
+/// Round trips on `quiet` while `flows` stream, so that every message meets
+/// the load: the round trips end when the streams have moved their share,
+/// endless streams when the round trips are done (or the budget has passed).
+/// Returns the round trips and the seconds the streams took.
+std::pair<Latency, double> whileStreaming(Link link, Link quiet, int count, std::size_t size, std::vector<Flow> &flows)
+{
+    std::atomic<bool> measured {false}, moved {false};
+    Latency latency;
+    const auto deadline = after(link.budget);
+    quiet.halt = &moved;
+    std::thread measuring([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200)); // the streams get going first
+        latency = roundTrips(quiet, count, size, deadline);
+        measured = true;
+    });
+    link.halt = &measured;
+    const double took = transfer(link, flows);
+    moved = true;
+    measuring.join();
+    return {latency, took};
+}
+
+/// Writes up to `size` bytes on the serial side while no client reads, until
+/// all are written, the bridge holds the writer back, or the budget is over.
+/// Counts the clients the bridge let go meanwhile.
+void hold(const Link &link, std::size_t size)
+{
+    const auto data = randomBytes(16 * kChunk, 3);
+    std::size_t written = 0;
+    const auto start = Clock::now();
+    const auto stop = after(link.budget);
+    auto progress = start;
+    bool held = false;
+    while (written < size && !held) {
+        pollfd p {link.serial, POLLOUT, 0};
+        ::poll(&p, 1, 100);
+        if (p.revents & POLLOUT) {
+            const std::size_t at = written % data.size();
+            const ssize_t put = ::write(link.serial, data.data() + at, std::min({kChunk, size - written, data.size() - at}));
+            if (put > 0) {
+                written += static_cast<std::size_t>(put);
+                progress = Clock::now();
+            }
+        }
+        held = Clock::now() - progress > kHeldBack || Clock::now() > stop;
+    }
+    std::vector<pollfd> polls;
+    for (int fd : link.clients)
+        polls.push_back({fd, POLLRDHUP, 0});
+    ::poll(polls.data(), polls.size(), 0);
+    const auto dropped = std::count_if(polls.begin(), polls.end(), [](const pollfd &q) { return q.revents != 0; });
+    std::printf("hold bytes=%zu seconds=%.3f held=%d dropped=%zd\n", written, seconds(progress - start), held ? 1 : 0,
+                static_cast<ssize_t>(dropped));
+}
+
+/// Reads and drops whatever arrives on fds until they have been quiet a while.
+void drain(const std::vector<int> &fds)
+{
+    std::vector<unsigned char> buffer(kChunk);
+    std::vector<pollfd> polls;
+    for (int fd : fds)
+        polls.push_back({fd, POLLIN, 0});
+    while (::poll(polls.data(), polls.size(), 300) > 0)
+        for (auto &p : polls)
+            if (p.revents & POLLIN)
+                readSome(p.fd, buffer.data(), kChunk);
 }
 
 /// Waits until both directions carry data (a bridge may accept before it
@@ -274,7 +444,7 @@ void roundTrips(const Link &link, int count, std::size_t size)
 void settle(const Link &link)
 {
     const unsigned char mark = 0;
-    const auto deadline = Clock::now() + std::chrono::seconds(15);
+    const auto deadline = Clock::now() + std::chrono::seconds(30);
     std::vector<unsigned char> buffer(kChunk);
     const auto until = [&](int writer, const std::vector<int> &readers) {
         std::vector<bool> heard(readers.size(), false);
@@ -293,21 +463,47 @@ void settle(const Link &link)
     };
     until(link.serial, link.clients);
     until(link.clients[0], {link.serial});
-    std::vector<pollfd> polls;
+    std::vector<int> all = link.clients;
+    all.push_back(link.serial);
+    drain(all);
+}
+
+void printMemory(int pid)
+{
+    if (pid > 0)
+        std::printf("memory rss_kb=%ld hwm_kb=%ld dirty_kb=%ld\n", kilobytes(pid, "status", "VmRSS:"),
+                    kilobytes(pid, "status", "VmHWM:"), kilobytes(pid, "smaps_rollup", "Private_Dirty:"));
+}
+
+int connectNet(const std::string &net)
+{
+    if (net.rfind("connect:", 0) == 0)
+        return connectTo(numberAfter(net, "connect:"));
+    if (net.rfind("accept:", 0) == 0)
+        return acceptOn(numberAfter(net, "accept:"));
+    if (net.rfind("fd:", 0) == 0)
+        return numberAfter(net, "fd:");
+    fail("unknown --net " + net);
+}
+
+Link openLink(const std::string &serial, const std::string &net, int clients)
+{
+    Link link;
+    link.serial = serial.rfind("fd:", 0) == 0 ? numberAfter(serial, "fd:") : openDevice(serial);
+    for (int i = 0; i < clients; ++i)
+        link.clients.push_back(connectNet(net));
+    setNonBlocking(link.serial);
     for (int fd : link.clients)
-        polls.push_back({fd, POLLIN, 0});
-    polls.push_back({link.serial, POLLIN, 0});
-    while (::poll(polls.data(), polls.size(), 300) > 0)
-        for (auto &p : polls)
-            if (p.revents & POLLIN)
-                readSome(p.fd, buffer.data(), kChunk);
+        setNonBlocking(fd);
+    settle(link);
+    return link;
 }
 
 int run(int argc, char **argv)
 {
-    Link link;
-    std::string serial, net;
-    int clients = 1;
+    std::string serial, net, quietSerial, quietNet;
+    int clients = 1, pid = 0;
+    double budget = 1e9;
     std::vector<std::string> phases;
     for (int i = 2; i < argc; ++i) {
         const std::string a = argv[i];
@@ -319,49 +515,219 @@ int run(int argc, char **argv)
         else if (a == "--clients" && hasValue)
             clients = std::max(1, std::atoi(argv[++i]));
         else if (a == "--pid" && hasValue)
-            link.pid = std::atoi(argv[++i]);
+            pid = std::atoi(argv[++i]);
         else if (a == "--budget" && hasValue)
-            link.budget = std::atof(argv[++i]);
+            budget = std::atof(argv[++i]);
+        else if (a == "--quiet-serial" && hasValue)
+            quietSerial = argv[++i];
+        else if (a == "--quiet-net" && hasValue)
+            quietNet = argv[++i];
         else
             phases.push_back(a);
     }
-    link.serial = serial.rfind("fd:", 0) == 0 ? numberAfter(serial, "fd:") : openDevice(serial);
-    for (int i = 0; i < clients; ++i) {
-        if (net.rfind("connect:", 0) == 0)
-            link.clients.push_back(connectTo(numberAfter(net, "connect:")));
-        else if (net.rfind("accept:", 0) == 0)
-            link.clients.push_back(acceptOn(numberAfter(net, "accept:")));
-        else if (net.rfind("fd:", 0) == 0)
-            link.clients.push_back(numberAfter(net, "fd:"));
-        else
-            fail("unknown --net " + net);
-    }
-    setNonBlocking(link.serial);
-    for (int fd : link.clients)
-        setNonBlocking(fd);
-    settle(link);
+    Link link = openLink(serial, net, clients);
+    link.pid = pid;
+    link.budget = budget;
+    Link quiet;
+    if (!quietSerial.empty())
+        quiet = openLink(quietSerial, quietNet, 1);
 
     for (const std::string &phase : phases) {
         const std::string kind = phase.substr(0, phase.find(':'));
         const std::string rest = phase.substr(std::min(phase.size(), kind.size() + 1));
+        char *end = nullptr;
+        const std::size_t bytes = std::strtoul(rest.c_str(), &end, 10); // or the count of messages
+        const int count = static_cast<int>(bytes);
+        const std::size_t size = *end == ':' ? std::strtoul(end + 1, nullptr, 10) : 0; // of a message
+        const bool roundTrip = kind == "rtt" || kind == "quiet-rtt" || kind == "busy-rtt";
+        if (roundTrip && (count <= 0 || size == 0))
+            fail(kind + " needs a count and a size: " + phase);
+        if (roundTrip && kind != "rtt" && quiet.serial < 0)
+            fail(kind + " needs --quiet-serial and --quiet-net");
         if (kind == "rtt") {
-            roundTrips(link, std::atoi(rest.c_str()), std::strtoul(rest.c_str() + rest.find(':') + 1, nullptr, 10));
+            report("rtt", size, roundTrips(link, count, size, Clock::time_point::max()));
+        } else if (kind == "quiet-rtt") {
+            report("quiet-rtt", size, roundTrips(quiet, count, size, Clock::time_point::max()));
+        } else if (kind == "busy-rtt") {
+            const auto pattern = randomBytes(16 * kChunk, 5);
+            std::vector<Flow> flows {flow(link.serial, link.clients, pattern, 0, kEndless)};
+            const auto [latency, took] = whileStreaming(link, quiet, count, size, flows);
+            report("busy-rtt", size, latency);
+            std::printf("stream bytes=%zu seconds=%.3f\n", flows[0].written, took);
+        } else if (kind == "hold") {
+            hold(link, bytes);
         } else if (kind == "s2n" || kind == "n2s") {
-            const auto data = randomBytes(std::strtoul(rest.c_str(), nullptr, 10), 0x9e3779b97f4a7c15ull);
+            const auto data = randomBytes(bytes, 0x9e3779b97f4a7c15ull);
+            std::vector<Flow> flows {kind == "s2n" ? flow(link.serial, link.clients, data, data.size(), data.size())
+                                                   : flow(link.clients[0], {link.serial}, data, data.size(), data.size())};
             const double cpuBefore = cpuOf(link.pid);
-            const auto [bytes, took] = kind == "s2n" ? transfer(link, link.serial, link.clients, data)
-                                                     : transfer(link, link.clients[0], {link.serial}, data);
-            std::printf("%s bytes=%zu seconds=%.4f cpu=%.3f\n", kind.c_str(), bytes, took, cpuOf(link.pid) - cpuBefore);
+            const double took = transfer(link, flows);
+            std::printf("%s bytes=%zu seconds=%.4f cpu=%.3f\n", kind.c_str(), flows[0].written, took,
+                        cpuOf(link.pid) - cpuBefore);
         } else {
             fail("unknown phase " + phase);
         }
         std::fflush(stdout);
     }
     // Read while the connections are still open: some bridges end with them.
-    if (link.pid > 0)
-        std::printf("memory hwm_kb=%ld dirty_kb=%ld\n", kilobytes(link.pid, "status", "VmHWM:"),
-                    kilobytes(link.pid, "smaps_rollup", "Private_Dirty:"));
+    printMemory(link.pid);
     return 0;
+}
+
+/// Finds the connection each port's bridge made: every port writes its own
+/// tag ("#N\n", again while unheard) until a connection carries it.
+std::vector<int> pairUp(const std::vector<int> &ports, const std::vector<int> &accepted)
+{
+    std::vector<int> paired(ports.size(), -1);
+    std::vector<std::string> heard(accepted.size());
+    std::vector<bool> known(accepted.size(), false);
+    std::vector<pollfd> polls;
+    for (int fd : accepted)
+        polls.push_back({fd, POLLIN, 0});
+    std::vector<unsigned char> buffer(kChunk);
+    const auto deadline = Clock::now() + std::chrono::seconds(30);
+    auto lastTags = Clock::now() - std::chrono::seconds(1);
+    std::size_t found = 0;
+    while (found < ports.size()) {
+        if (Clock::now() > deadline)
+            fail("only " + std::to_string(found) + " of " + std::to_string(ports.size()) + " ports carry data");
+        if (Clock::now() - lastTags > std::chrono::milliseconds(200)) {
+            for (std::size_t i = 0; i < ports.size(); ++i)
+                if (paired[i] < 0) {
+                    const std::string tag = "#" + std::to_string(i) + "\n";
+                    send(ports[i], reinterpret_cast<const unsigned char *>(tag.data()), tag.size());
+                }
+            lastTags = Clock::now();
+        }
+        ::poll(polls.data(), polls.size(), 50);
+        for (std::size_t j = 0; j < accepted.size(); ++j) {
+            if (!(polls[j].revents & POLLIN))
+                continue;
+            const auto got = static_cast<std::size_t>(readSome(accepted[j], buffer.data(), kChunk));
+            if (known[j])
+                continue;
+            heard[j].append(reinterpret_cast<const char *>(buffer.data()), got);
+            const auto hash = heard[j].find('#');
+            const auto end = heard[j].find('\n', hash == std::string::npos ? heard[j].size() : hash);
+            if (end == std::string::npos)
+                continue;
+            const auto i = std::strtoul(heard[j].c_str() + hash + 1, nullptr, 10);
+            if (i >= ports.size() || paired[i] >= 0)
+                fail("a connection carries a stranger's tag: " + heard[j]);
+            paired[i] = accepted[j];
+            known[j] = true;
+            ++found;
+        }
+    }
+    return paired;
+}
+
+/// Writes a mark on every writer until its own reader has heard one.
+void hearEach(const std::vector<int> &writers, const std::vector<int> &readers)
+{
+    const unsigned char mark = '.';
+    std::vector<bool> heard(readers.size(), false);
+    std::vector<unsigned char> buffer(kChunk);
+    const auto deadline = Clock::now() + std::chrono::seconds(30);
+    while (!std::all_of(heard.begin(), heard.end(), [](bool h) { return h; })) {
+        if (Clock::now() > deadline)
+            fail("a connection does not carry data to its port");
+        std::vector<pollfd> polls;
+        for (std::size_t i = 0; i < readers.size(); ++i) {
+            if (!heard[i])
+                send(writers[i], &mark, 1);
+            polls.push_back({readers[i], POLLIN, 0});
+        }
+        ::poll(polls.data(), polls.size(), 200);
+        for (std::size_t i = 0; i < readers.size(); ++i)
+            if (polls[i].revents & POLLIN)
+                heard[i] = heard[i] || readSome(readers[i], buffer.data(), kChunk) > 0;
+    }
+}
+
+int sessions(int argc, char **argv)
+{
+    int listener = -1, count = 500;
+    Link link;
+    std::size_t bytes = 1 << 20;
+    std::vector<std::string> paths;
+    for (int i = 2; i < argc; ++i) {
+        const std::string a = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (a == "--listen" && hasValue)
+            listener = std::atoi(argv[++i]);
+        else if (a == "--serial" && hasValue)
+            paths.push_back(argv[++i]);
+        else if (a == "--bytes" && hasValue)
+            bytes = std::strtoul(argv[++i], nullptr, 10);
+        else if (a == "--round-trips" && hasValue)
+            count = std::atoi(argv[++i]);
+        else if (a == "--pid" && hasValue)
+            link.pid = std::atoi(argv[++i]);
+        else if (a == "--budget" && hasValue)
+            link.budget = std::atof(argv[++i]);
+        else
+            fail("unknown argument " + a);
+    }
+    if (listener < 0 || paths.size() < 2)
+        fail("sessions needs --listen FD and two --serial PATH at least");
+    std::vector<int> ports, accepted;
+    for (const std::string &path : paths)
+        ports.push_back(openDevice(path));
+    const auto deadline = Clock::now() + std::chrono::seconds(60);
+    while (accepted.size() < ports.size()) {
+        pollfd p {listener, POLLIN, 0};
+        if (Clock::now() > deadline || ::poll(&p, 1, 1000) < 0)
+            fail("only " + std::to_string(accepted.size()) + " of " + std::to_string(ports.size()) + " ports connected");
+        if (!(p.revents & POLLIN))
+            continue;
+        const int fd = ::accept(listener, nullptr, nullptr);
+        if (fd < 0)
+            fail(std::string("accept: ") + std::strerror(errno));
+        noDelay(fd);
+        setNonBlocking(fd);
+        accepted.push_back(fd);
+    }
+    const std::vector<int> sockets = pairUp(ports, accepted);
+    hearEach(sockets, ports);
+    std::vector<int> all = ports;
+    all.insert(all.end(), sockets.begin(), sockets.end());
+    drain(all);
+
+    Link quiet;
+    quiet.serial = ports.back();
+    quiet.clients = {sockets.back()};
+    report("quiet-rtt", 1, roundTrips(quiet, count, 1, Clock::time_point::max()));
+    std::fflush(stdout);
+
+    // Each stream starts at its own place in the pattern: bytes that reached
+    // the wrong port would not match.
+    const auto pattern = randomBytes(16 * kChunk, 11);
+    std::vector<Flow> flows;
+    for (std::size_t i = 0; i + 1 < ports.size(); ++i) {
+        flows.push_back(flow(ports[i], {sockets[i]}, pattern, bytes, bytes, 4099 * i));
+        flows.push_back(flow(sockets[i], {ports[i]}, pattern, bytes, bytes, 4099 * i + pattern.size() / 2));
+    }
+    const auto [latency, took] = whileStreaming(link, quiet, count, 1, flows);
+    report("busy-rtt", 1, latency);
+    std::size_t least = kEndless, total = 0;
+    for (const Flow &f : flows) {
+        least = std::min(least, f.written);
+        total += f.written;
+    }
+    std::printf("sessions count=%zu bytes_min=%zu bytes_total=%zu seconds=%.3f\n", ports.size() - 1, least, total, took);
+    printMemory(link.pid);
+    return 0;
+}
+
+/// A thousand connections need more descriptors than the usual soft limit.
+void raiseFileLimit()
+{
+    rlimit limit {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
 }
 
 /// Writes all of a chunk to a blocking descriptor.
@@ -409,11 +775,15 @@ int relay(const std::string &path, int port)
 int main(int argc, char **argv)
 {
     const std::string mode = argc > 1 ? argv[1] : "";
+    raiseFileLimit();
     if (mode == "run")
         return run(argc, argv);
+    if (mode == "sessions")
+        return sessions(argc, argv);
     if (mode == "relay" && argc == 4)
         return relay(argv[2], std::atoi(argv[3]));
     std::fprintf(stderr, "usage: probe run --serial fd:N|PATH --net connect:PORT|accept:FD|fd:N PHASE...\n"
+                         "       probe sessions --listen FD --serial PATH... --bytes B --round-trips COUNT\n"
                          "       probe relay PATH PORT\n");
     return 2;
 }
