@@ -1,5 +1,7 @@
 #include "core/control.h"
 
+#include <QHash>
+
 namespace pvx::core {
 
 Control::Control(ControlKind kind, QString name, int index)
@@ -113,6 +115,15 @@ bool Control::select(int index)
     if (onClick)
         onClick();
     return true;
+}
+
+QString controlName(const char *text)
+{
+    static QHash<QByteArray, QString> names;
+    const QByteArray key = QByteArray::fromRawData(text, qstrlen(text));
+    if (const auto found = names.constFind(key); found != names.constEnd())
+        return *found;
+    return *names.insert(QByteArray(text), QLatin1String(text));
 }
 
 } // namespace pvx::core

@@ -108,10 +108,8 @@ private:
     std::vector<Control *> m_group;
 };
 
-/// A control's or window's name as the window designs spell them (plain ASCII).
-inline QString controlName(const char *text)
-{
-    return QLatin1String(text);
-}
+/// A control's or window's name as the window designs spell them (plain
+/// ASCII). Names are made once and shared by every window that uses them.
+QString controlName(const char *text);
 
 } // namespace pvx::core

@@ -21,8 +21,10 @@ inline constexpr int kPumpIntervalMs = 50;
 inline constexpr int kStallTicks = 10'000 / kPumpIntervalMs;
 
 /// Bytes one handler moves before it lets other events run; the rest is
-/// picked up by the next event or pump tick.
-inline constexpr qint64 kMoveBudget = 1024 * 1024;
+/// picked up by the next event or pump tick. Bytes sent to several clients
+/// count once per client: the work, and the wait of every other session,
+/// grows with them.
+inline constexpr qint64 kMoveBudget = 64 * 1024;
 
 /// Datagrams one data-arrival event reads at most.
 inline constexpr int kDatagramsPerEvent = 64;

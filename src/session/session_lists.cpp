@@ -33,10 +33,14 @@ QStringList connectorList(const resources::StringTable &strings)
     return shared;
 }
 
+// The fixed lists below are built once: every session window shares them.
+
 QStringList baudRateList()
 {
-    return fromLatin1({"110", "300", "600", "1200", "2400", "4800", "9600", "14400", "19200", "28800",
-                       "38400", "57600", "115200", "230400", "460800", "921600"});
+    static const QStringList shared = fromLatin1({"110", "300", "600", "1200", "2400", "4800", "9600", "14400",
+                                                  "19200", "28800", "38400", "57600", "115200", "230400", "460800",
+                                                  "921600"});
+    return shared;
 }
 
 QStringList parityList(const resources::StringTable &strings)
@@ -48,12 +52,14 @@ QStringList parityList(const resources::StringTable &strings)
 
 QStringList dataBitsList()
 {
-    return fromLatin1({"5", "6", "7", "8"});
+    static const QStringList shared = fromLatin1({"5", "6", "7", "8"});
+    return shared;
 }
 
 QStringList stopBitsList()
 {
-    return fromLatin1({"1", "1.5", "2"});
+    static const QStringList shared = fromLatin1({"1", "1.5", "2"});
+    return shared;
 }
 
 QStringList flowControlList(const resources::StringTable &strings)
@@ -63,8 +69,10 @@ QStringList flowControlList(const resources::StringTable &strings)
 
 QStringList bufferSizeList()
 {
-    return fromLatin1({"1024", "4096", "8192", "16384", "32768", "65536", "131072", "262144", "524288",
-                       "1048576", "2097152", "4194304", "8388608", "16777216", "33554432", "67108864"});
+    static const QStringList shared =
+        fromLatin1({"1024", "4096", "8192", "16384", "32768", "65536", "131072", "262144", "524288", "1048576",
+                    "2097152", "4194304", "8388608", "16777216", "33554432", "67108864"});
+    return shared;
 }
 
 } // namespace pvx::session

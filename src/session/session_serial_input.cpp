@@ -88,7 +88,7 @@ void Session::receiveSerialInput(SerialSource source, bool raisedByEvent)
         if (read == 0 && sent == 0)
             break;
         readAny = readAny || read > 0;
-        moved += read + sent;
+        moved += read + sent * std::max<qint64>(m_links.clientCount(), 1);
     }
     if (raisedByEvent || readAny)
         m_packetizer.inputArrived(packetRules());

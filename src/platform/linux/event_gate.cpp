@@ -31,7 +31,7 @@ void EventGate::dropQueued()
     // Events of the queue may own resources that are released on destruction
     // (a waiting connection is closed): move them out first so that nothing
     // reaches back into a half-cleared queue.
-    std::deque<std::function<void()>> dropped;
+    std::list<std::function<void()>> dropped;
     dropped.swap(m_queue);
 }
 

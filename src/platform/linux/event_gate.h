@@ -1,6 +1,6 @@
 #pragma once
 
-#include <deque>
+#include <list>
 #include <functional>
 #include <memory>
 
@@ -61,7 +61,9 @@ private:
     void scheduleFlush();
     void flush();
 
-    std::deque<std::function<void()>> m_queue;
+    // A list, not a deque: an empty one costs no memory, and every socket,
+    // port and timer of every session has a gate.
+    std::list<std::function<void()>> m_queue;
     std::shared_ptr<char> m_alive = std::make_shared<char>();
     int m_callDepth = 0;
     int m_dispatchDepth = 0;
