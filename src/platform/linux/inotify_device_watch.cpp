@@ -1,0 +1,104 @@
+#include "platform/linux/inotify_device_watch.h"
+
+#include "platform/linux/device_path.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <sys/inotify.h>
+
+namespace pvx::platform {
+
+namespace {
+
+/// An entry made, moved in, or given new permissions (the system makes a
+/// device node first and opens it to its users a moment later); the
+/// watched folder itself going away.
+constexpr std::uint32_t kFolderEvents =
+    IN_CREATE | IN_MOVED_TO | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+constexpr std::uint32_t kFolderGone = IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED | IN_UNMOUNT;
+
+QString parentOf(const QString &path)
+{
+    return QFileInfo(path).path();
+}
+
+/// The name of the entry in `folder` that lies on the way to `path`.
+QByteArray nextEntry(const QString &folder, const QString &path)
+{
+    const qsizetype start = folder.endsWith(QLatin1Char('/')) ? folder.size() : folder.size() + 1;
+    return QFile::encodeName(path.mid(start).section(QLatin1Char('/'), 0, 0));
+}
+
+} // namespace
+
+InotifyDeviceWatch::InotifyDeviceWatch(InotifyWatcher &watcher) : m_watcher(watcher) {}
+
+InotifyDeviceWatch::~InotifyDeviceWatch()
+{
+    for (const auto &[id, watch] : m_watches)
+        m_watcher.unwatch(watch.watchId);
+}
+
+Result<int> InotifyDeviceWatch::watch(const QString &device, std::function<void()> mayHaveAppeared)
+{
+    const int id = m_nextId++;
+    PathWatch watch{QDir::cleanPath(QFileInfo(serialDevicePath(device)).absoluteFilePath()), {}, -1,
+                    std::move(mayHaveAppeared)};
+    if (auto armed = arm(id, watch); !armed)
+        return armed.error();
+    m_watches.emplace(id, std::move(watch));
+    return id;
+}
+
+void InotifyDeviceWatch::cancel(int id)
+{
+    if (const auto found = m_watches.find(id); found != m_watches.end()) {
+        m_watcher.unwatch(found->second.watchId);
+        m_watches.erase(found);
+    }
+}
+
+Result<void> InotifyDeviceWatch::arm(int id, PathWatch &watch)
+{
+    m_watcher.unwatch(watch.watchId);
+    watch.watchId = -1;
+    // Climb while a folder on the way is missing or is no folder; the root
+    // is always there.
+    for (QString folder = parentOf(watch.path);; folder = parentOf(folder)) {
+        const auto watched = m_watcher.watch(folder, kFolderEvents,
+                                             [this, id](const InotifyWatcher::Event &event) { onEvent(id, event); });
+        if (watched) {
+            watch.folder = folder;
+            watch.watchId = *watched;
+            return {};
+        }
+        if (watched.error().code != ErrorCode::NotFound || folder == QLatin1String("/"))
+            return watched.error();
+    }
+}
+
+void InotifyDeviceWatch::onEvent(int id, const InotifyWatcher::Event &event)
+{
+    const auto found = m_watches.find(id);
+    if (found == m_watches.end())
+        return;
+    PathWatch &watch = found->second;
+    const bool lost = (event.mask & IN_Q_OVERFLOW) != 0;
+    if (!lost && (event.mask & kFolderGone)) {
+        // Look for the nearest folder that is still there. Should none be
+        // (no permission any more), the hints end: nothing else would tell.
+        (void)arm(id, watch);
+        return;
+    }
+    if (!lost && event.name != nextEntry(watch.folder, watch.path))
+        return;
+    if (lost || watch.folder != parentOf(watch.path))
+        (void)arm(id, watch);
+    // The callback may cancel this watch.
+    const auto mayHaveAppeared = watch.mayHaveAppeared;
+    mayHaveAppeared();
+}
+
+} // namespace pvx::platform
