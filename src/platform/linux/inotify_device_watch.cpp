@@ -62,6 +62,21 @@ void InotifyDeviceWatch::cancel(int id)
 
 Result<void> InotifyDeviceWatch::arm(int id, PathWatch &watch)
 {
+    // A folder on the way may be made between the failed watch of it and the
+    // watch of the folder above, unseen by either: then go down again. Each
+    // round goes at least one folder deeper, or ends.
+    for (qsizetype round = watch.path.count(QLatin1Char('/')); round > 0; --round) {
+        if (auto watched = watchNearestFolder(id, watch); !watched)
+            return watched;
+        if (watch.folder == parentOf(watch.path)
+            || !QFileInfo(watch.folder + QLatin1Char('/') + QFile::decodeName(nextEntry(watch.folder, watch.path))).isDir())
+            return {};
+    }
+    return {};
+}
+
+Result<void> InotifyDeviceWatch::watchNearestFolder(int id, PathWatch &watch)
+{
     m_watcher.unwatch(watch.watchId);
     watch.watchId = -1;
     // Climb while a folder on the way is missing or is no folder; the root
@@ -85,17 +100,21 @@ void InotifyDeviceWatch::onEvent(int id, const InotifyWatcher::Event &event)
     if (found == m_watches.end())
         return;
     PathWatch &watch = found->second;
+    const QString deviceFolder = parentOf(watch.path);
     const bool lost = (event.mask & IN_Q_OVERFLOW) != 0;
-    if (!lost && (event.mask & kFolderGone)) {
-        // Look for the nearest folder that is still there. Should none be
-        // (no permission any more), the hints end: nothing else would tell.
-        (void)arm(id, watch);
-        return;
+    const bool atDevice = watch.folder == deviceFolder;
+    if (!lost && !(event.mask & kFolderGone)) {
+        if (event.name != nextEntry(watch.folder, watch.path))
+            return;
     }
-    if (!lost && event.name != nextEntry(watch.folder, watch.path))
-        return;
-    if (lost || watch.folder != parentOf(watch.path))
+    // A folder on the way came or went: watch the nearest one now. Should
+    // none be left (no permission any more), the hints end: nothing else
+    // would tell. A device folder watched anew may hold the device already.
+    if (lost || !atDevice || (event.mask & kFolderGone)) {
         (void)arm(id, watch);
+        if (!lost && watch.folder != deviceFolder)
+            return;
+    }
     // The callback may cancel this watch.
     const auto mayHaveAppeared = watch.mayHaveAppeared;
     mayHaveAppeared();

@@ -40,6 +40,7 @@ private:
 
     /// Watches the deepest existing folder on the way to the device.
     Result<void> arm(int id, PathWatch &watch);
+    Result<void> watchNearestFolder(int id, PathWatch &watch);
     void onEvent(int id, const InotifyWatcher::Event &event);
 
     InotifyWatcher &m_watcher;
