@@ -16,6 +16,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <functional>
 #include <memory>
 
 using namespace pvx::testing;
@@ -107,24 +108,15 @@ protected:
             return m_said.indexOf(text, from) >= 0;
         }, kStart);
     }
-    QByteArray clientGets(qsizetype size)
+    /// Reads with `read` until `size` bytes came or the time is up.
+    static QByteArray gather(qsizetype size, const std::function<QByteArray()> &read)
     {
         QByteArray got;
-        waitUntil([&] {
-            got += m_client.readAll();
-            return got.size() >= size;
-        }, kData);
+        waitUntil([&] { return (got += read()).size() >= size; }, kData);
         return got;
     }
-    static QByteArray deviceGets(PortUser &user, qsizetype size)
-    {
-        QByteArray got;
-        waitUntil([&] {
-            got += user.read();
-            return got.size() >= size;
-        }, kData);
-        return got;
-    }
+    QByteArray clientGets(qsizetype size) { return gather(size, [this] { return m_client.readAll(); }); }
+    static QByteArray deviceGets(PortUser &user, qsizetype size) { return gather(size, [&] { return user.read(); }); }
     /// What the client sends while the device is away.
     QByteArray sendWhileAway()
     {

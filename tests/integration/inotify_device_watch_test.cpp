@@ -48,9 +48,7 @@ struct DeviceTree {
     bool hinted(int index)
     {
         const int before = hints[static_cast<std::size_t>(index)];
-        if (waitUntil([&] { return hints[static_cast<std::size_t>(index)] > before; }, 1s))
-            return true;
-        return false;
+        return waitUntil([&] { return hints[static_cast<std::size_t>(index)] > before; }, 1s);
     }
     /// Whether it stays without a hint for a while.
     bool quiet(int index)

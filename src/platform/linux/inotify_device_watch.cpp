@@ -24,11 +24,12 @@ QString parentOf(const QString &path)
     return QFileInfo(path).path();
 }
 
-/// The name of the entry in `folder` that lies on the way to `path`.
-QByteArray nextEntry(const QString &folder, const QString &path)
+/// The path of the entry in `folder` that lies on the way to `path`.
+QString nextOnTheWay(const QString &folder, const QString &path)
 {
     const qsizetype start = folder.endsWith(QLatin1Char('/')) ? folder.size() : folder.size() + 1;
-    return QFile::encodeName(path.mid(start).section(QLatin1Char('/'), 0, 0));
+    const qsizetype end = path.indexOf(QLatin1Char('/'), start);
+    return end < 0 ? path : path.left(end);
 }
 
 } // namespace
@@ -68,8 +69,7 @@ Result<void> InotifyDeviceWatch::arm(int id, PathWatch &watch)
     for (qsizetype round = watch.path.count(QLatin1Char('/')); round > 0; --round) {
         if (auto watched = watchNearestFolder(id, watch); !watched)
             return watched;
-        if (watch.folder == parentOf(watch.path)
-            || !QFileInfo(watch.folder + QLatin1Char('/') + QFile::decodeName(nextEntry(watch.folder, watch.path))).isDir())
+        if (watch.folder == parentOf(watch.path) || !QFileInfo(nextOnTheWay(watch.folder, watch.path)).isDir())
             return {};
     }
     return {};
@@ -102,15 +102,14 @@ void InotifyDeviceWatch::onEvent(int id, const InotifyWatcher::Event &event)
     PathWatch &watch = found->second;
     const QString deviceFolder = parentOf(watch.path);
     const bool lost = (event.mask & IN_Q_OVERFLOW) != 0;
-    const bool atDevice = watch.folder == deviceFolder;
-    if (!lost && !(event.mask & kFolderGone)) {
-        if (event.name != nextEntry(watch.folder, watch.path))
-            return;
-    }
+    const bool folderGone = (event.mask & kFolderGone) != 0;
+    if (!lost && !folderGone
+        && event.name != QFile::encodeName(QFileInfo(nextOnTheWay(watch.folder, watch.path)).fileName()))
+        return;
     // A folder on the way came or went: watch the nearest one now. Should
     // none be left (no permission any more), the hints end: nothing else
     // would tell. A device folder watched anew may hold the device already.
-    if (lost || !atDevice || (event.mask & kFolderGone)) {
+    if (lost || folderGone || watch.folder != deviceFolder) {
         (void)arm(id, watch);
         if (!lost && watch.folder != deviceFolder)
             return;
