@@ -1,17 +1,18 @@
 #pragma once
 
 #include "core/port_map.h"
+#include "platform/linux/inotify_device_watch.h"
+#include "platform/linux/inotify_watcher.h"
 #include "platform/linux/local_command_channel.h"
 #include "platform/linux/posix_file_store.h"
 #include "platform/linux/posix_icmp_echo.h"
 #include "platform/linux/posix_process_launcher.h"
-#include "platform/linux/pty_watcher.h"
 #include "platform/linux/qt_host_resolver.h"
 #include "platform/linux/qt_network_info.h"
 #include "platform/linux/qt_socket_factory.h"
 #include "platform/linux/qt_timer.h"
-#include "platform/linux/systemd_service.h"
 #include "platform/linux/system_clock.h"
+#include "platform/linux/systemd_service.h"
 #include "platform/linux/xdg_autostart.h"
 #include "resources/string_table.h"
 #include "session/error_log.h"
@@ -43,7 +44,8 @@ struct Program {
     platform::QtSocketFactory sockets;
     platform::QtTimerFactory timers;
     session::PumpTick pump{timers, session::kPumpIntervalMs};
-    platform::PtyWatcher watcher;
+    platform::InotifyWatcher watcher;
+    platform::InotifyDeviceWatch deviceWatch{watcher};
     platform::PosixIcmpEcho echo;
     session::PingService pings{echo};
     platform::QtHostResolver resolver;

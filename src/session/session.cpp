@@ -23,6 +23,7 @@ Session::Session(SessionServices services, SessionDevices devices)
       m_watchdog(services.pings, services.settings, m_links,
                  {.close = [this](int index) { Winsock1_Close(index); },
                   .log = [this](const QString &text) { LogErrors(text); }}),
+      m_deviceReturn(services.deviceWatch),
       m_pump(services.pump, [this] { Timer2_Timer(); }, [this] { return pumpPending(); })
 {
     m_reconnectTimer = m_services.timers.create();

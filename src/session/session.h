@@ -4,6 +4,7 @@
 #include "platform/serial_port.h"
 #include "platform/virtual_port.h"
 #include "session/client_links.h"
+#include "session/device_return.h"
 #include "session/error_log.h"
 #include "session/link_watchdog.h"
 #include "session/packetizer.h"
@@ -22,6 +23,7 @@ namespace pvx::core {
 struct PortMap;
 }
 namespace pvx::platform {
+class DeviceWatch;
 class Socket;
 class SocketFactory;
 class Timer;
@@ -49,6 +51,8 @@ struct SessionServices {
     PingService &pings;
     /// The program's pump tick, which runs Timer2_Timer while anything is pending.
     PumpTick &pump;
+    /// Tells when a real device that failed may be back at its path.
+    platform::DeviceWatch &deviceWatch;
 };
 
 /// One serial-to-network bridge: the session window's model and the engine
@@ -117,7 +121,9 @@ public:
 
     /// The real serial port received bytes.
     void MSComm1_OnComm();
-    /// The real serial port failed while open; it is already closed.
+    /// The real serial port failed while open; it is already closed. The
+    /// session stays active, and opens the device again when it comes back
+    /// at its path.
     void MSComm1_Failed(const platform::Error &error);
     /// The program on the virtual port wrote bytes.
     void VSPort1_DataReceived();
@@ -203,6 +209,12 @@ private:
     void sizeTransferBuffers();
     void setSettingsLocked(bool locked);
 
+    // A real device that failed and comes back.
+    void watchDevicePath();
+    void onDevicePathChanged();
+    void retryAfterDeviceFailure();
+    void reopenDevice();
+
     // Commands from other programs.
     /// Selects the serial choices a settings command names in `fields`
     /// ("baud,parity,data bits,stop bits", upper case).
@@ -268,6 +280,7 @@ private:
     Packetizer m_packetizer;
     LinkWatchdog m_watchdog;
     std::unique_ptr<platform::Timer> m_reconnectTimer;
+    DeviceReturn m_deviceReturn;
     /// What was moved since the last activation.
     ByteCounters m_moved;
     /// A UDP server answers the sender of the last datagram, once there is one.

@@ -84,6 +84,8 @@ void Session::runActivation()
 
     if (!m_window.isNamed())
         m_window.setCaption(m_window.titleFor(m_window.Combo2.text()));
+    if (!m_window.usesVirtualPort())
+        watchDevicePath();
     setSettingsLocked(true);
     m_window.Command1.setCaption(text(5118));
     // The pump counts the quiet towards the first ping from now on.
@@ -251,6 +253,7 @@ void Session::runDeactivation()
         if (!removeVirtualPort())
             return;
     } else {
+        m_deviceReturn.stop();
         closeRealPort();
         setStatus(kSerial, statusText(kSerial, text(5100)));
     }

@@ -30,8 +30,9 @@ void Session::VSPort1_DataReceived()
 void Session::MSComm1_Failed(const platform::Error &error)
 {
     // The port is closed already; what the network sends meanwhile stays
-    // queued, as for any closed port, until the session is activated again.
+    // queued, as for any closed port, until the device comes back.
     setStatus(kSerial, statusText(kSerial, text(5099) + QLatin1Char(' ') + error.detail));
+    retryAfterDeviceFailure();
 }
 
 void Session::onSendProgress(int index)

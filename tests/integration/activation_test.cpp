@@ -1,10 +1,10 @@
 // Activation and deactivation on real devices and sockets: a pseudo-terminal
 // stands in for the serial device named in [Ports], loopback for the network.
-#include "support/text.h"
+#include "platform/linux/inotify_watcher.h"
 #include "platform/linux/pty_virtual_port.h"
-#include "platform/linux/pty_watcher.h"
 #include "support/pty_device.h"
 #include "support/real_session.h"
+#include "support/text.h"
 #include "support/wait_until.h"
 
 #include <QFileInfo>
@@ -161,7 +161,7 @@ struct VirtualClient {
     QString link() const { return folder.filePath(s("COM5")); }
 
     QTemporaryDir folder;
-    pvx::platform::PtyWatcher watcher;
+    pvx::platform::InotifyWatcher watcher;
     RealSession session;
 };
 

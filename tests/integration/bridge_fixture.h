@@ -4,9 +4,10 @@
 #include "bridge_recorders.h"
 #include "core/port_map.h"
 #include "fakes/fake_dialogs.h"
-#include "platform/linux/qt_network_info.h"
+#include "platform/linux/inotify_device_watch.h"
+#include "platform/linux/inotify_watcher.h"
 #include "platform/linux/pty_virtual_port.h"
-#include "platform/linux/pty_watcher.h"
+#include "platform/linux/qt_network_info.h"
 #include "platform/linux/qt_timer.h"
 #include "platform/linux/unique_fd.h"
 #include "resources/string_table.h"
@@ -73,7 +74,7 @@ struct PtyBridge : FakeLogServices {
         settings.LogErrors = 1;
         session = std::make_unique<session::Session>(
             session::SessionServices{{strings, dialogs, network, {}}, sockets, timers, ports,
-                                     settings, log, pings, pump},
+                                     settings, log, pings, pump, deviceWatch},
             session::SessionDevices{std::make_unique<RecordingSerialPort>(marks),
                                     std::make_unique<platform::PtyVirtualPort>(watcher, [this] { return folder.path(); })});
         ports.devices.insert(3, device.slave());
@@ -115,7 +116,8 @@ struct PtyBridge : FakeLogServices {
     HighWater marks;
     Pty device;
     QTemporaryDir folder;
-    platform::PtyWatcher watcher;
+    platform::InotifyWatcher watcher;
+    platform::InotifyDeviceWatch deviceWatch{watcher};
     resources::StringTable strings{resources::Language::English};
     fakes::FakeDialogs dialogs;
     platform::QtNetworkInfo network;

@@ -95,7 +95,7 @@ TEST(BridgeVirtualPort, NetworkDataWaitsForTheProgramToOpenThePort)
 TEST(BridgeVirtualPort, AFullPortSaysWhenItTakesBytesAgain)
 {
     QTemporaryDir folder;
-    pvx::platform::PtyWatcher watcher;
+    pvx::platform::InotifyWatcher watcher;
     pvx::platform::PtyVirtualPort port(watcher, [&] { return folder.path(); });
     int writable = 0;
     port.setEvents({.dataReceived = {}, .openedChanged = {}, .writable = [&] { ++writable; }});

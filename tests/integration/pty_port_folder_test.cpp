@@ -1,7 +1,7 @@
 // The virtual port's link and lock file in the virtual-port folder: what
 // create and remove leave behind, and what they refuse to touch.
+#include "platform/linux/inotify_watcher.h"
 #include "platform/linux/pty_virtual_port.h"
-#include "platform/linux/pty_watcher.h"
 #include "support/wait_until.h"
 
 #include <QDir>
@@ -64,7 +64,7 @@ protected:
     }
 
     QTemporaryDir m_root;
-    PtyWatcher m_watcher;
+    InotifyWatcher m_watcher;
     PtyVirtualPort m_port{m_watcher, [this] { return folder(); }};
 };
 

@@ -1,7 +1,7 @@
 // A virtual port with another program on its far side: bytes both ways,
 // the open and close events, and what happens while nobody has it open.
+#include "platform/linux/inotify_watcher.h"
 #include "platform/linux/pty_virtual_port.h"
-#include "platform/linux/pty_watcher.h"
 
 #include "integration/forked_peer.h"
 #include "support/wait_until.h"
@@ -59,7 +59,7 @@ protected:
     }
 
     QTemporaryDir m_root;
-    PtyWatcher m_watcher;
+    InotifyWatcher m_watcher;
     PtyVirtualPort m_port{m_watcher, [this] { return m_root.path(); }};
     QByteArray m_path;
     int m_dataEvents = 0;

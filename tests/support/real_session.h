@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/port_map.h"
+#include "fakes/fake_device_watch.h"
 #include "fakes/fake_dialogs.h"
 #include "fakes/fake_virtual_port.h"
 #include "platform/linux/qt_network_info.h"
@@ -8,10 +9,10 @@
 #include "platform/linux/qt_socket_factory.h"
 #include "platform/linux/qt_timer.h"
 #include "resources/string_table.h"
-#include "support/fake_log_services.h"
 #include "session/flow_limits.h"
 #include "session/pump_tick.h"
 #include "session/session.h"
+#include "support/fake_log_services.h"
 
 #include <memory>
 
@@ -25,7 +26,7 @@ struct RealSession : FakeLogServices {
     {
         session = std::make_unique<session::Session>(
             session::SessionServices{{strings, dialogs, network, {}}, sockets, timers, ports,
-                                     settings, log, pings, pump},
+                                     settings, log, pings, pump, deviceWatch},
             session::SessionDevices{std::make_unique<platform::QtSerialPort>(), std::move(virtualPort)});
     }
 
@@ -39,6 +40,7 @@ struct RealSession : FakeLogServices {
     platform::QtTimerFactory timers;
     session::PumpTick pump{timers, session::kPumpIntervalMs};
     core::PortMap ports;
+    fakes::FakeDeviceWatch deviceWatch;
     std::unique_ptr<session::Session> session;
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/port_map.h"
+#include "fakes/fake_device_watch.h"
 #include "fakes/fake_dialogs.h"
 #include "fakes/fake_network_info.h"
 #include "fakes/fake_serial_port.h"
@@ -8,10 +9,10 @@
 #include "fakes/fake_timer.h"
 #include "fakes/fake_virtual_port.h"
 #include "resources/string_table.h"
-#include "support/fake_log_services.h"
 #include "session/flow_limits.h"
 #include "session/pump_tick.h"
 #include "session/session.h"
+#include "support/fake_log_services.h"
 
 #include <memory>
 
@@ -28,7 +29,7 @@ struct SessionFixture : FakeLogServices {
         vport = virtualPort.get();
         session = std::make_unique<session::Session>(
             session::SessionServices{{strings, dialogs, network, optionDialogs},
-                                     sockets, timers, ports, settings, log, pings, pump},
+                                     sockets, timers, ports, settings, log, pings, pump, deviceWatch},
             session::SessionDevices{std::move(serialPort), std::move(virtualPort)});
     }
 
@@ -48,6 +49,7 @@ struct SessionFixture : FakeLogServices {
     session::PumpTick pump{tickTimers, session::kPumpIntervalMs};
     fakes::FakeTimer &tickTimer() { return *tickTimers.created.at(0); }
     core::PortMap ports;
+    fakes::FakeDeviceWatch deviceWatch;
     fakes::FakeSerialPort *serial = nullptr;
     fakes::FakeVirtualPort *vport = nullptr;
     std::unique_ptr<session::Session> session;

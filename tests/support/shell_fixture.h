@@ -3,6 +3,7 @@
 #include "core/ini_document.h"
 #include "core/port_map.h"
 #include "fakes/fake_desktop.h"
+#include "fakes/fake_device_watch.h"
 #include "fakes/fake_dialogs.h"
 #include "fakes/fake_network_info.h"
 #include "fakes/fake_network_tools.h"
@@ -131,6 +132,7 @@ struct ShellFixture : FakeLogServices {
     fakes::FakeTimerFactory mainTimers;
     session::PumpTick pump{timers, session::kPumpIntervalMs};
     core::PortMap ports;
+    fakes::FakeDeviceWatch deviceWatch;
     fakes::FakeAutostart autostart;
     fakes::FakeDesktop desktop;
     fakes::FakeHostResolver resolver;
@@ -144,7 +146,7 @@ struct ShellFixture : FakeLogServices {
     int passwordPrompts = 0;
     shell::SessionList sessions{
         session::SessionServices{{strings, dialogs, network, optionDialogs},
-                                 sockets, timers, ports, settings, log, pings, pump},
+                                 sockets, timers, ports, settings, log, pings, pump, deviceWatch},
         [] {
             return session::SessionDevices{std::make_unique<fakes::FakeSerialPort>(),
                                            std::make_unique<fakes::FakeVirtualPort>()};

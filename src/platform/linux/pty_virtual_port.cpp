@@ -32,7 +32,7 @@ constexpr std::size_t kChunkSize = 4096;
 
 } // namespace
 
-PtyVirtualPort::PtyVirtualPort(PtyWatcher &watcher, std::function<QString()> folder)
+PtyVirtualPort::PtyVirtualPort(InotifyWatcher &watcher, std::function<QString()> folder)
     : m_watcher(watcher), m_folder(std::move(folder))
 {
     QObject::connect(&m_readNotifier, &QSocketNotifier::activated, &m_readNotifier, [this] { onReadable(); });
@@ -63,7 +63,8 @@ Result<void> PtyVirtualPort::create(const QString &name)
     auto terminal = openRawPseudoTerminal();
     if (!terminal)
         return terminal.error();
-    const auto watched = m_watcher.watch(terminal->slavePath, [this](std::uint32_t mask) { onSlaveEvent(mask); });
+    const auto watched = m_watcher.watch(terminal->slavePath, IN_OPEN | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE,
+                                         [this](const InotifyWatcher::Event &event) { onSlaveEvent(event.mask); });
     if (!watched)
         return watched.error();
     // The link appears only once the watch is armed, so no open goes unseen.

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "platform/linux/inotify_watcher.h"
 #include "platform/linux/port_link.h"
-#include "platform/linux/pty_watcher.h"
 #include "platform/linux/unique_fd.h"
 #include "platform/virtual_port.h"
 
@@ -26,7 +26,7 @@ class PtyVirtualPort final : public VirtualPort {
 public:
     /// `folder` gives the virtual-port folder; it is asked again at every
     /// create() and resetBus(). `watcher` must outlive this object.
-    PtyVirtualPort(PtyWatcher &watcher, std::function<QString()> folder);
+    PtyVirtualPort(InotifyWatcher &watcher, std::function<QString()> folder);
     ~PtyVirtualPort() override;
     PtyVirtualPort(const PtyVirtualPort &) = delete;
     PtyVirtualPort &operator=(const PtyVirtualPort &) = delete;
@@ -67,7 +67,7 @@ private:
     void updateReadNotifier();
     void onWritable();
 
-    PtyWatcher &m_watcher;
+    InotifyWatcher &m_watcher;
     std::function<QString()> m_folder;
     Events m_events;
 

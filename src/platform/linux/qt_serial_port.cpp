@@ -1,5 +1,6 @@
 #include "platform/linux/qt_serial_port.h"
 
+#include "platform/linux/device_path.h"
 #include "platform/linux/serial_line_state.h"
 
 #include <QFile>
@@ -14,14 +15,6 @@
 namespace pvx::platform {
 
 namespace {
-
-QString systemPath(const QString &device)
-{
-    if (device.startsWith(QLatin1Char('/')) || device.startsWith(QLatin1String("./"))
-        || device.startsWith(QLatin1String("../")))
-        return device;
-    return QStringLiteral("/dev/") + device;
-}
 
 QSerialPort::Parity qtParity(Parity parity)
 {
@@ -176,7 +169,7 @@ Result<void> QtSerialPort::open(const QString &device, const SerialSettings &set
     close();
     if (device.trimmed().isEmpty())
         return makeError(ErrorCode::InvalidArgument, QStringLiteral("No serial device is set"));
-    m_device = systemPath(device.trimmed());
+    m_device = serialDevicePath(device);
     if (auto checked = checkDevicePath(); !checked)
         return checked;
 

@@ -1,0 +1,67 @@
+// A real device that fails while its session is active is opened again as
+// soon as it comes back at its path: an adapter unplugged and plugged in
+// again, a device that a program makes anew. The watch on the path gives
+// hints; each hint tries the device once, so a device that flaps costs one
+// open per event, and one that never comes back costs nothing. What the
+// network sent meanwhile waited in SerialOutBuffer and goes first.
+#include "session/session.h"
+
+#include "core/port_map.h"
+
+namespace pvx::session {
+
+namespace {
+
+constexpr int kSerial = 0;
+
+} // namespace
+
+void Session::watchDevicePath()
+{
+    const QString device = m_services.ports.deviceFor(ComPortNumber);
+    if (const auto watching = m_deviceReturn.start(device, [this] { onDevicePathChanged(); }); !watching)
+        LogErrors(QStringLiteral("The device will not be reopened by itself: ") + watching.error().detail);
+}
+
+void Session::onDevicePathChanged()
+{
+    if (serialPort().isOpen()) {
+        m_deviceReturn.noteHintWhileOpen();
+        return;
+    }
+    reopenDevice();
+}
+
+void Session::retryAfterDeviceFailure()
+{
+    // The device may have gone and come back before the port noticed it
+    // had gone; the hint that said so came while the port was open. Without
+    // such a hint nothing is tried, so a device that fails as soon as it is
+    // opened waits for the next change at its path.
+    if (m_deviceReturn.watching() && m_deviceReturn.takeHintWhileOpen())
+        reopenDevice();
+}
+
+void Session::reopenDevice()
+{
+    const QString device = m_services.ports.deviceFor(ComPortNumber);
+    const auto settings = portSettings();
+    platform::Result<void> opened = settings ? serialPort().open(device, *settings) : settings.error();
+    if (opened && !serialPort().isOpen())
+        opened = platform::makeError(platform::ErrorCode::IoError, text(5095));
+    if (!opened) {
+        // Nothing there yet is the normal wait. Something else at the path
+        // (a file, a folder, a device that refuses the settings or is in use)
+        // is worth one line.
+        const platform::Error &error = opened.error();
+        if (error.code != platform::ErrorCode::NotFound && m_deviceReturn.refusalIsNew(error.detail))
+            LogErrors(QStringLiteral("The device was not reopened: ") + error.detail);
+        return;
+    }
+    m_deviceReturn.reopened();
+    LogErrors(QStringLiteral("The device %1 came back").arg(device));
+    setStatus(kSerial, statusText(kSerial, text(5096)), device);
+    moveNetworkToSerial();
+}
+
+} // namespace pvx::session
