@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # Debian's own tools check the package, its desktop entry, metadata and manual page.
-bash scripts/install-deps.sh dpkg-dev lintian desktop-file-utils appstream groff-base
+bash scripts/install-deps.sh dpkg-dev file lintian desktop-file-utils appstream groff-base
 jobs=$(nproc)
 for variant in plain sanitize; do
     dir=build-test-$variant

@@ -89,10 +89,19 @@ lintianStatus=$?
 cat "$work/lintian.log"
 check "lintian finds no error (exit status $lintianStatus)" [ "$lintianStatus" -eq 0 ]
 
-# Without dpkg-dev, cpack says what to install instead of failing somewhere inside.
-mkdir "$work/bare"
-(cd "$build" && env PATH="$work/bare" "$(command -v cpack)" -G DEB -B "$work/no-dpkg") >"$work/bare.log" 2>&1
-bareStatus=$?
-check "cpack fails without dpkg-shlibdeps (exit status $bareStatus)" [ "$bareStatus" -ne 0 ]
-check "cpack says to install dpkg-dev" grep -q 'apt-get install dpkg-dev' <<<"$(tr -s '\n ' '  ' <"$work/bare.log")"
+# Without its tools, cpack says what to install instead of failing somewhere
+# inside: a PATH that holds only the given tools, and the packages to install.
+cpack=$(command -v cpack)
+for entry in ":dpkg-dev file" "file:dpkg-dev"; do
+    tools=${entry%%:*}
+    bin=$work/bin-${tools:-none}
+    mkdir "$bin"
+    [ -n "$tools" ] && ln -s "$(command -v "$tools")" "$bin/$tools"
+    (cd "$build" && env PATH="$bin" "$cpack" -G DEB -B "$work/out-${tools:-none}") >"$work/bare.log" 2>&1
+    bareStatus=$?
+    check "cpack fails with only '$tools' (exit status $bareStatus)" [ "$bareStatus" -ne 0 ]
+    said=$(tr -s '\n ' '  ' <"$work/bare.log")
+    check "cpack with only '$tools' says to install ${entry#*:}" \
+        grep -qF "(${entry#*:}): apt-get install ${entry#*:}" <<<"$said"
+done
 finish
