@@ -6,6 +6,7 @@
 set -uo pipefail
 . "$(dirname "$0")/checks.sh"
 build=$(realpath "$1")
+changelog=$(dirname "$0")/../../packaging/changelog
 
 for tool in cpack dpkg-deb dpkg-shlibdeps dpkg-parsechangelog lintian desktop-file-validate appstreamcli groff readelf; do
     if ! command -v "$tool" >/dev/null; then
@@ -28,7 +29,7 @@ app=org.example.Porvix
 field() { dpkg-deb -f "$deb" "$1"; }
 
 # The package names itself, its maker and its version as the project does.
-version=$(dpkg-parsechangelog -l "$(dirname "$0")/../../packaging/changelog" -S Version)
+version=$(dpkg-parsechangelog -l "$changelog" -S Version)
 check_equal "the program's version is the newest changelog entry's" "porvix $version" \
     "$("$root/usr/bin/porvix" --version)"
 check_equal "the package's version" "$version" "$(field Version)"
@@ -69,9 +70,9 @@ check "desktop-file-validate accepts the desktop entry" desktop-file-validate "$
 check_equal "the desktop entry starts the installed program" porvix "$(sed -n 's/^Exec=//p' "$desktop")"
 check_equal "the desktop entry's icon is the installed one" $app "$(sed -n 's/^Icon=//p' "$desktop")"
 metainfo=$root/usr/share/metainfo/$app.metainfo.xml
-check "appstreamcli accepts the metadata" appstreamcli validate --no-net "$metainfo" >/dev/null
+check "appstreamcli accepts the metadata" appstreamcli validate --no-net "$metainfo"
 check "the metadata launches the desktop entry" grep -q "<launchable type=\"desktop-id\">$app.desktop<" "$metainfo"
-released=$(date -u -d "$(dpkg-parsechangelog -l "$(dirname "$0")/../../packaging/changelog" -S Date)" +%F)
+released=$(date -u -d "$(dpkg-parsechangelog -l "$changelog" -S Date)" +%F)
 check "the metadata's release is this version of $released" \
     grep -q "<release version=\"$version\" date=\"$released\"/>" "$metainfo"
 check "the manual page is of this version of $released" \
