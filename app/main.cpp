@@ -11,6 +11,7 @@
 #include "gui/main_frame.h"
 #include "gui/options_dialog.h"
 #include "gui/password_dialogs.h"
+#include "gui/program_icon.h"
 #include "gui/qt_desktop.h"
 #include "gui/qt_dialogs.h"
 #include "gui/qt_tray_icon.h"
@@ -176,6 +177,10 @@ int main(int argc, char **argv)
     const std::unique_ptr<QCoreApplication> app =
         headless ? std::make_unique<QCoreApplication>(argc, argv) : std::make_unique<QApplication>(argc, argv);
     if (!headless) {
+        // Every window, message boxes included, shows the program's icon; the
+        // desktop matches the windows to the installed desktop entry.
+        QApplication::setWindowIcon(gui::programIcon());
+        QGuiApplication::setDesktopFileName(QStringLiteral("org.example.Porvix"));
         // Qt has taken its own options (-style, -platform ...) out by now.
         line = shell::parseCommandLine(QCoreApplication::arguments().mid(1));
         if (!line.error.isEmpty())

@@ -6,9 +6,10 @@
 #
 #   bash scripts/screenshots.sh [path/to/porvix]
 #
-# Installs what is missing (the virtual X server, a window manager, a Japanese
-# font and the tools that take the pictures and press the keys). Without a
-# binary given, builds one in build-screenshots/.
+# Run as root, installs what is missing (the virtual X server, a window
+# manager, a Japanese font and the tools that take the pictures and press the
+# keys); without them it says what to install and fails. Without a binary
+# given, builds one in build-screenshots/.
 set -euo pipefail
 
 # One language, run inside the virtual X server: screenshots.sh --inside
@@ -125,8 +126,22 @@ EOF
 fi
 
 cd "$(dirname "$0")/.."
-# The program's own packages, and what the screenshots need beside them.
-bash scripts/install-deps.sh openbox fonts-ipafont-gothic scrot xdotool
+# As root with apt, whatever is missing is installed: the program's own
+# packages, and what the screenshots need beside them.
+if [ "$EUID" -eq 0 ] && command -v apt-get >/dev/null; then
+    bash scripts/install-deps.sh openbox fonts-ipafont-gothic scrot xdotool
+fi
+# The virtual X server, its window manager and the tools that press the keys
+# and grab the screen.
+missing=
+for tool in xvfb-run Xvfb xauth openbox scrot xdotool; do
+    command -v "$tool" >/dev/null || missing+=" $tool"
+done
+if [ -n "$missing" ]; then
+    echo "screenshots.sh: no virtual display server to run Porvix on (missing:$missing)." >&2
+    echo "Install it as root: apt-get install xvfb xauth openbox scrot xdotool fonts-ipafont-gothic" >&2
+    exit 1
+fi
 
 binary=${1:-}
 if [ -z "$binary" ]; then

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs the whole test suite twice:
 # a plain build and one under AddressSanitizer and UndefinedBehaviorSanitizer.
+# The plain build's suite also makes the Debian package and checks it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
+# Debian's own tools check the package, its desktop entry, metadata and manual page.
+bash scripts/install-deps.sh dpkg-dev file lintian desktop-file-utils appstream groff-base
 jobs=$(nproc)
 for variant in plain sanitize; do
     dir=build-test-$variant

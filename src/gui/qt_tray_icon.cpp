@@ -1,51 +1,14 @@
 #include "gui/qt_tray_icon.h"
 
-#include <QApplication>
+#include "gui/program_icon.h"
+
 #include <QCursor>
 #include <QMenu>
-#include <QPainter>
 #include <QSystemTrayIcon>
 
 namespace pvx::gui {
 
 namespace {
-
-/// A serial connector over a network line, drawn on a 32-unit square.
-QPixmap drawnPixmap(int size)
-{
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.scale(size / 32.0, size / 32.0);
-    const QColor background(0x1f, 0x5f, 0xa8);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(background);
-    painter.drawRoundedRect(QRectF(1, 1, 30, 30), 6, 6);
-
-    painter.setBrush(Qt::white);
-    painter.drawPolygon(QPolygonF({QPointF(4, 6), QPointF(28, 6), QPointF(24.5, 19), QPointF(7.5, 19)}));
-    painter.setBrush(background);
-    for (int pin = 0; pin < 5; ++pin)
-        painter.drawEllipse(QPointF(8.5 + pin * 3.75, 10.5), 1.4, 1.4);
-    for (int pin = 0; pin < 4; ++pin)
-        painter.drawEllipse(QPointF(10.4 + pin * 3.75, 15), 1.4, 1.4);
-
-    painter.setPen(QPen(Qt::white, 2.4, Qt::SolidLine, Qt::RoundCap));
-    painter.drawLine(QPointF(16, 19), QPointF(16, 25.5));
-    painter.drawLine(QPointF(6.5, 25.5), QPointF(25.5, 25.5));
-    return pixmap;
-}
-
-QIcon programIcon()
-{
-    if (const QIcon own = QApplication::windowIcon(); !own.isNull())
-        return own;
-    QIcon drawn;
-    for (const int size : {16, 22, 24, 32, 48, 64})
-        drawn.addPixmap(drawnPixmap(size));
-    return drawn;
-}
 
 platform::TrayIcon::Activation activationOf(QSystemTrayIcon::ActivationReason reason)
 {

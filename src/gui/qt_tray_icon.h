@@ -13,8 +13,7 @@ namespace pvx::gui {
 
 /// The notification-area icon on the desktop's system tray. Its pop-up
 /// menu is shown only when the owner asks, never by the tray host on its
-/// own. The icon is the program's window icon, or a drawn one while the
-/// program has none.
+/// own. The icon is the program's own, as its windows show it.
 class QtTrayIcon : public QObject, public platform::TrayIcon {
     Q_OBJECT
 public:
