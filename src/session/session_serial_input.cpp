@@ -100,8 +100,8 @@ qint32 Session::readSerialInput(SerialSource source)
     TransferBuffer &queue = m_packetizer.queue();
     if (queue.freeSpace() == 0)
         return 0;
-    // The virtual port reads until it has nothing more; asking first how
-    // much it holds would cost a system call per read.
+    // The virtual port reads no more than it holds: asking it first would
+    // only ask twice.
     if (source == SerialSource::VirtualPort)
         return queue.append(virtualPort().read(queue.freeSpace()));
     const qint64 wanted = std::min<qint64>(serialPort().bytesAvailable(), queue.freeSpace());

@@ -157,9 +157,10 @@ QByteArray PtyVirtualPort::read(qint64 maxBytes)
     QByteArray taken = m_leftover.left(std::max<qint64>(maxBytes, 0));
     m_leftover.remove(0, taken.size());
 
-    // Read until the master has no more, without asking first how much it
-    // holds: that would cost a system call per read.
-    const qint64 wanted = std::max<qint64>(maxBytes, 0) - taken.size();
+    // Only what the master holds: a read that finds it empty makes the
+    // kernel flush the terminal's input queue first, a wait far dearer than
+    // asking how much there is.
+    const qint64 wanted = std::min(std::max<qint64>(maxBytes, 0) - taken.size(), queuedInMaster());
     if (wanted > 0) {
         const qsizetype start = taken.size();
         taken.resize(start + wanted);
