@@ -113,9 +113,10 @@ void Session::startTelnetSession()
     m_telnet.reset();
     if (!m_window.rfc2217() || UdpMode)
         return;
-    m_telnet = std::make_unique<TelnetLinks>(m_window.role() == Role::Server ? telnet_port::Role::Server
-                                                                                : telnet_port::Role::Client);
-    if (m_window.role() == Role::Client && m_window.usesVirtualPort()) {
+    // The role the activation is about to take.
+    const Role role = m_window.selectedRole();
+    m_telnet = std::make_unique<TelnetLinks>(role == Role::Server ? telnet_port::Role::Server : telnet_port::Role::Client);
+    if (role == Role::Client && m_window.usesVirtualPort()) {
         m_telnet->lineAtStart = virtualPort().lineSettings();
         m_telnet->lineSeen = m_telnet->lineAtStart;
     }
