@@ -280,6 +280,9 @@ private:
     void followVirtualPortLine();
     void telnetTick();
     bool telnetPending() const;
+    /// A server's device has modem lines and a client wants to hear of them.
+    bool watchesModemLines() const;
+    void notifyModemLines();
     /// The modem lines the server reported, for a client session; nothing otherwise.
     std::optional<QString> telnetModemText() const;
 

@@ -294,11 +294,14 @@ void Session::applyLineChoice(int index, TelnetLinks::Link &link, int list, int 
 quint32 Session::controlRequest(int index, TelnetLinks::Link &link, quint32 value, bool mayChange)
 {
     const auto flowInEffect = [this] { return telnet_port::controlFor(handshakingOf(m_window.flowControl())); };
-    // Lines this session does not drive (a device without modem lines) are
-    // answered as asked and left alone.
-    const auto setLine = [mayChange](bool &line, bool on) {
-        if (mayChange)
-            line = on;
+    // A device without modem lines (a pseudo-terminal, a virtual port)
+    // leaves them alone; the answer is what was asked all the same.
+    const auto setLine = [this, mayChange](platform::ControlLine which, bool &line, bool on) {
+        if (!mayChange)
+            return;
+        line = on;
+        if (!m_window.usesVirtualPort())
+            (void)serialPort().setControlLine(which, on);
     };
     switch (static_cast<Control>(value)) {
     case Control::FlowNone:
@@ -312,19 +315,19 @@ quint32 Session::controlRequest(int index, TelnetLinks::Link &link, quint32 valu
         break;
     case Control::BreakOn:
     case Control::BreakOff:
-        setLine(m_telnet->breakOn, value == static_cast<quint32>(Control::BreakOn));
+        setLine(platform::ControlLine::Break, m_telnet->breakOn, value == static_cast<quint32>(Control::BreakOn));
         break;
     case Control::QueryDtr:
         return static_cast<quint32>(m_telnet->dtr ? Control::DtrOn : Control::DtrOff);
     case Control::DtrOn:
     case Control::DtrOff:
-        setLine(m_telnet->dtr, value == static_cast<quint32>(Control::DtrOn));
+        setLine(platform::ControlLine::Dtr, m_telnet->dtr, value == static_cast<quint32>(Control::DtrOn));
         return static_cast<quint32>(m_telnet->dtr ? Control::DtrOn : Control::DtrOff);
     case Control::QueryRts:
         return static_cast<quint32>(m_telnet->rts ? Control::RtsOn : Control::RtsOff);
     case Control::RtsOn:
     case Control::RtsOff:
-        setLine(m_telnet->rts, value == static_cast<quint32>(Control::RtsOn));
+        setLine(platform::ControlLine::Rts, m_telnet->rts, value == static_cast<quint32>(Control::RtsOn));
         return static_cast<quint32>(m_telnet->rts ? Control::RtsOn : Control::RtsOff);
     case Control::QueryInboundFlow:
     case Control::InboundFlowNone:
@@ -348,8 +351,11 @@ void Session::purge(quint32 value)
             discardSerialInput(m_window.usesVirtualPort() ? SerialSource::VirtualPort : SerialSource::Port);
         m_packetizer.queue().clear();
     }
-    if (output)
+    if (output) {
+        if (!m_window.usesVirtualPort())
+            serialPort().discardOutput();
         SerialOutBuffer.clear();
+    }
 }
 
 // Client role ----------------------------------------------------------------
@@ -457,14 +463,55 @@ void Session::followVirtualPortLine()
 
 void Session::telnetTick()
 {
-    if (m_telnet->role() == telnet_port::Role::Client && m_window.usesVirtualPort())
-        followVirtualPortLine();
+    if (m_telnet->role() == telnet_port::Role::Client) {
+        if (m_window.usesVirtualPort())
+            followVirtualPortLine();
+        return;
+    }
+    if (watchesModemLines())
+        notifyModemLines();
 }
 
 bool Session::telnetPending() const
 {
-    // A client follows the program on its virtual port from tick to tick.
-    return m_telnet->role() == telnet_port::Role::Client && m_window.usesVirtualPort();
+    // A client follows the program on its virtual port from tick to tick; a
+    // server watches the modem lines of a device that has them.
+    if (m_telnet->role() == telnet_port::Role::Client)
+        return m_window.usesVirtualPort();
+    return watchesModemLines();
+}
+
+bool Session::watchesModemLines() const
+{
+    if (!m_telnet->deviceHasModemLines || m_window.usesVirtualPort() || !m_devices.serial->isOpen())
+        return false;
+    for (int index = 1; index <= m_links.maxSocketIndex(); ++index) {
+        const TelnetLinks::Link *link = m_telnet->find(index, m_links.connection(index));
+        if (link && link->modemMask != 0 && m_links.isConnected(index))
+            return true;
+    }
+    return false;
+}
+
+void Session::notifyModemLines()
+{
+    const auto lines = serialPort().modemLines();
+    if (!lines) {
+        // A device without modem lines gets no more polls this activation.
+        m_telnet->deviceHasModemLines = false;
+        return;
+    }
+    const telnet_port::ModemLines now{.cts = lines->cts, .dsr = lines->dsr, .ri = lines->ri, .cd = lines->cd};
+    for (int index = 1; index <= m_links.maxSocketIndex(); ++index) {
+        TelnetLinks::Link *link = m_telnet->find(index, m_links.connection(index));
+        if (!link || link->modemMask == 0 || !m_links.isConnected(index))
+            continue;
+        const telnet_port::ModemLines before = link->modemSent.value_or(now);
+        link->modemSent = now;
+        const auto code = static_cast<quint8>(telnet_port::modemStateCode(now, before) & link->modemMask);
+        if (now != before && code != 0)
+            sendTelnet(index, link->port.encode({ComPortCommand::NotifyModemState, code, {}}));
+    }
 }
 
 std::optional<QString> Session::telnetModemText() const

@@ -57,6 +57,8 @@ public:
     bool dtr = true;
     bool rts = true;
     bool breakOn = false;
+    /// Until a poll finds none: a server's device may have modem lines.
+    bool deviceHasModemLines = true;
 
     /// The line a client-role virtual port showed when the session began,
     /// and when it was last looked at: what the program on it changed is sent.

@@ -224,6 +224,35 @@ TEST(SessionTelnet, SuspendHoldsTheSerialSideAndPurgeThrowsQueuedDataAway)
     EXPECT_EQ(f.session->status().heldToSerial, 0);
 }
 
+TEST(SessionTelnet, ADeviceWithModemLinesTakesControlLinesAndReportsItsInputs)
+{
+    TelnetServer f;
+    f.serial->modem = pvx::platform::ModemLines{};
+    f.activate();
+    Peer &client = f.connect();
+    EXPECT_EQ(client.ask({Cmd::SetControl, 9, {}}).at(0).value, 9u);
+    EXPECT_EQ(client.ask({Cmd::SetControl, 11, {}}).at(0).value, 11u);
+    EXPECT_EQ(client.ask({Cmd::SetControl, 5, {}}).at(0).value, 5u);
+    EXPECT_EQ(f.serial->controlLines, (std::array<bool, 3>{false, true, true}));
+    EXPECT_EQ(client.ask({Cmd::PurgeData, 2, {}}).at(0).value, 2u);
+    EXPECT_EQ(f.serial->discardOutputCalls, 1);
+
+    client.messages.clear();
+    f.tick();
+    f.serial->modem->cts = true;
+    f.tick();
+    client.read();
+    EXPECT_EQ(client.messages, (std::vector<ComPortMessage>{{Cmd::NotifyModemState, 0x11, {}}}));
+
+    // A mask of 0 silences the notifications.
+    EXPECT_EQ(client.ask({Cmd::SetModemStateMask, 0, {}}).at(0).value, 0u);
+    f.serial->modem->cts = false;
+    client.messages.clear();
+    f.tick();
+    client.read();
+    EXPECT_TRUE(client.messages.empty());
+}
+
 TEST(SessionTelnet, ServerSignsWithTheProgramsName)
 {
     TelnetServer f;
