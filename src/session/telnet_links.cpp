@@ -25,14 +25,4 @@ const TelnetLinks::Link *TelnetLinks::find(int index, std::uint64_t connection) 
     return const_cast<TelnetLinks *>(this)->find(index, connection);
 }
 
-std::vector<TelnetLinks::Link *> TelnetLinks::all() const
-{
-    std::vector<Link *> links;
-    for (const auto &link : m_links) {
-        if (link)
-            links.push_back(link.get());
-    }
-    return links;
-}
-
 } // namespace pvx::session

@@ -50,9 +50,6 @@ public:
     Link *find(int index, std::uint64_t connection);
     const Link *find(int index, std::uint64_t connection) const;
 
-    /// The started state of every socket, whichever connection it belongs to.
-    std::vector<Link *> all() const;
-
     /// The control lines as this side last set or was asked to set them.
     bool dtr = true;
     bool rts = true;
