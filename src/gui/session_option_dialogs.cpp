@@ -50,6 +50,7 @@ ServerOptionsDialog::ServerOptionsDialog(session::ServerOptionsForm &form, QWidg
     layout->addWidget(boundCheckBox(this, form.chkMultiClients));
     layout->addWidget(choiceFrame(this, form.Frame1, form.OptionTCP));
     layout->addWidget(choiceFrame(this, form.Frame2, form.OptionSerial));
+    layout->addWidget(boundCheckBox(this, form.chkRfc2217));
     layout->addLayout(buttonRow(this, form.Command1, form.Command2));
 }
 
@@ -58,6 +59,7 @@ ClientOptionsDialog::ClientOptionsDialog(session::ClientOptionsForm &form, QWidg
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(choiceFrame(this, form.Frame1, form.Option1));
     layout->addWidget(boundCheckBox(this, form.chkConnectOnVirtualPort));
+    layout->addWidget(boundCheckBox(this, form.chkRfc2217));
     layout->addLayout(buttonRow(this, form.Command1, form.Command2));
 }
 

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 namespace pvx::platform {
 
@@ -27,6 +28,23 @@ enum class Handshaking {
     None = 0,
     XonXoff = 1,
     RtsCts = 2,
+};
+
+/// The modem input lines of a device.
+struct ModemLines {
+    bool cts = false;
+    bool dsr = false;
+    bool ri = false;
+    bool cd = false;
+
+    friend bool operator==(const ModemLines &, const ModemLines &) = default;
+};
+
+/// The output lines a program sets on a device besides the data.
+enum class ControlLine {
+    Dtr,
+    Rts,
+    Break,
 };
 
 /// Everything a real serial device is configured with.
@@ -74,6 +92,15 @@ public:
     virtual QByteArray read(qint64 maxBytes) = 0;
     /// Throws away every received byte that is waiting.
     virtual void discardInput() = 0;
+    /// Throws away every byte queued for the device and not yet sent.
+    virtual void discardOutput() = 0;
+
+    /// The modem input lines of an open device; nothing for a device
+    /// without modem lines (a pseudo-terminal) or a closed port.
+    virtual std::optional<ModemLines> modemLines() const = 0;
+    /// Raises or drops `line` on an open device; false when the device has
+    /// no such line (a pseudo-terminal) or the port is closed.
+    virtual bool setControlLine(ControlLine line, bool on) = 0;
 
     /// Queues bytes for transmission; returns how many were taken.
     virtual qint64 write(const QByteArray &bytes) = 0;

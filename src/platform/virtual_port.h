@@ -1,11 +1,13 @@
 #pragma once
 
 #include "platform/result.h"
+#include "platform/serial_port.h"
 
 #include <QByteArray>
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 namespace pvx::platform {
 
@@ -46,6 +48,10 @@ public:
     virtual void discardInput() = 0;
     /// True while some program has the port open.
     virtual bool isOpenedByApplication() const = 0;
+    /// The baud rate, stop bits and flow control the program on the port set
+    /// last (the other fields keep their defaults: the port has no real line);
+    /// nothing while no port exists. A system call each time: for polling.
+    virtual std::optional<SerialSettings> lineSettings() const = 0;
 
     /// Removes ports left behind by processes that are gone.
     virtual void resetBus() = 0;

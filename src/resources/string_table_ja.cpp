@@ -175,6 +175,8 @@ constexpr StringEntry kJapanese[] = {
     {5124, "IP アドレスを調べるコンピューターのワークステーション名または URL を入力してください"},
     {5130, "プログラムが仮想ポート %1 を開くのを待っています"},
     {5135, "systemd が動作していません。動作するようになったら、次のコマンドでサービスを有効にして開始してください:"},
+    // Session I/O options
+    {5140, "RFC 2217 (リモートのシリアル設定)"},
 };
 
 static_assert(strictlyAscending(kJapanese));

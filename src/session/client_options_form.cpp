@@ -20,6 +20,7 @@ ClientOptionsForm::ClientOptionsForm(const resources::StringTable &strings, cons
                {ControlKind::OptionButton, controlName("Option1"), 1},
                {ControlKind::OptionButton, controlName("Option1"), 2}}},
       chkConnectOnVirtualPort(ControlKind::CheckBox, controlName("chkConnectOnVirtualPort")),
+      chkRfc2217(ControlKind::CheckBox, controlName("chkRfc2217")),
       Command1(ControlKind::Button, controlName("Command1")),
       Command2(ControlKind::Button, controlName("Command2")),
       m_loaded(options)
@@ -27,7 +28,7 @@ ClientOptionsForm::ClientOptionsForm(const resources::StringTable &strings, cons
     setTag(QStringLiteral("5013"));
     const std::pair<core::Control *, int> tagged[] = {
         {&Frame1, 5014},     {&Option1[0], 5015}, {&Option1[1], 5016}, {&Option1[2], 5017},
-        {&chkConnectOnVirtualPort, 5018}, {&Command1, 1207}, {&Command2, 1208},
+        {&chkConnectOnVirtualPort, 5018}, {&chkRfc2217, 5140}, {&Command1, 1207}, {&Command2, 1208},
     };
     for (const auto &[control, id] : tagged) {
         control->setTag(QString::number(id));
@@ -40,12 +41,13 @@ ClientOptionsForm::ClientOptionsForm(const resources::StringTable &strings, cons
     resources::applyFormStrings(*this, strings);
     selectOptionButton(Option1, options.ClientOptions);
     chkConnectOnVirtualPort.setValue(options.ConnectOnVirtualOpen);
+    chkRfc2217.setValue(options.Rfc2217 == 1 ? 1 : 0);
 }
 
 void ClientOptionsForm::Command1_Click()
 {
     accept({selectedOptionButton(Option1, m_loaded.ClientOptions),
-            static_cast<qint16>(chkConnectOnVirtualPort.value())});
+            static_cast<qint16>(chkConnectOnVirtualPort.value()), static_cast<qint16>(chkRfc2217.value())});
 }
 
 } // namespace pvx::session

@@ -17,6 +17,7 @@ namespace pvx::session {
 struct ClientIoOptions {
     qint16 ClientOptions = 0;
     qint16 ConnectOnVirtualOpen = 0;
+    qint16 Rfc2217 = 0;
 
     bool operator==(const ClientIoOptions &) const = default;
 };
@@ -33,6 +34,7 @@ public:
     core::Control Frame1;
     std::array<core::Control, 3> Option1;
     core::Control chkConnectOnVirtualPort;
+    core::Control chkRfc2217;
     core::Control Command1;
     core::Control Command2;
 

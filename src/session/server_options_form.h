@@ -18,6 +18,7 @@ struct ServerIoOptions {
     qint16 AllowMultiConnect = 1;
     qint16 ServerSerialOptions = 0;
     qint16 ServerTCPOptions = 0;
+    qint16 Rfc2217 = 0;
 
     bool operator==(const ServerIoOptions &) const = default;
 };
@@ -37,6 +38,7 @@ public:
     std::array<core::Control, 3> OptionTCP;
     core::Control Frame2;
     std::array<core::Control, 3> OptionSerial;
+    core::Control chkRfc2217;
     core::Control Command1;
     core::Control Command2;
 

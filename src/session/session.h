@@ -12,11 +12,13 @@
 #include "session/pump_tick.h"
 #include "session/session_status.h"
 #include "session/session_window.h"
+#include "session/telnet_links.h"
 #include "session/transfer_buffer.h"
 
 #include <QObject>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace pvx::core {
@@ -267,6 +269,37 @@ private:
     /// The first bytes of SerialOutBuffer, up to `maxBytes`, as a view.
     QByteArray frontOfSerialOutput(qint32 maxBytes) const;
 
+    // Remote line control (RFC 2217): only with the option on, on TCP.
+    /// Builds the links for an activation, or none.
+    void startTelnetSession();
+    /// Socket `index` carries a new connection: the negotiation goes out.
+    void startTelnet(int index);
+    void sendTelnet(int index, const QByteArray &bytes);
+    /// Reads `wire` from socket `index`: the data goes to SerialOutBuffer
+    /// unless `keepData` is false, commands are acted on. Returns the bytes read.
+    qint32 receiveTelnet(int index, const QByteArray &wire, bool keepData);
+    /// A destination asked for no data for now.
+    bool telnetHoldsBack(const std::vector<int> &destinations) const;
+    void onTelnetOptionChanged(int index, TelnetLinks::Link &link, bool enabled);
+    void onTelnetRequest(int index, TelnetLinks::Link &link, const telnet_port::ComPortMessage &request);
+    quint32 lineInEffect(telnet_port::ComPortCommand command) const;
+    /// Selects `position` of serial list `list` and applies it to an open
+    /// device; a refused value is taken back.
+    void applyLineChoice(int index, TelnetLinks::Link &link, int list, int position);
+    quint32 controlRequest(int index, TelnetLinks::Link &link, quint32 value, bool mayChange);
+    void purge(quint32 value);
+    void sendLineSettings(int index, TelnetLinks::Link &link);
+    void askServer(int index, TelnetLinks::Link &link, const telnet_port::ComPortMessage &request);
+    void onTelnetAnswer(int index, TelnetLinks::Link &link, const telnet_port::ComPortMessage &answer);
+    void followVirtualPortLine();
+    void telnetTick();
+    bool telnetPending() const;
+    /// A server's device has modem lines and a client wants to hear of them.
+    bool watchesModemLines() const;
+    void notifyModemLines();
+    /// The modem lines the server reported, for a client session; nothing otherwise.
+    std::optional<QString> telnetModemText() const;
+
     // Pump helpers.
     void resetLamps();
     /// Network input the pump would still pull into `SerialOutBuffer`.
@@ -287,6 +320,8 @@ private:
     bool m_udpPeerKnown = false;
     /// Where the next pull of held network input starts, so that every client gets its turn.
     int m_nextPull = 0;
+    /// The Telnet state of each TCP connection while the option is on.
+    std::unique_ptr<TelnetLinks> m_telnet;
     /// Last, so that the session leaves the tick before its parts go.
     PumpTick::Member m_pump;
 };

@@ -53,6 +53,7 @@ void Session::startPress()
     m_reconnectTimer->stop();
     m_links.forgetAll();
     m_udpPeerKnown = false;
+    m_telnet.reset();
 }
 
 void Session::runActivation()
@@ -79,6 +80,7 @@ void Session::runActivation()
 
     if (!openSerialSide())
         return;
+    startTelnetSession();
     if (!startNetworkSide(port))
         return;
 

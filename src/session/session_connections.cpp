@@ -57,6 +57,8 @@ void Session::Winsock1_ConnectionRequest(int, int requestId)
     if (!client.accept(requestId))
         return;
     m_links.countClient(chosen);
+    if (m_telnet)
+        startTelnet(chosen);
     showClientCount();
 }
 
@@ -68,8 +70,10 @@ void Session::showClientCount()
     setStatus(kNetwork, m_links.clientCount() != 0 ? connectedClientsText() : statusText(kNetwork, text(5098)));
 }
 
-void Session::Winsock1_Connect(int)
+void Session::Winsock1_Connect(int index)
 {
+    if (m_telnet)
+        startTelnet(index);
     m_reconnectTimer->stop();
     setStatus(kNetwork, statusText(kNetwork, text(5109)));
 }

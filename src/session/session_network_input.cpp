@@ -56,8 +56,13 @@ qint32 Session::receiveFromSocket(int index)
         // Read and thrown away, so that the peer is not held back.
         qint32 dropped = 0;
         for (qint64 waiting = source.bytesAvailable(); waiting > 0 && dropped < kMoveBudget;
-             waiting = source.bytesAvailable())
-            dropped += static_cast<qint32>(source.getData(waiting).size());
+             waiting = source.bytesAvailable()) {
+            const QByteArray wire = source.getData(waiting);
+            // Its requests are still answered, with the values in effect.
+            if (m_telnet)
+                (void)receiveTelnet(index, wire, false);
+            dropped += static_cast<qint32>(wire.size());
+        }
         return dropped;
     }
     // Only as far as there is room: the rest stays with the socket and the
@@ -65,6 +70,9 @@ qint32 Session::receiveFromSocket(int index)
     const qint64 wanted = std::min<qint64>(source.bytesAvailable(), SerialOutBuffer.freeSpace());
     if (wanted <= 0)
         return 0;
+    // Telnet data is never longer than its wire bytes, so it fits as well.
+    if (m_telnet)
+        return receiveTelnet(index, source.getData(wanted), true);
     return SerialOutBuffer.append(source.getData(wanted));
 }
 

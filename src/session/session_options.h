@@ -5,8 +5,8 @@
 
 namespace pvx::session {
 
-/// The nine option fields of a session: network routing, the virtual-port
-/// link and the login texts. The program-wide `OptionTransfer` record has the
+/// The option fields of a session: network routing, the virtual-port link,
+/// the login texts and the remote line control. The program-wide `OptionTransfer` record has the
 /// same shape and carries them between a session and the configuration file.
 struct SessionOptions {
     qint16 AllowMultiConnect = 1;
@@ -22,6 +22,8 @@ struct SessionOptions {
     QString UserPromptResponse;
     QString PasswordPrompt;
     QString PasswordPromptResponse;
+    /// The TCP connections speak Telnet with the COM port option (RFC 2217).
+    qint16 Rfc2217 = 0;
 
     bool operator==(const SessionOptions &) const = default;
 };

@@ -27,6 +27,8 @@ void Session::Timer2_Timer()
         m_watchdog.tick();
     if (serialInputWaiting())
         pullSerialInput();
+    if (m_telnet)
+        telnetTick();
 }
 
 bool Session::pumpPending()
@@ -36,6 +38,8 @@ bool Session::pumpPending()
         return true;
     // An active TCP session counts the quiet towards its next ping.
     if (isActive() && !UdpMode && m_services.settings.PingEnabled != 0)
+        return true;
+    if (m_telnet && telnetPending())
         return true;
     return networkInputHeld() || serialInputWaiting();
 }

@@ -6,6 +6,7 @@
 #include "platform/socket.h"
 #include "session/flow_limits.h"
 #include "session/session_lists.h"
+#include "telnet_port/iac_doubling.h"
 
 #include <algorithm>
 
@@ -143,6 +144,8 @@ qint32 Session::sendToClients(Packetizer::Piece piece)
     // A client's unsent bytes stay within the session's buffer size; the
     // serial side waits for the slowest destination.
     const std::vector<int> destinations = serialDestinations();
+    if (m_telnet && telnetHoldsBack(destinations))
+        return 0;
     TransferBuffer &queue = m_packetizer.queue();
     const auto length = static_cast<qint32>(
         std::min<qint64>(piece.length, m_links.sendRoom(destinations, piece.length, queue.capacity())));
@@ -151,8 +154,10 @@ qint32 Session::sendToClients(Packetizer::Piece piece)
     // With nobody connected the bytes are taken all the same, and lost.
     qint32 requested = length;
     const QByteArray bytes = queue.take(requested);
+    // The count above is of the payload, before any 0xFF is doubled.
+    const QByteArray wire = m_telnet ? telnet_port::doubleIac(bytes) : bytes;
     for (const int index : destinations)
-        (void)socket(index).sendData(bytes);
+        (void)socket(index).sendData(wire);
     if (!destinations.empty())
         m_moved.toNetwork += requested;
     return requested;

@@ -24,6 +24,7 @@ SessionStatus Session::status() const
         .moved = m_moved,
         .heldToNetwork = m_packetizer.queue().count(),
         .heldToSerial = SerialOutBuffer.count(),
+        .modem = telnetModemText(),
     };
 }
 

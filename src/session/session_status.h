@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace pvx::session {
 
 /// Bytes a session moved since its last activation. Each byte is counted
@@ -37,6 +39,9 @@ struct SessionStatus {
     /// serial side.
     qint64 heldToNetwork = 0;
     qint64 heldToSerial = 0;
+    /// The modem lines the server last reported to a client session with
+    /// remote line control ("CTS DSR", "none", "unknown"); nothing otherwise.
+    std::optional<QString> modem;
 };
 
 } // namespace pvx::session

@@ -207,17 +207,20 @@ void SessionWindow::Command2_Click()
 {
     if (TCPOption[1].value() != 0) {
         ServerOptionsForm form(m_services.strings,
-                               {options.AllowMultiConnect, options.ServerSerialOptions, options.ServerTCPOptions});
+                               {options.AllowMultiConnect, options.ServerSerialOptions, options.ServerTCPOptions,
+                                options.Rfc2217});
         if (const auto edited = core::showModal(m_services.optionDialogs.server, form)) {
             options.AllowMultiConnect = edited->AllowMultiConnect;
             options.ServerSerialOptions = edited->ServerSerialOptions;
             options.ServerTCPOptions = edited->ServerTCPOptions;
+            options.Rfc2217 = edited->Rfc2217;
         }
     } else {
-        ClientOptionsForm form(m_services.strings, {options.ClientOptions, options.ConnectOnVirtualOpen});
+        ClientOptionsForm form(m_services.strings, {options.ClientOptions, options.ConnectOnVirtualOpen, options.Rfc2217});
         if (const auto edited = core::showModal(m_services.optionDialogs.client, form)) {
             options.ClientOptions = edited->ClientOptions;
             options.ConnectOnVirtualOpen = edited->ConnectOnVirtualOpen;
+            options.Rfc2217 = edited->Rfc2217;
         }
     }
 }

@@ -130,6 +130,8 @@ public:
     ServerSerial serverSerial() const;
     ServerTcp serverTcp() const;
     ClientIo clientIo() const;
+    /// The TCP connections carry the serial line's settings (RFC 2217).
+    bool rfc2217() const { return options.Rfc2217 != 0; }
 
 signals:
     /// The connector changed, and with it the name the session answers to.

@@ -32,6 +32,10 @@ public:
     {
         write(document, key, QString::number(value));
     }
+    bool has(const core::IniDocument &document, const char *key) const
+    {
+        return document.keys(m_name).contains(QLatin1String(key), Qt::CaseInsensitive);
+    }
 
 private:
     QString m_name;
@@ -96,6 +100,7 @@ int readSessionSection(const core::IniDocument &document, int number, session::S
     record.UserPromptResponse = section.readString(document, "UserPromptResponse");
     record.PasswordPrompt = section.readString(document, "PasswordPrompt", QStringLiteral("Password:"));
     record.PasswordPromptResponse = section.readString(document, "PasswordPromptResponse");
+    record.Rfc2217 = section.readInt(document, "RFC2217", 0) == 1 ? 1 : 0;
     window.UpdateStatus(record);
 
     const int autoActivate = section.readInt(document, "AutoActivate", 0);
@@ -140,6 +145,9 @@ void writeSessionSection(core::IniDocument &document, int number, const session:
     section.write(document, "PasswordPrompt", record.PasswordPrompt);
     section.write(document, "PasswordPromptResponse", record.PasswordPromptResponse);
     section.write(document, "SessionDescription", window.Command3.tag());
+    // A file that never had the key saves as it did before there was one.
+    if (record.Rfc2217 != 0 || section.has(document, "RFC2217"))
+        section.write(document, "RFC2217", record.Rfc2217);
 }
 
 QString timeoutValueText(const QString &text)

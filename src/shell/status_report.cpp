@@ -56,7 +56,10 @@ QStringList statusLines(const std::vector<session::SessionStatus> &statuses)
             QStringLiteral("to network ") + moved(status.moved.toNetwork, status.heldToNetwork),
             QStringLiteral("to serial ") + moved(status.moved.toSerial, status.heldToSerial),
         };
-        lines.append(oneLine(parts.join(QStringLiteral(" | "))));
+        QString line = parts.join(QStringLiteral(" | "));
+        if (status.modem)
+            line += QStringLiteral(" | modem ") + *status.modem;
+        lines.append(oneLine(line));
     }
     return lines;
 }
@@ -65,7 +68,7 @@ QString statusJson(const std::vector<session::SessionStatus> &statuses)
 {
     QJsonArray sessions;
     for (const session::SessionStatus &status : statuses) {
-        sessions.append(QJsonObject{
+        QJsonObject session{
             {QStringLiteral("name"), status.name},
             {QStringLiteral("connector"), status.connector},
             {QStringLiteral("role"), roleName(status)},
@@ -78,7 +81,10 @@ QString statusJson(const std::vector<session::SessionStatus> &statuses)
             {QStringLiteral("bytesToSerial"), status.moved.toSerial},
             {QStringLiteral("heldToNetwork"), status.heldToNetwork},
             {QStringLiteral("heldToSerial"), status.heldToSerial},
-        });
+        };
+        if (status.modem)
+            session.insert(QStringLiteral("modem"), *status.modem);
+        sessions.append(session);
     }
     const QJsonObject report{{QStringLiteral("sessions"), sessions}};
     return QString::fromUtf8(QJsonDocument(report).toJson(QJsonDocument::Compact));

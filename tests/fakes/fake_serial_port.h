@@ -2,6 +2,7 @@
 
 #include "platform/serial_port.h"
 
+#include <array>
 #include <optional>
 
 namespace pvx::fakes {
@@ -41,6 +42,18 @@ public:
         return bytes;
     }
     void discardInput() override { received.clear(); }
+    void discardOutput() override { ++discardOutputCalls; }
+    std::optional<platform::ModemLines> modemLines() const override
+    {
+        return m_open ? modem : std::nullopt;
+    }
+    bool setControlLine(platform::ControlLine line, bool on) override
+    {
+        if (!m_open || !modem)
+            return false;
+        controlLines[static_cast<std::size_t>(line)] = on;
+        return true;
+    }
     qint64 write(const QByteArray &bytes) override
     {
         ++writeCalls;
@@ -92,6 +105,11 @@ public:
     QString lastDevice;
     platform::SerialSettings lastSettings;
     int openCalls = 0;
+    int discardOutputCalls = 0;
+    /// The device's modem lines; unset: it has none (a pseudo-terminal).
+    std::optional<platform::ModemLines> modem;
+    /// DTR, RTS and BREAK as last set.
+    std::array<bool, 3> controlLines{};
     int closeCalls = 0;
 
 private:

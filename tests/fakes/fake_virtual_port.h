@@ -45,6 +45,12 @@ public:
     qint64 bytesAvailable() const override { return received.size(); }
     void discardInput() override { received.clear(); }
     bool isOpenedByApplication() const override { return m_opened; }
+    std::optional<platform::SerialSettings> lineSettings() const override
+    {
+        if (!exists())
+            return std::nullopt;
+        return line;
+    }
     void resetBus() override { ++resetBusCalls; }
     void setEvents(Events newEvents) override { events = std::move(newEvents); }
 
@@ -78,6 +84,8 @@ public:
     /// How many more bytes writes take (unset: all); each write uses it up.
     std::optional<qint64> room;
     std::optional<platform::Error> createError;
+    /// What the program on the port set last.
+    platform::SerialSettings line;
     std::optional<platform::Error> removeError;
     int removeCalls = 0;
     int resetBusCalls = 0;

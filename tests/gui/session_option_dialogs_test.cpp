@@ -38,9 +38,10 @@ TEST(SessionOptionDialogs, ClicksReachTheModelAndEscFollowsEachDialog)
     clientView.show();
     child<QRadioButton>(clientView, "Option12").click();
     child<QCheckBox>(clientView, "chkConnectOnVirtualPort").click();
+    child<QCheckBox>(clientView, "chkRfc2217").click();
     pvx::testing::pressEscape(clientView);
     EXPECT_FALSE(clientView.isVisible());
-    EXPECT_EQ(client.result(), (pvx::session::ClientIoOptions{2, 1})) << "Esc is OK here";
+    EXPECT_EQ(client.result(), (pvx::session::ClientIoOptions{2, 1, 1})) << "Esc is OK here";
 
     pvx::session::LoginOptionsForm login({s("Username:"), {}, s("Password:"), s("hidden?")});
     pvx::gui::LoginOptionsDialog loginView(login);

@@ -86,6 +86,9 @@ public:
     qint64 bytesAvailable() const override { return m_inner.bytesAvailable(); }
     QByteArray read(qint64 maxBytes) override { return m_inner.read(maxBytes); }
     void discardInput() override { m_inner.discardInput(); }
+    void discardOutput() override { m_inner.discardOutput(); }
+    std::optional<platform::ModemLines> modemLines() const override { return m_inner.modemLines(); }
+    bool setControlLine(platform::ControlLine line, bool on) override { return m_inner.setControlLine(line, on); }
     qint64 write(const QByteArray &bytes) override
     {
         const qint64 taken = m_inner.write(bytes);

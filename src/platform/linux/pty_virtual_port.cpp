@@ -1,6 +1,7 @@
 #include "platform/linux/pty_virtual_port.h"
 
 #include "platform/linux/pseudo_terminal.h"
+#include "platform/linux/serial_line_state.h"
 
 #include <poll.h>
 #include <sys/inotify.h>
@@ -198,6 +199,21 @@ void PtyVirtualPort::discardInput()
     ::tcflush(m_master.get(), TCIFLUSH);
     m_dataRaised = false;
     updateReadNotifier();
+}
+
+std::optional<SerialSettings> PtyVirtualPort::lineSettings() const
+{
+    // The master reports the terminal settings the program made on its side.
+    if (!m_master.valid())
+        return std::nullopt;
+    const auto line = readSerialLineState(m_master.get());
+    if (!line)
+        return std::nullopt;
+    SerialSettings settings;
+    settings.baudRate = static_cast<qint32>(line->baudRate);
+    settings.stopBits = line->twoStopBits ? StopBits::Two : StopBits::One;
+    settings.handshaking = line->rtsCts ? Handshaking::RtsCts : line->xonXoff ? Handshaking::XonXoff : Handshaking::None;
+    return settings;
 }
 
 bool PtyVirtualPort::isOpenedByApplication() const

@@ -46,6 +46,7 @@ public:
     qint64 bytesAvailable() const override;
     void discardInput() override;
     bool isOpenedByApplication() const override;
+    std::optional<SerialSettings> lineSettings() const override;
 
     /// Removes the stale links in the current virtual-port folder.
     void resetBus() override;

@@ -5,6 +5,7 @@
 
 #include <QFile>
 
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -318,6 +319,38 @@ void QtSerialPort::discardInput()
     EventGate::CallScope call(m_gate);
     if (m_port->isOpen())
         m_port->clear(QSerialPort::Input);
+}
+
+void QtSerialPort::discardOutput()
+{
+    EventGate::CallScope call(m_gate);
+    if (m_port->isOpen())
+        m_port->clear(QSerialPort::Output);
+}
+
+std::optional<ModemLines> QtSerialPort::modemLines() const
+{
+    // Asked of the kernel directly: QSerialPort reports a refusal as a port
+    // error, and a pseudo-terminal refuses.
+    int bits = 0;
+    if (!m_port->isOpen() || ::ioctl(static_cast<int>(m_port->handle()), TIOCMGET, &bits) != 0)
+        return std::nullopt;
+    return ModemLines{.cts = (bits & TIOCM_CTS) != 0,
+                      .dsr = (bits & TIOCM_DSR) != 0,
+                      .ri = (bits & TIOCM_RI) != 0,
+                      .cd = (bits & TIOCM_CD) != 0};
+}
+
+bool QtSerialPort::setControlLine(ControlLine line, bool on)
+{
+    EventGate::CallScope call(m_gate);
+    if (!m_port->isOpen())
+        return false;
+    const int fd = static_cast<int>(m_port->handle());
+    if (line == ControlLine::Break)
+        return ::ioctl(fd, on ? TIOCSBRK : TIOCCBRK) == 0;
+    int bits = line == ControlLine::Dtr ? TIOCM_DTR : TIOCM_RTS;
+    return ::ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &bits) == 0;
 }
 
 qint64 QtSerialPort::write(const QByteArray &bytes)

@@ -46,6 +46,10 @@ public:
     qint64 bytesAvailable() const override;
     QByteArray read(qint64 maxBytes) override;
     void discardInput() override;
+    void discardOutput() override;
+    /// Read with the kernel's modem-line calls, which a pseudo-terminal refuses.
+    std::optional<ModemLines> modemLines() const override;
+    bool setControlLine(ControlLine line, bool on) override;
     /// Takes every byte (0 on a closed port).
     qint64 write(const QByteArray &bytes) override;
     qint64 bytesToWrite() const override;

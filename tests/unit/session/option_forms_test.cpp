@@ -47,20 +47,22 @@ Outcome endAfterEdit(Form &form, const typename Form::Value &edited, pvx::core::
 Outcome serverDialog(Ending ending)
 {
     const StringTable strings(Language::English);
-    ServerOptionsForm form(strings, {1, 0, 2});
+    ServerOptionsForm form(strings, {1, 0, 2, 0});
     form.chkMultiClients.setValue(0);
     form.OptionTCP[1].setValue(1);
     form.OptionSerial[2].setValue(1);
-    return endAfterEdit(form, {0, 2, 1}, form.Command1, form.Command2, ending);
+    form.chkRfc2217.setValue(1);
+    return endAfterEdit(form, {0, 2, 1, 1}, form.Command1, form.Command2, ending);
 }
 
 Outcome clientDialog(Ending ending)
 {
     const StringTable strings(Language::English);
-    ClientOptionsForm form(strings, {0, 1});
+    ClientOptionsForm form(strings, {0, 1, 1});
     form.Option1[2].setValue(1);
     form.chkConnectOnVirtualPort.setValue(0);
-    return endAfterEdit(form, {2, 0}, form.Command1, form.Command2, ending);
+    form.chkRfc2217.setValue(0);
+    return endAfterEdit(form, {2, 0, 0}, form.Command1, form.Command2, ending);
 }
 
 Outcome loginDialog(Ending ending)
@@ -142,7 +144,10 @@ TEST(SessionOptionForms, CaptionsFollowTheLanguageExceptTheLoginDialogs)
         ClientOptionsForm client(strings, {});
         EXPECT_EQ(client.caption(), strings.text(5013));
         EXPECT_EQ(client.chkConnectOnVirtualPort.caption(), strings.text(5018));
+        EXPECT_EQ(server.chkRfc2217.caption(), strings.text(5140));
+        EXPECT_EQ(client.chkRfc2217.caption(), strings.text(5140));
     }
+    EXPECT_EQ(StringTable(Language::English).text(5140), s("RFC 2217 (remote serial settings)"));
     EXPECT_EQ(StringTable(Language::English).text(5024),
               s("Transmit inbound TCP/IP data from first connected client only"));
     LoginOptionsForm login({});

@@ -50,7 +50,7 @@ TEST(ProfileSave, WhatIsSavedLoadsBackTheSame)
     f.writeDefault("; kept\r\n[Porvix]\r\nNumSessions=2\r\nMainLeft=1500\r\nPassword=pw\r\nPacketSize=512\r\n"
                    "[Session1]\r\nConnector=7\r\nBaudRate=12\r\nParity=1\r\nDatabits=2\r\nStopbits=2\r\n"
                    "FlowControl=3\r\nBufferSize=9\r\nCreateVirtualPort=1\r\nLocalIP=127.0.0.1\r\nPortNumber=4001\r\n"
-                   "TCPOption=1\r\nServerTCPOptions=2\r\nUserPrompt=who?\r\nSessionDescription=Weigh bridge\r\n"
+                   "TCPOption=1\r\nServerTCPOptions=2\r\nUserPrompt=who?\r\nSessionDescription=Weigh bridge\r\nRFC2217=1\r\n"
                    "[Session2]\r\nIPAddress=host.example\r\nTimeoutValue=900\r\nWaitForCr=1\r\n");
     f.window->getprofilesettings({});
     ASSERT_TRUE(f.window->writeprofilesettings(s("/tmp/copy.pvx")));
@@ -79,6 +79,39 @@ TEST(ProfileSave, WhatIsSavedLoadsBackTheSame)
         EXPECT_EQ(a.caption(), b.caption());
     }
     EXPECT_EQ(g.sessionWindow(0).caption(), s("Weigh bridge"));
+}
+
+TEST(ProfileSave, RemoteLineControlKeyIsWrittenLastAndOnlyOnceItWasUsed)
+{
+    struct Case {
+        const char *stored; // the Session1 lines of the loaded file
+        qint16 set;
+        const char *saved;  // the key's value after the save; null: no key
+    };
+    const Case cases[] = {
+        {"Connector=1\r\n", 0, nullptr},
+        {"Connector=1\r\n", 1, "1"},
+        {"Connector=1\r\nRFC2217=1\r\n", 0, "0"},
+        {"Connector=1\r\nRFC2217=7\r\n", 0, "0"},
+    };
+    for (const Case &c : cases) {
+        ShellFixture f;
+        f.writeDefault(QByteArray("[Porvix]\r\nNumSessions=1\r\n[Session1]\r\n") + c.stored);
+        f.window->getprofilesettings({});
+        EXPECT_EQ(f.sessionWindow(0).options.Rfc2217, 0 + (QByteArray(c.stored).contains("=1\r\nRFC2217=1") ? 1 : 0))
+            << c.stored;
+        f.sessionWindow(0).options.Rfc2217 = c.set;
+        ASSERT_TRUE(f.window->writeprofilesettings({}));
+        const QStringList keys = f.saved().keys(s("Session1"));
+        if (!c.saved) {
+            EXPECT_FALSE(keys.contains(s("RFC2217"))) << c.stored;
+            continue;
+        }
+        // A new key comes after all the others; a stored one keeps its line.
+        EXPECT_EQ(keys.indexOf(s("RFC2217")), QByteArray(c.stored).contains("RFC2217") ? 1 : keys.size() - 1)
+            << c.stored;
+        EXPECT_EQ(value(f.saved(), "Session1", "RFC2217"), s(c.saved)) << c.stored;
+    }
 }
 
 TEST(ProfileSave, WritesInPlaceAndKeepsWhatItDoesNotOwn)

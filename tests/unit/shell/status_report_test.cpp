@@ -23,7 +23,8 @@ SessionStatus busyServer()
             .clients = 2,
             .moved = {.toNetwork = 5000000000, .toSerial = 64},
             .heldToNetwork = 12,
-            .heldToSerial = 3};
+            .heldToSerial = 3,
+            .modem = {}};
 }
 
 } // namespace
@@ -33,7 +34,7 @@ TEST(StatusReport, OneTabFreeLinePerSession)
     SessionStatus udpClient{.name = s("COM7 50%1"), .connector = s("COM7"), .role = Role::Client, .udp = true,
                             .address = s("192.0.2.1"), .port = 5000, .serial = s("COM Status: Closed"),
                             .network = s("TCP/IP Status: Error - Host\tnot\r\nfound"), .clients = 1, .moved = {},
-                            .heldToNetwork = 0, .heldToSerial = 0};
+                            .heldToNetwork = 0, .heldToSerial = 0, .modem = {}};
     EXPECT_EQ(pvx::shell::statusLines({busyServer(), udpClient}),
               (QStringList{s("Scale | server 0.0.0.0:4001 | COM Status: Open | TCP/IP Status: Listening... | "
                              "2 clients | to network 5000000000 bytes, 12 held | to serial 64 bytes, 3 held"),
@@ -49,4 +50,14 @@ TEST(StatusReport, JsonIsOneCompactLineWithNumbersAsNumbers)
                 R"("clients":2,"connector":"COM3","heldToNetwork":12,"heldToSerial":3,"name":"Scale",)"
                 R"("network":"TCP/IP Status: Listening...","port":4001,"role":"server","serial":"COM Status: Open"}]})"));
     EXPECT_EQ(pvx::shell::statusJson({}), s(R"({"sessions":[]})"));
+}
+
+TEST(StatusReport, ModemLinesShowOnlyForSessionsThatHearThem)
+{
+    SessionStatus remote = busyServer();
+    remote.role = Role::Client;
+    remote.modem = s("CTS CD");
+    EXPECT_TRUE(pvx::shell::statusLines({remote}).at(0).endsWith(s(" | to serial 64 bytes, 3 held | modem CTS CD")));
+    EXPECT_TRUE(pvx::shell::statusJson({remote}).contains(s(R"("modem":"CTS CD")")));
+    EXPECT_FALSE(pvx::shell::statusJson({busyServer()}).contains(s("modem")));
 }

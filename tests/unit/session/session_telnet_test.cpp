@@ -1,0 +1,330 @@
+// Sessions with remote line control: a server applying and answering what
+// its clients ask of the line, a client telling its server the line it
+// stands for, and the data passing with 0xFF doubled on the wire.
+#include "session/session.h"
+
+#include "bridge_fixture.h"
+#include "telnet_port/com_port_values.h"
+#include "telnet_port/telnet_port.h"
+
+#include <gtest/gtest.h>
+
+using pvx::platform::Handshaking;
+using pvx::platform::StopBits;
+using pvx::telnet_port::ComPortCommand;
+using pvx::telnet_port::ComPortMessage;
+using pvx::testing::BridgeFixture;
+using pvx::testing::s;
+using Role = BridgeFixture::Role;
+using Side = BridgeFixture::Side;
+using Cmd = ComPortCommand;
+
+namespace {
+
+/// The far end of one connection: reads what the session sent on a fake
+/// socket and speaks back through it.
+struct Peer {
+    Peer(BridgeFixture &fixture, int index, pvx::telnet_port::Role role) : f(fixture), socket(index), port(role) {}
+
+    /// Reads what the session sent since the last call.
+    void read()
+    {
+        const QByteArray all = f.socket(socket).sentBytes();
+        const auto input = port.receive(all.mid(seen));
+        seen = all.size();
+        data += input.data;
+        if (!input.reply.isEmpty())
+            f.socket(socket).arrive(input.reply);
+        for (const auto &event : input.events) {
+            if (const auto *message = std::get_if<ComPortMessage>(&event.what))
+                messages.push_back(*message);
+        }
+    }
+    /// Opens the negotiation from this side and takes the session's.
+    void handshake()
+    {
+        f.socket(socket).arrive(port.start());
+        read();
+    }
+    /// Sends `message` and returns the session's answers to it.
+    std::vector<ComPortMessage> ask(const ComPortMessage &message)
+    {
+        messages.clear();
+        f.socket(socket).arrive(port.encode(message));
+        read();
+        return messages;
+    }
+
+    BridgeFixture &f;
+    int socket;
+    pvx::telnet_port::TelnetPort port;
+    qsizetype seen = 0;
+    QByteArray data;
+    std::vector<ComPortMessage> messages;
+};
+
+/// A server session with remote line control on, its device open, and one
+/// client that has finished the negotiation.
+struct TelnetServer : BridgeFixture {
+    explicit TelnetServer(Side side = Side::RealPort, qint16 serverTcp = 0) : BridgeFixture(Role::Server, side)
+    {
+        window().options.Rfc2217 = 1;
+        window().options.ServerTCPOptions = serverTcp;
+    }
+    Peer &connect()
+    {
+        peers.push_back(std::make_unique<Peer>(*this, connectClient(), pvx::telnet_port::Role::Client));
+        peers.back()->handshake();
+        return *peers.back();
+    }
+    std::vector<std::unique_ptr<Peer>> peers;
+};
+
+} // namespace
+
+TEST(SessionTelnet, ServerAnswersEveryRequestWithTheValueInEffect)
+{
+    // The lists start at 9600 baud, no parity, 8 data bits, 1 stop bit, no flow control.
+    const struct {
+        ComPortMessage request;
+        quint32 answer;
+        int list;     // the serial list the request changes, -1 none
+        int position; // its position afterwards
+    } cases[] = {
+        {{Cmd::SetBaudRate, 57600, {}}, 57600, 0, 11},
+        {{Cmd::SetBaudRate, 4000000000u, {}}, 9600, 0, 6},
+        {{Cmd::SetBaudRate, 12345, {}}, 9600, 0, 6},
+        {{Cmd::SetBaudRate, 0, {}}, 9600, 0, 6},
+        {{Cmd::SetDataSize, 7, {}}, 7, 2, 2},
+        {{Cmd::SetDataSize, 0, {}}, 8, 2, 3},
+        {{Cmd::SetDataSize, 9, {}}, 8, 2, 3},
+        // Codes and list positions differ: a swap of odd and even fails here.
+        {{Cmd::SetParity, 2, {}}, 2, 1, 2},
+        {{Cmd::SetParity, 3, {}}, 3, 1, 1},
+        {{Cmd::SetParity, 4, {}}, 4, 1, 3},
+        {{Cmd::SetParity, 5, {}}, 5, 1, 4},
+        {{Cmd::SetParity, 0, {}}, 1, 1, 0},
+        {{Cmd::SetParity, 9, {}}, 1, 1, 0},
+        // And so do the stop sizes: 3 is one and a half.
+        {{Cmd::SetStopSize, 2, {}}, 2, 3, 2},
+        {{Cmd::SetStopSize, 3, {}}, 3, 3, 1},
+        {{Cmd::SetStopSize, 0, {}}, 1, 3, 0},
+        {{Cmd::SetControl, 3, {}}, 3, 4, 2},
+        {{Cmd::SetControl, 2, {}}, 2, 4, 1},
+        {{Cmd::SetControl, 0, {}}, 1, 4, 0},
+        {{Cmd::SetControl, 13, {}}, 14, 4, 0},
+        {{Cmd::SetControl, 7, {}}, 8, -1, 0},
+        {{Cmd::SetControl, 9, {}}, 9, -1, 0},
+        {{Cmd::SetControl, 12, {}}, 12, -1, 0},
+        {{Cmd::SetControl, 5, {}}, 5, -1, 0},
+        {{Cmd::SetControl, 4, {}}, 6, -1, 0},
+        {{Cmd::SetModemStateMask, 0, {}}, 0, -1, 0},
+        {{Cmd::SetLineStateMask, 255, {}}, 255, -1, 0},
+        {{Cmd::PurgeData, 3, {}}, 3, -1, 0},
+    };
+    for (const Side side : {Side::RealPort, Side::VirtualPort}) {
+        for (const auto &c : cases) {
+            TelnetServer f(side);
+            f.activate();
+            Peer &client = f.connect();
+            const auto answers = client.ask(c.request);
+            const std::string label = std::to_string(static_cast<int>(c.request.command)) + " "
+                                      + std::to_string(c.request.value)
+                                      + (side == Side::RealPort ? " device" : " virtual port");
+            ASSERT_EQ(answers.size(), 1u) << label;
+            EXPECT_EQ(answers[0], (ComPortMessage{c.request.command, c.answer, {}})) << label;
+            if (c.list >= 0) {
+                EXPECT_EQ(f.window().Combo1[static_cast<std::size_t>(c.list)].selectedIndex(), c.position) << label;
+            }
+        }
+    }
+}
+
+TEST(SessionTelnet, ADeviceTakesTheRequestAtOnceAndARefusalKeepsWhatIsInEffect)
+{
+    TelnetServer f;
+    f.activate();
+    Peer &client = f.connect();
+    EXPECT_EQ(client.ask({Cmd::SetBaudRate, 57600, {}}).at(0).value, 57600u);
+    EXPECT_EQ(client.ask({Cmd::SetStopSize, 2, {}}).at(0).value, 2u);
+    EXPECT_EQ(f.serial->lastSettings.baudRate, 57600);
+    EXPECT_EQ(f.serial->lastSettings.stopBits, StopBits::Two);
+
+    f.serial->openError = pvx::platform::makeError(pvx::platform::ErrorCode::Unsupported, s("refuses even parity"));
+    EXPECT_EQ(client.ask({Cmd::SetParity, 3, {}}).at(0).value, 1u);
+    EXPECT_EQ(client.ask({Cmd::SetParity, 3, {}}).at(0).value, 1u);
+    EXPECT_EQ(f.window().Combo1[1].selectedIndex(), 0);
+    EXPECT_EQ(f.serial->lastSettings.parity, pvx::platform::Parity::None) << "the device gets its settings back";
+    EXPECT_EQ(f.logText().count(s("refuses even parity")), 1) << "logged once per connection";
+}
+
+TEST(SessionTelnet, OnlyAClientWhoseDataReachesTheSerialSideChangesIt)
+{
+    TelnetServer f(Side::RealPort, 2);
+    f.activate();
+    Peer &first = f.connect();
+    Peer &second = f.connect();
+    EXPECT_EQ(second.ask({Cmd::SetBaudRate, 19200, {}}).at(0).value, 9600u);
+    EXPECT_EQ(second.ask({Cmd::SetControl, 3, {}}).at(0).value, 1u);
+    EXPECT_EQ(f.window().Combo1[0].text(), s("9600"));
+    EXPECT_EQ(first.ask({Cmd::SetBaudRate, 19200, {}}).at(0).value, 19200u);
+    EXPECT_EQ(second.ask({Cmd::SetBaudRate, 0, {}}).at(0).value, 19200u);
+}
+
+TEST(SessionTelnet, DataPassesWithIacDoubledOnTheWireOnly)
+{
+    TelnetServer f;
+    f.settings.PacketSize = 4;
+    f.window().WaitForCr.setValue(1);
+    f.activate();
+    Peer &client = f.connect();
+    // Four payload bytes make a packet, however many go on the wire.
+    f.serialSends(QByteArray("\xff\x01\xff\x02", 4));
+    client.read();
+    EXPECT_EQ(client.data, QByteArray("\xff\x01\xff\x02", 4));
+    EXPECT_TRUE(f.socket(client.socket).sentBytes().endsWith(QByteArray("\xff\xff\x01\xff\xff\x02", 6)));
+
+    f.socket(client.socket).arrive(QByteArray("a\xff\xff" "b", 4));
+    EXPECT_EQ(f.serial->written, QByteArray("a\xff" "b", 3));
+}
+
+TEST(SessionTelnet, WithoutTheOptionNothingIsNegotiatedAndBytesPassAsTheyAre)
+{
+    BridgeFixture f(Role::Server);
+    f.activate();
+    const int client = f.connectClient();
+    EXPECT_TRUE(f.socket(client).sentBytes().isEmpty());
+    f.serialSends(QByteArray("\xff\xfb\x2c", 3));
+    f.tick(10);
+    EXPECT_EQ(f.socket(client).sentBytes(), QByteArray("\xff\xfb\x2c", 3));
+    f.socket(client).arrive(QByteArray("\xff\xfa\x2c\x01", 4));
+    EXPECT_EQ(f.serial->written, QByteArray("\xff\xfa\x2c\x01", 4));
+}
+
+TEST(SessionTelnet, SuspendHoldsTheSerialSideAndPurgeThrowsQueuedDataAway)
+{
+    TelnetServer f;
+    f.activate();
+    Peer &client = f.connect();
+    EXPECT_TRUE(client.ask({Cmd::FlowControlSuspend, 0, {}}).empty());
+    f.serialSends("held");
+    f.tick(10);
+    client.read();
+    EXPECT_EQ(client.data, QByteArray());
+    EXPECT_TRUE(client.ask({Cmd::FlowControlResume, 0, {}}).empty());
+    f.tick(10);
+    client.read();
+    EXPECT_EQ(client.data, QByteArray("held"));
+
+    // A device that takes nothing keeps the network's bytes queued: purged.
+    f.serial->room = 0;
+    f.socket(client.socket).arrive("queued");
+    EXPECT_EQ(f.session->status().heldToSerial, 6);
+    EXPECT_EQ(client.ask({Cmd::PurgeData, 2, {}}).at(0).value, 2u);
+    EXPECT_EQ(f.session->status().heldToSerial, 0);
+}
+
+TEST(SessionTelnet, ADeviceWithModemLinesTakesControlLinesAndReportsItsInputs)
+{
+    TelnetServer f;
+    f.serial->modem = pvx::platform::ModemLines{};
+    f.activate();
+    Peer &client = f.connect();
+    EXPECT_EQ(client.ask({Cmd::SetControl, 9, {}}).at(0).value, 9u);
+    EXPECT_EQ(client.ask({Cmd::SetControl, 11, {}}).at(0).value, 11u);
+    EXPECT_EQ(client.ask({Cmd::SetControl, 5, {}}).at(0).value, 5u);
+    EXPECT_EQ(f.serial->controlLines, (std::array<bool, 3>{false, true, true}));
+    EXPECT_EQ(client.ask({Cmd::PurgeData, 2, {}}).at(0).value, 2u);
+    EXPECT_EQ(f.serial->discardOutputCalls, 1);
+
+    client.messages.clear();
+    f.tick();
+    f.serial->modem->cts = true;
+    f.tick();
+    client.read();
+    EXPECT_EQ(client.messages, (std::vector<ComPortMessage>{{Cmd::NotifyModemState, 0x11, {}}}));
+
+    // A mask of 0 silences the notifications.
+    EXPECT_EQ(client.ask({Cmd::SetModemStateMask, 0, {}}).at(0).value, 0u);
+    f.serial->modem->cts = false;
+    client.messages.clear();
+    f.tick();
+    client.read();
+    EXPECT_TRUE(client.messages.empty());
+}
+
+TEST(SessionTelnet, ServerSignsWithTheProgramsName)
+{
+    TelnetServer f;
+    f.activate();
+    const auto answers = f.connect().ask({Cmd::Signature, 0, {}});
+    ASSERT_EQ(answers.size(), 1u);
+    EXPECT_TRUE(answers[0].text.startsWith("Porvix "));
+}
+
+TEST(SessionTelnet, ClientSendsItsLineAndReportsWhatTheServerSays)
+{
+    BridgeFixture f(Role::Client);
+    f.window().options.Rfc2217 = 1;
+    f.window().Combo1[0].select(11); // 57600
+    f.window().Combo1[3].select(2);  // 2 stop bits
+    f.activate();
+    f.connectToServer();
+    Peer server(f, 0, pvx::telnet_port::Role::Server);
+    server.handshake();
+    server.read();
+    const std::vector<ComPortMessage> expected = {
+        {Cmd::SetBaudRate, 57600, {}}, {Cmd::SetDataSize, 8, {}}, {Cmd::SetParity, 1, {}},
+        {Cmd::SetStopSize, 2, {}},     {Cmd::SetControl, 1, {}},  {Cmd::SetControl, 8, {}},
+        {Cmd::SetControl, 11, {}},
+    };
+    EXPECT_EQ(server.messages, expected);
+
+    // Answers are only logged, once, and never change the lists.
+    f.socket(0).arrive(server.port.encode({Cmd::SetBaudRate, 9600, {}}));
+    f.socket(0).arrive(server.port.encode({Cmd::SetStopSize, 1, {}}));
+    EXPECT_EQ(f.window().Combo1[0].text(), s("57600"));
+    EXPECT_EQ(f.logText().count(s("answered")), 1);
+
+    EXPECT_EQ(f.session->status().modem, s("unknown"));
+    f.socket(0).arrive(server.port.encode({Cmd::NotifyModemState, 0x90, {}}));
+    EXPECT_EQ(f.session->status().modem, s("CTS CD"));
+}
+
+TEST(SessionTelnet, ClientFollowsTheProgramOnItsVirtualPortAndSurvivesARefusal)
+{
+    BridgeFixture f(Role::Client, Side::VirtualPort);
+    f.window().options.Rfc2217 = 1;
+    f.window().options.ConnectOnVirtualOpen = 0;
+    f.vport->line.baudRate = 38400;
+    f.activate();
+    // The program set its rate before the connection was up.
+    f.vport->line.baudRate = 19200;
+    f.connectToServer();
+    Peer server(f, 0, pvx::telnet_port::Role::Server);
+    server.handshake();
+    server.read();
+    ASSERT_FALSE(server.messages.empty());
+    EXPECT_EQ(server.messages[0], (ComPortMessage{Cmd::SetBaudRate, 19200, {}}));
+
+    server.messages.clear();
+    f.vport->line.stopBits = StopBits::Two;
+    f.vport->line.handshaking = Handshaking::RtsCts;
+    f.tick();
+    server.read();
+    EXPECT_EQ(server.messages,
+              (std::vector<ComPortMessage>{{Cmd::SetStopSize, 2, {}}, {Cmd::SetControl, 3, {}}}));
+    server.messages.clear();
+    f.tick(3);
+    server.read();
+    EXPECT_TRUE(server.messages.empty()) << "only changes are sent";
+
+    BridgeFixture g(Role::Client);
+    g.window().options.Rfc2217 = 1;
+    g.activate();
+    g.connectToServer();
+    // A plain Telnet server refuses the option: logged once, data still passes.
+    g.socket(0).arrive(QByteArray("\xff\xfe\x2c\xff\xfe\x2c" "ok", 8));
+    EXPECT_EQ(g.logText().count(s("refused RFC 2217")), 1);
+    EXPECT_EQ(g.serial->written, QByteArray("ok"));
+}
