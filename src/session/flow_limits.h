@@ -20,6 +20,10 @@ inline constexpr int kPumpIntervalMs = 50;
 /// last, before it is closed.
 inline constexpr int kStallTicks = 10'000 / kPumpIntervalMs;
 
+/// Pump ticks a remote serial server has to answer a request before the
+/// missing answer is logged.
+inline constexpr int kAnswerWaitTicks = 5'000 / kPumpIntervalMs;
+
 /// Bytes one handler moves before it lets other events run; the rest is
 /// picked up by the next event or pump tick. Bytes sent to several clients
 /// count once per client: the work, and the wait of every other session,

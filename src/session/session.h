@@ -293,6 +293,7 @@ private:
     void onTelnetAnswer(int index, TelnetLinks::Link &link, const telnet_port::ComPortMessage &answer);
     void followVirtualPortLine();
     void telnetTick();
+    void checkUnansweredRequests();
     bool telnetPending() const;
     /// A server's device has modem lines and a client wants to hear of them.
     bool watchesModemLines() const;

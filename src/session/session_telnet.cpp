@@ -6,6 +6,7 @@
 
 #include "core/numeric_text.h"
 #include "platform/socket.h"
+#include "session/flow_limits.h"
 #include "session/session_lists.h"
 #include "session/telnet_links.h"
 
@@ -397,11 +398,12 @@ void Session::sendLineSettings(int index, TelnetLinks::Link &link)
 void Session::askServer(int index, TelnetLinks::Link &link, const ComPortMessage &request)
 {
     // The newest request of a kind is the one its answer is held against.
-    std::erase_if(link.asked, [&request](const ComPortMessage &asked) {
-        return asked.command == request.command
-               && (request.command != ComPortCommand::SetControl || controlGroup(asked.value) == controlGroup(request.value));
+    std::erase_if(link.asked, [&request](const TelnetLinks::Link::Asked &asked) {
+        return asked.request.command == request.command
+               && (request.command != ComPortCommand::SetControl
+                   || controlGroup(asked.request.value) == controlGroup(request.value));
     });
-    link.asked.push_back(request);
+    link.asked.push_back({request});
     sendTelnet(index, link.port.encode(request));
 }
 
@@ -421,13 +423,15 @@ void Session::onTelnetAnswer(int index, TelnetLinks::Link &link, const ComPortMe
     default:
         break;
     }
-    const auto asked = std::find_if(link.asked.begin(), link.asked.end(), [&answer](const ComPortMessage &request) {
-        return request.command == answer.command
-               && (answer.command != ComPortCommand::SetControl || controlGroup(request.value) == controlGroup(answer.value));
-    });
+    const auto asked =
+        std::find_if(link.asked.begin(), link.asked.end(), [&answer](const TelnetLinks::Link::Asked &waiting) {
+            return waiting.request.command == answer.command
+                   && (answer.command != ComPortCommand::SetControl
+                       || controlGroup(waiting.request.value) == controlGroup(answer.value));
+        });
     if (asked == link.asked.end())
         return;
-    const quint32 value = asked->value;
+    const quint32 value = asked->request.value;
     link.asked.erase(asked);
     // The answer is only reported: the session's lists stay as they are.
     if (answer.value != value && !link.answerLogged) {
@@ -466,6 +470,7 @@ void Session::telnetTick()
     if (m_telnet->role() == telnet_port::Role::Client) {
         if (m_window.usesVirtualPort())
             followVirtualPortLine();
+        checkUnansweredRequests();
         return;
     }
     if (watchesModemLines())
@@ -474,11 +479,34 @@ void Session::telnetTick()
 
 bool Session::telnetPending() const
 {
-    // A client follows the program on its virtual port from tick to tick; a
-    // server watches the modem lines of a device that has them.
-    if (m_telnet->role() == telnet_port::Role::Client)
-        return m_window.usesVirtualPort();
+    // A client follows the program on its virtual port from tick to tick and
+    // waits for answers; a server watches the modem lines of a device that
+    // has them.
+    if (m_telnet->role() == telnet_port::Role::Client) {
+        const TelnetLinks::Link *link = m_telnet->find(0, m_links.connection(0));
+        return m_window.usesVirtualPort() || (link && !link->asked.empty());
+    }
     return watchesModemLines();
+}
+
+void Session::checkUnansweredRequests()
+{
+    // Data never waits for answers; a server that leaves a request
+    // unanswered is only reported, once per connection.
+    TelnetLinks::Link *link = m_telnet->find(0, m_links.connection(0));
+    if (!link || !m_links.isConnected(0))
+        return;
+    for (TelnetLinks::Link::Asked &waiting : link->asked) {
+        if (++waiting.ticks < kAnswerWaitTicks || link->answerLogged)
+            continue;
+        link->answerLogged = true;
+        LogErrors(QStringLiteral("The server at %1 did not answer %2 (%3)")
+                      .arg(socket(0).remoteHostIP())
+                      .arg(static_cast<int>(waiting.request.command))
+                      .arg(waiting.request.value));
+    }
+    std::erase_if(link->asked,
+                  [](const TelnetLinks::Link::Asked &waiting) { return waiting.ticks >= kAnswerWaitTicks; });
 }
 
 bool Session::watchesModemLines() const

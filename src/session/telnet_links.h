@@ -33,10 +33,16 @@ public:
         /// A refusal was logged: a setting the device refused, or the
         /// option refused by the server.
         bool refusalLogged = false;
-        /// An answer other than the request was logged (client role).
+        /// A missing answer, or one other than the request, was logged
+        /// (client role).
         bool answerLogged = false;
+        /// A request and the pump ticks it has waited for its answer.
+        struct Asked {
+            telnet_port::ComPortMessage request;
+            int ticks = 0;
+        };
         /// What this side asked for last, by command (client role).
-        std::vector<telnet_port::ComPortMessage> asked;
+        std::vector<Asked> asked;
     };
 
     explicit TelnetLinks(telnet_port::Role role) : m_role(role) {}

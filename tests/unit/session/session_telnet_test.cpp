@@ -1,6 +1,7 @@
 // Sessions with remote line control: a server applying and answering what
 // its clients ask of the line, a client telling its server the line it
 // stands for, and the data passing with 0xFF doubled on the wire.
+#include "session/flow_limits.h"
 #include "session/session.h"
 
 #include "bridge_fixture.h"
@@ -11,6 +12,7 @@
 
 using pvx::platform::Handshaking;
 using pvx::platform::StopBits;
+using pvx::session::kAnswerWaitTicks;
 using pvx::telnet_port::ComPortCommand;
 using pvx::telnet_port::ComPortMessage;
 using pvx::testing::BridgeFixture;
@@ -285,10 +287,29 @@ TEST(SessionTelnet, ClientSendsItsLineAndReportsWhatTheServerSays)
     f.socket(0).arrive(server.port.encode({Cmd::SetStopSize, 1, {}}));
     EXPECT_EQ(f.window().Combo1[0].text(), s("57600"));
     EXPECT_EQ(f.logText().count(s("answered")), 1);
+    // What stays unanswered is reported too, but only when nothing was yet.
+    f.tick(kAnswerWaitTicks);
+    EXPECT_EQ(f.logText().count(s("did not answer")), 0);
 
     EXPECT_EQ(f.session->status().modem, s("unknown"));
     f.socket(0).arrive(server.port.encode({Cmd::NotifyModemState, 0x90, {}}));
     EXPECT_EQ(f.session->status().modem, s("CTS CD"));
+}
+
+TEST(SessionTelnet, ClientReportsOneMissingAnswerPerConnection)
+{
+    BridgeFixture f(Role::Client);
+    f.window().options.Rfc2217 = 1;
+    f.activate();
+    f.connectToServer();
+    Peer server(f, 0, pvx::telnet_port::Role::Server);
+    server.handshake();
+    server.read();
+    f.socket(0).arrive(server.port.encode({Cmd::SetBaudRate, 9600, {}}));
+    f.tick(kAnswerWaitTicks - 1);
+    EXPECT_EQ(f.logText().count(s("did not answer")), 0);
+    f.tick(kAnswerWaitTicks);
+    EXPECT_EQ(f.logText().count(s("did not answer")), 1);
 }
 
 TEST(SessionTelnet, ClientFollowsTheProgramOnItsVirtualPortAndSurvivesARefusal)
