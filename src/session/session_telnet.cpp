@@ -158,6 +158,12 @@ qint32 Session::receiveTelnet(int index, const QByteArray &wire, bool keepData)
                 onTelnetAnswer(index, *link, *message);
         } else if (const auto *changed = std::get_if<telnet_port::ComPortOptionChanged>(&event.what)) {
             onTelnetOptionChanged(index, *link, changed->enabled);
+        } else if (!link->malformedLogged) {
+            // A peer that sends endless or garbled option messages is told of
+            // once; the data around them goes on.
+            link->malformedLogged = true;
+            LogErrors(QStringLiteral("A malformed Telnet option message from %1 was dropped")
+                          .arg(socket(index).remoteHostIP()));
         }
     }
     if (keepData)

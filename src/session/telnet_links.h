@@ -33,6 +33,8 @@ public:
         /// A refusal was logged: a setting the device refused, or the
         /// option refused by the server.
         bool refusalLogged = false;
+        /// A malformed or endless message from the peer was logged.
+        bool malformedLogged = false;
         /// A missing answer, or one other than the request, was logged
         /// (client role).
         bool answerLogged = false;

@@ -188,6 +188,12 @@ TEST(SessionTelnet, DataPassesWithIacDoubledOnTheWireOnly)
 
     f.socket(client.socket).arrive(QByteArray("a\xff\xff" "b", 4));
     EXPECT_EQ(f.serial->written, QByteArray("a\xff" "b", 3));
+
+    // Endless option messages are dropped and told of once; data goes on.
+    const QByteArray endless = QByteArray("\xff\xfa\x2c", 3) + QByteArray(100, '\x01') + QByteArray("\xff\xf0", 2);
+    f.socket(client.socket).arrive(endless + "c" + endless + "d");
+    EXPECT_EQ(f.serial->written, QByteArray("a\xff" "bcd", 5));
+    EXPECT_EQ(f.logText().count(s("malformed")), 1);
 }
 
 TEST(SessionTelnet, WithoutTheOptionNothingIsNegotiatedAndBytesPassAsTheyAre)
