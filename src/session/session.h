@@ -294,6 +294,7 @@ private:
     void followVirtualPortLine();
     void telnetTick();
     void checkUnansweredRequests();
+    void setTelnetSuspended(TelnetLinks::Link &link, bool suspended);
     bool telnetPending() const;
     /// A server's device has modem lines and a client wants to hear of them.
     bool watchesModemLines() const;

@@ -171,6 +171,15 @@ qint32 Session::receiveTelnet(int index, const QByteArray &wire, bool keepData)
     return static_cast<qint32>(wire.size());
 }
 
+void Session::setTelnetSuspended(TelnetLinks::Link &link, bool suspended)
+{
+    // A peer may ask for a pause in the data it gets; its resume lets what
+    // waited go on.
+    link.suspended = suspended;
+    if (!suspended)
+        pullSerialInput();
+}
+
 bool Session::telnetHoldsBack(const std::vector<int> &destinations) const
 {
     return std::any_of(destinations.begin(), destinations.end(), [this](int index) {
@@ -240,11 +249,8 @@ void Session::onTelnetRequest(int index, TelnetLinks::Link &link, const ComPortM
             purge(request.value);
         break;
     case ComPortCommand::FlowControlSuspend:
-        link.suspended = true;
-        return;
     case ComPortCommand::FlowControlResume:
-        link.suspended = false;
-        pullSerialInput();
+        setTelnetSuspended(link, request.command == ComPortCommand::FlowControlSuspend);
         return;
     case ComPortCommand::NotifyLineState:
     case ComPortCommand::NotifyModemState:
@@ -420,11 +426,8 @@ void Session::onTelnetAnswer(int index, TelnetLinks::Link &link, const ComPortMe
         link.modemHeard = telnet_port::modemLinesFromCode(static_cast<quint8>(answer.value));
         return;
     case ComPortCommand::FlowControlSuspend:
-        link.suspended = true;
-        return;
     case ComPortCommand::FlowControlResume:
-        link.suspended = false;
-        pullSerialInput();
+        setTelnetSuspended(link, answer.command == ComPortCommand::FlowControlSuspend);
         return;
     default:
         break;

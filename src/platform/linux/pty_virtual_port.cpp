@@ -1,5 +1,6 @@
 #include "platform/linux/pty_virtual_port.h"
 
+#include "platform/linux/descriptor_read.h"
 #include "platform/linux/pseudo_terminal.h"
 #include "platform/linux/serial_line_state.h"
 
@@ -165,18 +166,8 @@ QByteArray PtyVirtualPort::read(qint64 maxBytes)
     if (wanted > 0) {
         const qsizetype start = taken.size();
         taken.resize(start + wanted);
-        qsizetype filled = start;
         // A pseudo-terminal hands out about 4 KiB per read.
-        while (filled < taken.size()) {
-            const ssize_t got = ::read(m_master.get(), taken.data() + filled, static_cast<std::size_t>(taken.size() - filled));
-            if (got > 0)
-                filled += got;
-            else if (got < 0 && errno == EINTR)
-                continue;
-            else
-                break;
-        }
-        taken.resize(filled);
+        taken.resize(start + readUpTo(m_master.get(), taken.data() + start, wanted));
     }
 
     m_dataRaised = false;

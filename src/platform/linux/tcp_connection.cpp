@@ -1,5 +1,7 @@
 #include "platform/linux/tcp_connection.h"
 
+#include "platform/linux/descriptor_read.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -61,17 +63,7 @@ QByteArray TcpConnection::read(qint64 maxBytes)
     if (maxBytes <= 0)
         return bytes;
     bytes.resize(maxBytes);
-    qint64 filled = 0;
-    while (filled < maxBytes) {
-        const ssize_t got = ::recv(m_socket.get(), bytes.data() + filled, static_cast<std::size_t>(maxBytes - filled),
-                                   MSG_DONTWAIT);
-        if (got > 0)
-            filled += got;
-        else if (got < 0 && errno == EINTR)
-            continue;
-        else
-            break;
-    }
+    const qint64 filled = readUpTo(m_socket.get(), bytes.data(), maxBytes);
     bytes.truncate(filled);
     m_available = filled < maxBytes ? 0 : std::max<qint64>(m_available - filled, 0);
     return bytes;
