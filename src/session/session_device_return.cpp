@@ -19,6 +19,12 @@ constexpr int kSerial = 0;
 void Session::watchDevicePath()
 {
     const QString device = m_services.ports.deviceFor(ComPortNumber);
+    // A pseudo-terminal's number goes to the next one any program makes:
+    // what appears there later is not this device, and opening it would
+    // take another program's terminal. Through a link of its own (as the
+    // programs that make terminals for others offer) it is followed.
+    if (device.startsWith(QLatin1String("/dev/pts/")))
+        return;
     if (const auto watching = m_deviceReturn.start(device, [this] { onDevicePathChanged(); }); !watching)
         LogErrors(QStringLiteral("The device will not be reopened by itself: ") + watching.error().detail);
 }

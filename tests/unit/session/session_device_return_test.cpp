@@ -164,6 +164,12 @@ TEST(DeviceReturn, OnlyAnActiveSessionOnARealDeviceWatchesItsPath)
     virtualPort.activate();
     EXPECT_TRUE(virtualPort.deviceWatch.watched().isEmpty());
 
+    // A bare pseudo-terminal's number goes to whichever terminal comes next.
+    BridgeFixture terminal(Role::Client);
+    terminal.ports.devices.insert(4, s("/dev/pts/7"));
+    terminal.activate();
+    EXPECT_TRUE(terminal.deviceWatch.watched().isEmpty());
+
     // Without a watch the session still runs; the log says what it will not do.
     BridgeFixture unwatched(Role::Client);
     unwatched.deviceWatch.failure = makeError(ErrorCode::IoError, s("Cannot watch /dev: No space left on device"));
