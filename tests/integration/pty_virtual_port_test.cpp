@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fcntl.h>
+#include <unistd.h>
 #include <vector>
 
 namespace pvx::platform {
@@ -190,6 +192,18 @@ TEST_F(PtyVirtualPortTest, BytesWrittenJustBeforeACloseAreKept)
         ASSERT_TRUE(waitUntil([&] { return m_received.size() >= last.size(); }));
         EXPECT_EQ(m_received, last);
     }
+}
+
+// Bytes for a program that has just opened the port must not be thrown
+// away because the notice of the open is still queued behind them.
+TEST_F(PtyVirtualPortTest, AnOpenCountsBeforeItsNoticeIsHandled)
+{
+    EXPECT_FALSE(m_port.isOpenedByApplication());
+    const int fd = ::open(m_path.constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    EXPECT_TRUE(m_port.isOpenedByApplication());
+    ::close(fd);
+    EXPECT_FALSE(m_port.isOpenedByApplication());
 }
 
 TEST_F(PtyVirtualPortTest, RemoveEndsTheOtherProgramsSessionWithoutEvents)

@@ -138,7 +138,7 @@ qint64 PtyVirtualPort::write(const QByteArray &bytes)
         const ssize_t written = ::write(m_master.get(), bytes.constData(), static_cast<std::size_t>(bytes.size()));
         if (written >= 0 || errno != EINTR) {
             // Only while the program is there: without it nobody makes room.
-            if (written < bytes.size() && m_opened)
+            if (written < bytes.size() && isOpenedByApplication())
                 m_writeNotifier.setEnabled(true);
             return std::max<ssize_t>(written, 0);
         }
@@ -148,7 +148,7 @@ qint64 PtyVirtualPort::write(const QByteArray &bytes)
 void PtyVirtualPort::onWritable()
 {
     m_writeNotifier.setEnabled(false);
-    if (m_opened && m_events.writable)
+    if (isOpenedByApplication() && m_events.writable)
         m_events.writable();
 }
 
@@ -209,7 +209,9 @@ std::optional<SerialSettings> PtyVirtualPort::lineSettings() const
 
 bool PtyVirtualPort::isOpenedByApplication() const
 {
-    return m_opened;
+    // An open the watcher has not reported yet counts already: bytes for
+    // the program are not thrown away in the meantime.
+    return m_opened || (exists() && !slaveHungUp());
 }
 
 void PtyVirtualPort::resetBus()
