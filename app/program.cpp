@@ -9,7 +9,6 @@
 #include "resources/language.h"
 #include "shell/startup_entry.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
@@ -29,9 +28,9 @@ QString configHome()
 
 /// The manual beside the program, where it is installed, or in the source
 /// tree of a build; empty when none is there.
-QString findManual()
+QString findManual(const QString &programFile)
 {
-    const QString programDir = QCoreApplication::applicationDirPath();
+    const QString programDir = QFileInfo(programFile).absolutePath();
     const QString candidates[] = {
         programDir + QStringLiteral("/manual.html"),
         programDir + QStringLiteral("/../share/doc/porvix/manual.html"),
@@ -45,28 +44,29 @@ QString findManual()
 }
 
 /// What the logon entry runs.
-QString startupCommand(const QString &home)
+QString startupCommand(const QString &home, const QString &programFile)
 {
     // The default home is the one a logon session finds without help.
     const QString defaultHome = core::resolvePorvixHome({}, [](const char *name) {
         return qstrcmp(name, "PORVIX_HOME") == 0 ? QString() : environment(name);
     });
-    return shell::startupCommandLine(QCoreApplication::applicationFilePath(), home, defaultHome);
+    return shell::startupCommandLine(programFile, home, defaultHome);
 }
 
 } // namespace
 
 // Stopping a service may take as long as systemd's own stop timeout; beyond
 // that systemctl has hung.
-platform::SystemdService serviceOn(platform::FileStore &files, const QString &home)
+platform::SystemdService serviceOn(platform::FileStore &files, const QString &home, const QString &programFile)
 {
     using namespace std::chrono_literals;
     return platform::SystemdService(
-        files, platform::SystemdService::setupFor(QCoreApplication::applicationFilePath(), home, environment),
+        files, platform::SystemdService::setupFor(programFile, home, environment),
         [](const QStringList &arguments) { return platform::runSystemctl(arguments, 120s); });
 }
 
-Program::Program(const QString &home, const QString &commandLineFile, platform::Dialogs &dialogs,
+Program::Program(const QString &home, const QString &commandLineFile, const QString &programFile,
+                 platform::Dialogs &dialogs,
                  platform::Desktop *desktop, shell::ShellForms forms, session::OptionDialogs optionDialogs)
     : autostart(files, configHome()),
       strings(resources::languageFromEnvironment()),
@@ -86,9 +86,9 @@ Program::Program(const QString &home, const QString &commandLineFile, platform::
                                          optionTransfer, ports, environment, ::getuid(), std::move(forms),
                                          echo, resolver, launcher, clock},
              shell::MainWindow::Paths{core::defaultConfigurationPath(home), commandLineFile,
-                                      startupCommand(home), findManual()}),
+                                      startupCommand(home, programFile), findManual(programFile)}),
       channel(core::commandSocketPath(home)),
-      service(serviceOn(files, home))
+      service(serviceOn(files, home, programFile))
 {
     // Other programs may drive the sessions once they are loaded and
     // activated, not before.

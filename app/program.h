@@ -27,14 +27,16 @@
 
 namespace pvx::app {
 
-/// The service of this program on `home`.
-platform::SystemdService serviceOn(platform::FileStore &files, const QString &home);
+/// The service that runs `programFile` on `home`.
+platform::SystemdService serviceOn(platform::FileStore &files, const QString &home, const QString &programFile);
 
 /// Everything both faces share, built in dependency order: the platform
 /// objects, the sessions, the main window's model, the command channel and
 /// the service manager's notices.
 struct Program {
-    Program(const QString &home, const QString &commandLineFile, platform::Dialogs &dialogs,
+    /// `programFile` is the porvix users run: what the service unit and the
+    /// logon entry name, and where the manual is looked for.
+    Program(const QString &home, const QString &commandLineFile, const QString &programFile, platform::Dialogs &dialogs,
             platform::Desktop *desktop, shell::ShellForms forms, session::OptionDialogs optionDialogs);
 
     platform::PosixFileStore files;

@@ -4,7 +4,6 @@
 
 #include "console.h"
 #include "core/porvix_home.h"
-#include "gui/qt_dialogs.h"
 #include "platform/linux/command_client.h"
 #include "platform/linux/posix_file_store.h"
 #include "program.h"
@@ -38,20 +37,14 @@ int runClient(const shell::CommandLine &line)
     return 0;
 }
 
-int runServiceSwitch(const shell::ServiceSwitch &command, const shell::CommandLine &line, bool headless)
+int runServiceSwitch(const shell::ServiceSwitch &command, const shell::CommandLine &line,
+                     const QString &programFile, const std::function<void(const shell::ServiceMessage &)> &say)
 {
     platform::PosixFileStore files;
-    platform::SystemdService service = serviceOn(files, core::resolvePorvixHome(line.home, environment));
+    platform::SystemdService service =
+        serviceOn(files, core::resolvePorvixHome(line.home, environment), programFile);
     const resources::StringTable strings(resources::languageFromEnvironment());
-    if (headless) {
-        return shell::runServiceCommand(command, service, strings, [](const shell::ServiceMessage &message) {
-            print(message.failure ? stderr : stdout, message.text + QLatin1Char('\n'));
-        });
-    }
-    gui::QtDialogs dialogs;
-    return shell::runServiceCommand(command, service, strings, [&dialogs](const shell::ServiceMessage &message) {
-        dialogs.messageBox(message.text, {}, platform::MessageButtons::Ok, message.icon);
-    });
+    return shell::runServiceCommand(command, service, strings, say);
 }
 
 } // namespace pvx::app

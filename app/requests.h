@@ -1,6 +1,9 @@
 #pragma once
 
 #include "shell/command_line.h"
+#include "shell/service_command.h"
+
+#include <functional>
 
 namespace pvx::app {
 
@@ -11,9 +14,9 @@ namespace pvx::app {
 /// on standard output; the exit code says how it went.
 int runClient(const shell::CommandLine &line);
 
-/// Installs or removes the service and says how that went: in message boxes,
-/// or on standard output (failures on standard error) headless. Neither
-/// the home nor its files are touched.
-int runServiceSwitch(const shell::ServiceSwitch &command, const shell::CommandLine &line, bool headless);
+/// Installs or removes the service of `programFile` and says through `say`
+/// how that went. Neither the home nor its files are touched.
+int runServiceSwitch(const shell::ServiceSwitch &command, const shell::CommandLine &line,
+                     const QString &programFile, const std::function<void(const shell::ServiceMessage &)> &say);
 
 } // namespace pvx::app
