@@ -43,7 +43,7 @@ done
 check "an extended description follows the summary" [ "$(field Description | wc -l)" -ge 3 ]
 
 # What the package installs.
-for path in usr/bin/porvix \
+for path in usr/bin/porvix usr/libexec/porvix/porvix-headless \
     usr/share/doc/porvix/manual.html usr/share/doc/porvix/copyright usr/share/doc/porvix/changelog.gz \
     usr/share/man/man1/porvix.1.gz usr/share/bash-completion/completions/porvix \
     usr/share/applications/$app.desktop usr/share/metainfo/$app.metainfo.xml \
@@ -56,8 +56,22 @@ for size in 16 32 48 256; do
     check_equal "the ${size}x${size} icon's size" "$size $size" \
         "$(od -An -tu4 --endian=big -j16 -N8 "$png" 2>/dev/null | xargs)"
 done
-check "the program is stripped" bash -c "! readelf -S '$root/usr/bin/porvix' | grep -q '\\.debug_info'"
-check "the program is executable" [ -x "$root/usr/bin/porvix" ]
+for program in usr/bin/porvix usr/libexec/porvix/porvix-headless; do
+    check "/$program is stripped" bash -c "! readelf -S '$root/$program' | grep -q '\\.debug_info'"
+    check "/$program is executable" [ -x "$root/$program" ]
+done
+# The installed program hands a run without windows to the installed helper,
+# in the same process.
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM HOME="$work" XDG_CONFIG_HOME="$work" \
+    XDG_RUNTIME_DIR="$work" "$root/usr/bin/porvix" --headless --home "$work/home" >/dev/null 2>&1 &
+started=$!
+for _ in $(seq 50); do
+    [ "$(cat "/proc/$started/comm" 2>/dev/null)" = porvix-headless ] && break
+    sleep 0.1
+done
+check_equal "a headless run goes to porvix-headless" porvix-headless "$(cat "/proc/$started/comm" 2>/dev/null)"
+kill "$started" 2>/dev/null
+wait "$started" 2>/dev/null
 for file in usr/share/man/man1/porvix.1.gz usr/share/doc/porvix/changelog.gz; do
     check "/$file is compressed without a name or time" \
         [ "$(od -An -tu1 -j3 -N5 "$root/$file" | xargs)" = "0 0 0 0 0" ]
