@@ -81,6 +81,7 @@ Result<void> PtyVirtualPort::create(const QString &name)
     m_watchId = *watched;
     m_leftover.clear();
     m_dataRaised = false;
+    forgetQueuedCount();
     // Only a program that guessed the device's name can hold it already.
     m_opened = !slaveHungUp();
     if (m_opened)
@@ -118,6 +119,7 @@ void PtyVirtualPort::closeTerminal()
     m_opened = false;
     m_dataRaised = false;
     m_leftover.clear();
+    forgetQueuedCount();
 }
 
 bool PtyVirtualPort::exists() const
@@ -167,7 +169,9 @@ QByteArray PtyVirtualPort::read(qint64 maxBytes)
         const qsizetype start = taken.size();
         taken.resize(start + wanted);
         // A pseudo-terminal hands out about 4 KiB per read.
-        taken.resize(start + readUpTo(m_master.get(), taken.data() + start, wanted));
+        const qint64 got = readUpTo(m_master.get(), taken.data() + start, wanted);
+        taken.resize(start + got);
+        m_queued = got < wanted ? 0 : m_queued - got;
     }
 
     m_dataRaised = false;
@@ -188,6 +192,7 @@ void PtyVirtualPort::discardInput()
         return;
     m_leftover.clear();
     ::tcflush(m_master.get(), TCIFLUSH);
+    forgetQueuedCount();
     m_dataRaised = false;
     updateReadNotifier();
 }
@@ -248,6 +253,7 @@ void PtyVirtualPort::onReadable()
     // The last arrival is still unread: wait for the read rather than fire
     // without end. Switching the notifier off only then, not on every
     // arrival, spares the event loop a change of its poll set per chunk.
+    forgetQueuedCount();
     if (m_dataRaised) {
         m_readNotifier.setEnabled(false);
         return;
@@ -313,6 +319,7 @@ void PtyVirtualPort::setOpened(bool opened)
 
 void PtyVirtualPort::keepLeftover()
 {
+    forgetQueuedCount();
     std::array<char, kChunkSize> chunk{};
     while (m_leftover.size() < kMaxLeftoverDrain) {
         const ssize_t got = ::read(m_master.get(), chunk.data(), chunk.size());
@@ -327,10 +334,20 @@ void PtyVirtualPort::keepLeftover()
 
 qint64 PtyVirtualPort::queuedInMaster() const
 {
+    // Trusted only while the notifier watches for more.
+    if (m_queuedKnown && m_readNotifier.isEnabled())
+        return m_queued;
     int queued = 0;
     if (!exists() || ::ioctl(m_master.get(), FIONREAD, &queued) != 0)
         return 0;
-    return queued;
+    m_queued = queued;
+    m_queuedKnown = true;
+    return m_queued;
+}
+
+void PtyVirtualPort::forgetQueuedCount()
+{
+    m_queuedKnown = false;
 }
 
 void PtyVirtualPort::raiseDataReceived()

@@ -64,6 +64,7 @@ private:
     void setOpened(bool opened);
     void keepLeftover();
     qint64 queuedInMaster() const;
+    void forgetQueuedCount();
     void raiseDataReceived();
     void updateReadNotifier();
     void onWritable();
@@ -81,6 +82,10 @@ private:
 
     bool m_opened = false;
     bool m_dataRaised = false;
+    /// What the master held when last asked, less what was read since: more
+    /// that arrives wakes the read notifier, which has the count asked anew.
+    mutable qint64 m_queued = 0;
+    mutable bool m_queuedKnown = false;
     /// Where the look-agains after a close event stand (see the .cpp).
     std::size_t m_recheckStep = 0;
     /// What the other program wrote before it closed the slave: read out of
