@@ -134,7 +134,9 @@ QString PtyVirtualPort::devicePath() const
 
 qint64 PtyVirtualPort::write(const QByteArray &bytes)
 {
-    if (!exists() || bytes.isEmpty())
+    // A short write armed the notifier: nothing fits before it fires, and a
+    // try would only cost a failed system call.
+    if (!exists() || bytes.isEmpty() || m_writeNotifier.isEnabled())
         return 0;
     for (;;) {
         const ssize_t written = ::write(m_master.get(), bytes.constData(), static_cast<std::size_t>(bytes.size()));
