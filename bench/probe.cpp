@@ -15,9 +15,10 @@
 //       One line per phase: "s2n bytes=... seconds=... cpu=...",
 //       "rtt size=... p50_us=... p99_us=... count=...", "stream bytes=...
 //       seconds=..." (bytes each client received while busy-rtt ran) or "hold
-//       bytes=... seconds=... held=0|1". cpu is the bridge's utime+stime over
-//       the phase in seconds. With --pid a last line gives its resident memory
-//       then, its peak and Private_Dirty: "memory rss_kb=... hwm_kb=... dirty_kb=...".
+//       bytes=... seconds=... held=0|1". cpu is the bridge's CPU time over the
+//       phase in seconds (every thread's run time from schedstat). With --pid
+//       a last line gives its resident memory then, its peak and
+//       Private_Dirty: "memory rss_kb=... hwm_kb=... dirty_kb=...".
 //   probe sessions --listen FD --serial PATH... --bytes B --round-trips COUNT
 //             [--pid PID] [--budget S]
 //       Every PATH is a port whose bridge connects to the listener FD; the last
@@ -35,6 +36,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -138,20 +140,22 @@ int numberAfter(const std::string &request, const char *prefix)
     return std::atoi(request.c_str() + std::strlen(prefix));
 }
 
-/// The bridge's CPU time so far (all its threads), in seconds.
+/// The bridge's CPU time so far (all its threads), in seconds: the run time
+/// the scheduler keeps per thread, to the nanosecond; utime and stime are
+/// sampled at the clock tick, too coarse for a phase of a fraction of a second.
 double cpuOf(int pid)
 {
     if (pid <= 0)
         return 0;
-    std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    std::istringstream fields(text.substr(text.rfind(')') + 2));
-    std::string field;
-    double ticks = 0;
-    for (int i = 3; i <= 15 && fields >> field; ++i)
-        if (i >= 14) // utime, stime
-            ticks += std::stod(field);
-    return ticks / static_cast<double>(::sysconf(_SC_CLK_TCK));
+    double seconds = 0;
+    std::error_code error;
+    for (const auto &task : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
+        std::ifstream schedstat(task.path() / "schedstat");
+        unsigned long long nanoseconds = 0;
+        if (schedstat >> nanoseconds)
+            seconds += static_cast<double>(nanoseconds) / 1e9;
+    }
+    return seconds;
 }
 
 /// A field of /proc/PID/status or /proc/PID/smaps_rollup, in kB.
