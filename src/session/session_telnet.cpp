@@ -538,7 +538,7 @@ void Session::notifyModemLines()
         m_telnet->deviceHasModemLines = false;
         return;
     }
-    const telnet_port::ModemLines now{.cts = lines->cts, .dsr = lines->dsr, .ri = lines->ri, .cd = lines->cd};
+    const telnet_port::ModemLines now = *lines;
     for (int index = 1; index <= m_links.maxSocketIndex(); ++index) {
         TelnetLinks::Link *link = m_telnet->find(index, m_links.connection(index));
         if (!link || link->modemMask == 0 || !m_links.isConnected(index))

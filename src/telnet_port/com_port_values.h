@@ -58,15 +58,8 @@ quint8 stopBitsCode(platform::StopBits stopBits);
 std::optional<platform::Handshaking> handshakingFromControl(quint32 control);
 Control controlFor(platform::Handshaking handshaking);
 
-/// The modem lines a NOTIFY-MODEMSTATE reports.
-struct ModemLines {
-    bool cts = false;
-    bool dsr = false;
-    bool ri = false;
-    bool cd = false;
-
-    friend bool operator==(const ModemLines &, const ModemLines &) = default;
-};
+/// The modem lines a NOTIFY-MODEMSTATE reports: those of a device.
+using ModemLines = platform::ModemLines;
 
 /// The NOTIFY-MODEMSTATE value: the lines `now` in bits 4 (CTS) to 7 (CD),
 /// and in bits 0 to 3 which changed since `before` (bit 2: RI went off).
