@@ -30,6 +30,17 @@ inline constexpr int kAnswerWaitTicks = 5'000 / kPumpIntervalMs;
 /// grows with them.
 inline constexpr qint64 kMoveBudget = 64 * 1024;
 
+/// Sends to clients a session makes in one turn before it lets other events
+/// run: a piece for a thousand clients is a thousand system calls, and every
+/// other session would wait for all of them. The rest goes out on the
+/// session's next turn.
+inline constexpr int kSendsPerTurn = 128;
+
+/// Most a client's unsent bytes reach, whatever the buffer size: beyond it
+/// serial data waits in MyBuffer, which the serial side is held back by,
+/// rather than a second time in the connections' queues.
+inline constexpr qint64 kClientQueueBound = 256 * 1024;
+
 /// Datagrams one data-arrival event reads at most.
 inline constexpr int kDatagramsPerEvent = 64;
 
