@@ -151,7 +151,7 @@ qint32 Session::sendToClients(Packetizer::Piece piece)
     // larger piece.
     if (!deliverFanOut())
         return 0;
-    if (m_turnSends >= kSendsPerTurn) {
+    if (m_turnSends >= sendsPerTurn(m_links.clientCount())) {
         m_nextTurn->start();
         return 0;
     }
@@ -182,7 +182,7 @@ qint32 Session::sendToClients(Packetizer::Piece piece)
 
 bool Session::deliverFanOut()
 {
-    m_turnSends += m_fanOut.deliver(kSendsPerTurn - m_turnSends,
+    m_turnSends += m_fanOut.deliver(sendsPerTurn(m_links.clientCount()) - m_turnSends,
                                     [this](const FanOut::Destination &to, const QByteArray &bytes) {
                                         // A client that left, or a socket given to a new one, is passed over.
                                         if (!m_links.isConnected(to.index) || m_links.connection(to.index) != to.connection)

@@ -179,10 +179,11 @@ TEST(SerialInput, ASlowClientHoldsTheSerialSideBackWithinItsBound)
 
 TEST(SerialInput, APieceForManyClientsGoesOutOverTurnsAndNothingOvertakesIt)
 {
-    using pvx::session::kSendsPerTurn;
     BridgeFixture f(Role::Server);
     f.activate();
-    const int clients = 2 * kSendsPerTurn + 50;
+    const int clients = 306;
+    const int perTurn = pvx::session::sendsPerTurn(clients);
+    ASSERT_GT(clients, 2 * perTurn);
     for (int i = 0; i < clients; ++i)
         f.connectClient();
     const auto holding = [&](const QByteArray &bytes) {
@@ -195,7 +196,7 @@ TEST(SerialInput, APieceForManyClientsGoesOutOverTurnsAndNothingOvertakesIt)
     const QByteArray second = pattern(200, 2);
 
     f.serialSends(first);
-    EXPECT_EQ(holding(first), kSendsPerTurn);
+    EXPECT_EQ(holding(first), perTurn);
     EXPECT_TRUE(f.nextTurnTimer().isActive());
     // A client that leaves meanwhile gets no more; one that takes its socket
     // gets nothing of a piece taken before it came.
@@ -204,7 +205,7 @@ TEST(SerialInput, APieceForManyClientsGoesOutOverTurnsAndNothingOvertakesIt)
     ASSERT_EQ(f.connectClient(), replaced);
     // New data while the piece is still on its way waits behind it.
     f.serialSends(second);
-    EXPECT_EQ(holding(first), 2 * kSendsPerTurn);
+    EXPECT_EQ(holding(first), 2 * perTurn);
     EXPECT_EQ(f.session->packetizer().queue().count(), second.size());
 
     for (int turn = 0; turn < 10 && f.nextTurnTimer().isActive(); ++turn)
