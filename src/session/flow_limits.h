@@ -39,8 +39,8 @@ inline constexpr qint64 kMoveBudget = 64 * 1024;
 /// the next piece carries what came meanwhile: fewer, larger sends. A turn
 /// makes at least kMinSendsPerTurn sends, to be worth its pass of the event
 /// loop, and at most kMaxSendsPerTurn, to keep that pass short.
-inline constexpr int kTurnsPerPiece = 4;
-inline constexpr int kMinSendsPerTurn = 32;
+inline constexpr int kTurnsPerPiece = 5;
+inline constexpr int kMinSendsPerTurn = 20;
 inline constexpr int kMaxSendsPerTurn = 128;
 
 /// Sends one turn makes for `clients` clients.
