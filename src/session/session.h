@@ -66,10 +66,12 @@ struct SessionServices {
 /// Nothing that could be held back is lost: a socket is read only as far as
 /// `SerialOutBuffer` has room, the serial side only as far as `MyBuffer` has
 /// room, and each destination's unsent bytes stay within a bound (the
-/// session's buffer size for a client, the driver buffer for the serial
-/// port), so a slow reader slows its writer instead of losing data. What the
-/// options say to throw away is still thrown away, and UDP drops what does
-/// not fit.
+/// session's buffer size up to kClientQueueBound for a client, the driver
+/// buffer for the serial port), so a slow reader slows its writer instead of
+/// losing data. What the options say to throw away is still thrown away, and
+/// UDP drops what does not fit. Serial data for several clients is held
+/// once, shared by their queues; a piece for many clients goes out over
+/// several turns of the event loop (FanOut).
 ///
 /// The session wires its parts: the socket array with what is tracked about
 /// each client (ClientLinks), the cutting of serial data into sends
@@ -260,7 +262,11 @@ private:
     bool deliverFanOut();
     /// A client's unsent bytes that hold the serial side back.
     qint64 clientQueueBound() const;
-    /// The turn's sends are spent: the session goes on in its next turn.
+    /// The sends of this turn are made.
+    bool turnSpent() const;
+    /// The session goes on in its next turn, once the events waiting now have run.
+    void continueNextTurn();
+    /// The next turn: the piece in flight goes on, then serial input.
     void onNextTurn();
     void sendDatagram(const QByteArray &bytes);
     bool serialInputRefused() const;

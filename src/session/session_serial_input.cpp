@@ -151,8 +151,8 @@ qint32 Session::sendToClients(Packetizer::Piece piece)
     // larger piece.
     if (!deliverFanOut())
         return 0;
-    if (m_turnSends >= sendsPerTurn(m_links.clientCount())) {
-        m_nextTurn->start();
+    if (turnSpent()) {
+        continueNextTurn();
         return 0;
     }
     // A client's unsent bytes stay within their bound; the serial side
@@ -168,11 +168,11 @@ qint32 Session::sendToClients(Packetizer::Piece piece)
     // With nobody connected the bytes are taken all the same, and lost.
     qint32 requested = length;
     const QByteArray bytes = queue.take(requested);
-    // The count above is of the payload, before any 0xFF is doubled.
     std::vector<FanOut::Destination> receivers;
     receivers.reserve(destinations.size());
     for (const int index : destinations)
         receivers.push_back({index, m_links.connection(index)});
+    // The count above is of the payload, before any 0xFF is doubled.
     m_fanOut.start(m_telnet ? telnet_port::doubleIac(bytes) : bytes, std::move(receivers));
     if (!destinations.empty())
         m_moved.toNetwork += requested;
@@ -182,18 +182,30 @@ qint32 Session::sendToClients(Packetizer::Piece piece)
 
 bool Session::deliverFanOut()
 {
-    m_turnSends += m_fanOut.deliver(sendsPerTurn(m_links.clientCount()) - m_turnSends,
-                                    [this](const FanOut::Destination &to, const QByteArray &bytes) {
-                                        // A client that left, or a socket given to a new one, is passed over.
-                                        if (!m_links.isConnected(to.index) || m_links.connection(to.index) != to.connection)
-                                            return false;
-                                        (void)socket(to.index).sendData(bytes);
-                                        return true;
-                                    });
+    const auto send = [this](const FanOut::Destination &to, const QByteArray &bytes) {
+        // A client that left, or a socket given to a new one, is passed over.
+        if (!m_links.isConnected(to.index) || m_links.connection(to.index) != to.connection)
+            return false;
+        (void)socket(to.index).sendData(bytes);
+        return true;
+    };
+    m_turnSends += m_fanOut.deliver(sendsPerTurn(m_links.clientCount()) - m_turnSends, send);
     if (!m_fanOut.busy())
         return true;
-    m_nextTurn->start();
+    continueNextTurn();
     return false;
+}
+
+bool Session::turnSpent() const
+{
+    return m_turnSends >= sendsPerTurn(m_links.clientCount());
+}
+
+void Session::continueNextTurn()
+{
+    // Restarting a running timer would only register it anew.
+    if (!m_nextTurn->isActive())
+        m_nextTurn->start();
 }
 
 void Session::onNextTurn()
