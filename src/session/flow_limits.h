@@ -2,6 +2,8 @@
 
 #include <QtGlobal>
 
+#include <algorithm>
+
 namespace pvx::session {
 
 /// Size of the serial driver's receive and transmit buffers: the most the
@@ -29,6 +31,28 @@ inline constexpr int kAnswerWaitTicks = 5'000 / kPumpIntervalMs;
 /// count once per client: the work, and the wait of every other session,
 /// grows with them.
 inline constexpr qint64 kMoveBudget = 64 * 1024;
+
+/// Sends to clients a session makes in one turn before it lets other events
+/// run: a piece for a thousand clients is a thousand system calls, and every
+/// other session would wait for all of them. A piece goes out over about
+/// kTurnsPerPiece turns, and the serial side is read between them, so that
+/// the next piece carries what came meanwhile: fewer, larger sends. A turn
+/// makes at least kMinSendsPerTurn sends, to be worth its pass of the event
+/// loop, and at most kMaxSendsPerTurn, to keep that pass short.
+inline constexpr int kTurnsPerPiece = 5;
+inline constexpr int kMinSendsPerTurn = 20;
+inline constexpr int kMaxSendsPerTurn = 128;
+
+/// Sends one turn makes for `clients` clients.
+constexpr int sendsPerTurn(int clients)
+{
+    return std::clamp(clients / kTurnsPerPiece, kMinSendsPerTurn, kMaxSendsPerTurn);
+}
+
+/// Most a client's unsent bytes reach, whatever the buffer size: beyond it
+/// serial data waits in MyBuffer, which the serial side is held back by,
+/// rather than a second time in the connections' queues.
+inline constexpr qint64 kClientQueueBound = 256 * 1024;
 
 /// Datagrams one data-arrival event reads at most.
 inline constexpr int kDatagramsPerEvent = 64;

@@ -29,6 +29,9 @@ Session::Session(SessionServices services, SessionDevices devices)
     m_reconnectTimer = m_services.timers.create();
     m_reconnectTimer->setInterval(kReconnectIntervalMs);
     m_reconnectTimer->setTimeout([this] { Timer1_Timer(); });
+    m_nextTurn = m_services.timers.create();
+    m_nextTurn->setInterval(0);
+    m_nextTurn->setTimeout([this] { onNextTurn(); });
 
     serialPort().setEvents({
         .readyRead = [this] { MSComm1_OnComm(); },

@@ -6,6 +6,7 @@
 #include "session/client_links.h"
 #include "session/device_return.h"
 #include "session/error_log.h"
+#include "session/fan_out.h"
 #include "session/link_watchdog.h"
 #include "session/packetizer.h"
 #include "session/program_settings.h"
@@ -65,10 +66,12 @@ struct SessionServices {
 /// Nothing that could be held back is lost: a socket is read only as far as
 /// `SerialOutBuffer` has room, the serial side only as far as `MyBuffer` has
 /// room, and each destination's unsent bytes stay within a bound (the
-/// session's buffer size for a client, the driver buffer for the serial
-/// port), so a slow reader slows its writer instead of losing data. What the
-/// options say to throw away is still thrown away, and UDP drops what does
-/// not fit.
+/// session's buffer size up to kClientQueueBound for a client, the driver
+/// buffer for the serial port), so a slow reader slows its writer instead of
+/// losing data. What the options say to throw away is still thrown away, and
+/// UDP drops what does not fit. Serial data for several clients is held
+/// once, shared by their queues; a piece for many clients goes out over
+/// several turns of the event loop (FanOut).
 ///
 /// The session wires its parts: the socket array with what is tracked about
 /// each client (ClientLinks), the cutting of serial data into sends
@@ -251,8 +254,20 @@ private:
     qint32 readSerialInput(SerialSource source);
     void discardSerialInput(SerialSource source);
     qint32 sendSerialData(bool sendingAllowed);
-    /// Sends `piece` from MyBuffer to the clients as far as they have room.
+    /// Sends `piece` from MyBuffer to the clients as far as they have room,
+    /// once the piece before has reached them all.
     qint32 sendToClients(Packetizer::Piece piece);
+    /// Hands the piece in flight to further clients while the turn allows;
+    /// true when it has reached them all (or there is none).
+    bool deliverFanOut();
+    /// A client's unsent bytes that hold the serial side back.
+    qint64 clientQueueBound() const;
+    /// The sends of this turn are made.
+    bool turnSpent() const;
+    /// The session goes on in its next turn, once the events waiting now have run.
+    void continueNextTurn();
+    /// The next turn: the piece in flight goes on, then serial input.
+    void onNextTurn();
     void sendDatagram(const QByteArray &bytes);
     bool serialInputRefused() const;
     Packetizer::Rules packetRules() const;
@@ -322,6 +337,13 @@ private:
     bool m_udpPeerKnown = false;
     /// Where the next pull of held network input starts, so that every client gets its turn.
     int m_nextPull = 0;
+    /// Serial data on its way to several clients, over as many turns as it takes.
+    FanOut m_fanOut;
+    /// Sends to clients since the turn began: an arrival of serial data, the
+    /// next turn and the pump tick each begin one.
+    int m_turnSends = 0;
+    /// Brings the next turn once the events waiting now have run.
+    std::unique_ptr<platform::Timer> m_nextTurn;
     /// The Telnet state of each TCP connection while the option is on.
     std::unique_ptr<TelnetLinks> m_telnet;
     /// Last, so that the session leaves the tick before its parts go.

@@ -52,6 +52,7 @@ void Session::startPress()
     m_watchdog.restart();
     m_reconnectTimer->stop();
     m_links.forgetAll();
+    m_fanOut.clear();
     m_udpPeerKnown = false;
     m_telnet.reset();
 }

@@ -18,6 +18,7 @@ constexpr int kLampResetTicks = 3;
 void Session::Timer2_Timer()
 {
     const bool serialDataWaited = m_packetizer.queue().count() > 0;
+    m_turnSends = 0;
     resetLamps();
     moveNetworkToSerial();
     checkStalledClients();

@@ -4,6 +4,7 @@
 #include "session/session.h"
 
 #include "platform/socket.h"
+#include "platform/timer.h"
 #include "session/flow_limits.h"
 #include "session/session_lists.h"
 #include "telnet_port/iac_doubling.h"
@@ -61,8 +62,12 @@ void Session::receiveSerialInput(SerialSource source, bool raisedByEvent)
 {
     // The lamp, the queue and a client without room are the pump's to follow.
     wakePump();
-    if (raisedByEvent)
+    if (raisedByEvent) {
         m_window.Shape1[kSerial].setValue(kLampActive);
+        // Arrivals come once per pass of the event loop: each begins a turn.
+        // Sends made when a client took data share the turn they fall in.
+        m_turnSends = 0;
+    }
     const bool sourceOpen = source == SerialSource::Port ? serialPort().isOpen() : virtualPort().exists();
     if (serialInputRefused()) {
         if (sourceOpen)
@@ -141,26 +146,79 @@ qint32 Session::sendSerialData(bool sendingAllowed)
 
 qint32 Session::sendToClients(Packetizer::Piece piece)
 {
-    // A client's unsent bytes stay within the session's buffer size; the
-    // serial side waits for the slowest destination.
+    // The piece before goes to everybody first: no client's bytes overtake.
+    // With the turn spent, what follows waits in MyBuffer and goes as one
+    // larger piece.
+    if (!deliverFanOut())
+        return 0;
+    if (turnSpent()) {
+        continueNextTurn();
+        return 0;
+    }
+    // A client's unsent bytes stay within their bound; the serial side
+    // waits for the slowest destination.
     const std::vector<int> destinations = serialDestinations();
     if (m_telnet && telnetHoldsBack(destinations))
         return 0;
     TransferBuffer &queue = m_packetizer.queue();
     const auto length = static_cast<qint32>(
-        std::min<qint64>(piece.length, m_links.sendRoom(destinations, piece.length, queue.capacity())));
+        std::min<qint64>(piece.length, m_links.sendRoom(destinations, piece.length, clientQueueBound())));
     if (length <= 0 || (piece.whole && length < piece.length))
         return 0;
     // With nobody connected the bytes are taken all the same, and lost.
     qint32 requested = length;
     const QByteArray bytes = queue.take(requested);
-    // The count above is of the payload, before any 0xFF is doubled.
-    const QByteArray wire = m_telnet ? telnet_port::doubleIac(bytes) : bytes;
+    std::vector<FanOut::Destination> receivers;
+    receivers.reserve(destinations.size());
     for (const int index : destinations)
-        (void)socket(index).sendData(wire);
+        receivers.push_back({index, m_links.connection(index)});
+    // The count above is of the payload, before any 0xFF is doubled.
+    m_fanOut.start(m_telnet ? telnet_port::doubleIac(bytes) : bytes, std::move(receivers));
     if (!destinations.empty())
         m_moved.toNetwork += requested;
+    (void)deliverFanOut();
     return requested;
+}
+
+bool Session::deliverFanOut()
+{
+    const auto send = [this](const FanOut::Destination &to, const QByteArray &bytes) {
+        // A client that left, or a socket given to a new one, is passed over.
+        if (!m_links.isConnected(to.index) || m_links.connection(to.index) != to.connection)
+            return false;
+        (void)socket(to.index).sendData(bytes);
+        return true;
+    };
+    m_turnSends += m_fanOut.deliver(sendsPerTurn(m_links.clientCount()) - m_turnSends, send);
+    if (!m_fanOut.busy())
+        return true;
+    continueNextTurn();
+    return false;
+}
+
+bool Session::turnSpent() const
+{
+    return m_turnSends >= sendsPerTurn(m_links.clientCount());
+}
+
+void Session::continueNextTurn()
+{
+    // Restarting a running timer would only register it anew.
+    if (!m_nextTurn->isActive())
+        m_nextTurn->start();
+}
+
+void Session::onNextTurn()
+{
+    m_nextTurn->stop();
+    m_turnSends = 0;
+    if (deliverFanOut())
+        pullSerialInput();
+}
+
+qint64 Session::clientQueueBound() const
+{
+    return std::min<qint64>(m_packetizer.queue().capacity(), kClientQueueBound);
 }
 
 void Session::sendDatagram(const QByteArray &bytes)

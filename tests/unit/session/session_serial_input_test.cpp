@@ -141,24 +141,78 @@ TEST(SerialInput, BufferingHoldsTheDeviceBackUntilAClientConnects)
 
 TEST(SerialInput, ASlowClientHoldsTheSerialSideBackWithinItsBound)
 {
-    BridgeFixture f(Role::Server);
-    f.bufferSize(0);  // 1024 bytes: also the bound of each client's unsent bytes
-    f.activate();
-    f.connectClient();
-    f.socket(1).queuesOutput = true;
-    const QByteArray data = pattern(5000);
-    f.serialSends(data);
-    EXPECT_EQ(f.socket(1).pendingOutput, 1024);
-    EXPECT_EQ(f.session->packetizer().queue().count(), 1024);
-    EXPECT_EQ(f.serial->received.size(), 5000 - 2048);
+    // A client's unsent bytes stay within the buffer size, and a large
+    // buffer holds what waits beyond a bound of their own once, in MyBuffer.
+    const struct {
+        int sizePosition;
+        qint32 capacity;
+        qint64 bound;
+        qint64 leftInDevice;
+    } cases[] = {
+        {0, 1024, 1024, 2952},
+        {11, 4 << 20, pvx::session::kClientQueueBound, 1000},
+    };
+    for (const auto &c : cases) {
+        BridgeFixture f(Role::Server);
+        f.bufferSize(c.sizePosition);
+        f.activate();
+        f.connectClient();
+        f.socket(1).queuesOutput = true;
+        const QByteArray data = pattern(c.capacity + c.bound + c.leftInDevice);
+        f.serialSends(data);
+        // A large buffer fills over several turns.
+        for (int tick = 0; tick < 100 && f.serial->received.size() > c.leftInDevice; ++tick)
+            f.tick();
+        EXPECT_EQ(f.socket(1).pendingOutput, c.bound);
+        EXPECT_EQ(f.session->packetizer().queue().count(), c.capacity);
+        EXPECT_EQ(f.serial->received.size(), c.leftInDevice);
 
-    qint64 highWater = 0;
-    for (int round = 0; round < 20 && f.socket(1).pendingOutput > 0; ++round) {
-        highWater = std::max(highWater, f.socket(1).pendingOutput);
-        f.socket(1).drainOutput(f.socket(1).pendingOutput);
+        qint64 highWater = 0;
+        for (int round = 0; round < 1000 && f.socket(1).pendingOutput > 0; ++round) {
+            highWater = std::max(highWater, f.socket(1).pendingOutput);
+            f.socket(1).drainOutput(f.socket(1).pendingOutput);
+        }
+        EXPECT_TRUE(f.socket(1).sentBytes() == data) << "buffer " << c.capacity;
+        EXPECT_LE(highWater, c.bound);
     }
-    EXPECT_EQ(f.socket(1).sentBytes(), data);
-    EXPECT_LE(highWater, 1024);
+}
+
+TEST(SerialInput, APieceForManyClientsGoesOutOverTurnsAndNothingOvertakesIt)
+{
+    BridgeFixture f(Role::Server);
+    f.activate();
+    const int clients = 306;
+    const int perTurn = pvx::session::sendsPerTurn(clients);
+    ASSERT_GT(clients, 2 * perTurn);
+    for (int i = 0; i < clients; ++i)
+        f.connectClient();
+    const auto holding = [&](const QByteArray &bytes) {
+        int count = 0;
+        for (int i = 1; i <= clients; ++i)
+            count += f.socket(i).sentBytes() == bytes ? 1 : 0;
+        return count;
+    };
+    const QByteArray first = pattern(300, 1);
+    const QByteArray second = pattern(200, 2);
+
+    f.serialSends(first);
+    EXPECT_EQ(holding(first), perTurn);
+    EXPECT_TRUE(f.nextTurnTimer().isActive());
+    // A client that leaves meanwhile gets no more; one that takes its socket
+    // gets nothing of a piece taken before it came.
+    const int replaced = clients;
+    f.socket(replaced).peerCloses();
+    ASSERT_EQ(f.connectClient(), replaced);
+    // New data while the piece is still on its way waits behind it.
+    f.serialSends(second);
+    EXPECT_EQ(holding(first), 2 * perTurn);
+    EXPECT_EQ(f.session->packetizer().queue().count(), second.size());
+
+    for (int turn = 0; turn < 10 && f.nextTurnTimer().isActive(); ++turn)
+        f.nextTurnTimer().fire();
+    EXPECT_FALSE(f.nextTurnTimer().isActive());
+    EXPECT_EQ(holding(first + second), clients - 1);
+    EXPECT_EQ(f.socket(replaced).sentBytes(), second);
 }
 
 TEST(SerialInput, AClientThatTakesNothingForTenSecondsIsClosed)
