@@ -330,17 +330,17 @@ quint32 Session::controlRequest(int index, TelnetLinks::Link &link, quint32 valu
     case Control::BreakOff:
         setLine(platform::ControlLine::Break, m_telnet->breakOn, value == static_cast<quint32>(Control::BreakOn));
         break;
-    case Control::QueryDtr:
-        return static_cast<quint32>(m_telnet->dtr ? Control::DtrOn : Control::DtrOff);
     case Control::DtrOn:
     case Control::DtrOff:
         setLine(platform::ControlLine::Dtr, m_telnet->dtr, value == static_cast<quint32>(Control::DtrOn));
+        [[fallthrough]];
+    case Control::QueryDtr:
         return static_cast<quint32>(m_telnet->dtr ? Control::DtrOn : Control::DtrOff);
-    case Control::QueryRts:
-        return static_cast<quint32>(m_telnet->rts ? Control::RtsOn : Control::RtsOff);
     case Control::RtsOn:
     case Control::RtsOff:
         setLine(platform::ControlLine::Rts, m_telnet->rts, value == static_cast<quint32>(Control::RtsOn));
+        [[fallthrough]];
+    case Control::QueryRts:
         return static_cast<quint32>(m_telnet->rts ? Control::RtsOn : Control::RtsOff);
     case Control::QueryInboundFlow:
     case Control::InboundFlowNone:

@@ -63,11 +63,11 @@ private:
 };
 
 /// Python with the system's serial library, running `script` with `arguments`.
-std::unique_ptr<Program> python(const char *script, const QStringList &arguments)
+std::unique_ptr<Program> python(const QString &script, const QStringList &arguments)
 {
     if (!QFile::exists(s("/usr/bin/python3")))
         return nullptr;
-    auto program = std::make_unique<Program>(s("/usr/bin/python3"), QStringList{s("-c"), QLatin1String(script)} + arguments);
+    auto program = std::make_unique<Program>(s("/usr/bin/python3"), QStringList{s("-c"), script} + arguments);
     return program->started() ? std::move(program) : nullptr;
 }
 
@@ -112,12 +112,6 @@ try:
 except Exception as error:
     print('parity refused:', type(error).__name__, str(error).replace(chr(10), ' '), flush=True)
 data = bytes(range(256)) * 4096
-port.write(data)
-port.flush()
-print('sent', flush=True)
-got = port.read(len(data))
-print('same' if got == data else 'different %d' % len(got), flush=True)
-port.close()
 )";
 
 const char *const kLocalProgram = R"(
@@ -126,6 +120,10 @@ port = serial.Serial(sys.argv[1], 19200, timeout=15)
 print('open', flush=True)
 sys.stdin.readline()
 data = bytes(range(256)) * 64
+)";
+
+// The end of both programs: `data` out and back, and whether it came back whole.
+const char *const kSendAndCompare = R"(
 port.write(data)
 port.flush()
 print('sent', flush=True)
@@ -133,6 +131,11 @@ got = port.read(len(data))
 print('same' if got == data else 'different %d' % len(got), flush=True)
 port.close()
 )";
+
+QString wholeScript(const char *opening)
+{
+    return QLatin1String(opening) + QLatin1String(kSendAndCompare);
+}
 
 } // namespace
 
@@ -145,7 +148,7 @@ TEST(BridgeRemoteLine, ARemoteClientSetsTheDeviceAndMovesEveryByteValue)
     f.window().options.Rfc2217 = 1;
     ASSERT_TRUE(f.activate()) << f.status(kNetworkLine).toStdString();
 
-    auto client = python(kRemoteClient, {QStringLiteral("rfc2217://127.0.0.1:%1").arg(f.port())});
+    auto client = python(wholeScript(kRemoteClient), {QStringLiteral("rfc2217://127.0.0.1:%1").arg(f.port())});
     ASSERT_TRUE(client);
     ASSERT_EQ(client->line(), s("open"));
     const termios line = lineOf(f.device.master());
@@ -201,7 +204,7 @@ TEST(BridgeRemoteLine, AVirtualPortStandsForADeviceOnATerminalServer)
     f.window().PortNumber.setText(QString::number(port));
     ASSERT_TRUE(f.activate());
 
-    auto program = python(kLocalProgram, {f.session->virtualPort().devicePath()});
+    auto program = python(wholeScript(kLocalProgram), {f.session->virtualPort().devicePath()});
     ASSERT_TRUE(program);
     ASSERT_EQ(program->line(), s("open"));
     ASSERT_TRUE(waitUntil([&] { return f.session->socket(0).state() == pvx::platform::kSocketConnected; }, kStep));
