@@ -75,7 +75,7 @@ Program::Program(const QString &home, const QString &commandLineFile, const QStr
               print(stderr, QStringLiteral("porvix: ") + why + QLatin1Char('\n'));
           }}),
       sessions(session::SessionServices{{strings, dialogs, network, std::move(optionDialogs)},
-                                        sockets, timers, ports, settings, log, pings, pump, deviceWatch},
+                                        sockets, timers, ports, settings, log, pings, pump, turns, deviceWatch},
                [this] {
                    return session::SessionDevices{
                        std::make_unique<platform::QtSerialPort>(),

@@ -46,6 +46,7 @@ struct Program {
     platform::QtSocketFactory sockets;
     platform::QtTimerFactory timers;
     session::PumpTick pump{timers, session::kPumpIntervalMs};
+    session::TurnShare turns{timers};
     platform::InotifyWatcher watcher;
     platform::InotifyDeviceWatch deviceWatch{watcher};
     platform::PosixIcmpEcho echo;

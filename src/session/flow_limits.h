@@ -32,6 +32,15 @@ inline constexpr int kAnswerWaitTicks = 5'000 / kPumpIntervalMs;
 /// grows with them.
 inline constexpr qint64 kMoveBudget = 64 * 1024;
 
+/// Work of one pass of the event loop that busy sessions share
+/// (TurnShare): the bytes moved, by busy and quiet sessions alike, and
+/// kHandlingWork for each handling, whose system calls cost the most while
+/// it moves a few KiB. A handling that moves kBusyHandling or more makes its
+/// session busy: it waits for its turn when the pass's work is used up.
+inline constexpr qint64 kTurnWork = 64 * 1024;
+inline constexpr qint64 kHandlingWork = 4096;
+inline constexpr qint64 kBusyHandling = 1024;
+
 /// Sends to clients a session makes in one turn before it lets other events
 /// run: a piece for a thousand clients is a thousand system calls, and every
 /// other session would wait for all of them. A piece goes out over about

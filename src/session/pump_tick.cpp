@@ -26,7 +26,8 @@ void PumpTick::Member::wake()
         m_tick.serve(*this);
 }
 
-PumpTick::PumpTick(platform::TimerFactory &timers, int intervalMs) : m_timer(timers.create())
+PumpTick::PumpTick(platform::TimerFactory &timers, int intervalMs, Turn turn)
+    : m_timer(timers.create()), m_turn(std::move(turn))
 {
     m_timer->setInterval(intervalMs);
     m_timer->setTimeout([this] { onTick(); });
@@ -65,8 +66,10 @@ void PumpTick::onTick()
     ++m_depth;
     // Sessions woken during this tick wait for the next one, as they would
     // have on a timer of their own.
+    if (m_turn.begins)
+        m_turn.begins();
     const std::size_t count = m_served.size();
-    for (std::size_t i = 0; i < count; ++i) {
+    for (std::size_t i = 0; i < count && !(m_turn.over && m_turn.over()); ++i) {
         Member *member = m_served[i];
         if (!member)
             continue;

@@ -44,7 +44,15 @@ public:
         bool *m_destroyed = nullptr;
     };
 
-    PumpTick(platform::TimerFactory &timers, int intervalMs);
+    /// Bounds what one tick serves: `begins` runs as a tick starts, and the
+    /// tick serves no further member once `over` answers true. The members
+    /// it did not reach come first at the next tick, in their order.
+    struct Turn {
+        std::function<void()> begins;
+        std::function<bool()> over;
+    };
+
+    PumpTick(platform::TimerFactory &timers, int intervalMs, Turn turn = {});
     ~PumpTick();
     PumpTick(const PumpTick &) = delete;
     PumpTick &operator=(const PumpTick &) = delete;
@@ -58,6 +66,7 @@ private:
     void onTick();
 
     std::unique_ptr<platform::Timer> m_timer;
+    Turn m_turn;
     /// Served members in the order they were woken; a member that leaves
     /// during a tick becomes null until the tick ends.
     std::vector<Member *> m_served;

@@ -24,7 +24,8 @@ Session::Session(SessionServices services, SessionDevices devices)
                  {.close = [this](int index) { Winsock1_Close(index); },
                   .log = [this](const QString &text) { LogErrors(text); }}),
       m_deviceReturn(services.deviceWatch),
-      m_pump(services.pump, [this] { Timer2_Timer(); }, [this] { return pumpPending(); })
+      m_pump(services.pump, [this] { Timer2_Timer(); }, [this] { return pumpPending(); }),
+      m_turn(services.turns, [this] { resumeTurn(); })
 {
     m_reconnectTimer = m_services.timers.create();
     m_reconnectTimer->setInterval(kReconnectIntervalMs);
@@ -35,13 +36,13 @@ Session::Session(SessionServices services, SessionDevices devices)
 
     serialPort().setEvents({
         .readyRead = [this] { MSComm1_OnComm(); },
-        .bytesWritten = [this](qint64) { moveNetworkToSerial(); },
+        .bytesWritten = [this](qint64) { moveWithinTurn([this] { moveNetworkToSerial(); }); },
         .failed = [this](const platform::Error &error) { MSComm1_Failed(error); },
     });
     virtualPort().setEvents({
         .dataReceived = [this] { VSPort1_DataReceived(); },
         .openedChanged = [this](bool opened) { VSPort1_OpenedChanged(opened); },
-        .writable = [this] { moveNetworkToSerial(); },
+        .writable = [this] { moveWithinTurn([this] { moveNetworkToSerial(); }); },
     });
     m_window.Command1.onClick = [this] { Command1_Click(); };
 }

@@ -15,9 +15,11 @@
 #include "session/session_window.h"
 #include "session/telnet_links.h"
 #include "session/transfer_buffer.h"
+#include "session/turn_share.h"
 
 #include <QObject>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -54,6 +56,8 @@ struct SessionServices {
     PingService &pings;
     /// The program's pump tick, which runs Timer2_Timer while anything is pending.
     PumpTick &pump;
+    /// Shares the event loop between busy sessions.
+    TurnShare &turns;
     /// Tells when a real device that failed may be back at its path.
     platform::DeviceWatch &deviceWatch;
 };
@@ -247,6 +251,18 @@ private:
     /// retried by the reconnect tick.
     void connectToConfiguredServer();
 
+    // Sharing the event loop with the other sessions.
+    /// Handles an arrival of serial data now, or at the session's turn.
+    void serialArrived(SerialSource source);
+    /// Runs `move` now if the session's share of the event loop allows it,
+    /// and counts what it moved; false: the session waits for its turn.
+    bool moveWithinTurn(const std::function<void()> &move);
+    /// The session's turn: the arrivals it held are handled, and all there
+    /// is moved both ways.
+    void resumeTurn();
+    /// Bytes moved both ways since the activation: the work of a handling.
+    qint64 movedSoFar() const { return m_moved.toNetwork + m_moved.toSerial; }
+
     // Serial side to network.
     void receiveSerialInput(SerialSource source, bool raisedByEvent);
     void pullSerialInput();
@@ -275,6 +291,8 @@ private:
     void flushIdleSerialData();
 
     // Network to serial side.
+    /// Data arrived from the network: the link is alive and the lamp lit.
+    void noteNetworkArrival();
     void receiveDatagrams(int index);
     qint32 receiveFromSocket(int index);
     qint32 pullNetworkInput();
@@ -346,8 +364,12 @@ private:
     std::unique_ptr<platform::Timer> m_nextTurn;
     /// The Telnet state of each TCP connection while the option is on.
     std::unique_ptr<TelnetLinks> m_telnet;
-    /// Last, so that the session leaves the tick before its parts go.
+    /// Arrivals waiting for the session's turn.
+    std::optional<SerialSource> m_heldSerialArrival;
+    bool m_heldNetworkArrival = false;
+    /// Last, so that the session leaves the tick and the line before its parts go.
     PumpTick::Member m_pump;
+    TurnShare::Member m_turn;
 };
 
 } // namespace pvx::session

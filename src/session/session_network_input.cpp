@@ -19,14 +19,29 @@ constexpr int kNetwork = 1;
 
 void Session::Winsock1_DataArrival(int index)
 {
+    // A datagram socket is not held: what it reports must be read. A held
+    // connection raises nothing more until it is read, and its turn reads
+    // every connection with data waiting.
+    if (UdpMode) {
+        noteNetworkArrival();
+        receiveDatagrams(index);
+        moveNetworkToSerial();
+        return;
+    }
+    const bool moved = moveWithinTurn([&] {
+        noteNetworkArrival();
+        (void)receiveFromSocket(index);
+        moveNetworkToSerial();
+    });
+    if (!moved)
+        m_heldNetworkArrival = true;
+}
+
+void Session::noteNetworkArrival()
+{
     // Any data proves the link alive.
     m_watchdog.dataArrived();
     m_window.Shape1[kNetwork].setValue(kLampActive);
-    if (UdpMode)
-        receiveDatagrams(index);
-    else
-        (void)receiveFromSocket(index);
-    moveNetworkToSerial();
 }
 
 void Session::receiveDatagrams(int index)

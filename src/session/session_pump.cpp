@@ -20,14 +20,14 @@ void Session::Timer2_Timer()
     const bool serialDataWaited = m_packetizer.queue().count() > 0;
     m_turnSends = 0;
     resetLamps();
-    moveNetworkToSerial();
+    moveWithinTurn([this] { moveNetworkToSerial(); });
     checkStalledClients();
     flushIdleSerialData();
     // A link that carries serial data out needs no ping yet.
     if (!serialDataWaited && isActive() && !UdpMode)
         m_watchdog.tick();
     if (serialInputWaiting())
-        pullSerialInput();
+        moveWithinTurn([this] { pullSerialInput(); });
     if (m_telnet)
         telnetTick();
 }

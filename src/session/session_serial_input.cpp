@@ -10,6 +10,7 @@
 #include "telnet_port/iac_doubling.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace pvx::session {
 
@@ -21,12 +22,44 @@ constexpr int kSerial = 0;
 
 void Session::MSComm1_OnComm()
 {
-    receiveSerialInput(SerialSource::Port, true);
+    serialArrived(SerialSource::Port);
 }
 
 void Session::VSPort1_DataReceived()
 {
-    receiveSerialInput(SerialSource::VirtualPort, true);
+    serialArrived(SerialSource::VirtualPort);
+}
+
+void Session::serialArrived(SerialSource source)
+{
+    // Held, the bytes wait in the port, which raises nothing more until they are read.
+    if (!moveWithinTurn([&] { receiveSerialInput(source, true); }))
+        m_heldSerialArrival = source;
+}
+
+bool Session::moveWithinTurn(const std::function<void()> &move)
+{
+    if (!m_turn.admit())
+        return false;
+    const qint64 before = movedSoFar();
+    move();
+    // An activation within the move starts the count again.
+    m_turn.moved(std::max<qint64>(movedSoFar() - before, 0));
+    return true;
+}
+
+void Session::resumeTurn()
+{
+    // Whatever held the session, its turn moves all there is both ways.
+    const qint64 before = movedSoFar();
+    if (const auto source = std::exchange(m_heldSerialArrival, std::nullopt))
+        receiveSerialInput(*source, true);
+    else if (serialInputWaiting())
+        pullSerialInput();
+    if (std::exchange(m_heldNetworkArrival, false))
+        noteNetworkArrival();
+    moveNetworkToSerial();
+    m_turn.moved(std::max<qint64>(movedSoFar() - before, 0));
 }
 
 void Session::MSComm1_Failed(const platform::Error &error)
@@ -41,7 +74,7 @@ void Session::onSendProgress(int index)
 {
     // The client took data: whatever waited for its room goes on.
     m_links.tookData(index);
-    pullSerialInput();
+    moveWithinTurn([this] { pullSerialInput(); });
 }
 
 void Session::pullSerialInput()

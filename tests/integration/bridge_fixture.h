@@ -74,7 +74,7 @@ struct PtyBridge : FakeLogServices {
         settings.LogErrors = 1;
         session = std::make_unique<session::Session>(
             session::SessionServices{{strings, dialogs, network, {}}, sockets, timers, ports,
-                                     settings, log, pings, pump, deviceWatch},
+                                     settings, log, pings, pump, turns, deviceWatch},
             session::SessionDevices{std::make_unique<RecordingSerialPort>(marks),
                                     std::make_unique<platform::PtyVirtualPort>(watcher, [this] { return folder.path(); })});
         ports.devices.insert(3, device.slave());
@@ -124,6 +124,7 @@ struct PtyBridge : FakeLogServices {
     RecordingSocketFactory sockets{marks};
     platform::QtTimerFactory timers;
     session::PumpTick pump{timers, session::kPumpIntervalMs};
+    session::TurnShare turns{timers};
     core::PortMap ports;
     std::unique_ptr<session::Session> session;
 };

@@ -26,7 +26,7 @@ struct RealSession : FakeLogServices {
     {
         session = std::make_unique<session::Session>(
             session::SessionServices{{strings, dialogs, network, {}}, sockets, timers, ports,
-                                     settings, log, pings, pump, deviceWatch},
+                                     settings, log, pings, pump, turns, deviceWatch},
             session::SessionDevices{std::make_unique<platform::QtSerialPort>(), std::move(virtualPort)});
     }
 
@@ -39,6 +39,7 @@ struct RealSession : FakeLogServices {
     platform::QtSocketFactory sockets;
     platform::QtTimerFactory timers;
     session::PumpTick pump{timers, session::kPumpIntervalMs};
+    session::TurnShare turns{timers};
     core::PortMap ports;
     fakes::FakeDeviceWatch deviceWatch;
     std::unique_ptr<session::Session> session;

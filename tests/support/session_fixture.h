@@ -29,7 +29,7 @@ struct SessionFixture : FakeLogServices {
         vport = virtualPort.get();
         session = std::make_unique<session::Session>(
             session::SessionServices{{strings, dialogs, network, optionDialogs},
-                                     sockets, timers, ports, settings, log, pings, pump, deviceWatch},
+                                     sockets, timers, ports, settings, log, pings, pump, turns, deviceWatch},
             session::SessionDevices{std::move(serialPort), std::move(virtualPort)});
     }
 
@@ -50,6 +50,10 @@ struct SessionFixture : FakeLogServices {
     fakes::FakeTimerFactory tickTimers;
     session::PumpTick pump{tickTimers, session::kPumpIntervalMs};
     fakes::FakeTimer &tickTimer() { return *tickTimers.created.at(0); }
+    /// The turns of busy sessions, on a timer of their own.
+    fakes::FakeTimerFactory turnTimers;
+    session::TurnShare turns{turnTimers};
+    fakes::FakeTimer &turnTimer() { return *turnTimers.created.at(0); }
     core::PortMap ports;
     fakes::FakeDeviceWatch deviceWatch;
     fakes::FakeSerialPort *serial = nullptr;

@@ -131,6 +131,7 @@ struct ShellFixture : FakeLogServices {
     fakes::FakeTimerFactory timers;
     fakes::FakeTimerFactory mainTimers;
     session::PumpTick pump{timers, session::kPumpIntervalMs};
+    session::TurnShare turns{timers};
     core::PortMap ports;
     fakes::FakeDeviceWatch deviceWatch;
     fakes::FakeAutostart autostart;
@@ -146,7 +147,7 @@ struct ShellFixture : FakeLogServices {
     int passwordPrompts = 0;
     shell::SessionList sessions{
         session::SessionServices{{strings, dialogs, network, optionDialogs},
-                                 sockets, timers, ports, settings, log, pings, pump, deviceWatch},
+                                 sockets, timers, ports, settings, log, pings, pump, turns, deviceWatch},
         [] {
             return session::SessionDevices{std::make_unique<fakes::FakeSerialPort>(),
                                            std::make_unique<fakes::FakeVirtualPort>()};
