@@ -75,7 +75,8 @@ struct SessionServices {
 /// losing data. What the options say to throw away is still thrown away, and
 /// UDP drops what does not fit. Serial data for several clients is held
 /// once, shared by their queues; a piece for many clients goes out over
-/// several turns of the event loop (FanOut).
+/// several turns of the event loop (FanOut). Busy sessions take turns at the
+/// event loop (TurnShare), so that a quiet one is not kept waiting.
 ///
 /// The session wires its parts: the socket array with what is tracked about
 /// each client (ClientLinks), the cutting of serial data into sends
