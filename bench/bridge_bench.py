@@ -33,7 +33,10 @@ with its target):
   --sessions [N]  N sessions (virtual port and TCP client to one server of
                 the probe's, default 256) move 1 MiB each way at once, verified,
                 while a quiet session carries up to 500 1-byte round trips:
-                p50/p99 against its own figure alone, target within 2x
+                p50/p99 against its own figure alone, target within 2x; in
+                turn with it, the same round trips through the reference
+                relay (a process of its own) show what the machine's load
+                alone costs such a link
 
 --budget bounds the writing of every scenario as it does the table's.
 
@@ -254,11 +257,12 @@ class Instance:
         self.ser2net({"max-connections": 100, "chardelay": "false", "dev-to-net-bufsize": 65536,
                       "net-to-dev-bufsize": 65536, "accepter": "tcp(nodelay),127.0.0.1,{port}"})
 
-    def call(self, argv):
-        """Runs the probe; one dict per line it printed, its first word as "phase"."""
+    def call(self, argv, fds=()):
+        """Runs the probe, handing it `fds` as well; one dict per line it
+        printed, its first word as "phase"."""
         argv = [self.args.probe] + argv + ["--budget", str(self.args.budget)] + \
             (["--pid", str(self.proc.pid)] if self.proc else [])
-        done = subprocess.run(argv, pass_fds=self.fds, capture_output=True, text=True, timeout=self.args.timeout)
+        done = subprocess.run(argv, pass_fds=self.fds + list(fds), capture_output=True, text=True, timeout=self.args.timeout)
         if done.returncode != 0:
             raise RuntimeError(done.stderr.strip() or f"probe ended with {done.returncode}")
         return [dict(kv.split("=") for kv in line.split()[1:]) | {"phase": line.split()[0]}
@@ -413,21 +417,31 @@ def measure_crowd(args):
 
 def measure_sessions(args):
     instance = settled(args, "porvix-sessions")
+    # The reference: the quiet link through a bridge process of its own, the
+    # minimal relay, whose round trip meets only the machine's load.
+    reference = Instance(args, "relay")
     try:
         serials = [a for path in instance.ports for a in ("--serial", path)]
         lines = instance.call(["sessions", "--listen", str(instance.fds[0]), "--bytes", str(SESSION_MIB * MIB),
-                               "--round-trips", str(SCALE_ROUND_TRIPS)] + serials)
+                               "--round-trips", str(SCALE_ROUND_TRIPS), "--reference-serial", reference.serial,
+                               "--reference-net", reference.net] + serials, fds=reference.fds)
     finally:
+        reference.close()
         instance.close()
     alone, busy, moved = line_of(lines, "quiet-rtt"), line_of(lines, "busy-rtt"), line_of(lines, "sessions")
+    ref_alone, ref_busy = line_of(lines, "reference-quiet-rtt"), line_of(lines, "reference-busy-rtt")
     ratio = float(busy["p99_us"]) / float(alone["p99_us"])
+    ref_ratio = float(ref_busy["p99_us"]) / float(ref_alone["p99_us"])
     least = int(moved["bytes_min"])
     share = f"{SESSION_MIB} MiB" if least == SESSION_MIB * MIB else f"cut short by --budget: {least / MIB:.2f} MiB at least"
     print(f"sessions: {moved['count']} sessions moving both ways at once ({share} each way, "
           f"{int(moved['bytes_total']) / MIB:.0f} MiB in all in {float(moved['seconds']):.1f} s, byte-exact); quiet session 1-byte round trip p50/p99: alone {float(alone['p50_us']):.0f}/"
           f"{float(alone['p99_us']):.0f} us, with all moving {float(busy['p50_us']):.0f}/{float(busy['p99_us']):.0f} us "
           f"({busy['count']} messages), p99 {ratio:.2f}x; target within 2x: "
-          f"{verdict(ratio <= 2 and float(busy['p50_us']) <= 2 * float(alone['p50_us']))}")
+          f"{verdict(ratio <= 2 and float(busy['p50_us']) <= 2 * float(alone['p50_us']))}; "
+          f"the same link through the reference relay, a process of its own, in turn with it: alone "
+          f"{float(ref_alone['p50_us']):.0f}/{float(ref_alone['p99_us']):.0f} us, with all moving "
+          f"{float(ref_busy['p50_us']):.0f}/{float(ref_busy['p99_us']):.0f} us, p99 {ref_ratio:.2f}x")
 
 
 SCENARIOS = {"idle": measure_idle, "stall": measure_stall, "storm": measure_storm, "crowd": measure_crowd,

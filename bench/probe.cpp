@@ -20,12 +20,15 @@
 //       a last line gives its resident memory then, its peak and
 //       Private_Dirty: "memory rss_kb=... hwm_kb=... dirty_kb=...".
 //   probe sessions --listen FD --serial PATH... --bytes B --round-trips COUNT
-//             [--pid PID] [--budget S]
+//             [--pid PID] [--budget S] [--reference-serial ... --reference-net ...]
 //       Every PATH is a port whose bridge connects to the listener FD; the last
 //       one is the quiet one. Measures its 1-byte round trip alone ("quiet-rtt"),
 //       then again ("busy-rtt") while every other port and its connection move
 //       B bytes each way, verified: "sessions count=... bytes_min=...
-//       bytes_total=... seconds=...".
+//       bytes_total=... seconds=...". With --reference-serial fd:N|PATH
+//       --reference-net connect:PORT, a link through a bridge of its own (the
+//       reference relay) carries round trips in turn with the quiet one:
+//       "reference-quiet-rtt" and "reference-busy-rtt".
 //   probe relay PATH PORT
 //       The reference relay: one poll, one read, one write per chunk between
 //       the device PATH and one TCP client on 127.0.0.1:PORT.
@@ -344,25 +347,8 @@ struct Latency {
     std::size_t count = 0;
 };
 
-/// Round trips of `size`-byte messages, one in flight: client -> serial,
-/// echoed back. Stops after `count` of them, at `deadline`, or once halted.
-Latency roundTrips(const Link &link, int count, std::size_t size, Clock::time_point deadline)
+Latency percentiles(std::vector<double> micros)
 {
-    const auto halted = [&] { return link.halt != nullptr && link.halt->load(); };
-    const auto message = randomBytes(size * static_cast<std::size_t>(count), 7);
-    std::vector<unsigned char> there(size), back(size);
-    std::vector<double> micros;
-    for (int i = 0; i < count && Clock::now() < deadline && !halted(); ++i) {
-        const unsigned char *m = message.data() + size * static_cast<std::size_t>(i);
-        const auto start = Clock::now();
-        send(link.clients[0], m, size);
-        receive(link.serial, there.data(), size);
-        send(link.serial, there.data(), size);
-        receive(link.clients[0], back.data(), size);
-        micros.push_back(seconds(Clock::now() - start) * 1e6);
-        if (std::memcmp(back.data(), m, size) != 0)
-            fail("round trip: wrong bytes");
-    }
     if (micros.empty())
         fail("round trip: no time left");
     std::sort(micros.begin(), micros.end());
@@ -370,31 +356,70 @@ Latency roundTrips(const Link &link, int count, std::size_t size, Clock::time_po
     return {at(0.5), at(0.99), micros.size()};
 }
 
+/// Round trips of `size`-byte messages, one in flight: client -> serial,
+/// echoed back, on each of `links` in turn. Stops after `count` of them on
+/// each, at `deadline`, or once the first link is halted.
+std::vector<Latency> roundTrips(const std::vector<const Link *> &links, int count, std::size_t size,
+                                Clock::time_point deadline)
+{
+    const auto halted = [&] { return links[0]->halt != nullptr && links[0]->halt->load(); };
+    const auto message = randomBytes(size * static_cast<std::size_t>(count), 7);
+    std::vector<unsigned char> there(size), back(size);
+    std::vector<std::vector<double>> micros(links.size());
+    for (int i = 0; i < count && Clock::now() < deadline && !halted(); ++i) {
+        const unsigned char *m = message.data() + size * static_cast<std::size_t>(i);
+        for (std::size_t l = 0; l < links.size(); ++l) {
+            const Link &link = *links[l];
+            const auto start = Clock::now();
+            send(link.clients[0], m, size);
+            receive(link.serial, there.data(), size);
+            send(link.serial, there.data(), size);
+            receive(link.clients[0], back.data(), size);
+            micros[l].push_back(seconds(Clock::now() - start) * 1e6);
+            if (std::memcmp(back.data(), m, size) != 0)
+                fail("round trip: wrong bytes");
+        }
+    }
+    std::vector<Latency> latencies;
+    for (auto &each : micros)
+        latencies.push_back(percentiles(std::move(each)));
+    return latencies;
+}
+
+Latency roundTrips(const Link &link, int count, std::size_t size, Clock::time_point deadline)
+{
+    return roundTrips(std::vector<const Link *> {&link}, count, size, deadline).front();
+}
+
 void report(const char *phase, std::size_t size, const Latency &latency)
 {
     std::printf("%s size=%zu p50_us=%.1f p99_us=%.1f count=%zu\n", phase, size, latency.p50, latency.p99, latency.count);
 }
 
-/// Round trips on `quiet` while `flows` stream, so that every message meets
-/// the load: the round trips end when the streams have moved their share,
-/// endless streams when the round trips are done (or the budget has passed).
-/// Returns the round trips and the seconds the streams took.
-std::pair<Latency, double> whileStreaming(Link link, Link quiet, int count, std::size_t size, std::vector<Flow> &flows)
+/// Round trips on each of `quiet` in turn while `flows` stream, so that
+/// every message meets the load: the round trips end when the streams have
+/// moved their share, endless streams when the round trips are done (or the
+/// budget has passed). Returns the round trips and the seconds the streams took.
+std::pair<std::vector<Latency>, double> whileStreaming(Link link, std::vector<Link> quiet, int count,
+                                                       std::size_t size, std::vector<Flow> &flows)
 {
     std::atomic<bool> measured {false}, moved {false};
-    Latency latency;
+    std::vector<Latency> latencies;
     const auto deadline = after(link.budget);
-    quiet.halt = &moved;
+    quiet.front().halt = &moved;
     std::thread measuring([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(200)); // the streams get going first
-        latency = roundTrips(quiet, count, size, deadline);
+        std::vector<const Link *> links;
+        for (const Link &each : quiet)
+            links.push_back(&each);
+        latencies = roundTrips(links, count, size, deadline);
         measured = true;
     });
     link.halt = &measured;
     const double took = transfer(link, flows);
     moved = true;
     measuring.join();
-    return {latency, took};
+    return {latencies, took};
 }
 
 /// Writes up to `size` bytes on the serial side while no client reads, until
@@ -555,8 +580,8 @@ int run(int argc, char **argv)
         } else if (kind == "busy-rtt") {
             const auto pattern = randomBytes(16 * kChunk, 5);
             std::vector<Flow> flows {flow(link.serial, link.clients, pattern, 0, kEndless)};
-            const auto [latency, took] = whileStreaming(link, quiet, count, size, flows);
-            report("busy-rtt", size, latency);
+            const auto [latencies, took] = whileStreaming(link, {quiet}, count, size, flows);
+            report("busy-rtt", size, latencies.front());
             std::printf("stream bytes=%zu seconds=%.3f\n", flows[0].written, took);
         } else if (kind == "hold") {
             hold(link, bytes);
@@ -652,6 +677,7 @@ void hearEach(const std::vector<int> &writers, const std::vector<int> &readers)
 int sessions(int argc, char **argv)
 {
     int listener = -1, count = 500;
+    std::string referenceSerial, referenceNet;
     Link link;
     std::size_t bytes = 1 << 20;
     std::vector<std::string> paths;
@@ -670,6 +696,10 @@ int sessions(int argc, char **argv)
             link.pid = std::atoi(argv[++i]);
         else if (a == "--budget" && hasValue)
             link.budget = std::atof(argv[++i]);
+        else if (a == "--reference-serial" && hasValue)
+            referenceSerial = argv[++i];
+        else if (a == "--reference-net" && hasValue)
+            referenceNet = argv[++i];
         else
             fail("unknown argument " + a);
     }
@@ -701,7 +731,16 @@ int sessions(int argc, char **argv)
     Link quiet;
     quiet.serial = ports.back();
     quiet.clients = {sockets.back()};
-    report("quiet-rtt", 1, roundTrips(quiet, count, 1, Clock::time_point::max()));
+    std::vector<Link> measured {quiet};
+    if (!referenceSerial.empty())
+        measured.push_back(openLink(referenceSerial, referenceNet, 1));
+    std::vector<const Link *> each;
+    for (const Link &m : measured)
+        each.push_back(&m);
+    const std::vector<Latency> alone = roundTrips(each, count, 1, Clock::time_point::max());
+    report("quiet-rtt", 1, alone.front());
+    if (alone.size() > 1)
+        report("reference-quiet-rtt", 1, alone.back());
     std::fflush(stdout);
 
     // Each stream starts at its own place in the pattern: bytes that reached
@@ -712,8 +751,10 @@ int sessions(int argc, char **argv)
         flows.push_back(flow(ports[i], {sockets[i]}, pattern, bytes, bytes, 4099 * i));
         flows.push_back(flow(sockets[i], {ports[i]}, pattern, bytes, bytes, 4099 * i + pattern.size() / 2));
     }
-    const auto [latency, took] = whileStreaming(link, quiet, count, 1, flows);
-    report("busy-rtt", 1, latency);
+    const auto [latencies, took] = whileStreaming(link, measured, count, 1, flows);
+    report("busy-rtt", 1, latencies.front());
+    if (latencies.size() > 1)
+        report("reference-busy-rtt", 1, latencies.back());
     std::size_t least = kEndless, total = 0;
     for (const Flow &f : flows) {
         least = std::min(least, f.written);
