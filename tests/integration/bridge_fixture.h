@@ -69,12 +69,13 @@ struct PtyBridge : FakeLogServices {
         VirtualPort,
     };
 
-    explicit PtyBridge(Role role, Serial serial = Serial::Device, bool udp = false)
+    /// `share`: the event loop's share of several bridges (else their own).
+    explicit PtyBridge(Role role, Serial serial = Serial::Device, bool udp = false, session::TurnShare *share = nullptr)
     {
         settings.LogErrors = 1;
         session = std::make_unique<session::Session>(
             session::SessionServices{{strings, dialogs, network, {}}, sockets, timers, ports,
-                                     settings, log, pings, pump, turns, deviceWatch},
+                                     settings, log, pings, pump, share ? *share : turns, deviceWatch},
             session::SessionDevices{std::make_unique<RecordingSerialPort>(marks),
                                     std::make_unique<platform::PtyVirtualPort>(watcher, [this] { return folder.path(); })});
         ports.devices.insert(3, device.slave());
@@ -131,7 +132,8 @@ struct PtyBridge : FakeLogServices {
 
 /// A client session whose server is held by the test.
 struct ServedClient : PtyBridge {
-    explicit ServedClient(Serial serial = Serial::Device) : PtyBridge(Role::Client, serial)
+    explicit ServedClient(Serial serial = Serial::Device, session::TurnShare *share = nullptr)
+        : PtyBridge(Role::Client, serial, false, share)
     {
         server.listen(QHostAddress::LocalHost, 0);
         window().PortNumber.setText(QString::number(server.serverPort()));

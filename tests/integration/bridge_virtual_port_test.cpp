@@ -5,7 +5,10 @@
 #include <QElapsedTimer>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <iostream>
+#include <memory>
+#include <vector>
 
 using namespace std::chrono_literals;
 using pvx::testing::ByteSink;
@@ -16,6 +19,7 @@ using pvx::testing::openAsProgram;
 using pvx::testing::ReadPace;
 using pvx::testing::s;
 using pvx::testing::ServedClient;
+using pvx::testing::TcpPeer;
 
 TEST(BridgeVirtualPort, MegabytesBothWaysArriveByteExact)
 {
@@ -46,6 +50,56 @@ TEST(BridgeVirtualPort, MegabytesBothWaysArriveByteExact)
     EXPECT_EQ(atNetwork.checksum(), fromProgram.checksum());
     EXPECT_EQ(atProgram.checksum(), fromNetwork.checksum());
     EXPECT_LE(f.marks.socketUnsent, 8192);
+}
+
+// Busy sessions take turns at the event loop: a held session's port and
+// connection raise nothing until they are read, and its turn must come.
+TEST(BridgeVirtualPort, SessionsTakingTurnsLoseNothing)
+{
+    pvx::platform::QtTimerFactory timers;
+    pvx::session::TurnShare share(timers);
+    constexpr qint64 kTotal = 2 * 1024 * 1024;
+    struct Bridge {
+        explicit Bridge(pvx::session::TurnShare &share, int seed)
+            : f(ServedClient::Serial::VirtualPort, &share), fromProgram(kTotal, seed), fromNetwork(kTotal, seed + 1)
+        {
+        }
+        ServedClient f;
+        std::unique_ptr<TcpPeer> network;
+        pvx::platform::UniqueFd program;
+        std::unique_ptr<FdPeer> programPeer;
+        ByteSource fromProgram, fromNetwork;
+        ByteSink atNetwork, atProgram;
+    };
+    std::vector<std::unique_ptr<Bridge>> bridges;
+    for (int i = 0; i < 6; ++i) {
+        auto &b = *bridges.emplace_back(std::make_unique<Bridge>(share, 20 + 2 * i));
+        ASSERT_TRUE(b.f.activate()) << b.f.status(0).toStdString();
+        b.network = b.f.nextConnection();
+        ASSERT_TRUE(b.network);
+        b.program = b.f.openVirtualPort();
+        ASSERT_TRUE(waitUntil([&] { return b.f.session->virtualPort().isOpenedByApplication(); }, 5s));
+    }
+    for (auto &b : bridges) {
+        b->programPeer = std::make_unique<FdPeer>(b->program.get());
+        b->programPeer->send(b->fromProgram);
+        b->programPeer->receive(b->atProgram);
+        b->network->send(b->fromNetwork);
+        b->network->receive(b->atNetwork);
+    }
+    bool tookTurns = false;
+    const bool done = waitUntil([&] {
+        tookTurns = tookTurns || share.waitingCount() > 0;
+        return std::all_of(bridges.begin(), bridges.end(), [](const auto &b) {
+            return b->atNetwork.count() == kTotal && b->atProgram.count() == kTotal;
+        });
+    }, 60s);
+    ASSERT_TRUE(done);
+    for (const auto &b : bridges) {
+        EXPECT_EQ(b->atNetwork.checksum(), b->fromProgram.checksum());
+        EXPECT_EQ(b->atProgram.checksum(), b->fromNetwork.checksum());
+    }
+    EXPECT_TRUE(tookTurns);
 }
 
 TEST(BridgeVirtualPort, TheConnectionFollowsTheProgram)
