@@ -25,7 +25,8 @@ Session::Session(SessionServices services, SessionDevices devices)
                   .log = [this](const QString &text) { LogErrors(text); }}),
       m_deviceReturn(services.deviceWatch),
       m_pump(services.pump, [this] { Timer2_Timer(); }, [this] { return pumpPending(); }),
-      m_turn(services.turns, [this] { resumeTurn(); })
+      m_turn(services.turns, [this] { resumeTurn(); },
+             [this] { return m_heldSerialArrival.has_value() || m_heldNetworkArrival; })
 {
     m_reconnectTimer = m_services.timers.create();
     m_reconnectTimer->setInterval(kReconnectIntervalMs);

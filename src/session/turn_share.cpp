@@ -6,8 +6,8 @@
 
 namespace pvx::session {
 
-TurnShare::Member::Member(TurnShare &share, std::function<void()> resume)
-    : m_share(share), m_place(share.m_line, std::move(resume), [] { return false; })
+TurnShare::Member::Member(TurnShare &share, std::function<void()> resume, std::function<bool()> held)
+    : m_share(share), m_place(share.m_line, std::move(resume), std::move(held))
 {
 }
 

@@ -26,8 +26,10 @@ public:
     /// One session's place in the share. It leaves the line when destroyed.
     class Member {
     public:
-        /// `resume` moves, at the session's turn, what it was held from.
-        Member(TurnShare &share, std::function<void()> resume);
+        /// `resume` moves, at the session's turn, what it was held from;
+        /// `held` answers whether something is still held after it (held
+        /// during the turn itself), which keeps the session in line.
+        Member(TurnShare &share, std::function<void()> resume, std::function<bool()> held);
 
         /// Whether the session may move data now; if not, it is in line and
         /// its `resume` runs at its turn.

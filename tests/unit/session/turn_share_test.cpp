@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 using pvx::session::kBusyHandling;
@@ -25,14 +27,21 @@ struct Line {
     TurnShare share{timers};
     std::vector<std::unique_ptr<TurnShare::Member>> members;
     std::string served;
+    /// Members whose turn holds something again (an arrival during the turn).
+    std::deque<bool> heldAgain;
 
-    explicit Line(int count, qint64 perTurn = kTurnWork / 2)
+    explicit Line(int count, qint64 perTurn = kTurnWork / 2) : heldAgain(static_cast<std::size_t>(count), false)
     {
-        for (int i = 0; i < count; ++i)
-            members.push_back(std::make_unique<TurnShare::Member>(share, [this, i, perTurn] {
-                served += static_cast<char>('a' + i);
-                members[static_cast<std::size_t>(i)]->moved(perTurn);
-            }));
+        for (int i = 0; i < count; ++i) {
+            const auto at = static_cast<std::size_t>(i);
+            members.push_back(std::make_unique<TurnShare::Member>(
+                share,
+                [this, i, at, perTurn] {
+                    served += static_cast<char>('a' + i);
+                    members[at]->moved(perTurn);
+                },
+                [this, at] { return std::exchange(heldAgain[at], false); }));
+        }
     }
     TurnShare::Member &operator[](int i) { return *members[static_cast<std::size_t>(i)]; }
     pvx::fakes::FakeTimer &timer() { return *timers.created.at(0); }
@@ -60,10 +69,11 @@ TEST(TurnShare, BusySessionsWaitInLineOnceATurnIsUsedUpAndAreServedInOrder)
     EXPECT_EQ(line.share.waitingCount(), 3U);
 
     // Each pass serves one turn's work: who is not reached comes first next time.
+    line.heldAgain[0] = true;  // something arrived during its turn and was held
     line.timer().fire();
     EXPECT_EQ(line.served, "ab");
     line.timer().fire();
-    EXPECT_EQ(line.served, "abc");
+    EXPECT_EQ(line.served, "abac") << "held during its turn, it stays in line";
     EXPECT_EQ(line.share.waitingCount(), 0U);
     line.timer().fire();
     EXPECT_FALSE(line.timer().isActive()) << "nobody waits: no more passes";
@@ -117,7 +127,7 @@ TEST(TurnShare, AHeldSessionLosesNothing)
     ASSERT_EQ(f.socket(0).sentBytes(), first);
 
     // Another busy session used up the turn.
-    TurnShare::Member other(f.turns, [] {});
+    TurnShare::Member other(f.turns, [] {}, [] { return false; });
     other.moved(kTurnWork);
     f.vport->receive(held);
     f.socket(0).arrive(fromNetwork);
