@@ -33,10 +33,8 @@ TEST(QtSerialPort, PassesBytesBothWays)
     ASSERT_TRUE(pty.ok());
     QtSerialPort port;
     QByteArray received;
-    qint64 written = 0;
     SerialPort::Events events;
     events.readyRead = [&] { received += port.read(port.bytesAvailable()); };
-    events.bytesWritten = [&](qint64 bytes) { written += bytes; };
     events.failed = [](const Error &error) { ADD_FAILURE() << error.detail.toStdString(); };
     port.setEvents(events);
 
@@ -52,7 +50,7 @@ TEST(QtSerialPort, PassesBytesBothWays)
     QByteArray atDevice;
     ASSERT_TRUE(waitUntil([&] { atDevice += pty.read(); return atDevice.size() >= 10; }, kWait));
     EXPECT_EQ(atDevice, QByteArray("to\ndevice\x00", 10));
-    EXPECT_TRUE(waitUntil([&] { return written == 10 && port.bytesToWrite() == 0; }, kWait));
+    EXPECT_EQ(port.bytesToWrite(), 0);
 
     // Discarded input is gone, from the port and from the terminal.
     port.setEvents({});
@@ -235,6 +233,48 @@ TEST(QtSerialPort, MayBeDestroyedWhenTheDeviceFails)
     ASSERT_TRUE(port->open(pty.slave(), settings8N1()).ok());
     pty.closeMaster();
     EXPECT_TRUE(waitUntil([&] { return !port; }, kWait));
+}
+
+TEST(QtSerialPort, KeepsWhatTheDeviceDoesNotTakeInOrder)
+{
+    Pty pty;
+    ASSERT_TRUE(pty.ok());
+    QtSerialPort port;
+    qint64 reported = 0;
+    int failures = 0;
+    Error failure;
+    SerialPort::Events events;
+    events.bytesWritten = [&](qint64 bytes) { reported += bytes; };
+    events.failed = [&](const Error &error) {
+        ++failures;
+        failure = error;
+    };
+    port.setEvents(events);
+    ASSERT_TRUE(port.open(pty.slave(), settings8N1()).ok());
+
+    // Nobody reads the device: it fills, and the port keeps the rest.
+    QByteArray payload(512 * 1024, '\0');
+    for (int i = 0; i < payload.size(); ++i)
+        payload[i] = static_cast<char>(i % 253);
+    for (qsizetype at = 0; at < payload.size(); at += 8192)
+        ASSERT_EQ(port.write(payload.mid(at, 8192)), 8192);
+    const qint64 kept = port.bytesToWrite();
+    ASSERT_GT(kept, 0);
+
+    QByteArray atDevice;
+    ASSERT_TRUE(waitUntil([&] { atDevice += pty.read(); return atDevice.size() == payload.size(); }, 20000));
+    EXPECT_TRUE(atDevice == payload);
+    EXPECT_EQ(reported, kept) << "what waited is reported as it reaches the device";
+    EXPECT_EQ(port.bytesToWrite(), 0);
+
+    // A device gone when written to: nothing is taken, and the port fails once.
+    pty.closeMaster();
+    EXPECT_EQ(port.write("late"), 0);
+    EXPECT_FALSE(port.isOpen());
+    ASSERT_TRUE(waitUntil([&] { return failures > 0; }, kWait));
+    waitUntil([] { return false; }, 200);
+    EXPECT_EQ(failures, 1);
+    EXPECT_EQ(failure.detail, pty.slave() + QStringLiteral(": the device is no longer available"));
 }
 
 TEST(QtSerialPort, HoldsAtMostTheDriverBufferUntilRead)

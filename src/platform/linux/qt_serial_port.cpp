@@ -141,18 +141,14 @@ QtSerialPort::QtSerialPort() : m_port(new QSerialPort)
                 handler();
         });
     });
-    QObject::connect(m_port, &QSerialPort::bytesWritten, m_port, [this](qint64 bytes) {
-        m_gate.raise([this, bytes] {
-            if (auto handler = m_events.bytesWritten)
-                handler(bytes);
-        });
-    });
     QObject::connect(m_port, &QSerialPort::errorOccurred, m_port,
                      [this](QSerialPort::SerialPortError error) { onError(error); });
+    QObject::connect(&m_writable, &QSocketNotifier::activated, &m_writable, [this] { onWritable(); });
 }
 
 QtSerialPort::~QtSerialPort()
 {
+    m_writable.setEnabled(false);
     m_port->disconnect();
     if (m_port->isOpen())
         m_port->close();
@@ -185,6 +181,8 @@ Result<void> QtSerialPort::open(const QString &device, const SerialSettings &set
         close();
         return configured;
     }
+    m_writable.setSocket(m_port->handle());
+    m_writable.setEnabled(false);
     return {};
 }
 
@@ -292,6 +290,8 @@ Error QtSerialPort::deviceError(ErrorCode code, const QString &reason) const
 void QtSerialPort::close()
 {
     EventGate::CallScope call(m_gate);
+    m_writable.setEnabled(false);
+    m_unsent.clear();
     if (m_port->isOpen())
         m_port->close();
     m_port->clearError();
@@ -324,6 +324,8 @@ void QtSerialPort::discardInput()
 void QtSerialPort::discardOutput()
 {
     EventGate::CallScope call(m_gate);
+    m_writable.setEnabled(false);
+    m_unsent.clear();
     if (m_port->isOpen())
         m_port->clear(QSerialPort::Output);
 }
@@ -356,14 +358,55 @@ bool QtSerialPort::setControlLine(ControlLine line, bool on)
 qint64 QtSerialPort::write(const QByteArray &bytes)
 {
     EventGate::CallScope call(m_gate);
-    if (!m_port->isOpen())
+    if (!m_port->isOpen() || bytes.isEmpty())
         return 0;
-    return std::max<qint64>(m_port->write(bytes), 0);
+    // Behind unsent bytes these wait their turn: the writable event sends them.
+    qint64 written = 0;
+    if (m_unsent.isEmpty()) {
+        written = writeToDevice(bytes);
+        if (written < 0)
+            return 0;
+    }
+    // Copied: the caller's bytes may be a view of its own buffer.
+    m_unsent.append(bytes.constData() + written, bytes.size() - written);
+    m_writable.setEnabled(!m_unsent.isEmpty());
+    return bytes.size();
 }
 
 qint64 QtSerialPort::bytesToWrite() const
 {
-    return m_port->bytesToWrite();
+    return m_unsent.size();
+}
+
+qint64 QtSerialPort::writeToDevice(QByteArrayView bytes)
+{
+    for (;;) {
+        const ssize_t written = ::write(static_cast<int>(m_port->handle()), bytes.data(), static_cast<std::size_t>(bytes.size()));
+        if (written >= 0)
+            return written;
+        if (errno == EAGAIN || errno == EWOULDBLOCK)
+            return 0;
+        if (errno == EINTR)
+            continue;
+        const bool gone = errno == EIO || errno == ENXIO || errno == ENODEV;
+        fail(failureReason(gone ? QSerialPort::ResourceError : QSerialPort::WriteError, qt_error_string(errno)));
+        return -1;
+    }
+}
+
+void QtSerialPort::onWritable()
+{
+    const qint64 written = writeToDevice(m_unsent);
+    if (written < 0)
+        return;
+    m_unsent.remove(0, written);
+    m_writable.setEnabled(!m_unsent.isEmpty());
+    if (written > 0) {
+        m_gate.raise([this, written] {
+            if (auto handler = m_events.bytesWritten)
+                handler(written);
+        });
+    }
 }
 
 void QtSerialPort::onError(QSerialPort::SerialPortError error)
@@ -372,9 +415,16 @@ void QtSerialPort::onError(QSerialPort::SerialPortError error)
     if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError || m_gate.inCall()
         || !m_port->isOpen())
         return;
-    // A device that went away reports an error on every read attempt: close
-    // at the first one so that the loop stops, and tell the owner once.
-    const Error failure = deviceError(ErrorCode::IoError, failureReason(error, m_port->errorString()));
+    fail(failureReason(error, m_port->errorString()));
+}
+
+void QtSerialPort::fail(const QString &reason)
+{
+    // A device that went away reports an error on every attempt: close at
+    // the first one so that the loop stops, and tell the owner once.
+    const Error failure = deviceError(ErrorCode::IoError, reason);
+    m_writable.setEnabled(false);
+    m_unsent.clear();
     m_port->close();
     m_port->clearError();
     m_gate.dropQueued();

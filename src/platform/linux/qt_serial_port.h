@@ -4,6 +4,7 @@
 #include "platform/serial_port.h"
 
 #include <QSerialPort>
+#include <QSocketNotifier>
 
 namespace pvx::platform {
 
@@ -24,6 +25,10 @@ namespace pvx::platform {
 /// device's own buffer fills and, with flow control, the device is held
 /// back. When the device fails while open (unplugged, hung up), the port is
 /// closed at the first error and `failed` is raised once.
+///
+/// Written bytes go to the device at once, as far as it takes them; the
+/// rest waits in the port, in order, and `bytesWritten` reports each part
+/// that reaches the device later.
 ///
 /// Events follow EventGate: never from inside a call into this object; the
 /// owner may destroy the port from inside any handler.
@@ -50,7 +55,8 @@ public:
     /// Read with the kernel's modem-line calls, which a pseudo-terminal refuses.
     std::optional<ModemLines> modemLines() const override;
     bool setControlLine(ControlLine line, bool on) override;
-    /// Takes every byte (0 on a closed port).
+    /// Takes every byte (0 on a closed port, and on a device that fails the
+    /// write: the port is closed then and `failed` follows).
     qint64 write(const QByteArray &bytes) override;
     qint64 bytesToWrite() const override;
 
@@ -62,11 +68,19 @@ private:
     Error openError() const;
     Error deviceError(ErrorCode code, const QString &reason) const;
     void onError(QSerialPort::SerialPortError error);
+    void onWritable();
+    /// Hands the device what it takes of `bytes`; -1 when it fails.
+    qint64 writeToDevice(QByteArrayView bytes);
+    void fail(const QString &reason);
 
     EventGate m_gate;
     Events m_events;
     QSerialPort *m_port;
     QString m_device;
+    // Qt's port would hand its buffer to the device only at the next pass of
+    // the event loop: the port writes itself, and keeps what did not fit.
+    QByteArray m_unsent;
+    QSocketNotifier m_writable{QSocketNotifier::Write};
 };
 
 } // namespace pvx::platform
