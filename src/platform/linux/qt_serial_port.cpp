@@ -367,9 +367,11 @@ qint64 QtSerialPort::write(const QByteArray &bytes)
         if (written < 0)
             return 0;
     }
-    // Copied: the caller's bytes may be a view of its own buffer.
-    m_unsent.append(bytes.constData() + written, bytes.size() - written);
-    m_writable.setEnabled(!m_unsent.isEmpty());
+    if (written < bytes.size()) {
+        // Copied: the caller's bytes may be a view of its own buffer.
+        m_unsent.append(bytes.constData() + written, bytes.size() - written);
+        m_writable.setEnabled(true);
+    }
     return bytes.size();
 }
 
