@@ -31,7 +31,8 @@ with its target):
                 second, quiet session carries 500 1-byte round trips: p50/p99
                 alone and while streaming, target p99 under 20 ms
   --sessions [N]  N sessions (virtual port and TCP client to one server of
-                the probe's, default 256) move 1 MiB each way at once, verified,
+                the probe's, default 256) move 1 MiB each way at once (fewer
+                sessions move more, 256 MiB each way in all), verified,
                 while a quiet session carries up to 500 1-byte round trips:
                 p50/p99 against its own figure alone, target within 2x; in
                 turn with it, the same round trips through the reference
@@ -65,6 +66,7 @@ STALL_BUFFER_MIB = 64
 STORM_CLIENTS, STORM_KIB = 1000, 64
 CROWD_CLIENTS = 1000
 SESSION_MIB = 1
+SESSIONS = 256
 SCALE_ROUND_TRIPS = 500
 MAX_SESSIONS = 1024
 
@@ -417,12 +419,14 @@ def measure_crowd(args):
 
 def measure_sessions(args):
     instance = settled(args, "porvix-sessions")
+    # Fewer sessions move more each, so that the streams outlast the round trips.
+    each = SESSION_MIB * MIB * max(1, SESSIONS // args.sessions)
     # The reference: the quiet link through a bridge process of its own, the
     # minimal relay, whose round trip meets only the machine's load.
     reference = Instance(args, "relay")
     try:
         serials = [a for path in instance.ports for a in ("--serial", path)]
-        lines = instance.call(["sessions", "--listen", str(instance.fds[0]), "--bytes", str(SESSION_MIB * MIB),
+        lines = instance.call(["sessions", "--listen", str(instance.fds[0]), "--bytes", str(each),
                                "--round-trips", str(SCALE_ROUND_TRIPS), "--reference-serial", reference.serial,
                                "--reference-net", reference.net] + serials, fds=reference.fds)
     finally:
@@ -433,7 +437,7 @@ def measure_sessions(args):
     ratio = float(busy["p99_us"]) / float(alone["p99_us"])
     ref_ratio = float(ref_busy["p99_us"]) / float(ref_alone["p99_us"])
     least = int(moved["bytes_min"])
-    share = f"{SESSION_MIB} MiB" if least == SESSION_MIB * MIB else f"cut short by --budget: {least / MIB:.2f} MiB at least"
+    share = f"{each / MIB:.0f} MiB" if least == each else f"cut short by --budget: {least / MIB:.2f} MiB at least"
     print(f"sessions: {moved['count']} sessions moving both ways at once ({share} each way, "
           f"{int(moved['bytes_total']) / MIB:.0f} MiB in all in {float(moved['seconds']):.1f} s, byte-exact); quiet session 1-byte round trip p50/p99: alone {float(alone['p50_us']):.0f}/"
           f"{float(alone['p99_us']):.0f} us, with all moving {float(busy['p50_us']):.0f}/{float(busy['p99_us']):.0f} us "
@@ -517,7 +521,7 @@ def main():
                         help=f"measure only the memory left after {STORM_CLIENTS} clients came and went")
     parser.add_argument("--crowd", type=int, nargs="?", const=CROWD_CLIENTS, default=0, metavar="N",
                         help=f"measure only a quiet session's round trip beside N streaming clients (default {CROWD_CLIENTS})")
-    parser.add_argument("--sessions", type=int, nargs="?", const=256, default=0, metavar="N",
+    parser.add_argument("--sessions", type=int, nargs="?", const=SESSIONS, default=0, metavar="N",
                         help="measure only a quiet session's round trip while N sessions move data (default 256, "
                              f"at most {MAX_SESSIONS - 1})")
     args = parser.parse_args()
