@@ -181,8 +181,8 @@ Result<void> QtSerialPort::open(const QString &device, const SerialSettings &set
         close();
         return configured;
     }
+    // Switched off until a write leaves bytes over.
     m_writable.setSocket(m_port->handle());
-    m_writable.setEnabled(false);
     return {};
 }
 
