@@ -106,6 +106,9 @@ public:
     virtual Result<void> sendData(const QByteArray &bytes) = 0;
     /// TCP: up to `maxBytes` received bytes; UDP: the next datagram.
     virtual QByteArray getData(qint64 maxBytes) = 0;
+    /// TCP: up to `maxBytes` received bytes into `buffer`, sparing getData's
+    /// copy; returns how many came. UDP: nothing.
+    virtual qint64 readInto(char *buffer, qint64 maxBytes) = 0;
     virtual qint64 bytesAvailable() const = 0;
     /// Bytes queued by sendData but not yet handed to the network.
     virtual qint64 bytesToWrite() const = 0;

@@ -88,7 +88,8 @@ qint32 Session::receiveFromSocket(int index)
     // Telnet data is never longer than its wire bytes, so it fits as well.
     if (m_telnet)
         return receiveTelnet(index, source.getData(wanted), true);
-    return SerialOutBuffer.append(source.getData(wanted));
+    return SerialOutBuffer.appendFrom(static_cast<qint32>(wanted),
+                                      [&](char *at, qint64 room) { return source.readInto(at, room); });
 }
 
 bool Session::networkInputDropped(int index) const

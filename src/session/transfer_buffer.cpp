@@ -15,20 +15,23 @@ void TransferBuffer::allocate(qint32 capacity)
     m_count = 0;
 }
 
+qint32 TransferBuffer::roomAtBack(qint32 limit)
+{
+    const qint32 room = std::min({std::max(limit, 0), freeSpace(), m_capacity - back()});
+    // Not zero-filled: untouched pages of a large buffer cost no memory.
+    if (room > 0 && !m_storage)
+        m_storage = std::make_unique_for_overwrite<char[]>(static_cast<std::size_t>(m_capacity));
+    return room;
+}
+
 qint32 TransferBuffer::append(QByteArrayView block)
 {
-    const qint32 accepted = static_cast<qint32>(std::min<qsizetype>(block.size(), freeSpace()));
-    if (accepted == 0)
-        return 0;
-    // Not zero-filled: untouched pages of a large buffer cost no memory.
-    if (!m_storage)
-        m_storage = std::make_unique_for_overwrite<char[]>(static_cast<std::size_t>(m_capacity));
-    const qint32 tail = (m_head + m_count) % m_capacity;
-    const qint32 first = std::min(accepted, m_capacity - tail);
-    std::memcpy(m_storage.get() + tail, block.data(), static_cast<std::size_t>(first));
-    std::memcpy(m_storage.get(), block.data() + first, static_cast<std::size_t>(accepted - first));
-    m_count += accepted;
-    return accepted;
+    qsizetype copied = 0;
+    return appendFrom(static_cast<qint32>(std::min<qsizetype>(block.size(), m_capacity)), [&](char *at, qint64 room) {
+        std::memcpy(at, block.data() + copied, static_cast<std::size_t>(room));
+        copied += room;
+        return room;
+    });
 }
 
 QByteArray TransferBuffer::take(qint32 &requested)

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QStringList>
 
+#include <algorithm>
 #include <optional>
 
 namespace pvx::fakes {
@@ -97,6 +98,14 @@ public:
         const QByteArray bytes = incoming.left(maxBytes);
         incoming.remove(0, bytes.size());
         return bytes;
+    }
+    qint64 readInto(char *buffer, qint64 maxBytes) override
+    {
+        if (m_protocol == platform::SocketProtocol::Udp)
+            return 0;
+        const QByteArray bytes = getData(maxBytes);
+        std::copy(bytes.cbegin(), bytes.cend(), buffer);
+        return bytes.size();
     }
     qint64 bytesAvailable() const override
     {

@@ -46,6 +46,7 @@ public:
         return sent;
     }
     QByteArray getData(qint64 maxBytes) override { return m_inner->getData(maxBytes); }
+    qint64 readInto(char *buffer, qint64 maxBytes) override { return m_inner->readInto(buffer, maxBytes); }
     qint64 bytesAvailable() const override { return m_inner->bytesAvailable(); }
     qint64 bytesToWrite() const override { return m_inner->bytesToWrite(); }
     void setEvents(Events events) override { m_inner->setEvents(std::move(events)); }

@@ -311,14 +311,23 @@ Result<QHostAddress> QtSocket::udpDestination()
 QByteArray QtSocket::getData(qint64 maxBytes)
 {
     EventGate::CallScope call(m_gate);
-    if (m_stream)
-        return m_stream->read(maxBytes);
+    if (m_stream) {
+        QByteArray bytes(std::max<qint64>(maxBytes, 0), Qt::Uninitialized);
+        bytes.truncate(m_stream->read(bytes.data(), maxBytes));
+        return bytes;
+    }
     if (!m_udp || !m_udp->hasPendingDatagrams())
         return {};
     const QNetworkDatagram datagram = m_udp->receiveDatagram();
     m_remoteHostIP = dottedAddress(datagram.senderAddress());
     m_senderPort = std::max(datagram.senderPort(), 0);
     return datagram.data();
+}
+
+qint64 QtSocket::readInto(char *buffer, qint64 maxBytes)
+{
+    EventGate::CallScope call(m_gate);
+    return m_stream ? m_stream->read(buffer, maxBytes) : 0;
 }
 
 qint64 QtSocket::bytesAvailable() const

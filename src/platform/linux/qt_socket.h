@@ -100,6 +100,7 @@ public:
     /// TCP: up to `maxBytes`. UDP: the next datagram whole, whatever
     /// `maxBytes` says (a datagram is never split).
     QByteArray getData(qint64 maxBytes) override;
+    qint64 readInto(char *buffer, qint64 maxBytes) override;
     /// TCP: bytes waiting; UDP: size of the next datagram, 0 when none.
     qint64 bytesAvailable() const override;
     qint64 bytesToWrite() const override;

@@ -56,17 +56,14 @@ void TcpConnection::stopReading()
     m_readNotifier.setEnabled(false);
 }
 
-QByteArray TcpConnection::read(qint64 maxBytes)
+qint64 TcpConnection::read(char *buffer, qint64 maxBytes)
 {
     resumeReading();
-    QByteArray bytes;
     if (maxBytes <= 0)
-        return bytes;
-    bytes.resize(maxBytes);
-    const qint64 filled = readUpTo(m_socket.get(), bytes.data(), maxBytes);
-    bytes.truncate(filled);
+        return 0;
+    const qint64 filled = readUpTo(m_socket.get(), buffer, maxBytes);
     m_available = filled < maxBytes ? 0 : std::max<qint64>(m_available - filled, 0);
-    return bytes;
+    return filled;
 }
 
 TcpConnection::Ending TcpConnection::ending(int &error) const

@@ -49,8 +49,9 @@ public:
     /// after that the count follows the reads, so that owners that look
     /// often cost no system call each time.
     qint64 bytesAvailable() const;
-    /// Up to `maxBytes` of them; re-arms the readable event.
-    QByteArray read(qint64 maxBytes);
+    /// Up to `maxBytes` of them into `buffer`; returns how many came, and
+    /// re-arms the readable event.
+    qint64 read(char *buffer, qint64 maxBytes);
     /// Re-arms the readable event without reading (it found nothing).
     void resumeReading();
     /// No readable event from now on: the end has been seen, and what is

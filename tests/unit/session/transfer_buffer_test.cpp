@@ -1,6 +1,9 @@
 #include "session/transfer_buffer.h"
 
+#include <QList>
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 using pvx::session::TransferBuffer;
 
@@ -71,6 +74,40 @@ TEST(TransferBuffer, KeepsOrderAcrossTheEndOfItsStorage)
     EXPECT_EQ(buffer.freeSpace(), 0);
     requested = -1;
     EXPECT_EQ(buffer.take(requested), QByteArray("56789abcde"));
+}
+
+TEST(TransferBuffer, AppendFromFillsTheRoomInPlaceAcrossTheEndOfItsStorage)
+{
+    // Holding "56" at 5 and 6 of ten: the room is 7..9, then 0..4.
+    const struct {
+        qint32 maxBytes;
+        QByteArray source;
+        QList<qint64> asked;
+        QByteArray queued;
+    } cases[] = {
+        {100, "789abcdefXYZ", {3, 5}, "56789abcde"},
+        {4, "789abcdef", {3, 1}, "56789a"},
+        {100, "78", {3}, "5678"}, // a source that runs dry is not asked again
+        {0, "789", {}, "56"},
+    };
+    for (const auto &c : cases) {
+        TransferBuffer buffer = bufferHolding(10, "0123456");
+        qint32 requested = 5;
+        (void)buffer.take(requested);
+        QList<qint64> asked;
+        qsizetype given = 0;
+        const qint32 queued = buffer.appendFrom(c.maxBytes, [&](char *at, qint64 room) {
+            asked.append(room);
+            const qint64 n = std::min<qint64>(room, c.source.size() - given);
+            std::copy_n(c.source.constData() + given, n, at);
+            given += n;
+            return n;
+        });
+        EXPECT_EQ(asked, c.asked) << c.maxBytes << " " << c.source.constData();
+        EXPECT_EQ(queued, c.queued.size() - 2);
+        requested = -1;
+        EXPECT_EQ(buffer.take(requested), c.queued);
+    }
 }
 
 TEST(TransferBuffer, AllocateDiscardsQueuedBytes)
