@@ -4,6 +4,7 @@
 #include "core/porvix_home.h"
 #include "support/local_client.h"
 #include "support/porvix_process.h"
+#include "support/resident_size.h"
 #include "support/text.h"
 #include "support/wait_until.h"
 
@@ -137,6 +138,38 @@ TEST_F(RunningInstance, BridgesKeepPassingDataWhileClientsMisbehave)
               << "process start: " << clock.elapsed() << " ms\n";
     instance->signal(SIGTERM);
     EXPECT_EQ(instance->finish(), 0);
+}
+
+TEST_F(RunningInstance, StatusQueriesThatAreNeverReadHoldOnlyBoundedMemory)
+{
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "the sanitizer's allocator holds freed memory back";
+#endif
+    // Eight sessions make each status reply about fifty times its request.
+    QByteArray configuration = "[Porvix]\r\nNumSessions=8\r\n";
+    for (int n = 1; n <= 8; ++n)
+        configuration += QStringLiteral("[Session%1]\r\nConnector=%1\r\n").arg(n).toUtf8();
+    start(configuration);
+    const qint64 before = residentKiB(instance->pid());
+    ASSERT_GT(before, 0);
+
+    std::vector<std::unique_ptr<LocalClient>> deaf;
+    for (int i = 0; i < 4; ++i)
+        deaf.push_back(std::make_unique<LocalClient>(socket));
+    const QByteArray queries = QByteArray("System\t[STATUS]\n").repeated(4096);
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 2000) {
+        for (const auto &client : deaf)
+            client->send(queries);
+        runEventsFor(std::chrono::milliseconds(1));
+    }
+    // Answered without bound, the replies would take hundreds of megabytes.
+    const qint64 grownKiB = residentKiB(instance->pid()) - before;
+    EXPECT_LT(grownKiB, 8 * 1024);
+    EXPECT_EQ(run({s("--home"), home, s("--status")}).exitCode, 0);
+    std::cout << "4 clients asking for the status without reading, 2 s: resident size grew by " << grownKiB
+              << " KiB\n";
 }
 
 TEST_F(RunningInstance, AnotherUserCannotConnect)
