@@ -151,25 +151,12 @@ TEST_F(RunningInstance, StatusQueriesThatAreNeverReadHoldOnlyBoundedMemory)
         configuration += QStringLiteral("[Session%1]\r\nConnector=%1\r\n").arg(n).toUtf8();
     start(configuration);
     const qint64 before = residentKiB(instance->pid());
-    ASSERT_GT(before, 0);
-
-    std::vector<std::unique_ptr<LocalClient>> deaf;
-    for (int i = 0; i < 4; ++i)
-        deaf.push_back(std::make_unique<LocalClient>(socket));
-    const QByteArray queries = QByteArray("System\t[STATUS]\n").repeated(4096);
+    LocalClient deaf(socket);
     QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < 2000) {
-        for (const auto &client : deaf)
-            client->send(queries);
-        runEventsFor(std::chrono::milliseconds(1));
-    }
-    // Answered without bound, the replies would take hundreds of megabytes.
-    const qint64 grownKiB = residentKiB(instance->pid()) - before;
-    EXPECT_LT(grownKiB, 8 * 1024);
-    EXPECT_EQ(run({s("--home"), home, s("--status")}).exitCode, 0);
-    std::cout << "4 clients asking for the status without reading, 2 s: resident size grew by " << grownKiB
-              << " KiB\n";
+    for (clock.start(); clock.elapsed() < 2000; runEventsFor(std::chrono::milliseconds(1)))
+        deaf.send(QByteArray("System\t[STATUS]\n").repeated(4096));
+    // Answered without a bound, the replies pile up by megabytes a second.
+    EXPECT_LT(residentKiB(instance->pid()) - before, 8 * 1024);
 }
 
 TEST_F(RunningInstance, AnotherUserCannotConnect)
