@@ -90,6 +90,8 @@ Program::Program(const QString &home, const QString &commandLineFile, const QStr
       channel(core::commandSocketPath(home)),
       service(serviceOn(files, home, programFile))
 {
+    // A flood of clients leaves the heap's freed pages with the process.
+    channel.onConnectionEnded([this] { memoryRelease.activity(); });
     // Other programs may drive the sessions once they are loaded and
     // activated, not before.
     QObject::connect(&window, &shell::MainWindow::started, &window, [this] {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/port_map.h"
+#include "platform/linux/idle_memory_release.h"
 #include "platform/linux/inotify_device_watch.h"
 #include "platform/linux/inotify_watcher.h"
 #include "platform/linux/local_command_channel.h"
@@ -61,6 +62,7 @@ struct Program {
     shell::SessionList sessions;
     shell::MainWindow window;
     shell::CommandRouter router{window, sessions};
+    platform::IdleMemoryRelease memoryRelease;
     platform::LocalCommandChannel channel;
     platform::SystemdService service;
 };

@@ -4,6 +4,7 @@
 #include "core/porvix_home.h"
 #include "support/local_client.h"
 #include "support/porvix_process.h"
+#include "support/resident_size.h"
 #include "support/text.h"
 #include "support/wait_until.h"
 
@@ -137,6 +138,25 @@ TEST_F(RunningInstance, BridgesKeepPassingDataWhileClientsMisbehave)
               << "process start: " << clock.elapsed() << " ms\n";
     instance->signal(SIGTERM);
     EXPECT_EQ(instance->finish(), 0);
+}
+
+TEST_F(RunningInstance, StatusQueriesThatAreNeverReadHoldOnlyBoundedMemory)
+{
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "the sanitizer's allocator holds freed memory back";
+#endif
+    // Eight sessions make each status reply about fifty times its request.
+    QByteArray configuration = "[Porvix]\r\nNumSessions=8\r\n";
+    for (int n = 1; n <= 8; ++n)
+        configuration += QStringLiteral("[Session%1]\r\nConnector=%1\r\n").arg(n).toUtf8();
+    start(configuration);
+    const qint64 before = residentKiB(instance->pid());
+    LocalClient deaf(socket);
+    QElapsedTimer clock;
+    for (clock.start(); clock.elapsed() < 2000; runEventsFor(std::chrono::milliseconds(1)))
+        deaf.send(QByteArray("System\t[STATUS]\n").repeated(4096));
+    // Answered without a bound, the replies pile up by megabytes a second.
+    EXPECT_LT(residentKiB(instance->pid()) - before, 8 * 1024);
 }
 
 TEST_F(RunningInstance, AnotherUserCannotConnect)

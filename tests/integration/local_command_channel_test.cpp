@@ -2,6 +2,8 @@
 // clients that misbehave, and who may take the socket's path.
 #include "platform/linux/local_command_channel.h"
 
+#include "platform/linux/command_client.h"
+
 #include "support/local_client.h"
 #include "support/text.h"
 #include "support/wait_until.h"
@@ -12,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
+
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -20,6 +24,7 @@ using namespace std::chrono_literals;
 using pvx::platform::CommandReply;
 using pvx::platform::ErrorCode;
 using pvx::platform::LocalCommandChannel;
+using pvx::platform::sendCommand;
 using pvx::testing::LocalClient;
 using pvx::testing::s;
 
@@ -30,9 +35,9 @@ namespace {
 /// records every request.
 class CommandChannelTest : public ::testing::Test {
 protected:
-    void listen(std::chrono::milliseconds stallTimeout = 5s)
+    void listen(pvx::platform::CommandTimeouts timeouts = {}, int maxConnections = LocalCommandChannel::kMaxConnections)
     {
-        channel = std::make_unique<LocalCommandChannel>(path, stallTimeout);
+        channel = std::make_unique<LocalCommandChannel>(path, timeouts, maxConnections);
         const auto listening = channel->listen([this](const QString &topic, const QString &command) {
             requests.append(topic + QLatin1Char('|') + command);
             if (topic == QLatin1String("data"))
@@ -92,9 +97,9 @@ TEST_F(CommandChannelTest, AnswersEachLineWithDataAndOneFinalWord)
     EXPECT_FALSE(QFile::exists(path)) << "the socket file goes with the channel";
 }
 
-TEST_F(CommandChannelTest, EndsConnectionsThatBreakTheFramingAndKeepsIdleOnes)
+TEST_F(CommandChannelTest, EndsConnectionsThatBreakTheFramingOrStallAndIdleOnesLater)
 {
-    listen(300ms);
+    listen({.stall = 300ms, .idle = 1500ms});
     // Over 4 KiB without an end, or with one: refused, and the connection ends.
     for (const QByteArray &tooLong : {QByteArray(5000, 'x'), QByteArray(4500, 'y') + "\tok\n"}) {
         LocalClient client(path);
@@ -118,6 +123,10 @@ TEST_F(CommandChannelTest, EndsConnectionsThatBreakTheFramingAndKeepsIdleOnes)
     runEventsFor(500ms);
     idle.send("b\tok\n");
     EXPECT_EQ(idle.readLines(2), QByteArray("ACK\nACK\n"));
+    // Past the idle time with nothing owed either way, it goes too.
+    clock.restart();
+    EXPECT_TRUE(idle.closedByPeer(10s));
+    EXPECT_GE(clock.elapsed(), 1000);
 
     // A client that shuts its side still gets the answers it asked for; what
     // it left unfinished is dropped.
@@ -130,7 +139,7 @@ TEST_F(CommandChannelTest, EndsConnectionsThatBreakTheFramingAndKeepsIdleOnes)
 
 TEST_F(CommandChannelTest, ManyAndMisbehavingClientsNeverHoldIt)
 {
-    listen(1s);
+    listen({.stall = 1s});
     std::vector<std::unique_ptr<LocalClient>> crowd;
     for (int i = 0; i < 200; ++i) {
         crowd.push_back(std::make_unique<LocalClient>(path));
@@ -163,6 +172,30 @@ TEST_F(CommandChannelTest, ManyAndMisbehavingClientsNeverHoldIt)
     EXPECT_EQ(ask("a\tok\n"), QByteArray("ACK\n"));
     EXPECT_LT(clock.elapsed(), 2000);
     EXPECT_TRUE(deaf.closedByPeer(10s)) << "a client that does not read is dropped";
+}
+
+TEST_F(CommandChannelTest, TurnsAwayClientsBeyondTheLimitWithAReasonTheClientReports)
+{
+    listen({}, 1);
+    LocalClient first(path);
+    first.send("a\tok\n");
+    ASSERT_EQ(first.readLines(1), QByteArray("ACK\n"));
+    // The client blocks: it runs beside the event loop that serves it.
+    const auto sendFromAnotherThread = [&] {
+        auto sent = std::async(std::launch::async, [&] { return sendCommand(path, s("a"), s("ok")); });
+        EXPECT_TRUE(waitUntil([&] { return sent.wait_for(0s) == std::future_status::ready; }, 10s));
+        return sent.get();
+    };
+    const auto refused = sendFromAnotherThread();
+    ASSERT_FALSE(refused.ok());
+    EXPECT_EQ(refused.error().code, ErrorCode::Busy);
+    EXPECT_EQ(refused.error().detail, s("too many connections on the command channel"));
+
+    first.close();
+    ASSERT_TRUE(waitUntil([&] {
+        const auto answered = sendFromAnotherThread();
+        return answered.ok() && answered->reply.accepted;
+    }, 10s)) << "a place that comes free is taken again";
 }
 
 TEST_F(CommandChannelTest, ReplacesAStaleSocketButNeverALiveOne)

@@ -70,8 +70,9 @@ Error timedOut(const QString &socketPath)
 }
 
 /// The data lines and the final word of `answer`, or nothing while it is not
-/// complete yet.
-std::optional<CommandReply> parseAnswer(const QByteArray &answer)
+/// complete yet. A final line other than ACK or NAK is the instance's reason
+/// for turning the connection away.
+std::optional<Result<CommandReply>> parseAnswer(const QByteArray &answer)
 {
     CommandReply reply;
     qsizetype start = 0;
@@ -81,9 +82,10 @@ std::optional<CommandReply> parseAnswer(const QByteArray &answer)
             reply.data.append(line.mid(1));
             continue;
         }
-        // Anything else ends the answer; only ACK accepts.
+        if (line != QLatin1String("ACK") && line != QLatin1String("NAK"))
+            return Result<CommandReply>(makeError(ErrorCode::Busy, line));
         reply.accepted = line == QLatin1String("ACK");
-        return reply;
+        return Result<CommandReply>(std::move(reply));
     }
     return std::nullopt;
 }
@@ -113,6 +115,10 @@ Result<CommandAnswer> sendCommand(const QString &socketPath, const QString &topi
             return timedOut(socketPath);
         const ssize_t wrote = ::send(fd->get(), request.constData() + sent, static_cast<std::size_t>(request.size() - sent),
                                      MSG_NOSIGNAL | MSG_DONTWAIT);
+        // An instance that turns the connection away closes it at once; what
+        // it said before that is read below.
+        if (wrote < 0 && (errno == EPIPE || errno == ECONNRESET))
+            break;
         if (wrote < 0 && errno != EAGAIN && errno != EINTR)
             return posixError(errno, QStringLiteral("Cannot send to ") + socketPath);
         sent += wrote > 0 ? wrote : 0;
@@ -121,8 +127,11 @@ Result<CommandAnswer> sendCommand(const QString &socketPath, const QString &topi
     QByteArray answer;
     char buffer[4096];
     for (;;) {
-        if (auto reply = parseAnswer(answer))
-            return CommandAnswer{std::move(*reply), *pid};
+        if (auto reply = parseAnswer(answer)) {
+            if (!*reply)
+                return reply->error();
+            return CommandAnswer{std::move(**reply), *pid};
+        }
         if (answer.size() > kMaxAnswer)
             return makeError(ErrorCode::IoError, QStringLiteral("The answer from %1 has no end").arg(socketPath));
         if (!waitFor(*fd, POLLIN, deadline))

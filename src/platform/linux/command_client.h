@@ -21,7 +21,8 @@ struct CommandAnswer {
 /// `socketPath` and waits for its answer, for at most `timeout` in all.
 /// Blocks the calling thread: meant for a short-lived client process. Fails
 /// with ErrorCode::NotFound or ConnectionRefused when nothing listens there,
-/// TimedOut when the answer does not come in time, InvalidArgument when the
+/// TimedOut when the answer does not come in time, Busy with the instance's
+/// own words when it turns the connection away, InvalidArgument when the
 /// topic holds a tab or a line break, or the command a line break.
 Result<CommandAnswer> sendCommand(const QString &socketPath, const QString &topic, const QString &command,
                                   std::chrono::milliseconds timeout = std::chrono::seconds(5));

@@ -12,7 +12,7 @@ namespace {
 
 constexpr std::size_t kReadChunk = 4096;
 // Replies the client has not read yet; past this its further requests wait.
-constexpr qsizetype kMaxUnread = 64 * 1024;
+constexpr qsizetype kMaxUnread = 16 * 1024;
 
 QByteArray replyLine(const QString &text)
 {
@@ -25,21 +25,21 @@ QByteArray replyLine(const QString &text)
 } // namespace
 
 CommandConnection::CommandConnection(UniqueFd fd, const CommandChannel::Handler &handler,
-                                     std::chrono::milliseconds stallTimeout, std::function<void()> finished,
-                                     QObject *parent)
+                                     CommandTimeouts timeouts, std::function<void()> finished, QObject *parent)
     : QObject(parent),
       m_fd(std::move(fd)),
       m_handler(handler),
+      m_timeouts(timeouts),
       m_finished(std::move(finished)),
       m_readable(m_fd.get(), QSocketNotifier::Read),
       m_writable(m_fd.get(), QSocketNotifier::Write)
 {
     m_writable.setEnabled(false);
-    m_stall.setSingleShot(true);
-    m_stall.setInterval(stallTimeout);
+    m_timeout.setSingleShot(true);
     connect(&m_readable, &QSocketNotifier::activated, this, [this] { readWaiting(); });
     connect(&m_writable, &QSocketNotifier::activated, this, [this] { pump(false); });
-    connect(&m_stall, &QTimer::timeout, this, [this] { finish(); });
+    connect(&m_timeout, &QTimer::timeout, this, [this] { finish(); });
+    m_timeout.start(m_timeouts.idle);
 }
 
 bool CommandConnection::roomForInput() const
@@ -104,7 +104,7 @@ QByteArray CommandConnection::answer(const QByteArray &line)
     // this connection may run inside it.
     m_readable.setEnabled(false);
     m_writable.setEnabled(false);
-    m_stall.stop();
+    m_timeout.stop();
     const CommandReply reply = m_handler(text.left(tab), text.mid(tab + 1));
 
     QByteArray bytes;
@@ -151,13 +151,14 @@ void CommandConnection::pump(bool progress)
     }
     m_readable.setEnabled(roomForInput());
     m_writable.setEnabled(!m_output.isEmpty());
-    // A client may keep a connection open between requests for as long as
-    // it likes, but one that stops half-way through a request, or does not
-    // read its reply, is dropped.
-    if (m_input.isEmpty() && m_output.isEmpty())
-        m_stall.stop();
-    else if (progress || !m_stall.isActive())
-        m_stall.start();
+    // A client may keep a connection open between requests for a while, but
+    // one that stops half-way through a request, or does not read its reply,
+    // is dropped sooner: it holds memory. Idle ones go in the end too, so
+    // that they cannot keep others off the channel for good.
+    const bool underWay = !m_input.isEmpty() || !m_output.isEmpty();
+    const std::chrono::milliseconds allowed = underWay ? m_timeouts.stall : m_timeouts.idle;
+    if (progress || !m_timeout.isActive() || m_timeout.intervalAsDuration() != allowed)
+        m_timeout.start(allowed);
 }
 
 void CommandConnection::finish()
@@ -167,8 +168,12 @@ void CommandConnection::finish()
     m_over = true;
     m_readable.setEnabled(false);
     m_writable.setEnabled(false);
-    m_stall.stop();
+    m_timeout.stop();
     m_fd.reset();
+    // The deletion waits for the event loop, and a burst of clients that
+    // leave may end hundreds of connections before it comes.
+    m_input = QByteArray();
+    m_output = QByteArray();
     m_finished();
     deleteLater();
 }

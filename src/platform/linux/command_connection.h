@@ -13,6 +13,14 @@
 
 namespace pvx::platform {
 
+/// How long a client of the command channel may hold a connection.
+struct CommandTimeouts {
+    /// To finish a request it has begun, or to read its reply.
+    std::chrono::milliseconds stall = std::chrono::seconds(5);
+    /// To begin its next request while it owes nothing and is owed nothing.
+    std::chrono::milliseconds idle = std::chrono::seconds(60);
+};
+
 /// One client of the command channel. It reads requests, one per line
 /// ("topic TAB command", LF or CR LF, UTF-8), and answers each with its data
 /// lines (each after a TAB) and a final "ACK" or "NAK" line.
@@ -20,9 +28,10 @@ namespace pvx::platform {
 /// Whatever the client does, the program is never held: replies are written
 /// without blocking; while the client leaves too much unread, its further
 /// requests wait; a line longer than kMaxLine gets NAK and the connection
-/// ends; a request or reply that makes no progress for `stallTimeout` ends
-/// the connection unanswered. When the client shuts its side, the requests
-/// it completed are still answered.
+/// ends; a request or reply that makes no progress for the stall time ends
+/// the connection unanswered, and so does a connection left idle for the
+/// idle time. When the client shuts its side, the requests it completed are
+/// still answered.
 ///
 /// Event-loop thread only. The handler may run a nested event loop; this
 /// connection stays quiet meanwhile. Once finished it calls `finished` and
@@ -31,7 +40,7 @@ class CommandConnection final : public QObject {
 public:
     static constexpr qsizetype kMaxLine = 4096;
 
-    CommandConnection(UniqueFd fd, const CommandChannel::Handler &handler, std::chrono::milliseconds stallTimeout,
+    CommandConnection(UniqueFd fd, const CommandChannel::Handler &handler, CommandTimeouts timeouts,
                       std::function<void()> finished, QObject *parent);
 
 private:
@@ -50,10 +59,13 @@ private:
 
     UniqueFd m_fd;
     const CommandChannel::Handler &m_handler;
+    CommandTimeouts m_timeouts;
     std::function<void()> m_finished;
     QSocketNotifier m_readable;
     QSocketNotifier m_writable;
-    QTimer m_stall;
+    // Runs the stall time while a request or reply is under way, the idle
+    // time otherwise.
+    QTimer m_timeout;
     QByteArray m_input;
     QByteArray m_output;
     bool m_peerDone = false;

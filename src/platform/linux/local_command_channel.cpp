@@ -1,6 +1,5 @@
 #include "platform/linux/local_command_channel.h"
 
-#include "platform/linux/command_connection.h"
 #include "platform/linux/local_socket_address.h"
 #include "platform/linux/posix_error.h"
 #include "platform/linux/tcp_listener.h"
@@ -16,9 +15,7 @@ namespace pvx::platform {
 
 namespace {
 
-// Clients beyond this are turned away at once rather than running the
-// program out of descriptors.
-constexpr int kMaxConnections = 1024;
+constexpr char kTooManyConnections[] = "too many connections on the command channel\n";
 
 /// Binds with the socket file made owner-only from its first moment.
 int bindPrivately(const UniqueFd &fd, const sockaddr_un &address)
@@ -54,9 +51,14 @@ Result<void> removeStaleSocket(const sockaddr_un &address, const QString &path)
 
 } // namespace
 
-LocalCommandChannel::LocalCommandChannel(QString socketPath, std::chrono::milliseconds stallTimeout)
-    : m_path(std::move(socketPath)), m_stallTimeout(stallTimeout)
+LocalCommandChannel::LocalCommandChannel(QString socketPath, CommandTimeouts timeouts, int maxConnections)
+    : m_path(std::move(socketPath)), m_timeouts(timeouts), m_maxConnections(maxConnections)
 {
+}
+
+void LocalCommandChannel::onConnectionEnded(std::function<void()> ended)
+{
+    m_connectionEnded = std::move(ended);
 }
 
 LocalCommandChannel::~LocalCommandChannel()
@@ -106,10 +108,22 @@ Result<void> LocalCommandChannel::listen(Handler handler)
 
 void LocalCommandChannel::accept(UniqueFd connection)
 {
-    if (m_connectionCount >= kMaxConnections)
+    if (m_connectionCount >= m_maxConnections) {
+        // Turned away rather than running the program out of descriptors,
+        // with a word the client can show: a bare close reads as a reset,
+        // as if no instance were there. The line fits any empty socket
+        // buffer.
+        (void)::send(connection.get(), kTooManyConnections, sizeof kTooManyConnections - 1,
+                     MSG_NOSIGNAL | MSG_DONTWAIT);
         return;
+    }
     ++m_connectionCount;
-    new CommandConnection(std::move(connection), m_handler, m_stallTimeout, [this] { --m_connectionCount; },
+    new CommandConnection(std::move(connection), m_handler, m_timeouts,
+                          [this] {
+                              --m_connectionCount;
+                              if (m_connectionEnded)
+                                  m_connectionEnded();
+                          },
                           &m_connections);
 }
 

@@ -1,12 +1,13 @@
 #pragma once
 
 #include "platform/command_channel.h"
+#include "platform/linux/command_connection.h"
 #include "platform/linux/unique_fd.h"
 
 #include <QObject>
 #include <QString>
 
-#include <chrono>
+#include <functional>
 #include <memory>
 
 #include <sys/types.h>
@@ -21,13 +22,17 @@ class TcpListener;
 /// by an instance that crashed) is replaced; one that answers is left alone
 /// and listen() fails. The socket file goes when the channel does.
 ///
+/// At most `maxConnections` clients are served at once; one more is told
+/// "too many connections on the command channel" on a line of its own, and
+/// closed.
+///
 /// Event-loop thread only; requests reach the handler from the event loop.
 class LocalCommandChannel final : public CommandChannel {
 public:
-    /// `stallTimeout`: how long a client may take to finish a request it has
-    /// begun, or to read its reply, before it is dropped.
-    explicit LocalCommandChannel(QString socketPath,
-                                 std::chrono::milliseconds stallTimeout = std::chrono::seconds(5));
+    static constexpr int kMaxConnections = 1024;
+
+    explicit LocalCommandChannel(QString socketPath, CommandTimeouts timeouts = {},
+                                 int maxConnections = kMaxConnections);
     ~LocalCommandChannel() override;
     LocalCommandChannel(const LocalCommandChannel &) = delete;
     LocalCommandChannel &operator=(const LocalCommandChannel &) = delete;
@@ -35,13 +40,17 @@ public:
     /// Fails, saying why, when the path does not fit a socket address, when
     /// another process answers on it, or when the socket cannot be made.
     Result<void> listen(Handler handler) override;
+    /// Called from the event loop after each connection has ended.
+    void onConnectionEnded(std::function<void()> ended);
 
 private:
     void accept(UniqueFd connection);
 
     QString m_path;
-    std::chrono::milliseconds m_stallTimeout;
+    CommandTimeouts m_timeouts;
+    int m_maxConnections;
     Handler m_handler;
+    std::function<void()> m_connectionEnded;
     // Parent of the connections, which die with it.
     QObject m_connections;
     int m_connectionCount = 0;
