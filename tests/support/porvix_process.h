@@ -33,6 +33,8 @@ struct PorvixOptions {
     QString display = {};
     /// Variables set on top of the test's isolated environment.
     QList<QPair<QString, QString>> environment = {};
+    /// A program and its arguments that run the program (setpriv ...).
+    QStringList runner = {};
 };
 
 /// The program under test, with the test's isolated environment, no display
@@ -53,7 +55,11 @@ public:
         m_process.setChildProcessModifier([] { ::signal(SIGHUP, SIG_DFL); });
         if (!options.workingDirectory.isEmpty())
             m_process.setWorkingDirectory(options.workingDirectory);
-        m_process.start(QStringLiteral(PVX_BINARY), arguments);
+        if (options.runner.isEmpty())
+            m_process.start(QStringLiteral(PVX_BINARY), arguments);
+        else
+            m_process.start(options.runner.first(),
+                            options.runner.mid(1) + QStringList{QStringLiteral(PVX_BINARY)} + arguments);
     }
     ~Porvix()
     {
