@@ -72,10 +72,12 @@ public:
     bool started() { return m_process.waitForStarted(kStopMs); }
     qint64 pid() const { return m_process.processId(); }
     void signal(int number) { ::kill(static_cast<pid_t>(m_process.processId()), number); }
-    /// Waits for the end; the exit code, or -1 when it did not end normally.
+    /// Waits for the end, unless an event loop has seen it already; the exit
+    /// code, or -1 when it did not end normally.
     int finish()
     {
-        if (!m_process.waitForFinished(kStopMs) || m_process.exitStatus() != QProcess::NormalExit)
+        const bool ended = m_process.state() == QProcess::NotRunning || m_process.waitForFinished(kStopMs);
+        if (!ended || m_process.exitStatus() != QProcess::NormalExit)
             return -1;
         return m_process.exitCode();
     }
