@@ -23,8 +23,8 @@ namespace {
 constexpr uid_t kUser = 65534;
 constexpr uid_t kOther = 0;
 
-// One session that is activated at start and fails on /dev/null, which is no
-// serial port: a status change that the log records.
+// One session activated at start that fails on /dev/null, which is no serial
+// port: a status change for the log.
 const QByteArray kSettings = "[Porvix]\r\nNumSessions=1\r\nLogErrors=1\r\n[Ports]\r\nCOM1=/dev/null\r\n"
                              "[Session1]\r\nConnector=1\r\nTCPOption=1\r\nPortNumber=0\r\nAutoActivate=1\r\n";
 
@@ -35,44 +35,36 @@ protected:
         if (::geteuid() != 0)
             GTEST_SKIP() << "runs the program as another user through setpriv, which needs root";
         ASSERT_EQ(::chmod(QFile::encodeName(m_root.path()).constData(), 0711), 0);
-        makeFolder(user(), kUser, kUser, 0700);
+        make(user(), kUser, 0700, {});
     }
 
-    QString home() const { return m_root.filePath(s("home")); }
-    QString user() const { return m_root.filePath(s("user")); }
-    QString precious() const { return user() + s("/precious"); }
+    QString home(const char *name = "") const { return m_root.filePath(s("home/") + s(name)); }
+    QString user(const char *name = "") const { return m_root.filePath(s("user/") + s(name)); }
 
-    static void own(const QString &path, uid_t uid, gid_t gid)
+    /// A folder (no bytes), a file or, with a `linkTo`, a symbolic link.
+    static void make(const QString &path, uid_t owner, mode_t mode, const QByteArray &bytes, const QString &linkTo = {})
     {
-        ASSERT_EQ(::lchown(QFile::encodeName(path).constData(), uid, gid), 0) << path.toStdString();
-    }
-    static void makeFolder(const QString &path, uid_t uid, gid_t gid, mode_t mode)
-    {
-        ASSERT_TRUE(QDir().mkdir(path));
-        own(path, uid, gid);
-        ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), mode), 0);
-    }
-    static void makeFile(const QString &path, const QByteArray &bytes)
-    {
-        writeFile(path, bytes);
-        own(path, kUser, kUser);
-    }
-    static void makeLink(const QString &target, const QString &link, uid_t uid)
-    {
-        ASSERT_TRUE(QFile::link(target, link));
-        own(link, uid, uid);
+        if (!linkTo.isEmpty())
+            ASSERT_TRUE(QFile::link(linkTo, path));
+        else if (bytes.isNull())
+            ASSERT_TRUE(QDir().mkdir(path));
+        else
+            writeFile(path, bytes);
+        const QByteArray name = QFile::encodeName(path);
+        ASSERT_EQ(::lchown(name.constData(), owner, kUser), 0);
+        if (linkTo.isEmpty()) {
+            ASSERT_EQ(::chmod(name.constData(), mode), 0);
+        }
     }
 
     /// Runs the program as the user on the home until it has started, then
     /// ends it with SIGTERM; a run that is refused ends by itself.
     Finished runAsUser(const QStringList &arguments = {})
     {
-        const PorvixOptions options{.environment = {{s("HOME"), user()},
-                                                    {s("XDG_CONFIG_HOME"), user()},
-                                                    {s("XDG_RUNTIME_DIR"), user()}},
-                                    .runner = {s("setpriv"), s("--reuid=%1").arg(kUser),
-                                               s("--regid=%1").arg(kUser), s("--clear-groups"), s("--")}};
-        Porvix run(QStringList{s("--headless"), s("--home"), home()} + arguments, options);
+        Porvix run(QStringList{s("--headless"), s("--home"), home()} + arguments,
+                   {.environment = {{s("HOME"), user()}, {s("XDG_CONFIG_HOME"), user()}, {s("XDG_RUNTIME_DIR"), user()}},
+                    .runner = {s("setpriv"), s("--reuid=%1").arg(kUser), s("--regid=%1").arg(kUser),
+                               s("--clear-groups"), s("--")}});
         EXPECT_TRUE(run.started());
         QString said;
         waitUntil([&] {
@@ -105,56 +97,48 @@ TEST_F(HomeTrust, AHomeOthersMayWriteIntoIsRefused)
     };
     for (const auto &c : cases) {
         QDir(home()).removeRecursively();
-        makeFolder(home(), c.owner, kUser, c.mode);
+        make(home(), c.owner, c.mode, {});
         const Finished run = runAsUser();
-        if (!c.said) {
-            EXPECT_EQ(run.exitCode, 0) << c.name << ": " << run.errors.toStdString();
-            continue;
-        }
-        EXPECT_EQ(run.exitCode, 1) << c.name;
-        EXPECT_TRUE(run.errors.contains(s("the home folder is refused: ") + home() + s(c.said)))
-            << c.name << ": " << run.errors.toStdString();
-        EXPECT_FALSE(QFileInfo::exists(home() + s("/default.pvx"))) << c.name;
+        EXPECT_EQ(run.exitCode, c.said ? 1 : 0) << c.name << ": " << run.errors.toStdString();
+        EXPECT_EQ(run.errors.contains(s("the home folder is refused: ") + QDir::cleanPath(home()) + s(c.said)),
+                  c.said != nullptr) << c.name << ": " << run.errors.toStdString();
+        EXPECT_EQ(QFileInfo::exists(home("default.pvx")), !c.said) << c.name;
     }
 }
 
 TEST_F(HomeTrust, FilesInTheHomeAreWrittenThroughTheUsersOwnLinksOnly)
 {
     const struct {
-        const char *name;
         const char *link;
         uid_t linkOwner;
-        QByteArray precious;
+        uid_t targetOwner;
+        QByteArray target;
         bool followed;
         const char *said;
     } cases[] = {
-        {"errorlog.txt planted", "errorlog.txt", kOther, "kept", false, "/errorlog.txt: a symbolic link; not followed"},
-        {"default.pvx by another user", "default.pvx", kOther, kSettings, false,
-         "/default.pvx: a symbolic link made by another user; not followed"},
-        {"default.pvx by the user", "default.pvx", kUser, kSettings, true, nullptr},
-        {"the backup marker planted", ".default.pvx.bak.held", kOther, "kept", false,
-         "/.default.pvx.bak.held: a symbolic link; not followed"},
+        {"errorlog.txt", kOther, kUser, "kept", false, "errorlog.txt: a symbolic link; not followed"},
+        {"default.pvx", kOther, kUser, kSettings, false, "default.pvx: a symbolic link made by another user; not followed"},
+        {"default.pvx", kUser, kOther, kSettings, false, "default.pvx: a symbolic link to a file of another user; not followed"},
+        {"default.pvx", kUser, kUser, kSettings, true, nullptr},
+        {".default.pvx.bak.held", kOther, kUser, "kept", false, ".default.pvx.bak.held: a symbolic link; not followed"},
     };
     for (const auto &c : cases) {
+        const std::string name = std::string(c.link) + (c.followed ? " followed" : " refused");
         QDir(home()).removeRecursively();
-        makeFolder(home(), kUser, kUser, 0700);
-        makeFile(precious(), c.precious);
-        makeLink(precious(), home() + s("/") + s(c.link), c.linkOwner);
-        QStringList arguments;
-        if (QString::fromLatin1(c.link) != s("default.pvx"))
-            makeFile(home() + s("/default.pvx"), kSettings);
-        // Loading another file makes the save at exit keep default.pvx as a backup first.
-        if (QString::fromLatin1(c.link).startsWith(s(".default.pvx.bak"))) {
-            makeFile(user() + s("/other.pvx"), kSettings);
-            arguments.append(user() + s("/other.pvx"));
-        }
+        QFile::remove(user("target"));
+        make(home(), kUser, 0700, {});
+        make(user("target"), c.targetOwner, 0666, c.target);
+        make(home(c.link), c.linkOwner, 0, {}, user("target"));
+        if (qstrcmp(c.link, "default.pvx") != 0)
+            make(home("default.pvx"), kUser, 0600, kSettings);
+        // Sessions from another file have the save at exit keep default.pvx as a backup first.
+        if (c.link[0] == '.')
+            make(user("other.pvx"), kUser, 0600, kSettings);
 
-        const Finished run = runAsUser(arguments);
-        EXPECT_EQ(run.exitCode, 0) << c.name << ": " << run.errors.toStdString();
-        EXPECT_TRUE(QFileInfo(home() + s("/") + s(c.link)).isSymLink()) << c.name;
-        EXPECT_EQ(readFile(precious()) != c.precious, c.followed) << c.name << ": " << readFile(precious()).constData();
-        if (c.said) {
-            EXPECT_TRUE(run.errors.contains(home() + s(c.said))) << c.name << ": " << run.errors.toStdString();
-        }
+        const Finished run = runAsUser(c.link[0] == '.' ? QStringList{user("other.pvx")} : QStringList{});
+        EXPECT_EQ(run.exitCode, 0) << name << ": " << run.errors.toStdString();
+        EXPECT_TRUE(QFileInfo(home(c.link)).isSymLink()) << name;
+        EXPECT_EQ(readFile(user("target")) != c.target, c.followed) << name << ": " << readFile(user("target")).constData();
+        EXPECT_TRUE(!c.said || run.errors.contains(home(c.said))) << name << ": " << run.errors.toStdString();
     }
 }
