@@ -5,6 +5,7 @@
 #include "core/porvix_home.h"
 #include "platform/file_store.h"
 #include "platform/linux/command_client.h"
+#include "platform/linux/private_folder.h"
 
 #include <QFile>
 
@@ -18,6 +19,12 @@ platform::Result<QString> prepareHome(platform::FileStore &files, const QString 
     if (auto created = files.ensurePrivateDirectory(home); !created)
         return platform::makeError(created.error().code, QStringLiteral("the home folder cannot be created: ")
                                                              + created.error().detail);
+    // Whoever else may write into the home can plant links in place of the
+    // settings and the log, and have them written where they choose.
+    if (auto trusted = platform::checkPrivateFolder(home); !trusted)
+        return platform::makeError(trusted.error().code,
+                                   QStringLiteral("the home folder is refused: ") + trusted.error().detail
+                                       + QStringLiteral("; it must be yours alone (chmod 700, as its owner)"));
     if (::access(QFile::encodeName(home).constData(), W_OK | X_OK) != 0)
         return platform::makeError(platform::ErrorCode::AccessDenied,
                                    QStringLiteral("the home folder cannot be written: ") + home);

@@ -11,8 +11,9 @@ class FileStore;
 
 namespace pvx::app {
 
-/// The home's path when it exists (created user-only when missing) and can
-/// be written; otherwise why not.
+/// The home's path when it exists (created user-only when missing), belongs
+/// to the user, can be written by the user alone, and can be written;
+/// otherwise why not.
 platform::Result<QString> prepareHome(platform::FileStore &files, const QString &homeOption);
 /// The lock that makes this run the one instance on `home`; when another
 /// instance holds it, ErrorCode::Busy and the message that says so.

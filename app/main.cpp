@@ -116,11 +116,16 @@ int main(int argc, char **argv)
 {
     platform::raiseOpenFileLimit();
     shell::CommandLine line = shell::parseCommandLine(argumentsOf(argc, argv));
+    const bool windows = showsWindows(line);
+    // The toolkit takes its own single-dash options (-style, -platform ...)
+    // first; the words it leaves are judged below.
+    if (windows)
+        line.unknownSwitch.clear();
     if (const auto answered = answerWithoutStart(line))
         return *answered;
 
     const QString programFile = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
-    if (!showsWindows(line)) {
+    if (!windows) {
         handOverHeadless(argv, programFile);
         return startHeadless(argc, argv, line, programFile);
     }
@@ -141,8 +146,8 @@ int main(int argc, char **argv)
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.Porvix"));
     // Qt has taken its own options (-style, -platform ...) out by now.
     line = shell::parseCommandLine(QCoreApplication::arguments().mid(1));
-    if (!line.error.isEmpty())
-        return usageError(line.error);
+    if (const auto answered = answerWithoutStart(line))
+        return *answered;
     if (const auto command = shell::serviceSwitch(line.rest)) {
         gui::QtDialogs dialogs;
         return runServiceSwitch(*command, line, programFile, [&dialogs](const shell::ServiceMessage &message) {

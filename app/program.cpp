@@ -68,7 +68,8 @@ platform::SystemdService serviceOn(platform::FileStore &files, const QString &ho
 Program::Program(const QString &home, const QString &commandLineFile, const QString &programFile,
                  platform::Dialogs &dialogs,
                  platform::Desktop *desktop, shell::ShellForms forms, session::OptionDialogs optionDialogs)
-    : autostart(files, configHome()),
+    : files(home),
+      autostart(files, configHome()),
       strings(resources::languageFromEnvironment()),
       log(files, launcher, clock, settings, core::errorLogPath(home),
           {.failed = [](const QString &why) {

@@ -40,6 +40,7 @@ struct Program {
     Program(const QString &home, const QString &commandLineFile, const QString &programFile, platform::Dialogs &dialogs,
             platform::Desktop *desktop, shell::ShellForms forms, session::OptionDialogs optionDialogs);
 
+    /// Its home's files are the user's own: links there only as the user made them.
     platform::PosixFileStore files;
     platform::PosixProcessLauncher launcher;
     platform::SystemClock clock;

@@ -69,6 +69,8 @@ std::optional<int> answerWithoutStart(const shell::CommandLine &line)
         print(stdout, shell::usageText());
         return 0;
     }
+    if (!line.unknownSwitch.isEmpty())
+        return usageError(QStringLiteral("unknown option ") + line.unknownSwitch);
     if (line.version) {
         print(stdout, QStringLiteral("porvix " PVX_VERSION "\n"));
         return 0;

@@ -23,8 +23,9 @@ QStringList argumentsOf(int argc, char **argv);
 /// Says what was wrong with the command line, then the usage; exit code 2.
 int usageError(const QString &error);
 
-/// Answers a run that starts nothing: a usage error, --help, --version,
-/// --send and --status. Its exit code, or nothing when the run is a start.
+/// Answers a run that starts nothing: a usage error (an unknown
+/// single-dash word included), --help, --version, --send and --status. Its
+/// exit code, or nothing when the run is a start.
 std::optional<int> answerWithoutStart(const shell::CommandLine &line);
 
 /// Whether the run shows windows: not with --headless, nor without a display.

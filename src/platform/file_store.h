@@ -5,8 +5,6 @@
 #include <QByteArray>
 #include <QString>
 
-#include <chrono>
-
 namespace pvx::platform {
 
 /// Whole-file access for configuration files and the error log.
@@ -23,10 +21,17 @@ public:
     /// Creates the folder (and its parents) when missing, the last one
     /// user-only.
     virtual Result<void> ensurePrivateDirectory(const QString &path) = 0;
-    /// Removes the temporary files of writeAtomically in `folder` that are
-    /// older than `minimumAge`: left by a save that was killed. Younger ones
-    /// may belong to a save in progress and stay. Failures are ignored.
-    virtual void removeStaleTemporaryFiles(const QString &folder, std::chrono::seconds minimumAge) = 0;
+    /// Creates an empty file, user-only, unless a regular file is there
+    /// already. Never through a symbolic link: a link at `path` is refused
+    /// (ErrorCode::AccessDenied).
+    virtual Result<void> createEmpty(const QString &path) = 0;
+    /// Removes every temporary file of writeAtomically in `folder`: left by
+    /// saves that were killed. Only while no save can be running (this
+    /// instance holds the folder's lock). Failures are ignored.
+    virtual void removeTemporaryFiles(const QString &folder) = 0;
+    /// The permission bits of the file (0644 ...), through links;
+    /// ErrorCode::NotFound when it does not exist.
+    virtual Result<int> permissions(const QString &path) const = 0;
     /// The file's size in bytes; ErrorCode::NotFound when it does not exist.
     virtual Result<qint64> fileSize(const QString &path) const = 0;
     /// Moves the file to `to`, replacing a file there.

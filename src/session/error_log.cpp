@@ -27,8 +27,13 @@ void ErrorLog::report(const QString &description, const QString &localAddress, c
                              + now.toString(QStringLiteral("MM-dd-yyyy")) + QStringLiteral(", ")
                              + now.toString(QStringLiteral("HH:mm:ss")) + QStringLiteral(", Porvix IP Address: ")
                              + localAddress + QStringLiteral(", ") + modePart + QStringLiteral("\r\n");
-        if (m_files.append(m_path, line.toUtf8()))
+        const auto appended = m_files.append(m_path, line.toUtf8());
+        if (appended)
             rotateWhenFull();
+        // Once per failing spell, as for the rotation below.
+        else if (!m_writeFailed && m_rotation.failed)
+            m_rotation.failed(QStringLiteral("the error log is not written: ") + appended.error().detail);
+        m_writeFailed = !appended;
     }
     if (!m_settings.OnErrorRunApp.isEmpty())
         (void)m_launcher.startDetached(m_settings.OnErrorRunApp);

@@ -14,11 +14,14 @@ namespace pvx::session {
 
 struct ProgramSettings;
 
-/// When the error log is moved aside, and whom to tell when it cannot be.
+/// When the error log is moved aside, and whom to tell when it cannot be
+/// written or moved.
 struct LogRotation {
     /// The size in bytes past which the log is moved aside.
     qint64 limit = qint64{10} * 1024 * 1024;
-    /// Told once when the log cannot be moved aside; it then grows on.
+    /// Told once per failing spell when the log cannot be written (a link in
+    /// its place, a full disk), and once when it cannot be moved aside (it
+    /// then grows on).
     std::function<void(const QString &message)> failed;
 };
 
@@ -50,6 +53,7 @@ private:
     QString m_path;
     LogRotation m_rotation;
     bool m_rotationFailed = false;
+    bool m_writeFailed = false;
 };
 
 } // namespace pvx::session

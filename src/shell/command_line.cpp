@@ -6,17 +6,33 @@ namespace {
 
 const QLatin1String kHomeOption("--home");
 
+bool isHelpSwitch(const QString &argument)
+{
+    const QString word = argument.toLower();
+    return word == QLatin1String("-h") || word == QLatin1String("-help") || word == QLatin1String("-?");
+}
+
 } // namespace
 
 CommandLine parseCommandLine(const QStringList &arguments)
 {
     CommandLine result;
     QStringList rest;
+    QStringList singleDash;
     bool options = true;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString &argument = arguments.at(i);
-        if (!options || !argument.startsWith(QLatin1String("--"))) {
+        if (!options || !argument.startsWith(QLatin1Char('-'))) {
             rest.append(argument);
+            continue;
+        }
+        if (!argument.startsWith(QLatin1String("--"))) {
+            if (isHelpSwitch(argument)) {
+                result.help = true;
+            } else {
+                rest.append(argument);
+                singleDash.append(argument);
+            }
             continue;
         }
         if (argument == QLatin1String("--")) {
@@ -56,6 +72,9 @@ CommandLine parseCommandLine(const QStringList &arguments)
         }
     }
     result.rest = rest.join(QLatin1Char(' '));
+    // Service switches are the only single-dash words a start takes.
+    if (!result.send && !singleDash.isEmpty() && !serviceSwitch(result.rest))
+        result.unknownSwitch = singleDash.first();
     if (result.send && result.rest.isEmpty())
         result.error = QStringLiteral("--send needs a topic and a command");
     else if (result.send && result.status)
@@ -74,12 +93,13 @@ QString usageText()
         "       porvix [--home DIR] --send TOPIC COMMAND...\n"
         "       porvix [--home DIR] --status [--json]\n"
         "       porvix [--home DIR] -I | -IH | -U [S]\n"
-        "       porvix --help | --version\n"
+        "       porvix -h | --help | --version\n"
         "\n"
         "Joins serial ports to TCP/IP or UDP endpoints.\n"
         "\n"
         "  FILE          the configuration file to load at start (default: default.pvx\n"
-        "                in the home); the settings are saved to default.pvx at exit\n"
+        "                in the home; ./-name for a name that begins with -); the\n"
+        "                settings are saved to default.pvx at exit\n"
         "  --headless    run without windows until SIGTERM, SIGINT or SIGHUP (the\n"
         "                default when there is no display); says what happens on\n"
         "                standard error\n"
@@ -95,7 +115,7 @@ QString usageText()
         "  -I, -IH, -U   install the systemd service porvix.service running\n"
         "                --headless on this home (-IH: without waiting for the\n"
         "                network), or remove it; a trailing S keeps successes quiet\n"
-        "  --help        show this text\n"
+        "  -h, --help    show this text\n"
         "  --version     show the version\n");
 }
 

@@ -26,13 +26,21 @@ struct CommandLine {
     QString rest;
     /// Why the arguments cannot be used; empty when they can.
     QString error;
+    /// The first word beginning with a single "-" that is neither -h, -help,
+    /// -? nor part of a service switch: an unknown option, unless the GUI
+    /// toolkit takes it as its own (-style, -platform ...). Empty when none;
+    /// words after "--" and the words of --send's command never count.
+    QString unknownSwitch;
 };
 
 /// Reads the arguments (without the program name). Options begin with "--":
 /// --headless, --home DIR (or --home=DIR), --help, --version, --send TOPIC,
-/// --status, --json; "--" ends the options. --send needs a topic and at
-/// least one command word; --status takes no other argument. An unknown option is an error rather than a file name, so that a
-/// mistyped option never loads (and at exit overwrites) the wrong settings.
+/// --status, --json; "--" ends the options. -h, -help and -? (in any letter
+/// case) are --help. --send needs a topic and at least one command word;
+/// --status takes no other argument. An unknown option is an error rather
+/// than a file name, so that a mistyped option never loads (and at exit
+/// overwrites) the wrong settings; a file whose name begins with "-" is
+/// given as ./-name.
 CommandLine parseCommandLine(const QStringList &arguments);
 
 /// The usage text printed by --help and after an error.

@@ -21,7 +21,6 @@ using core::ControlKind;
 
 constexpr int kStartupDelayMs = 1000;
 constexpr int kIdleIntervalMs = 60000;
-constexpr std::chrono::seconds kStaleSaveAge{60};
 
 } // namespace
 
@@ -133,9 +132,10 @@ void MainWindow::Timer1_Timer()
 void MainWindow::InitializeApplication()
 {
     resources::applyFormStrings(*this, m_services.strings);
-    // Saves killed half-way leave temporary copies (holding the password);
-    // one that is a minute old belongs to no save still running.
-    m_services.files.removeStaleTemporaryFiles(QFileInfo(m_paths.defaultFile).absolutePath(), kStaleSaveAge);
+    // Saves killed half-way leave temporary copies (holding the password).
+    // This instance holds the home's lock, so none belongs to a save still
+    // running, however young.
+    m_services.files.removeTemporaryFiles(QFileInfo(m_paths.defaultFile).absolutePath());
     AutoActivateFlags.assign(2, 0);
     addTrayIcon();
     getprofilesettings(m_paths.commandLineFile);

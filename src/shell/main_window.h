@@ -282,6 +282,9 @@ private:
     /// Marks a backup that later saves must not replace until the default
     /// file has been loaded again; it outlives the run.
     QString backupHoldFile() const;
+    /// Says when the file at `path`, which holds the access password, can be
+    /// read by group or others.
+    void warnWhenOthersCanRead(const QString &path);
 
     Services m_services;
     Paths m_paths;

@@ -55,6 +55,8 @@ void MainWindow::getprofilesettings(const QString &fileName)
     m_placement = placement;
     emit placementChanged(m_placement);
     m_services.settings = readProgramSettings(document);
+    if (bytes && !m_services.settings.Password.isEmpty())
+        warnWhenOthersCanRead(path);
 
     if (count <= 0) {
         CreateSessionWindow();
@@ -132,13 +134,27 @@ bool MainWindow::backUpDefaultFile(const QByteArray &previous)
         return true;
     auto kept = m_services.files.writeAtomically(backup, previous);
     if (kept)
-        kept = m_services.files.writeAtomically(backupHoldFile(), {});
+        kept = m_services.files.createEmpty(backupHoldFile());
     if (!kept) {
         report(QStringLiteral("The settings were not saved: the previous file could not be kept: ")
                + kept.error().detail);
         return false;
     }
     return true;
+}
+
+void MainWindow::warnWhenOthersCanRead(const QString &path)
+{
+    const auto mode = m_services.files.permissions(path);
+    constexpr int kReadableByOthers = 0044;
+    if (!mode || (*mode & kReadableByOthers) == 0)
+        return;
+    // Every save writes the file readable by the user alone.
+    m_services.dialogs.notice(QStringLiteral("readable-password"),
+                              path + QStringLiteral(" holds the access password and other users can read it (mode ")
+                                  + QStringLiteral("%1").arg(*mode, 4, 8, QLatin1Char('0'))
+                                  + QStringLiteral("); Porvix saves it readable by you alone."),
+                              {});
 }
 
 QString MainWindow::backupHoldFile() const

@@ -17,6 +17,15 @@ QString roleName(const session::SessionStatus &status)
     return status.role == session::Role::Server ? QStringLiteral("server") : QStringLiteral("client");
 }
 
+/// Where the session listens or what it reaches. A server without a local
+/// address listens on every IPv4 address.
+QString addressOf(const session::SessionStatus &status)
+{
+    if (status.role == session::Role::Server && status.address.trimmed().isEmpty())
+        return QStringLiteral("0.0.0.0");
+    return status.address;
+}
+
 /// A name or a failure's description may hold tabs or line breaks; a reply
 /// line may not.
 QString oneLine(QString text)
@@ -49,7 +58,7 @@ QStringList statusLines(const std::vector<session::SessionStatus> &statuses)
     for (const session::SessionStatus &status : statuses) {
         const QStringList parts{
             status.name,
-            roleName(status) + QLatin1Char(' ') + status.address + QLatin1Char(':') + QString::number(status.port),
+            roleName(status) + QLatin1Char(' ') + addressOf(status) + QLatin1Char(':') + QString::number(status.port),
             status.serial,
             status.network,
             QString::number(status.clients) + (status.clients == 1 ? QStringLiteral(" client") : QStringLiteral(" clients")),
@@ -72,7 +81,7 @@ QString statusJson(const std::vector<session::SessionStatus> &statuses)
             {QStringLiteral("name"), status.name},
             {QStringLiteral("connector"), status.connector},
             {QStringLiteral("role"), roleName(status)},
-            {QStringLiteral("address"), status.address},
+            {QStringLiteral("address"), addressOf(status)},
             {QStringLiteral("port"), status.port},
             {QStringLiteral("serial"), status.serial},
             {QStringLiteral("network"), status.network},

@@ -2,7 +2,7 @@
 
 #include "platform/file_store.h"
 
-#include <QList>
+#include <QStringList>
 #include <QMap>
 #include <QSet>
 
@@ -63,9 +63,23 @@ public:
         return {};
     }
 
-    void removeStaleTemporaryFiles(const QString &folder, std::chrono::seconds minimumAge) override
+    platform::Result<void> createEmpty(const QString &path) override
     {
-        staleCleanups.append({folder, minimumAge});
+        if (failing.contains(path))
+            return platform::makeError(platform::ErrorCode::AccessDenied, path + QStringLiteral(": refused"));
+        if (!files.contains(path))
+            files[path] = {};
+        return {};
+    }
+
+    void removeTemporaryFiles(const QString &folder) override { temporaryCleanups.append(folder); }
+
+    /// 0600 unless `modes` says otherwise.
+    platform::Result<int> permissions(const QString &path) const override
+    {
+        if (!files.contains(path))
+            return platform::makeError(platform::ErrorCode::NotFound, path + QStringLiteral(": not found"));
+        return modes.value(path, 0600);
     }
 
     QMap<QString, QByteArray> files;
@@ -74,8 +88,10 @@ public:
     QSet<QString> failing;
     /// Reads of these paths fail, as a folder or a file without read access does.
     QSet<QString> unreadable;
-    /// Every removeStaleTemporaryFiles call: folder and age.
-    QList<std::pair<QString, std::chrono::seconds>> staleCleanups;
+    /// Permission bits by path.
+    QMap<QString, int> modes;
+    /// Every removeTemporaryFiles call: its folder.
+    QStringList temporaryCleanups;
 };
 
 } // namespace pvx::fakes

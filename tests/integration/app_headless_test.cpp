@@ -24,22 +24,35 @@
 
 using namespace pvx::testing;
 
-TEST(AppHeadless, HelpVersionAndBadArgumentsNeedNoDisplay)
+TEST(AppHeadless, HelpVersionAndBadArgumentsStartNothing)
 {
-    Porvix help({s("--help")});
-    ASSERT_TRUE(help.started());
-    EXPECT_EQ(help.finish(), 0);
-    EXPECT_TRUE(help.output().contains(s("--headless")));
-
-    Porvix version({s("--version")});
-    ASSERT_TRUE(version.started());
-    EXPECT_EQ(version.finish(), 0);
-    EXPECT_TRUE(version.output().startsWith(s("porvix ")));
-
-    Porvix unknown({s("--headles")});
-    ASSERT_TRUE(unknown.started());
-    EXPECT_EQ(unknown.finish(), 2);
-    EXPECT_TRUE(unknown.errors().contains(s("unknown option --headles")));
+    const struct {
+        QStringList arguments;
+        bool windows;
+        int exitCode;
+        const char *said;
+    } cases[] = {
+        {{s("--help")}, false, 0, "--headless"},
+        {{s("-h")}, false, 0, "--headless"},
+        {{s("-help")}, true, 0, "--headless"},
+        {{s("-?")}, false, 0, "--headless"},
+        {{s("--version")}, false, 0, "porvix "},
+        {{s("--headles")}, false, 2, "unknown option --headles"},
+        {{s("-v")}, false, 2, "unknown option -v"},
+        {{s("-x")}, true, 2, "unknown option -x"},
+        {{s("-style"), s("fusion"), s("-foo")}, true, 2, "unknown option -foo"},
+    };
+    for (const auto &c : cases) {
+        PorvixOptions options;
+        if (c.windows)
+            options.environment = {{s("QT_QPA_PLATFORM"), s("offscreen")}};
+        const Finished run = runPorvix(c.arguments, options);
+        const std::string shown = c.arguments.join(QLatin1Char(' ')).toStdString();
+        EXPECT_EQ(run.exitCode, c.exitCode) << shown;
+        EXPECT_TRUE((c.exitCode == 0 ? run.output : run.errors).contains(s(c.said))) << shown;
+    }
+    EXPECT_FALSE(QFileInfo::exists(QString::fromLocal8Bit(qgetenv("PORVIX_HOME")) + s("/default.pvx")))
+        << "no run loaded or saved settings";
 }
 
 TEST(AppHeadless, AHomeThatCannotBeMadeEndsWithAMessage)

@@ -33,6 +33,8 @@ struct PorvixOptions {
     QString display = {};
     /// Variables set on top of the test's isolated environment.
     QList<QPair<QString, QString>> environment = {};
+    /// A program and its arguments that run the program (setpriv ...).
+    QStringList runner = {};
 };
 
 /// The program under test, with the test's isolated environment, no display
@@ -53,7 +55,11 @@ public:
         m_process.setChildProcessModifier([] { ::signal(SIGHUP, SIG_DFL); });
         if (!options.workingDirectory.isEmpty())
             m_process.setWorkingDirectory(options.workingDirectory);
-        m_process.start(QStringLiteral(PVX_BINARY), arguments);
+        if (options.runner.isEmpty())
+            m_process.start(QStringLiteral(PVX_BINARY), arguments);
+        else
+            m_process.start(options.runner.first(),
+                            options.runner.mid(1) + QStringList{QStringLiteral(PVX_BINARY)} + arguments);
     }
     ~Porvix()
     {
@@ -66,10 +72,12 @@ public:
     bool started() { return m_process.waitForStarted(kStopMs); }
     qint64 pid() const { return m_process.processId(); }
     void signal(int number) { ::kill(static_cast<pid_t>(m_process.processId()), number); }
-    /// Waits for the end; the exit code, or -1 when it did not end normally.
+    /// Waits for the end, unless an event loop has seen it already; the exit
+    /// code, or -1 when it did not end normally.
     int finish()
     {
-        if (!m_process.waitForFinished(kStopMs) || m_process.exitStatus() != QProcess::NormalExit)
+        const bool ended = m_process.state() == QProcess::NotRunning || m_process.waitForFinished(kStopMs);
+        if (!ended || m_process.exitStatus() != QProcess::NormalExit)
             return -1;
         return m_process.exitCode();
     }

@@ -9,7 +9,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <ctime>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -68,12 +67,62 @@ QString followLinks(const QString &path)
     return target;
 }
 
+// Whoever could once write into the home may have left a link there that
+// leads the user's saves and reads to a file of their choice.
+Result<QString> followOwnLinks(const QString &path)
+{
+    QString target = path;
+    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+        struct stat info {};
+        if (::lstat(QFile::encodeName(target).constData(), &info) != 0) {
+            // A link of the user's to a file still to be made: a save makes it.
+            if (errno == ENOENT)
+                return target;
+            return posixError(errno, path);
+        }
+        if (!S_ISLNK(info.st_mode)) {
+            if (hop > 0 && info.st_uid != ::geteuid())
+                return makeError(ErrorCode::AccessDenied,
+                                 path + QStringLiteral(": a symbolic link to a file of another user; not followed"));
+            return target;
+        }
+        if (info.st_uid != ::geteuid())
+            return makeError(ErrorCode::AccessDenied,
+                             path + QStringLiteral(": a symbolic link made by another user; not followed"));
+        target = QFileInfo(target).symLinkTarget();
+    }
+    return posixError(ELOOP, path);
+}
+
+Error linkRefused(const QString &path)
+{
+    return makeError(ErrorCode::AccessDenied, path + QStringLiteral(": a symbolic link; not followed"));
+}
+
 } // namespace
+
+PosixFileStore::PosixFileStore(QString home) : m_home(home.isEmpty() ? QString() : QDir::cleanPath(home)) {}
+
+bool PosixFileStore::inHome(const QString &path) const
+{
+    return !m_home.isEmpty() && QDir::cleanPath(QFileInfo(path).absolutePath()) == m_home;
+}
 
 Result<QByteArray> PosixFileStore::readAll(const QString &path) const
 {
-    const QByteArray name = QFile::encodeName(path);
-    UniqueFd fd(::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    QString file = path;
+    int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    if (inHome(path)) {
+        const auto own = followOwnLinks(path);
+        if (!own)
+            return own.error();
+        // The file checked is the file read: a link put in its place since is refused.
+        file = *own;
+        flags |= O_NOFOLLOW;
+    }
+    UniqueFd fd(::open(QFile::encodeName(file).constData(), flags));
+    if (!fd.valid() && errno == ELOOP && (flags & O_NOFOLLOW) != 0)
+        return linkRefused(path);
     if (!fd.valid())
         return posixError(errno, path);
     if (Result<void> regular = requireRegularFile(path, fd.get()); !regular)
@@ -95,11 +144,15 @@ Result<QByteArray> PosixFileStore::readAll(const QString &path) const
 
 Result<void> PosixFileStore::writeAtomically(const QString &path, const QByteArray &bytes)
 {
-    const QString target = followLinks(path);
+    const Result<QString> resolved = inHome(path) ? followOwnLinks(path) : Result<QString>(followLinks(path));
+    if (!resolved)
+        return resolved.error();
+    const QString &target = *resolved;
     const QByteArray targetName = QFile::encodeName(target);
     QByteArray temporaryName =
         QFile::encodeName(QFileInfo(target).absolutePath() + QLatin1Char('/') + QLatin1String(kTemporaryPattern));
-    UniqueFd fd(::mkostemp(temporaryName.data(), O_CLOEXEC));
+    // mkostemp creates exclusively; a link in the new name's place is not followed either.
+    UniqueFd fd(::mkostemp(temporaryName.data(), O_CLOEXEC | O_NOFOLLOW));
     if (!fd.valid())
         return posixError(errno, path);
 
@@ -127,10 +180,12 @@ Result<void> PosixFileStore::writeAtomically(const QString &path, const QByteArr
 Result<void> PosixFileStore::append(const QString &path, const QByteArray &bytes)
 {
     const QByteArray name = QFile::encodeName(path);
-    UniqueFd fd(::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK,
-                         kPrivateFile));
+    // Never through a link: one planted in its place would have the log
+    // appended to a file of someone's choice.
+    UniqueFd fd(::open(name.constData(),
+                       O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW, kPrivateFile));
     if (!fd.valid())
-        return posixError(errno, path);
+        return errno == ELOOP ? linkRefused(path) : posixError(errno, path);
     if (Result<void> regular = requireRegularFile(path, fd.get()); !regular)
         return regular;
     if (Result<void> written = writeAll(path, fd.get(), bytes); !written)
@@ -170,20 +225,43 @@ Result<void> PosixFileStore::ensurePrivateDirectory(const QString &path)
     return {};
 }
 
-void PosixFileStore::removeStaleTemporaryFiles(const QString &folder, std::chrono::seconds minimumAge)
+Result<void> PosixFileStore::createEmpty(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    UniqueFd fd(::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, kPrivateFile));
+    if (fd.valid())
+        return fd.close() == 0 ? Result<void>() : posixError(errno, path);
+    if (errno != EEXIST)
+        return posixError(errno, path);
+    struct stat info {};
+    if (::lstat(name.constData(), &info) != 0)
+        return posixError(errno, path);
+    if (S_ISLNK(info.st_mode))
+        return linkRefused(path);
+    if (!S_ISREG(info.st_mode))
+        return makeError(ErrorCode::InvalidArgument, path + QStringLiteral(": not a regular file"));
+    return {};
+}
+
+void PosixFileStore::removeTemporaryFiles(const QString &folder)
 {
     const QDir dir(folder);
     const QStringList names = dir.entryList({QLatin1String(kTemporaryPrefix) + QStringLiteral("??????")},
                                             QDir::Files | QDir::Hidden | QDir::System);
-    const std::time_t now = std::time(nullptr);
     for (const QString &name : names) {
         const QByteArray path = QFile::encodeName(dir.filePath(name));
         struct stat info {};
-        if (::lstat(path.constData(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid())
-            continue;
-        if (now - info.st_mtime > minimumAge.count())
+        if (::lstat(path.constData(), &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid())
             ::unlink(path.constData());
     }
+}
+
+Result<int> PosixFileStore::permissions(const QString &path) const
+{
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return posixError(errno, path);
+    return static_cast<int>(info.st_mode & 07777);
 }
 
 Result<qint64> PosixFileStore::fileSize(const QString &path) const

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <ctime>
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -184,20 +183,19 @@ TEST_F(PosixFileStoreTest, CreatesPrivateFolders)
     EXPECT_FALSE(m_store.ensurePrivateDirectory(QString()).ok());
 }
 
-TEST_F(PosixFileStoreTest, RemovesOnlyItsOwnStaleTemporaryFiles)
+TEST_F(PosixFileStoreTest, RemovesOnlyItsOwnTemporaryFilesWhateverTheirAge)
 {
     const struct {
         const char *name;
-        char kind; // f file, d folder, l link to an old file
-        int ageSeconds;
+        char kind; // f file, d folder, l link to a file
         bool removed;
     } cases[] = {
-        {".pvx-save-a1B2c3", 'f', 120, true},
-        {".pvx-save-young1", 'f', 5, false},
-        {".pvx-save-short", 'f', 120, false},
-        {"default.pvx", 'f', 120, false},
-        {".pvx-save-folder", 'd', 120, false},
-        {".pvx-save-link12", 'l', 120, false},
+        {".pvx-save-a1B2c3", 'f', true},
+        {".pvx-save-young1", 'f', true},
+        {".pvx-save-short", 'f', false},
+        {"default.pvx", 'f', false},
+        {".pvx-save-folder", 'd', false},
+        {".pvx-save-link12", 'l', false},
     };
     put(path("target"), "kept");
     for (const auto &c : cases) {
@@ -208,16 +206,32 @@ TEST_F(PosixFileStoreTest, RemovesOnlyItsOwnStaleTemporaryFiles)
             ASSERT_TRUE(QFile::link(path("target"), file));
         else
             put(file, "password=x");
-        const timespec times[2] = {{::time(nullptr) - c.ageSeconds, 0}, {::time(nullptr) - c.ageSeconds, 0}};
-        ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(file).constData(), times, AT_SYMLINK_NOFOLLOW), 0);
     }
 
-    m_store.removeStaleTemporaryFiles(m_dir.path(), std::chrono::seconds(60));
+    m_store.removeTemporaryFiles(m_dir.path());
     for (const auto &c : cases)
         EXPECT_EQ(!entries().contains(QLatin1String(c.name)), c.removed) << c.name;
     EXPECT_TRUE(entries().contains(QStringLiteral("target")));
 
     // A save that is really written leaves nothing behind for the cleanup.
     ASSERT_TRUE(m_store.writeAtomically(path("default.pvx"), "new").ok());
-    EXPECT_EQ(entries().filter(QStringLiteral(".pvx-save-")).size(), 4);
+    EXPECT_EQ(entries().filter(QStringLiteral(".pvx-save-")).size(), 3);
+}
+
+TEST_F(PosixFileStoreTest, TheLogAndMarkersAreNeverWrittenThroughALink)
+{
+    put(path("precious"), "kept");
+    ASSERT_TRUE(QFile::link(path("precious"), path("errorlog.txt")));
+    ASSERT_TRUE(QFile::link(path("precious"), path("marker")));
+    EXPECT_EQ(m_store.append(path("errorlog.txt"), "line").error().detail,
+              path("errorlog.txt") + QStringLiteral(": a symbolic link; not followed"));
+    EXPECT_EQ(m_store.createEmpty(path("marker")).error().code, ErrorCode::AccessDenied);
+    EXPECT_EQ(*m_store.readAll(path("precious")), QByteArray("kept"));
+
+    // A marker is made once, user-only; one already there is no error.
+    ASSERT_TRUE(m_store.createEmpty(path("new")).ok());
+    EXPECT_EQ(modeOf(path("new")), 0600u);
+    put(path("new"), "x");
+    EXPECT_TRUE(m_store.createEmpty(path("new")).ok());
+    EXPECT_EQ(*m_store.readAll(path("new")), QByteArray("x"));
 }

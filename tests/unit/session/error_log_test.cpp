@@ -93,3 +93,21 @@ TEST(ErrorLog, AFullLogMovesAsideAndANewOneStarts)
     EXPECT_TRUE(told[0].startsWith(s("/home/errorlog.txt cannot be moved to /home/errorlog.txt.1")))
         << told[0].toStdString();
 }
+
+TEST(ErrorLog, ALogThatCannotBeWrittenSaysSoOncePerSpell)
+{
+    pvx::testing::FakeLogServices f;
+    f.settings.LogErrors = 1;
+    QStringList told;
+    pvx::session::ErrorLog log(f.files, f.launcher, f.clock, f.settings, s("/home/errorlog.txt"),
+                               {.failed = [&told](const QString &message) { told.append(message); }});
+    f.files.failing.insert(s("/home/errorlog.txt"));
+    log.report(s("first"), {}, {});
+    log.report(s("second"), {}, {});
+    f.files.failing.clear();
+    log.report(s("third"), {}, {});
+    f.files.failing.insert(s("/home/errorlog.txt"));
+    log.report(s("fourth"), {}, {});
+    ASSERT_EQ(told.size(), 2);
+    EXPECT_EQ(told[0], s("the error log is not written: /home/errorlog.txt: refused"));
+}

@@ -60,6 +60,43 @@ TEST(CommandLine, MistakesAreErrorsNotFileNames)
     }
 }
 
+TEST(CommandLine, SingleDashWordsAreHelpServiceSwitchesOrUnknown)
+{
+    const struct {
+        QStringList arguments;
+        bool help;
+        const char *unknownSwitch;
+        const char *rest;
+    } cases[] = {
+        {args({"-h"}), true, "", ""},
+        {args({"-help"}), true, "", ""},
+        {args({"-?"}), true, "", ""},
+        {args({"file.pvx", "-HELP"}), true, "", "file.pvx"},
+        {args({"-v"}), false, "-v", "-v"},
+        {args({"-x"}), false, "-x", "-x"},
+        {args({"-foo"}), false, "-foo", "-foo"},
+        {args({"-"}), false, "-", "-"},
+        {args({"-I", "settings.pvx"}), false, "-I", "-I settings.pvx"},
+        {args({"-I"}), false, "", "-I"},
+        {args({"/I"}), false, "", "/I"},
+        {args({"-IH"}), false, "", "-IH"},
+        {args({"-U"}), false, "", "-U"},
+        {args({"-i", "s"}), false, "", "-i s"},
+        {args({"-IHS"}), false, "", "-IHS"},
+        {args({"./-name"}), false, "", "./-name"},
+        {args({"--", "-name"}), false, "", "-name"},
+        {args({"--send", "COM1", "-x"}), false, "", "-x"},
+    };
+    for (const auto &c : cases) {
+        const CommandLine line = parseCommandLine(c.arguments);
+        const std::string shown = c.arguments.join(QLatin1Char(' ')).toStdString();
+        EXPECT_EQ(line.help, c.help) << shown;
+        EXPECT_EQ(line.unknownSwitch, s(c.unknownSwitch)) << shown;
+        EXPECT_EQ(line.rest, s(c.rest)) << shown;
+        EXPECT_TRUE(line.error.isEmpty()) << shown;
+    }
+}
+
 TEST(CommandLine, ServiceSwitchesInAnyCaseWithBlanksAndSilentS)
 {
     struct Case {

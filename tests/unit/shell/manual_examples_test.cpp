@@ -65,7 +65,7 @@ QString shown(ShellFixture &f, const QString &setting)
         {s("LocalIP"), [&] { return w.LocalIP.text(); }},
         {s("IPAddress"), [&] { return w.IPAddress.text(); }},
         {s("PortNumber"), [&] { return w.PortNumber.text(); }},
-        {s("AllowMultiConnect"), [&] { return QString::number(w.options.AllowMultiConnect); }},
+        {s("AllowMultiConnect"), [&] { return w.options.AllowMultiConnect == 1 ? s("any number") : s("1"); }},
         {s("SessionDescription"), [&] { return w.Command3.tag(); }},
         {s("AutoActivate"), [&] { return f.window->AutoActivateFlags.at(1) == 1 ? s("yes") : s("no"); }},
         {s("Device"), [&] { return f.ports.deviceFor(w.Combo2.selectedIndex()); }},

@@ -247,3 +247,31 @@ TEST(ProfileLoad, SkippedPlacementValuesKeepTheWindowAsItStands)
     f.window->mnuFileOpen_Click();
     EXPECT_EQ(applied, (WindowPlacement{15, 1000, 6000, 4500, pvx::shell::kStateNormal}));
 }
+
+TEST(ProfileLoad, AFileWithThePasswordThatOthersCanReadIsNamedOnce)
+{
+    const struct {
+        const char *text;
+        int mode;
+        bool warned;
+    } cases[] = {
+        {"[Porvix]\nPassword=secret\n", 0644, true},
+        {"[Porvix]\nPassword=secret\n", 0640, true},
+        {"[Porvix]\nPassword=secret\n", 0604, true},
+        {"[Porvix]\nPassword=secret\n", 0600, false},
+        {"[Porvix]\nPassword=\n", 0644, false},
+    };
+    for (const auto &c : cases) {
+        ShellFixture f;
+        f.writeDefault(c.text);
+        f.files.modes[QLatin1String(ShellFixture::kDefaultFile)] = c.mode;
+        f.window->getprofilesettings({});
+        ASSERT_EQ(f.dialogs.notices.size(), c.warned ? 1 : 0) << c.text << c.mode;
+        if (c.warned) {
+            EXPECT_EQ(f.dialogs.notices.first().text,
+                      s("/home/porvix/default.pvx holds the access password and other users can read it (mode %1); "
+                        "Porvix saves it readable by you alone.")
+                          .arg(c.mode, 4, 8, QLatin1Char('0')));
+        }
+    }
+}

@@ -44,8 +44,7 @@ TEST(Startup, FirstTickLocalisesLoadsActivatesAndShows)
     EXPECT_EQ(f.virtualPort(1).resetBusCalls, 0);
     EXPECT_TRUE(f.window->StartupDone);
     EXPECT_EQ(shown, 1);
-    using StaleCleanup = std::pair<QString, std::chrono::seconds>;
-    EXPECT_EQ(f.files.staleCleanups, (QList<StaleCleanup>{{s("/home/porvix"), std::chrono::seconds(60)}}));
+    EXPECT_EQ(f.files.temporaryCleanups, QStringList{s("/home/porvix")});
 
     f.timer1().fire();
     EXPECT_EQ(shown, 1) << "the start-up runs once";

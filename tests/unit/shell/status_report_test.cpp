@@ -61,3 +61,27 @@ TEST(StatusReport, ModemLinesShowOnlyForSessionsThatHearThem)
     EXPECT_TRUE(pvx::shell::statusJson({remote}).contains(s(R"("modem":"CTS CD")")));
     EXPECT_FALSE(pvx::shell::statusJson({busyServer()}).contains(s("modem")));
 }
+
+TEST(StatusReport, AServerWithoutLocalAddressShowsTheOneItListensOn)
+{
+    const struct {
+        Role role;
+        bool udp;
+        const char *address;
+        const char *line;
+        const char *json;
+    } cases[] = {
+        {Role::Server, false, "", "server 0.0.0.0:4001", R"("address":"0.0.0.0")"},
+        {Role::Server, true, " ", "udp 0.0.0.0:4001", R"("address":"0.0.0.0")"},
+        {Role::Server, false, "127.0.0.1", "server 127.0.0.1:4001", R"("address":"127.0.0.1")"},
+        {Role::Client, false, "", "client :4001", R"("address":"")"},
+    };
+    for (const auto &c : cases) {
+        SessionStatus status = busyServer();
+        status.role = c.role;
+        status.udp = c.udp;
+        status.address = s(c.address);
+        EXPECT_EQ(pvx::shell::statusLines({status}).at(0).section(s(" | "), 1, 1), s(c.line)) << c.address;
+        EXPECT_TRUE(pvx::shell::statusJson({status}).contains(s(c.json))) << c.address;
+    }
+}
