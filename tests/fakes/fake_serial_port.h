@@ -3,6 +3,7 @@
 #include "platform/serial_port.h"
 
 #include <array>
+#include <functional>
 #include <optional>
 
 namespace pvx::fakes {
@@ -18,14 +19,22 @@ public:
         lastSettings = settings;
         if (openError)
             return *openError;
+        if (auto refused = refusal(settings))
+            return *refused;
         m_open = opensAsReported;
         return {};
     }
+    platform::Result<void> reopen(const QString &device, const platform::SerialSettings &settings) override
+    {
+        ++reopenCalls;
+        return open(device, settings);
+    }
+    /// All or nothing: refused settings leave lastSettings as it was.
     platform::Result<void> applySettings(const platform::SerialSettings &settings) override
     {
+        if (auto refused = refusal(settings))
+            return *refused;
         lastSettings = settings;
-        if (openError)
-            return *openError;
         return {};
     }
     void close() override
@@ -101,10 +110,14 @@ public:
     /// How many more bytes writes take (unset: all); each write uses it up.
     std::optional<qint64> room;
     std::optional<platform::Error> openError;
+    /// The error the device gives for settings it cannot take, if any.
+    std::function<std::optional<platform::Error>(const platform::SerialSettings &)> refusal =
+        [](const platform::SerialSettings &) { return std::nullopt; };
     bool opensAsReported = true;
     QString lastDevice;
     platform::SerialSettings lastSettings;
     int openCalls = 0;
+    int reopenCalls = 0;
     int discardOutputCalls = 0;
     /// The device's modem lines; unset: it has none (a pseudo-terminal).
     std::optional<platform::ModemLines> modem;

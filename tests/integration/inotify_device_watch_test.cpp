@@ -5,6 +5,7 @@
 #include "support/text.h"
 #include "support/wait_until.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -167,4 +168,37 @@ TEST(InotifyDeviceWatch, WatchesOfOneFolderHearOnlyTheirOwnDeviceUntilCancelled)
     tree.makeFile("by-id/two");
     runEventsFor(200ms);
     EXPECT_EQ(tree.hints, (std::vector<int>{1, 0, 1}));
+}
+
+TEST(InotifyDeviceWatch, ReleaseHintsComeWhenTheDeviceIsClosedOrItsLockFileGoes)
+{
+    DeviceTree tree;
+    const QString name = s("pvx-release-%1").arg(QCoreApplication::applicationPid());
+    tree.makeFile(name.toLatin1().constData());
+    int hints = 0;
+    const auto watched = tree.devices.watchRelease(tree.root.filePath(name), [&] { ++hints; });
+    ASSERT_TRUE(watched.ok());
+
+    const auto touch = [](const QString &path) { QFile(path).open(QIODevice::ReadWrite); };
+    touch(tree.root.filePath(name));
+    EXPECT_TRUE(waitUntil([&] { return hints == 1; }, 1s)) << "a program closed the device";
+
+    int expected = 1;
+    if (QFileInfo(s("/run/lock")).isWritable()) {
+        const QString lock = s("/run/lock/LCK..") + name;
+        const QString otherLock = lock + s("-other");
+        touch(lock);
+        touch(otherLock);
+        ASSERT_TRUE(QFile::remove(otherLock));
+        runEventsFor(200ms);
+        EXPECT_EQ(hints, 1) << "another device's lock file";
+        ASSERT_TRUE(QFile::remove(lock));
+        EXPECT_TRUE(waitUntil([&] { return hints == 2; }, 1s)) << "the device's lock file went";
+        expected = 2;
+    }
+
+    tree.devices.cancel(*watched);
+    touch(tree.root.filePath(name));
+    runEventsFor(200ms);
+    EXPECT_EQ(hints, expected) << "no hint after cancel";
 }
