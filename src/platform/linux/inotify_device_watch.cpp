@@ -69,10 +69,15 @@ Result<int> InotifyDeviceWatch::watchRelease(const QString &device, std::functio
     if (!node)
         return node.error();
     ReleaseWatch release{*node, -1, std::move(mayBeFree)};
-    const QByteArray lockName = QByteArrayLiteral("LCK..") + QFile::encodeName(QFileInfo(path).fileName());
+    // Serial programs name the lock after the device's file name; the serial
+    // port we use names it after the path below /dev, with '_' for '/'.
+    QString belowDev = path.startsWith(QLatin1String("/dev/")) ? path.mid(5) : path;
+    belowDev.replace(QLatin1Char('/'), QLatin1Char('_'));
+    const QByteArrayList lockNames{QByteArrayLiteral("LCK..") + QFile::encodeName(QFileInfo(path).fileName()),
+                                   QByteArrayLiteral("LCK..") + QFile::encodeName(belowDev)};
     const auto lock = m_watcher.watch(kLockFolder, IN_DELETE | IN_MOVED_FROM | IN_ONLYDIR,
-                                      [this, id, lockName](const InotifyWatcher::Event &event) {
-                                          if (event.name == lockName || (event.mask & IN_Q_OVERFLOW) != 0)
+                                      [this, id, lockNames](const InotifyWatcher::Event &event) {
+                                          if (lockNames.contains(event.name) || (event.mask & IN_Q_OVERFLOW) != 0)
                                               onRelease(id);
                                       });
     if (lock)

@@ -27,8 +27,9 @@ public:
     /// Fails when no folder on its way can be watched.
     Result<int> watch(const QString &device, std::function<void()> mayHaveAppeared) override;
     /// Watches the device node for closes and the lock folder (/run/lock)
-    /// for the removal of its "LCK.." file; without a lock folder, closes
-    /// alone. Fails when the node cannot be watched (it is gone).
+    /// for the removal of its "LCK.." file ("LCK..ttyUSB0", or for a path
+    /// outside /dev "LCK.._path_to_dev" as well); without a lock folder,
+    /// closes alone. Fails when the node cannot be watched (it is gone).
     Result<int> watchRelease(const QString &device, std::function<void()> mayBeFree) override;
     void cancel(int id) override;
 

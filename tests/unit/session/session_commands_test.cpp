@@ -95,7 +95,7 @@ TEST(SessionCommands, AnOpenPortTakesTheNewSettingsAtOnce)
         EXPECT_EQ(f.serial->lastSettings.baudRate, 57600) << refused;
     }
     EXPECT_TRUE(f.session->isActive());
-    EXPECT_TRUE(f.logText().contains(s("Serial settings 19200,E,7,2 not applied: refused here"))) << f.logText().toStdString();
+    EXPECT_TRUE(f.logText().contains(s("Serial settings 19200,E,7,2 not applied: refused here")));
 }
 
 TEST(SessionCommands, ActivateAndDeactivateOnlyFromTheOtherState)
