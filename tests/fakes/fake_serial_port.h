@@ -3,7 +3,6 @@
 #include "platform/serial_port.h"
 
 #include <array>
-#include <functional>
 #include <optional>
 
 namespace pvx::fakes {
@@ -19,8 +18,6 @@ public:
         lastSettings = settings;
         if (openError)
             return *openError;
-        if (auto refused = refusal(settings))
-            return *refused;
         m_open = opensAsReported;
         return {};
     }
@@ -32,8 +29,8 @@ public:
     /// All or nothing: refused settings leave lastSettings as it was.
     platform::Result<void> applySettings(const platform::SerialSettings &settings) override
     {
-        if (auto refused = refusal(settings))
-            return *refused;
+        if (openError)
+            return *openError;
         lastSettings = settings;
         return {};
     }
@@ -109,10 +106,8 @@ public:
     qint64 pendingOutput = 0;
     /// How many more bytes writes take (unset: all); each write uses it up.
     std::optional<qint64> room;
+    /// Refuses open, reopen and applySettings.
     std::optional<platform::Error> openError;
-    /// The error the device gives for settings it cannot take, if any.
-    std::function<std::optional<platform::Error>(const platform::SerialSettings &)> refusal =
-        [](const platform::SerialSettings &) { return std::nullopt; };
     bool opensAsReported = true;
     QString lastDevice;
     platform::SerialSettings lastSettings;

@@ -83,11 +83,7 @@ TEST(SessionCommands, AnOpenPortTakesTheNewSettingsAtOnce)
 
     // What the port refuses is refused whole: the port and the lists (and so
     // what is saved) keep what they had.
-    f.serial->refusal = [](const pvx::platform::SerialSettings &wanted) -> std::optional<pvx::platform::Error> {
-        if (wanted.dataBits == 7 || wanted.stopBits == pvx::platform::StopBits::OneAndHalf)
-            return pvx::platform::makeError(pvx::platform::ErrorCode::Unsupported, s("refused here"));
-        return std::nullopt;
-    };
+    f.serial->openError = pvx::platform::makeError(pvx::platform::ErrorCode::Unsupported, s("refused here"));
     const SerialChoices inEffect = choices(f.window());
     for (const char *refused : {"[COMSETTINGS=19200,E,7,2]", "[COMSETTINGS=9600,N,8,1.5]"}) {
         EXPECT_FALSE(f.execute(refused)) << refused;
