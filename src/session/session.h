@@ -222,9 +222,9 @@ private:
     void setSettingsLocked(bool locked);
 
     // A real device that failed and comes back.
-    /// Watches the device's path from now until deactivation; false when
-    /// nothing will reopen the device by itself.
-    bool watchDevicePath();
+    /// Watches the device's path from now until deactivation, where a
+    /// watch can tell that the device came back.
+    void watchDevicePath();
     /// The device at `device` refused the activation's open with `refusal`:
     /// when it is missing or another program holds it, the session goes on
     /// without it and waits for it (true); any other refusal fails (false).

@@ -18,7 +18,7 @@ constexpr int kWaitingForDevice = 5132;
 
 } // namespace
 
-bool Session::watchDevicePath()
+void Session::watchDevicePath()
 {
     const QString device = m_services.ports.deviceFor(ComPortNumber);
     // A pseudo-terminal's number goes to the next one any program makes:
@@ -26,12 +26,9 @@ bool Session::watchDevicePath()
     // take another program's terminal. Through a link of its own (as the
     // programs that make terminals for others offer) it is followed.
     if (device.startsWith(QLatin1String("/dev/pts/")))
-        return false;
-    if (const auto watching = m_deviceReturn.start(device, [this] { onDevicePathChanged(); }); !watching) {
+        return;
+    if (const auto watching = m_deviceReturn.start(device, [this] { onDevicePathChanged(); }); !watching)
         LogErrors(QStringLiteral("The device will not be reopened by itself: ") + watching.error().detail);
-        return false;
-    }
-    return true;
 }
 
 bool Session::waitForDevice(const QString &device, const platform::Error &refusal)
