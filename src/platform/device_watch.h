@@ -22,6 +22,12 @@ public:
     /// permissions: a hint to try the device again, which may still be
     /// missing or something else than a device. Returns the id for cancel().
     virtual Result<int> watch(const QString &device, std::function<void()> mayHaveAppeared) = 0;
+    /// Starts watching the device now at `device`, which another program
+    /// holds: `mayBeFree` is called when a program closes it or lets go of
+    /// the lock file that marks it taken, a hint to try it again. A device
+    /// that is replaced is not followed: watch it again. Returns the id for
+    /// cancel().
+    virtual Result<int> watchRelease(const QString &device, std::function<void()> mayBeFree) = 0;
     /// Stops the watch `id`; no call of its callback follows. An unknown id
     /// is ignored.
     virtual void cancel(int id) = 0;

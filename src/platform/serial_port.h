@@ -78,9 +78,18 @@ public:
     virtual ~SerialPort() = default;
 
     /// Opens the device at `device` (a path) with `settings`. The error's
-    /// detail names the device and the reason.
+    /// detail names the device and the reason; its code says what kind of
+    /// refusal it is: NotFound (no device at the path, or a node whose device
+    /// is not there), Busy (another program holds it), anything else (no
+    /// permission, settings refused, not a serial device).
     virtual Result<void> open(const QString &device, const SerialSettings &settings) = 0;
-    /// Applies new settings to an open port.
+    /// Opens `device` again after the device went away: as open(), but only
+    /// a device of the same kind (the same driver) as the one this port last
+    /// had open; before any, any serial device.
+    virtual Result<void> reopen(const QString &device, const SerialSettings &settings) = 0;
+    /// Applies new settings to an open port, all or none: when the device
+    /// refuses any of them it is left exactly as it was, and the error says
+    /// what was refused.
     virtual Result<void> applySettings(const SerialSettings &settings) = 0;
     /// Closes the port; a closed port is left alone.
     virtual void close() = 0;

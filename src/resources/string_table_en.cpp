@@ -170,6 +170,7 @@ constexpr StringEntry kEnglish[] = {
     {5123, "Enter the data string that you want to ping the computer with."},
     {5124, "Enter the Workstation Name or the URL for the computer that you want to find the IP Address of"},
     {5130, "Waiting for a program to open the virtual port %1"},
+    {5132, "Waiting for the device %1"},
     {5135, "systemd is not running; once it runs, enable and start the service with:"},
     // Session I/O options
     {5140, "RFC 2217 (remote serial settings)"},

@@ -15,8 +15,9 @@ namespace pvx::session {
 /// What a session keeps while it waits for its real device to come back:
 /// the watch on the device's path (from activation to deactivation, so that
 /// a device that goes and comes at once is not missed), whether a hint came
-/// while the port still looked open, and the reason a reopen was last
-/// refused, so that it is logged once.
+/// while the port still looked open, the reason a reopen was last refused,
+/// so that it is logged once, and, while another program holds the device,
+/// a watch for its release.
 class DeviceReturn {
 public:
     explicit DeviceReturn(platform::DeviceWatch &watch) : m_watch(watch) {}
@@ -36,14 +37,20 @@ public:
     /// Whether such a hint came since the last call or the last reopen.
     bool takeHintWhileOpen();
 
-    /// True when a reopen refused for `reason` is news, to be logged.
-    bool refusalIsNew(const QString &reason);
+    /// An open was refused with `error`: true when that is news, to be
+    /// logged. While the device is in use (Busy), its release is a hint too.
+    bool refused(const platform::Error &error);
     /// The device is open again: hints and refusals start afresh.
     void reopened();
 
 private:
+    void stopReleaseWatch();
+
     platform::DeviceWatch &m_watch;
+    QString m_device;
+    std::function<void()> m_mayHaveReturned;
     int m_id = -1;
+    int m_releaseId = -1;
     bool m_hintWhileOpen = false;
     QString m_refusal;
 };

@@ -103,7 +103,9 @@ public:
     /// "[DEACTIVATE]" or "[COMSETTINGS=baud,parity,data bits,stop bits]"
     /// (any letter case, blanks around it ignored). True when accepted:
     /// activation only of an inactive session, deactivation only of an
-    /// active one, new serial settings always. Shows nothing.
+    /// active one, new serial settings unless the open device refuses any of
+    /// them (then the device and the lists keep what they had, and the log
+    /// says what was refused). Shows nothing.
     bool Form_LinkExecute(const QString &command);
     /// Double-click on the network frame: lists the connected clients.
     void Frame2_DblClick();
@@ -220,7 +222,13 @@ private:
     void setSettingsLocked(bool locked);
 
     // A real device that failed and comes back.
+    /// Watches the device's path from now until deactivation, where a
+    /// watch can tell that the device came back.
     void watchDevicePath();
+    /// The device at `device` refused the activation's open with `refusal`:
+    /// when it is missing or another program holds it, the session goes on
+    /// without it and waits for it (true); any other refusal fails (false).
+    bool waitForDevice(const QString &device, const platform::Error &refusal);
     void onDevicePathChanged();
     void retryAfterDeviceFailure();
     void reopenDevice();
@@ -229,8 +237,9 @@ private:
     /// Selects the serial choices a settings command names in `fields`
     /// ("baud,parity,data bits,stop bits", upper case).
     void selectSerialSettings(QString fields);
-    /// An open real port takes the window's serial choices at once.
-    void applySerialSettings();
+    /// An open real port takes the window's serial choices at once; false,
+    /// logged, when it refuses them (it keeps what it had).
+    bool applySerialSettings();
 
     // The network side apart from the data.
     platform::Socket::Events socketEvents(int index);

@@ -87,8 +87,6 @@ void Session::runActivation()
 
     if (!m_window.isNamed())
         m_window.setCaption(m_window.titleFor(m_window.Combo2.text()));
-    if (!m_window.usesVirtualPort())
-        watchDevicePath();
     setSettingsLocked(true);
     m_window.Command1.setCaption(text(5118));
     // The pump counts the quiet towards the first ping from now on.
@@ -123,6 +121,7 @@ bool Session::openRealPort()
 {
     closeRealPort();
     const auto fail = [this](const QString &description) {
+        m_deviceReturn.stop();
         closeRealPort();
         setStatus(kSerial, statusText(kSerial, text(5099) + QLatin1Char(' ') + description));
         return false;
@@ -135,10 +134,14 @@ bool Session::openRealPort()
     if (!settings)
         return fail(settings.error().detail);
     sizeTransferBuffers();
+    // Watched before the open, so that a device that turns up just after a
+    // failed open is not missed.
+    watchDevicePath();
     if (const auto opened = serialPort().open(device, *settings); !opened)
-        return fail(opened.error().detail);
+        return waitForDevice(device, opened.error()) || fail(opened.error().detail);
 
     if (!serialPort().isOpen()) {
+        m_deviceReturn.stop();
         setStatus(kSerial, statusText(kSerial, text(5095)));
         return false;
     }
@@ -230,6 +233,7 @@ void Session::rollBackNetworkStart(const platform::Error &error)
         removeVirtualPort();
         return;
     }
+    m_deviceReturn.stop();
     closeRealPort();
     setStatus(kSerial, statusText(kSerial, text(5100)));
 }

@@ -6,6 +6,7 @@
 #include "session/serial_settings_text.h"
 #include "session/session_lists.h"
 
+#include <array>
 #include <iterator>
 
 namespace pvx::session {
@@ -59,9 +60,17 @@ bool Session::Form_LinkExecute(const QString &command)
     }
     if (!text.startsWith(kComSettings))
         return false;
+    // All or nothing: what the device refuses leaves the lists, and with
+    // them what is saved and used at the next start, as they were.
+    std::array<int, 4> before{};
+    for (std::size_t list = 0; list < before.size(); ++list)
+        before[list] = m_window.Combo1[list].selectedIndex();
     selectSerialSettings(text.mid(kComSettings.size()));
-    applySerialSettings();
-    return true;
+    if (applySerialSettings())
+        return true;
+    for (std::size_t list = 0; list < before.size(); ++list)
+        (void)m_window.Combo1[list].select(before[list]);
+    return false;
 }
 
 // Each field counts only when a comma follows it, except the stop bits, and
@@ -94,18 +103,18 @@ void Session::selectSerialSettings(QString fields)
         selectIfListed(m_window.Combo1[3], stopBitsList(), fields);
 }
 
-void Session::applySerialSettings()
+bool Session::applySerialSettings()
 {
     // A closed port (or a virtual one, which has no line settings) takes the
     // lists again when it is next opened.
     if (!serialPort().isOpen())
-        return;
+        return true;
     auto settings = portSettings();
     auto applied = settings ? serialPort().applySettings(*settings) : platform::Result<void>(settings.error());
-    // The request stands either way; the log says what the port refused.
     if (!applied)
         LogErrors(QStringLiteral("Serial settings %1 not applied: %2")
                       .arg(settingsString(m_window), applied.error().detail));
+    return applied.ok();
 }
 
 } // namespace pvx::session

@@ -3,7 +3,8 @@
 // again, a device that a program makes anew. The watch on the path gives
 // hints; each hint tries the device once, so a device that flaps costs one
 // open per event, and one that never comes back costs nothing. What the
-// network sent meanwhile waited in SerialOutBuffer and goes first.
+// network sent meanwhile waited in SerialOutBuffer and goes first. A device
+// missing or in use at activation is waited for the same way.
 #include "session/session.h"
 
 #include "core/port_map.h"
@@ -13,6 +14,7 @@ namespace pvx::session {
 namespace {
 
 constexpr int kSerial = 0;
+constexpr int kWaitingForDevice = 5132;
 
 } // namespace
 
@@ -27,6 +29,18 @@ void Session::watchDevicePath()
         return;
     if (const auto watching = m_deviceReturn.start(device, [this] { onDevicePathChanged(); }); !watching)
         LogErrors(QStringLiteral("The device will not be reopened by itself: ") + watching.error().detail);
+}
+
+bool Session::waitForDevice(const QString &device, const platform::Error &refusal)
+{
+    // An adapter not plugged in yet, a node the system has not made yet, a
+    // device another program has: each may turn up, and the watch sees it.
+    const bool mayTurnUp = refusal.code == platform::ErrorCode::NotFound || refusal.code == platform::ErrorCode::Busy;
+    if (!mayTurnUp || !m_deviceReturn.watching())
+        return false;
+    (void)m_deviceReturn.refused(refusal);
+    setStatus(kSerial, statusText(kSerial, text(kWaitingForDevice).arg(device)), refusal.detail);
+    return true;
 }
 
 void Session::onDevicePathChanged()
@@ -52,15 +66,15 @@ void Session::reopenDevice()
 {
     const QString device = m_services.ports.deviceFor(ComPortNumber);
     const auto settings = portSettings();
-    platform::Result<void> opened = settings ? serialPort().open(device, *settings) : settings.error();
+    platform::Result<void> opened = settings ? serialPort().reopen(device, *settings) : settings.error();
     if (opened && !serialPort().isOpen())
         opened = platform::makeError(platform::ErrorCode::IoError, text(5095));
     if (!opened) {
         // Nothing there yet is the normal wait. Something else at the path
-        // (a file, a folder, a device that refuses the settings or is in use)
-        // is worth one line.
+        // (a file, a folder, another kind of device, a device that refuses
+        // the settings or is in use) is worth one line.
         const platform::Error &error = opened.error();
-        if (error.code != platform::ErrorCode::NotFound && m_deviceReturn.refusalIsNew(error.detail))
+        if (m_deviceReturn.refused(error) && error.code != platform::ErrorCode::NotFound)
             LogErrors(QStringLiteral("The device was not reopened: ") + error.detail);
         return;
     }

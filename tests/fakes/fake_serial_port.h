@@ -21,11 +21,17 @@ public:
         m_open = opensAsReported;
         return {};
     }
+    platform::Result<void> reopen(const QString &device, const platform::SerialSettings &settings) override
+    {
+        ++reopenCalls;
+        return open(device, settings);
+    }
+    /// All or nothing: refused settings leave lastSettings as it was.
     platform::Result<void> applySettings(const platform::SerialSettings &settings) override
     {
-        lastSettings = settings;
         if (openError)
             return *openError;
+        lastSettings = settings;
         return {};
     }
     void close() override
@@ -100,11 +106,13 @@ public:
     qint64 pendingOutput = 0;
     /// How many more bytes writes take (unset: all); each write uses it up.
     std::optional<qint64> room;
+    /// Refuses open, reopen and applySettings.
     std::optional<platform::Error> openError;
     bool opensAsReported = true;
     QString lastDevice;
     platform::SerialSettings lastSettings;
     int openCalls = 0;
+    int reopenCalls = 0;
     int discardOutputCalls = 0;
     /// The device's modem lines; unset: it has none (a pseudo-terminal).
     std::optional<platform::ModemLines> modem;

@@ -5,6 +5,7 @@
 #include "support/pty_device.h"
 #include "support/real_session.h"
 #include "support/text.h"
+#include "session/serial_settings_text.h"
 #include "support/wait_until.h"
 
 #include <QFileInfo>
@@ -82,7 +83,7 @@ TEST(ActivationOnRealParts, SettingsThePtyRefusesEndInTheErrorStatus)
     EXPECT_EQ(f.status(kNetwork), s("TCP/IP Status:"));
 }
 
-TEST(ActivationOnRealParts, SettingsCommandReachesTheOpenPortAndARefusalLeavesItRunning)
+TEST(ActivationOnRealParts, SettingsCommandReachesTheOpenPortAndARefusalLeavesItAsItWas)
 {
     PtyServer f;
     ASSERT_TRUE(f.pty.ok());
@@ -95,20 +96,39 @@ TEST(ActivationOnRealParts, SettingsCommandReachesTheOpenPortAndARefusalLeavesIt
     EXPECT_EQ(::cfgetospeed(&line), static_cast<speed_t>(B19200));
     EXPECT_TRUE(line.c_cflag & CSTOPB);
 
-    EXPECT_TRUE(f.session->Form_LinkExecute(s("[COMSETTINGS=9600,E,8,1]")));
+    // A pseudo-terminal refuses 7 data bits and 1.5 stop bits: nothing of the command stays.
+    for (const char *refused : {"[COMSETTINGS=9600,E,7,1]", "[COMSETTINGS=9600,N,8,1.5]"}) {
+        EXPECT_FALSE(f.session->Form_LinkExecute(s(refused))) << refused;
+        ASSERT_EQ(::tcgetattr(f.pty.master(), &line), 0);
+        EXPECT_EQ(::cfgetospeed(&line), static_cast<speed_t>(B19200)) << refused;
+        EXPECT_TRUE(line.c_cflag & CSTOPB) << refused;
+        EXPECT_EQ(pvx::session::settingsString(f.window()), s("19200,N,8,2")) << refused;
+    }
     EXPECT_EQ(f.status(kSerial), s("COM Status: Open"));
-    EXPECT_TRUE(QString::fromUtf8(f.files.files.value(f.log.path())).contains(s("Serial settings 9600,E,8,1 not applied")));
+    const QString log = QString::fromUtf8(f.files.files.value(f.log.path()));
+    EXPECT_TRUE(log.contains(s("Serial settings 9600,E,7,1 not applied")));
     EXPECT_TRUE(f.session->serialPort().isOpen());
 }
 
-TEST(ActivationOnRealParts, MissingDirectoryAndNonTtyDevicesAreReported)
+TEST(ActivationOnRealParts, AMissingDeviceIsWaitedForAndWhatIsNoSerialDeviceFails)
 {
-    for (const char *device : {"/nonexistent/ttyX", "/tmp", "/dev/null"}) {
+    const struct {
+        const char *device;
+        const char *status;
+        bool active;
+    } cases[] = {
+        {"/nonexistent/ttyX", "COM Status: Waiting for the device /nonexistent/ttyX", true},
+        {"/tmp", "COM Status: Error - /tmp: Is a directory", false},
+        {"/dev/null", "COM Status: Error - /dev/null: not a serial device", false},
+        {"/dev/ptmx", "COM Status: Error - /dev/ptmx: not a serial device", false},
+        {"/dev/tty", "COM Status: Error - /dev/tty: not a serial device", false},
+    };
+    for (const auto &c : cases) {
         PtyServer f;
-        f.ports.devices.insert(3, s(device));
+        f.ports.devices.insert(3, s(c.device));
         f.session->Command1_Click();
-        EXPECT_FALSE(f.session->isActive()) << device;
-        EXPECT_TRUE(f.status(kSerial).startsWith(s("COM Status: Error - ") + s(device))) << f.status(kSerial).toStdString();
+        EXPECT_EQ(f.session->isActive(), c.active) << c.device;
+        EXPECT_EQ(f.status(kSerial).toStdString(), c.status);
     }
 }
 

@@ -78,6 +78,10 @@ public:
     {
         return m_inner.open(device, settings);
     }
+    platform::Result<void> reopen(const QString &device, const platform::SerialSettings &settings) override
+    {
+        return m_inner.reopen(device, settings);
+    }
     platform::Result<void> applySettings(const platform::SerialSettings &settings) override
     {
         return m_inner.applySettings(settings);

@@ -18,6 +18,7 @@
 #include <csignal>
 #include <functional>
 #include <memory>
+#include <utility>
 
 using namespace pvx::testing;
 using namespace std::chrono_literals;
@@ -58,8 +59,10 @@ protected:
         if (QStandardPaths::findExecutable(s("socat")).isEmpty())
             GTEST_SKIP() << "socat is not installed";
         ASSERT_TRUE(QDir().mkpath(home()));
-        plugIn();
-        ASSERT_TRUE(m_pair->ready());
+        if (pluggedInAtStart()) {
+            plugIn();
+            ASSERT_TRUE(m_pair->ready());
+        }
         QTcpServer probe;
         ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
         const quint16 port = probe.serverPort();
@@ -87,6 +90,7 @@ protected:
         EXPECT_EQ(m_run->finish(), 0);
     }
 
+    virtual bool pluggedInAtStart() const { return true; }
     QString home() const { return m_root.filePath(s("home")); }
     QString device() const { return m_root.filePath(s("dev")); }
     QString far() const { return m_root.filePath(s("far")); }
@@ -151,6 +155,12 @@ protected:
     QTcpSocket m_client;
 };
 
+/// The same, with the device plugged in only after the program started.
+class HotPlugAfterStart : public HotPlug {
+protected:
+    bool pluggedInAtStart() const override { return false; }
+};
+
 /// CPU time the process `pid` has used so far.
 std::chrono::milliseconds cpuTime(qint64 pid)
 {
@@ -207,4 +217,13 @@ TEST_F(HotPlug, SomethingElseAtThePathAndALinkThatFlapsAreWaitedOut)
     plugInAndExpect(waiting);
     EXPECT_EQ(errorLog().count("not a serial device"), 1);
     EXPECT_EQ(errorLog().count("Is a directory"), 1);
+}
+
+TEST_F(HotPlugAfterStart, ADeviceMissingAtStartIsTakenWhenItAppearsAndStartsAgainNextTime)
+{
+    EXPECT_TRUE(says(s("Bench: COM Status: Waiting for the device ") + device())) << m_said.toStdString();
+    plugInAndExpect(sendWhileAway());
+    m_run->signal(SIGTERM);
+    EXPECT_EQ(std::exchange(m_run, nullptr)->finish(), 0);
+    EXPECT_TRUE(readFile(home() + s("/default.pvx")).contains("AutoActivate=1"));
 }

@@ -5,6 +5,7 @@
 #include "support/text.h"
 #include "support/wait_until.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -167,4 +168,40 @@ TEST(InotifyDeviceWatch, WatchesOfOneFolderHearOnlyTheirOwnDeviceUntilCancelled)
     tree.makeFile("by-id/two");
     runEventsFor(200ms);
     EXPECT_EQ(tree.hints, (std::vector<int>{1, 0, 1}));
+}
+
+TEST(InotifyDeviceWatch, ReleaseHintsComeWhenTheDeviceIsClosedOrItsLockFileGoes)
+{
+    DeviceTree tree;
+    const QString name = s("pvx-release-%1").arg(QCoreApplication::applicationPid());
+    tree.makeFile(name.toLatin1().constData());
+    int hints = 0;
+    const auto watched = tree.devices.watchRelease(tree.root.filePath(name), [&] { ++hints; });
+    ASSERT_TRUE(watched.ok());
+
+    const auto touch = [](const QString &path) { QFile(path).open(QIODevice::ReadWrite); };
+    touch(tree.root.filePath(name));
+    EXPECT_TRUE(waitUntil([&] { return hints == 1; }, 1s)) << "a program closed the device";
+
+    int expected = 1;
+    if (QFileInfo(s("/run/lock")).isWritable()) {
+        // Named after the file name, or after the whole path with '_' for '/'.
+        const QString otherLock = s("/run/lock/LCK..") + name + s("-other");
+        touch(otherLock);
+        ASSERT_TRUE(QFile::remove(otherLock));
+        runEventsFor(200ms);
+        EXPECT_EQ(hints, 1) << "another device's lock file";
+        for (QString lock : {name, tree.root.filePath(name).replace(QLatin1Char('/'), QLatin1Char('_'))}) {
+            lock.prepend(s("/run/lock/LCK.."));
+            touch(lock);
+            ASSERT_TRUE(QFile::remove(lock));
+            EXPECT_TRUE(waitUntil([&] { return hints == expected + 1; }, 1s)) << lock.toStdString();
+            ++expected;
+        }
+    }
+
+    tree.devices.cancel(*watched);
+    touch(tree.root.filePath(name));
+    runEventsFor(200ms);
+    EXPECT_EQ(hints, expected) << "no hint after cancel";
 }

@@ -114,9 +114,17 @@ TEST(QtSerialPort, AppliesSettingsToAnOpenPort)
     settings.stopBits = StopBits::Two;
     settings.handshaking = Handshaking::XonXoff;
     EXPECT_TRUE(port.applySettings(settings).ok());
+    // Refused in part is refused whole: the baud rate set before the data
+    // bits were refused goes back too.
+    settings.baudRate = 19200;
     settings.dataBits = 7;
     EXPECT_EQ(port.applySettings(settings).error().detail, pty.slave() + QStringLiteral(": the device refuses 7 data bits"));
     EXPECT_TRUE(port.isOpen());
+    termios line{};
+    ASSERT_EQ(::tcgetattr(pty.master(), &line), 0);
+    EXPECT_EQ(::cfgetospeed(&line), static_cast<speed_t>(B1200));
+    EXPECT_TRUE(line.c_cflag & CSTOPB);
+    EXPECT_TRUE(line.c_iflag & IXON);
 }
 
 TEST(QtSerialPort, FlowControlReachesTheDevice)

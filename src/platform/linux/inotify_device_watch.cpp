@@ -18,6 +18,8 @@ namespace {
 constexpr std::uint32_t kFolderEvents =
     IN_CREATE | IN_MOVED_TO | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
 constexpr std::uint32_t kFolderGone = IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED | IN_UNMOUNT;
+/// Where serial programs mark a device taken, with a file "LCK.." and its name.
+const QLatin1String kLockFolder("/run/lock");
 
 QString parentOf(const QString &path)
 {
@@ -40,6 +42,10 @@ InotifyDeviceWatch::~InotifyDeviceWatch()
 {
     for (const auto &[id, watch] : m_watches)
         m_watcher.unwatch(watch.watchId);
+    for (const auto &[id, release] : m_releases) {
+        m_watcher.unwatch(release.nodeWatchId);
+        m_watcher.unwatch(release.lockWatchId);
+    }
 }
 
 Result<int> InotifyDeviceWatch::watch(const QString &device, std::function<void()> mayHaveAppeared)
@@ -53,12 +59,54 @@ Result<int> InotifyDeviceWatch::watch(const QString &device, std::function<void(
     return id;
 }
 
+Result<int> InotifyDeviceWatch::watchRelease(const QString &device, std::function<void()> mayBeFree)
+{
+    const int id = m_nextId++;
+    const QString path = serialDevicePath(device);
+    // Any event of the node is a hint: a close, or the node itself gone.
+    const auto node = m_watcher.watch(path, IN_CLOSE_WRITE | IN_CLOSE_NOWRITE,
+                                      [this, id](const InotifyWatcher::Event &) { onRelease(id); });
+    if (!node)
+        return node.error();
+    ReleaseWatch release{*node, -1, std::move(mayBeFree)};
+    // Serial programs name the lock after the device's file name; the serial
+    // port we use names it after the path below /dev, with '_' for '/'.
+    QString belowDev = path.startsWith(QLatin1String("/dev/")) ? path.mid(5) : path;
+    belowDev.replace(QLatin1Char('/'), QLatin1Char('_'));
+    const QByteArrayList lockNames{QByteArrayLiteral("LCK..") + QFile::encodeName(QFileInfo(path).fileName()),
+                                   QByteArrayLiteral("LCK..") + QFile::encodeName(belowDev)};
+    const auto lock = m_watcher.watch(kLockFolder, IN_DELETE | IN_MOVED_FROM | IN_ONLYDIR,
+                                      [this, id, lockNames](const InotifyWatcher::Event &event) {
+                                          if (lockNames.contains(event.name) || (event.mask & IN_Q_OVERFLOW) != 0)
+                                              onRelease(id);
+                                      });
+    if (lock)
+        release.lockWatchId = *lock;
+    m_releases.emplace(id, std::move(release));
+    return id;
+}
+
 void InotifyDeviceWatch::cancel(int id)
 {
     if (const auto found = m_watches.find(id); found != m_watches.end()) {
         m_watcher.unwatch(found->second.watchId);
         m_watches.erase(found);
     }
+    if (const auto found = m_releases.find(id); found != m_releases.end()) {
+        m_watcher.unwatch(found->second.nodeWatchId);
+        m_watcher.unwatch(found->second.lockWatchId);
+        m_releases.erase(found);
+    }
+}
+
+void InotifyDeviceWatch::onRelease(int id)
+{
+    const auto found = m_releases.find(id);
+    if (found == m_releases.end())
+        return;
+    // The callback may cancel this watch.
+    const auto mayBeFree = found->second.mayBeFree;
+    mayBeFree();
 }
 
 Result<void> InotifyDeviceWatch::arm(int id, PathWatch &watch)

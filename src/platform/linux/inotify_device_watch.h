@@ -26,6 +26,11 @@ public:
     /// `device` as the serial port takes it (a bare name lies under /dev).
     /// Fails when no folder on its way can be watched.
     Result<int> watch(const QString &device, std::function<void()> mayHaveAppeared) override;
+    /// Watches the device node for closes and the lock folder (/run/lock)
+    /// for the removal of its "LCK.." file ("LCK..ttyUSB0", or for a path
+    /// outside /dev "LCK.._path_to_dev" as well); without a lock folder,
+    /// closes alone. Fails when the node cannot be watched (it is gone).
+    Result<int> watchRelease(const QString &device, std::function<void()> mayBeFree) override;
     void cancel(int id) override;
 
 private:
@@ -42,9 +47,17 @@ private:
     Result<void> arm(int id, PathWatch &watch);
     Result<void> watchNearestFolder(int id, PathWatch &watch);
     void onEvent(int id, const InotifyWatcher::Event &event);
+    void onRelease(int id);
+
+    struct ReleaseWatch {
+        int nodeWatchId = -1;
+        int lockWatchId = -1;
+        std::function<void()> mayBeFree;
+    };
 
     InotifyWatcher &m_watcher;
     std::map<int, PathWatch> m_watches;
+    std::map<int, ReleaseWatch> m_releases;
     int m_nextId = 1;
 };
 

@@ -133,6 +133,26 @@ QString failureReason(QSerialPort::SerialPortError error, const QString &qtText)
 
 } // namespace
 
+ErrorCode serialOpenRefusal(QSerialPort::SerialPortError error, const QString &reason, bool mayReadWrite)
+{
+    // Qt keeps the system's reason only as its text: a node whose device is
+    // not there (ENODEV, ENXIO) is told apart by it.
+    if (error == QSerialPort::DeviceNotFoundError || reason == qt_error_string(ENODEV)
+        || reason == qt_error_string(ENXIO))
+        return ErrorCode::NotFound;
+    switch (error) {
+    case QSerialPort::PermissionError:
+        // Refused although we may read and write it: another program holds
+        // the lock file or the device itself.
+        return mayReadWrite ? ErrorCode::Busy : ErrorCode::AccessDenied;
+    case QSerialPort::UnsupportedOperationError:
+        // The terminal calls of the open itself failed.
+        return ErrorCode::Unsupported;
+    default:
+        return ErrorCode::IoError;
+    }
+}
+
 QtSerialPort::QtSerialPort() : m_port(new QSerialPort)
 {
     QObject::connect(m_port, &QSerialPort::readyRead, m_port, [this] {
@@ -162,6 +182,17 @@ void QtSerialPort::setEvents(Events events)
 
 Result<void> QtSerialPort::open(const QString &device, const SerialSettings &settings)
 {
+    m_kind.reset();
+    return openDevice(device, settings);
+}
+
+Result<void> QtSerialPort::reopen(const QString &device, const SerialSettings &settings)
+{
+    return openDevice(device, settings);
+}
+
+Result<void> QtSerialPort::openDevice(const QString &device, const SerialSettings &settings)
+{
     EventGate::CallScope call(m_gate);
     close();
     if (device.trimmed().isEmpty())
@@ -177,10 +208,18 @@ Result<void> QtSerialPort::open(const QString &device, const SerialSettings &set
         m_port->clearError();
         return error;
     }
-    if (auto configured = configure(settings); !configured) {
+    // The path may have changed since it was looked at: what was opened counts.
+    struct stat opened {};
+    auto configured = ::fstat(static_cast<int>(m_port->handle()), &opened) == 0
+                          ? checkDevice(opened)
+                          : deviceError(ErrorCode::IoError, qt_error_string(errno));
+    if (configured)
+        configured = configure(settings);
+    if (!configured) {
         close();
         return configured;
     }
+    m_kind = deviceKindOf(opened.st_rdev);
     // Switched off until a write leaves bytes over.
     m_writable.setSocket(m_port->handle());
     return {};
@@ -191,7 +230,17 @@ Result<void> QtSerialPort::applySettings(const SerialSettings &settings)
     EventGate::CallScope call(m_gate);
     if (!m_port->isOpen())
         return makeError(ErrorCode::WrongState, QStringLiteral("The serial port is not open"));
-    return configure(settings);
+    // The port sets the line field by field, so a refusal halfway would
+    // leave a mix of old and new: put the whole line back as it was.
+    const int fd = static_cast<int>(m_port->handle());
+    const auto before = saveLineSettings(fd);
+    auto configured = configure(settings);
+    if (!configured) {
+        if (before)
+            (void)restoreLineSettings(fd, *before);
+        m_port->clearError();
+    }
+    return configured;
 }
 
 Result<void> QtSerialPort::configure(const SerialSettings &settings)
@@ -258,27 +307,30 @@ Result<void> QtSerialPort::checkDevicePath() const
     }
     if (S_ISDIR(info.st_mode))
         return deviceError(ErrorCode::InvalidArgument, qt_error_string(EISDIR));
+    return checkDevice(info);
+}
+
+Result<void> QtSerialPort::checkDevice(const struct stat &info) const
+{
     if (!S_ISCHR(info.st_mode))
         return deviceError(ErrorCode::Unsupported, QStringLiteral("not a serial device"));
+    if (const auto refusal = serialDeviceRefusal(info.st_rdev, m_kind))
+        return deviceError(ErrorCode::Unsupported, *refusal);
     return {};
 }
 
 Error QtSerialPort::openError() const
 {
-    switch (m_port->error()) {
-    case QSerialPort::DeviceNotFoundError:
-        return deviceError(ErrorCode::NotFound, m_port->errorString());
-    case QSerialPort::PermissionError:
-        // Refused although we may read and write it: another program holds
-        // the lock file or the device itself.
-        if (::access(QFile::encodeName(m_device).constData(), R_OK | W_OK) == 0)
-            return deviceError(ErrorCode::Busy, QStringLiteral("the device is in use"));
-        return deviceError(ErrorCode::AccessDenied, m_port->errorString());
-    case QSerialPort::UnsupportedOperationError:
-        // The terminal calls of the open itself failed.
-        return deviceError(ErrorCode::Unsupported, QStringLiteral("not a serial device"));
+    const QString reason = m_port->errorString();
+    const bool mayReadWrite = ::access(QFile::encodeName(m_device).constData(), R_OK | W_OK) == 0;
+    const ErrorCode code = serialOpenRefusal(m_port->error(), reason, mayReadWrite);
+    switch (code) {
+    case ErrorCode::Busy:
+        return deviceError(code, QStringLiteral("the device is in use"));
+    case ErrorCode::Unsupported:
+        return deviceError(code, QStringLiteral("not a serial device"));
     default:
-        return deviceError(ErrorCode::IoError, m_port->errorString());
+        return deviceError(code, reason);
     }
 }
 

@@ -1,25 +1,39 @@
 #pragma once
 
+#include "platform/linux/device_path.h"
 #include "platform/linux/event_gate.h"
 #include "platform/serial_port.h"
 
 #include <QSerialPort>
 #include <QSocketNotifier>
 
+#include <sys/stat.h>
+
+#include <optional>
+
 namespace pvx::platform {
+
+/// What a failed QSerialPort open means: `error` and `reason` as the port
+/// reports them; `mayReadWrite` tells whether the caller may read and write
+/// the device (a refusal then comes from another holder: Busy). A node whose
+/// device is not there (ENOENT, ENODEV, ENXIO) is NotFound.
+ErrorCode serialOpenRefusal(QSerialPort::SerialPortError error, const QString &reason, bool mayReadWrite);
 
 /// A real serial device over QSerialPort.
 ///
 /// open() fails with a detail that names the device and the reason:
 /// "<device>: No such file or directory", "<device>: Is a directory",
-/// "<device>: not a serial device", "<device>: the device is in use",
-/// "<device>: Permission denied", or, for a setting the device refuses
-/// (or accepts and silently changes: each setting is read back from the
-/// driver), "<device>: the device refuses 7 data bits" (… "even parity",
-/// "1.5 stop bits", "hardware flow control", "250000 baud"). 1.5 stop bits
-/// have no Linux line setting and are always refused. A failed open leaves
-/// the port closed. DTR is applied after open; a device without modem lines
-/// (a pseudo-terminal) ignores it.
+/// "<device>: not a serial device" (also the console, /dev/tty and
+/// /dev/ptmx), "<device>: the device is in use", "<device>: Permission
+/// denied", or, for a setting the device refuses (or accepts and silently
+/// changes: each setting is read back from the driver), "<device>: the
+/// device refuses 7 data bits" (… "even parity", "1.5 stop bits", "hardware
+/// flow control", "250000 baud"). 1.5 stop bits have no Linux line setting
+/// and are always refused. A failed open leaves the port closed. DTR is
+/// applied after open; a device without modem lines (a pseudo-terminal)
+/// ignores it. reopen() also refuses a device of another driver (major
+/// number) than the last one open: "<device>: another kind of device than
+/// the one that went away".
 ///
 /// At most `driverBufferSize` received bytes are held; beyond that the
 /// device's own buffer fills and, with flow control, the device is held
@@ -42,8 +56,9 @@ public:
     /// `device` is a path; a bare name is taken under /dev. An open port is
     /// closed first.
     Result<void> open(const QString &device, const SerialSettings &settings) override;
+    Result<void> reopen(const QString &device, const SerialSettings &settings) override;
     /// Fails on a closed port; on a refused setting the port stays open with
-    /// the settings the device reports.
+    /// the whole line setting it had.
     Result<void> applySettings(const SerialSettings &settings) override;
     void close() override;
     bool isOpen() const override;
@@ -63,8 +78,11 @@ public:
     void setEvents(Events events) override;
 
 private:
+    Result<void> openDevice(const QString &device, const SerialSettings &settings);
     Result<void> configure(const SerialSettings &settings);
     Result<void> checkDevicePath() const;
+    /// Refuses what `info` describes unless it is a serial device this port may open.
+    Result<void> checkDevice(const struct stat &info) const;
     Error openError() const;
     Error deviceError(ErrorCode code, const QString &reason) const;
     void onError(QSerialPort::SerialPortError error);
@@ -77,6 +95,8 @@ private:
     Events m_events;
     QSerialPort *m_port;
     QString m_device;
+    /// The kind of the device last open; reopen() takes only that kind.
+    std::optional<DeviceKind> m_kind;
     // Qt's port would hand its buffer to the device only at the next pass of
     // the event loop: the port writes itself, and keeps what did not fit.
     QByteArray m_unsent;

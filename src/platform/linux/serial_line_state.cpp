@@ -5,6 +5,8 @@
 #include <asm/termbits.h>
 #include <sys/ioctl.h>
 
+#include <cstring>
+
 namespace pvx::platform {
 
 std::optional<SerialLineState> readSerialLineState(int fd)
@@ -35,6 +37,25 @@ std::optional<SerialLineState> readSerialLineState(int fd)
     state.rtsCts = (tio.c_cflag & CRTSCTS) != 0;
     state.xonXoff = (tio.c_iflag & IXON) != 0 && (tio.c_iflag & IXOFF) != 0;
     return state;
+}
+
+static_assert(sizeof(termios2) == sizeof(SavedLineSettings::bytes));
+
+std::optional<SavedLineSettings> saveLineSettings(int fd)
+{
+    termios2 tio{};
+    if (::ioctl(fd, TCGETS2, &tio) != 0)
+        return std::nullopt;
+    SavedLineSettings saved;
+    std::memcpy(saved.bytes.data(), &tio, sizeof tio);
+    return saved;
+}
+
+bool restoreLineSettings(int fd, const SavedLineSettings &saved)
+{
+    termios2 tio{};
+    std::memcpy(&tio, saved.bytes.data(), sizeof tio);
+    return ::ioctl(fd, TCSETS2, &tio) == 0;
 }
 
 } // namespace pvx::platform

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 
@@ -21,5 +23,16 @@ struct SerialLineState {
 
 /// The settings of the open terminal `fd`; nothing when it is no terminal.
 std::optional<SerialLineState> readSerialLineState(int fd);
+
+/// A terminal's whole line setting, speeds included, kept to be put back
+/// exactly as it was.
+struct SavedLineSettings {
+    alignas(4) std::array<std::byte, 44> bytes{};
+};
+
+/// The line setting of the terminal `fd`; nothing when it is no terminal.
+std::optional<SavedLineSettings> saveLineSettings(int fd);
+/// Puts `saved` back on `fd`; false when the terminal refuses.
+bool restoreLineSettings(int fd, const SavedLineSettings &saved);
 
 } // namespace pvx::platform

@@ -139,9 +139,9 @@ TEST(Activation, UnknownConnectorTextFailsAtTheSerialSide)
 TEST(Activation, SerialFailuresEndInTheirStatus)
 {
     ClientSession f;
-    f.serial->openError = makeError(ErrorCode::Busy, s("/dev/fake4: locked by process 42"));
+    f.serial->openError = makeError(ErrorCode::AccessDenied, s("/dev/fake4: Permission denied"));
     f.session->Command1_Click();
-    EXPECT_EQ(f.status(kSerial), s("COM Status: Error - /dev/fake4: locked by process 42"));
+    EXPECT_EQ(f.status(kSerial), s("COM Status: Error - /dev/fake4: Permission denied"));
     EXPECT_FALSE(f.serial->isOpen());
     EXPECT_EQ(f.socket(0).connectCalls, 0);
 

@@ -81,11 +81,17 @@ TEST(SessionCommands, AnOpenPortTakesTheNewSettingsAtOnce)
     EXPECT_FALSE(applied.dtr);
     EXPECT_EQ(f.serial->openCalls, 1);
 
-    // A port that refuses them runs on as before; the request still stands.
-    f.serial->openError = pvx::platform::makeError(pvx::platform::ErrorCode::Unsupported, s("no parity here"));
-    EXPECT_TRUE(f.execute("[COMSETTINGS=9600,M,8,1]"));
+    // What the port refuses is refused whole: the port and the lists (and so
+    // what is saved) keep what they had.
+    f.serial->openError = pvx::platform::makeError(pvx::platform::ErrorCode::Unsupported, s("refused here"));
+    const SerialChoices inEffect = choices(f.window());
+    for (const char *refused : {"[COMSETTINGS=19200,E,7,2]", "[COMSETTINGS=9600,N,8,1.5]"}) {
+        EXPECT_FALSE(f.execute(refused)) << refused;
+        EXPECT_EQ(choices(f.window()), inEffect) << refused;
+        EXPECT_EQ(f.serial->lastSettings.baudRate, 57600) << refused;
+    }
     EXPECT_TRUE(f.session->isActive());
-    EXPECT_TRUE(f.logText().contains(s("Serial settings 9600,M,8,1 not applied: no parity here"))) << f.logText().toStdString();
+    EXPECT_TRUE(f.logText().contains(s("Serial settings 19200,E,7,2 not applied: refused here")));
 }
 
 TEST(SessionCommands, ActivateAndDeactivateOnlyFromTheOtherState)

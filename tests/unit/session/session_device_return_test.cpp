@@ -7,6 +7,7 @@
 using pvx::platform::ErrorCode;
 using pvx::platform::makeError;
 using pvx::testing::BridgeFixture;
+using pvx::testing::kNetworkLine;
 using pvx::testing::kSerialLine;
 using pvx::testing::pattern;
 using pvx::testing::s;
@@ -62,6 +63,7 @@ TEST(DeviceReturn, TheSessionTakesTheDeviceBackWithWhatWaitedAndItsSettings)
     EXPECT_EQ(f.status(kSerialLine), kOpen);
     EXPECT_EQ(f.window().StatusBar1[kSerialLine].toolTip(), kDevice);
     EXPECT_EQ(f.serial->lastDevice, kDevice);
+    EXPECT_EQ(f.serial->reopenCalls, 1) << "only a device of the kind that went away";
     EXPECT_EQ(f.serial->lastSettings.baudRate, 19200);
     EXPECT_EQ(f.serial->lastSettings.stopBits, pvx::platform::StopBits::Two);
     EXPECT_EQ(f.serial->written, waiting) << "what waited is written at once, in order";
@@ -74,6 +76,55 @@ TEST(DeviceReturn, TheSessionTakesTheDeviceBackWithWhatWaitedAndItsSettings)
     f.socket(f.client).arrive("more");
     EXPECT_EQ(f.socket(f.client).sentBytes(), QByteArray("beforeafter"));
     EXPECT_EQ(f.serial->written, waiting + "more");
+}
+
+TEST(DeviceReturn, ADeviceMissingOrInUseAtActivationIsWaitedForAnyOtherRefusalFails)
+{
+    const struct {
+        ErrorCode code;
+        const char *detail;
+        bool waits;
+    } cases[] = {
+        {ErrorCode::NotFound, "/dev/fake4: No such file or directory", true},
+        {ErrorCode::Busy, "/dev/fake4: the device is in use", true},
+        {ErrorCode::AccessDenied, "/dev/fake4: Permission denied", false},
+        {ErrorCode::Unsupported, "/dev/fake4: the device refuses 7 data bits", false},
+    };
+    for (const auto &c : cases) {
+        BridgeFixture f(Role::Server);
+        f.serial->openError = makeError(c.code, s(c.detail));
+        f.session->Command1_Click();
+        ASSERT_EQ(f.session->isActive(), c.waits) << c.detail;
+        EXPECT_EQ(f.deviceWatch.watched().size(), c.waits ? 1 : 0) << c.detail;
+        EXPECT_EQ(f.deviceWatch.releaseWatched().size(), c.code == ErrorCode::Busy ? 1 : 0) << c.detail;
+        if (!c.waits) {
+            EXPECT_EQ(f.status(kSerialLine), s("COM Status: Error - ") + s(c.detail));
+            continue;
+        }
+        EXPECT_EQ(f.status(kSerialLine), s("COM Status: Waiting for the device /dev/fake4"));
+        EXPECT_EQ(f.window().StatusBar1[kSerialLine].toolTip(), s(c.detail));
+        EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: Listening..."));
+
+        // What a client sends waits; the device opens with the session's settings when it turns up.
+        f.socket(f.connectClient()).arrive("early");
+        ASSERT_TRUE(f.session->Form_LinkExecute(s("[COMSETTINGS=19200,N,8,1]")));
+        f.serial->openError.reset();
+        if (c.code == ErrorCode::Busy)
+            f.deviceWatch.released(kDevice);
+        else
+            f.deviceWatch.changed(kDevice);
+        EXPECT_EQ(f.status(kSerialLine), kOpen) << c.detail;
+        EXPECT_EQ(f.serial->written, QByteArray("early")) << c.detail;
+        EXPECT_EQ(f.serial->lastSettings.baudRate, 19200) << c.detail;
+        EXPECT_TRUE(f.deviceWatch.releaseWatched().isEmpty()) << c.detail;
+    }
+
+    // Nothing would reopen a bare pseudo-terminal: it fails as before.
+    BridgeFixture terminal(Role::Server);
+    terminal.ports.devices.insert(4, s("/dev/pts/7"));
+    terminal.serial->openError = makeError(ErrorCode::NotFound, s("/dev/pts/7: No such file or directory"));
+    terminal.session->Command1_Click();
+    EXPECT_FALSE(terminal.session->isActive());
 }
 
 TEST(DeviceReturn, SomethingElseAtThePathIsNotOpenedAndIsLoggedOnce)
