@@ -33,7 +33,7 @@ constexpr StringEntry kEnglish[] = {
     {2124, "&Resolve IP Address from Host Name..."},
     {2125, "&Help"},
     {2126, "&Contents"},
-    {2127, "Ormand on the &Web"},
+    {2127, "Porvix on the &Web"},
     {2128, "&About..."},
     {2129, "&Search For Help On..."},
     // Notification-area menu

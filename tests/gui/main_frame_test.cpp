@@ -88,7 +88,7 @@ TEST(MainFrame, MenusCarryTheirCaptionsAndShortcuts)
               (QStringList{s("&Cascade"), s("Tile &Horizontal"), s("Tile &Vertical"), s("&Arrange All")}));
     EXPECT_EQ(texts(menu(f.frame, "MTools")),
               (QStringList{s("&Ping IP Address..."), s("&Resolve IP Address from Host Name...")}));
-    EXPECT_EQ(texts(menu(f.frame, "mnuHelp")), (QStringList{s("&Contents"), s("-"), s("Ormand on the &Web"), s("-"), s("&About...")}));
+    EXPECT_EQ(texts(menu(f.frame, "mnuHelp")), (QStringList{s("&Contents"), s("-"), s("Porvix on the &Web"), s("-"), s("&About...")}));
     EXPECT_EQ(action(f.frame, "mnuFileNew").shortcut(), QKeySequence(s("Ctrl+N")));
     EXPECT_EQ(action(f.frame, "mnuFileOpen").shortcut(), QKeySequence(s("Ctrl+O")));
     EXPECT_EQ(action(f.frame, "mnuFileSave").shortcut(), QKeySequence(s("Ctrl+S")));

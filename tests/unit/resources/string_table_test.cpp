@@ -62,7 +62,7 @@ TEST(StringTable, GivesTheTextsOfBothLanguages)
         {2107, "E&xit", "終了(&x)"},
         {5009, "Activate", "アクティブ化"},
         {5118, "De-Activate", "非アクティブ化"},
-        {2127, "Ormand on the &Web", nullptr},
+        {2127, "Porvix on the &Web", "Porvix のウェブサイト(&W)"},
         {5102, "Port numbers must range between 0 and 65565", nullptr},
         {5099, "Error -", nullptr},
         {5057, "About Porvix", nullptr},
