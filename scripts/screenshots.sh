@@ -129,7 +129,7 @@ cd "$(dirname "$0")/.."
 # As root with apt, whatever is missing is installed: the program's own
 # packages, and what the screenshots need beside them.
 if [ "$EUID" -eq 0 ] && command -v apt-get >/dev/null; then
-    bash scripts/install-deps.sh openbox fonts-ipafont-gothic scrot xdotool
+    bash scripts/install-deps.sh openbox fonts-noto-cjk scrot xdotool
 fi
 # The virtual X server, its window manager and the tools that press the keys
 # and grab the screen.
@@ -139,7 +139,7 @@ for tool in xvfb-run Xvfb xauth openbox scrot xdotool; do
 done
 if [ -n "$missing" ]; then
     echo "screenshots.sh: no virtual display server to run Porvix on (missing:$missing)." >&2
-    echo "Install it as root: apt-get install xvfb xauth openbox scrot xdotool fonts-ipafont-gothic" >&2
+    echo "Install it as root: apt-get install xvfb xauth openbox scrot xdotool fonts-noto-cjk" >&2
     exit 1
 fi
 
@@ -153,6 +153,8 @@ binary=$(realpath "$binary")
 out=$(realpath -m docs/screenshots)
 mkdir -p "$out"
 
+# The windows use the desktop's font; fontconfig supplies the Japanese glyphs.
+echo "Japanese glyphs from: $(fc-match -f '%{family[0]}' 'sans-serif:lang=ja')"
 for language in en:C.UTF-8 ja:ja_JP.UTF-8; do
     tag=${language%%:*}
     # The program picks its language from LANG; the rest of the environment

@@ -5,9 +5,6 @@ namespace pvx::resources {
 namespace {
 
 constexpr StringEntry kEnglish[] = {
-    // Window font
-    {20, "Ms Sans Serif"},
-    {21, "0"},
     // About window and common buttons
     {1102, "This program is provided as is, without warranty of any kind. "
            "The authors accept no liability for any damage or loss of data arising from its use."},

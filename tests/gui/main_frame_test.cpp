@@ -209,6 +209,20 @@ TEST(MainFrame, TiledSessionWindowsKeepEveryLabelWholeAndScrollInASmallFrame)
     }
 }
 
+TEST(MainFrame, JapaneseWindowsDrawInTheApplicationFont)
+{
+    FrameFixture f(pvx::resources::Language::Japanese);
+    f.start();
+    pvx::shell::OptionsForm form(f.strings, f.dialogs, f.settings);
+    pvx::gui::OptionsDialog options(form);
+    for (QWidget *window : std::initializer_list<QWidget *>{&f.frame, &options}) {
+        for (const QWidget *widget : window->findChildren<QWidget *>()) {
+            EXPECT_FALSE(widget->testAttribute(Qt::WA_SetFont))
+                << widget->objectName().toStdString() << ' ' << widget->font().family().toStdString();
+        }
+    }
+}
+
 TEST(MainFrame, AltFOpensFileFirstAndFlowControlOnTheNextPress)
 {
     for (const auto language : {pvx::resources::Language::English, pvx::resources::Language::Japanese}) {
