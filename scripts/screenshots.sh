@@ -21,13 +21,14 @@ if [ "${1:-}" = --inside ]; then
     home=$work/home
     mkdir -p "$home" && chmod 700 "$home"
     # Two sessions: a named server on a virtual port, active, and a client
-    # on a real port, not active. 18000 x 10500 twips are 1200 x 700 pixels.
+    # on a real port, not active. 21000 x 10500 twips are 1400 x 700 pixels,
+    # room for the two windows side by side.
     cat > "$home/default.pvx" <<EOF
 [Porvix]
 NumSessions=2
 MainLeft=300
 MainTop=300
-MainWidth=18000
+MainWidth=21000
 MainHeight=10500
 VirtualPortDir=$work/ports
 [Session1]
@@ -100,7 +101,9 @@ EOF
     xdotool key Escape
     sleep 1
     # Tiled, the client session is on the right: its I/O Options button, in
-    # screen coordinates (the main window stands at 20,20 and is 1200 x 700).
+    # screen coordinates (the main window stands at 20,20 and is 1400 x 700).
+    # The Japanese glyphs make the lines taller, so the buttons stand lower.
+    if [ "$tag" = ja ]; then options_y=297 deactivate_y=501; else options_y=265 deactivate_y=445; fi
     # Qt takes a click only after the pointer has moved over the button.
     click() {
         xdotool mousemove "$1" "$2"
@@ -110,13 +113,13 @@ EOF
         xdotool click 1
         sleep 2
     }
-    click 1064 260
+    click 1240 "$options_y"
     scrot --focused --border --overwrite "$out/client-options-$tag.png"
     xdotool key Escape
     sleep 1
     # De-Activate the server session on the left, then its I/O Options.
-    click 590 440
-    click 466 260
+    click 650 "$deactivate_y"
+    click 540 "$options_y"
     scrot --focused --border --overwrite "$out/server-options-$tag.png"
     xdotool key Escape
     sleep 1
