@@ -21,13 +21,14 @@ if [ "${1:-}" = --inside ]; then
     home=$work/home
     mkdir -p "$home" && chmod 700 "$home"
     # Two sessions: a named server on a virtual port, active, and a client
-    # on a real port, not active. 18000 x 10500 twips are 1200 x 700 pixels.
+    # on a real port, not active. 21000 x 10500 twips are 1400 x 700 pixels,
+    # room for the two windows side by side.
     cat > "$home/default.pvx" <<EOF
 [Porvix]
 NumSessions=2
 MainLeft=300
 MainTop=300
-MainWidth=18000
+MainWidth=21000
 MainHeight=10500
 VirtualPortDir=$work/ports
 [Session1]
@@ -100,7 +101,9 @@ EOF
     xdotool key Escape
     sleep 1
     # Tiled, the client session is on the right: its I/O Options button, in
-    # screen coordinates (the main window stands at 20,20 and is 1200 x 700).
+    # screen coordinates (the main window stands at 20,20 and is 1400 x 700).
+    # The Japanese glyphs make the lines taller, so the buttons stand lower.
+    if [ "$tag" = ja ]; then options_y=297 deactivate_y=501; else options_y=265 deactivate_y=445; fi
     # Qt takes a click only after the pointer has moved over the button.
     click() {
         xdotool mousemove "$1" "$2"
@@ -110,13 +113,13 @@ EOF
         xdotool click 1
         sleep 2
     }
-    click 1064 260
+    click 1240 "$options_y"
     scrot --focused --border --overwrite "$out/client-options-$tag.png"
     xdotool key Escape
     sleep 1
     # De-Activate the server session on the left, then its I/O Options.
-    click 590 440
-    click 466 260
+    click 650 "$deactivate_y"
+    click 540 "$options_y"
     scrot --focused --border --overwrite "$out/server-options-$tag.png"
     xdotool key Escape
     sleep 1
@@ -129,7 +132,7 @@ cd "$(dirname "$0")/.."
 # As root with apt, whatever is missing is installed: the program's own
 # packages, and what the screenshots need beside them.
 if [ "$EUID" -eq 0 ] && command -v apt-get >/dev/null; then
-    bash scripts/install-deps.sh openbox fonts-ipafont-gothic scrot xdotool
+    bash scripts/install-deps.sh openbox fonts-noto-cjk scrot xdotool
 fi
 # The virtual X server, its window manager and the tools that press the keys
 # and grab the screen.
@@ -139,7 +142,7 @@ for tool in xvfb-run Xvfb xauth openbox scrot xdotool; do
 done
 if [ -n "$missing" ]; then
     echo "screenshots.sh: no virtual display server to run Porvix on (missing:$missing)." >&2
-    echo "Install it as root: apt-get install xvfb xauth openbox scrot xdotool fonts-ipafont-gothic" >&2
+    echo "Install it as root: apt-get install xvfb xauth openbox scrot xdotool fonts-noto-cjk" >&2
     exit 1
 fi
 
@@ -153,6 +156,8 @@ binary=$(realpath "$binary")
 out=$(realpath -m docs/screenshots)
 mkdir -p "$out"
 
+# The windows use the desktop's font; fontconfig supplies the Japanese glyphs.
+echo "Japanese glyphs from: $(fc-match -f '%{family[0]}' 'sans-serif:lang=ja')"
 for language in en:C.UTF-8 ja:ja_JP.UTF-8; do
     tag=${language%%:*}
     # The program picks its language from LANG; the rest of the environment

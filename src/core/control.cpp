@@ -51,14 +51,6 @@ void Control::setVisible(bool visible)
     notify();
 }
 
-void Control::setFont(const FontSpec &font)
-{
-    if (m_font == font)
-        return;
-    m_font = font;
-    notify();
-}
-
 void Control::setText(const QString &text)
 {
     const bool textChanged = m_text != text;

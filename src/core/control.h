@@ -5,7 +5,6 @@
 #include <QStringList>
 
 #include <functional>
-#include <optional>
 #include <vector>
 
 namespace pvx::core {
@@ -23,14 +22,6 @@ enum class ControlKind {
     Frame,
     Shape,
     StatusLine,
-};
-
-struct FontSpec {
-    QString name;
-    int charset = 0;
-    int pointSize = 8;
-    bool bold = false;
-    bool operator==(const FontSpec &) const = default;
 };
 
 /// A control of a window model: it holds the values the logic reads and
@@ -57,8 +48,6 @@ public:
     void setEnabled(bool enabled);
     bool isVisible() const { return m_visible; }
     void setVisible(bool visible);
-    const std::optional<FontSpec> &font() const { return m_font; }
-    void setFont(const FontSpec &font);
 
     /// Text of a text box or combo box. Setting it raises onChange; in a
     /// combo box it also selects the entry with exactly that text, or none.
@@ -100,7 +89,6 @@ private:
     QString m_toolTip;
     bool m_enabled = true;
     bool m_visible = true;
-    std::optional<FontSpec> m_font;
     QString m_text;
     int m_value = 0;
     QStringList m_items;

@@ -12,14 +12,6 @@ void Form::setCaption(const QString &caption)
     emit changed();
 }
 
-void Form::setFont(const FontSpec &font)
-{
-    if (m_font == font)
-        return;
-    m_font = font;
-    emit changed();
-}
-
 Control *Form::control(const QString &name, int index) const
 {
     for (Control *control : m_controls) {

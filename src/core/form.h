@@ -5,12 +5,11 @@
 #include <QObject>
 #include <QString>
 
-#include <optional>
 #include <vector>
 
 namespace pvx::core {
 
-/// A window model: its caption, tag and font, and the controls it owns
+/// A window model: its caption and tag, and the controls it owns
 /// (registered by the concrete window in the order of its design).
 class Form : public QObject {
     Q_OBJECT
@@ -22,8 +21,6 @@ public:
     void setCaption(const QString &caption);
     const QString &tag() const { return m_tag; }
     void setTag(const QString &tag) { m_tag = tag; }
-    const std::optional<FontSpec> &font() const { return m_font; }
-    void setFont(const FontSpec &font);
 
     const std::vector<Control *> &controls() const { return m_controls; }
     /// The control named `name` (and `index` for a control array), or null.
@@ -39,7 +36,6 @@ private:
     QString m_name;
     QString m_caption;
     QString m_tag;
-    std::optional<FontSpec> m_font;
     std::vector<Control *> m_controls;
 };
 

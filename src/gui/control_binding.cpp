@@ -21,8 +21,6 @@ void showCommon(QWidget &widget, const core::Control &control)
     widget.setEnabled(control.isEnabled());
     widget.setVisible(control.isVisible());
     widget.setToolTip(control.toolTip());
-    if (control.font())
-        widget.setFont(toQFont(*control.font(), widget.font()));
 }
 
 /// Calls `show` now and after every change of the control, for as long as
@@ -52,15 +50,6 @@ private:
 };
 
 } // namespace
-
-QFont toQFont(const core::FontSpec &font, const QFont &base)
-{
-    QFont result = base;
-    result.setFamilies({font.name});
-    result.setPointSize(font.pointSize);
-    result.setBold(font.bold);
-    return result;
-}
 
 void bindLabel(QLabel &label, core::Control &control)
 {

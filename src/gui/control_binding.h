@@ -3,7 +3,6 @@
 #include <functional>
 
 class QAbstractButton;
-class QFont;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -12,7 +11,6 @@ class QWidget;
 
 namespace pvx::core {
 class Control;
-struct FontSpec;
 }
 
 namespace pvx::gui {
@@ -31,8 +29,5 @@ void bindButton(QAbstractButton &button, core::Control &control);
 /// `doubleClicked` runs when the user double-clicks the frame.
 void bindGroupBox(QGroupBox &box, core::Control &control, std::function<void()> doubleClicked);
 void bindLamp(Lamp &lamp, core::Control &control);
-
-/// The Qt font of a window-model font.
-QFont toQFont(const core::FontSpec &font, const QFont &base);
 
 } // namespace pvx::gui

@@ -1,6 +1,5 @@
 #include "gui/form_dialog.h"
 
-#include "gui/control_binding.h"
 #include "core/modal_form.h"
 
 #include <QKeyEvent>
@@ -11,11 +10,7 @@ namespace pvx::gui {
 FormDialog::FormDialog(core::ModalForm &form, QWidget *parent) : QDialog(parent), m_form(form)
 {
     setObjectName(form.name());
-    const auto showCaption = [this] {
-        setWindowTitle(m_form.caption());
-        if (m_form.font())
-            setFont(toQFont(*m_form.font(), font()));
-    };
+    const auto showCaption = [this] { setWindowTitle(m_form.caption()); };
     showCaption();
     connect(&form, &core::Form::changed, this, showCaption);
     connect(&form, &core::ModalForm::unloaded, this, &QDialog::accept);

@@ -1,5 +1,6 @@
 #include "gui/main_frame.h"
 
+#include "gui/first_show_placement.h"
 #include "gui/mdi_arrangement.h"
 #include "gui/session_widget.h"
 #include "platform/dialogs.h"
@@ -210,6 +211,7 @@ void MainFrame::addSessionWindow(session::Session &session)
     }
     auto *window = m_area->addSubWindow(widget);
     window->setAttribute(Qt::WA_DeleteOnClose);
+    placeWhenFirstShown(*window);
     m_windows[&session] = window;
     // The user closing the child window discards the session with it.
     connect(window, &QObject::destroyed, this, [this, &session] {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace pvx::gui {
 
@@ -42,6 +43,42 @@ QList<QRect> tileRects(const QRect &area, int count, Qt::Orientation orientation
         }
     }
     return rects;
+}
+
+QPoint freePlace(const QRect &view, const QSize &size, const QList<QRect> &taken)
+{
+    // A free place always touches the view's top or left edge or another
+    // window's right or bottom edge, so those edges are the only candidates.
+    QList<int> lefts{view.left()};
+    QList<int> tops{view.top()};
+    QRect whole = view;
+    for (const QRect &rect : taken) {
+        lefts.append(rect.right() + 1);
+        tops.append(rect.bottom() + 1);
+        whole |= rect;
+    }
+    std::sort(lefts.begin(), lefts.end());
+    std::sort(tops.begin(), tops.end());
+    // The view's left edge below the lowest window is always free, so the
+    // search always ends with a place.
+    QPoint best;
+    long long bestCover = std::numeric_limits<long long>::max();
+    for (const int top : tops) {
+        for (const int left : lefts) {
+            const QRect place(QPoint(left, top), size);
+            if (std::any_of(taken.begin(), taken.end(), [&place](const QRect &rect) { return rect.intersects(place); }))
+                continue;
+            if (view.contains(place))
+                return place.topLeft();
+            const QRect cover = whole | place;
+            const long long area = static_cast<long long>(cover.width()) * cover.height();
+            if (area < bestCover) {
+                best = place.topLeft();
+                bestCover = area;
+            }
+        }
+    }
+    return best;
 }
 
 QList<QPoint> iconPositions(const QRect &area, const QSize &icon, int count)

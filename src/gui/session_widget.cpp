@@ -1,7 +1,6 @@
 #include "gui/session_widget.h"
 
 #include "gui/bound_widgets.h"
-#include "gui/control_binding.h"
 #include "gui/lamp.h"
 #include "session/session.h"
 
@@ -23,8 +22,6 @@ SessionWidget::SessionWidget(session::Session &session, QWidget *parent)
 {
     auto &w = session.window();
     setObjectName(QStringLiteral("frmDocument"));
-    if (w.font())
-        setFont(toQFont(*w.font(), font()));
 
     auto *serialFrame = boundGroupBox(this, w.Frame1);
     auto *serialGrid = new QGridLayout(serialFrame);

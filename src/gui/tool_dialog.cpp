@@ -1,7 +1,6 @@
 #include "gui/tool_dialog.h"
 
 #include "gui/bound_widgets.h"
-#include "gui/control_binding.h"
 #include "tools/ping_form.h"
 #include "tools/resolve_form.h"
 
@@ -36,11 +35,7 @@ void addRow(QGridLayout *grid, int row, QLabel *label, QWidget *field)
 ToolDialog::ToolDialog(tools::ToolWindow &window, QWidget *parent) : QDialog(parent), m_window(window)
 {
     setObjectName(window.name());
-    const auto showCaption = [this] {
-        setWindowTitle(m_window.caption());
-        if (m_window.font())
-            setFont(toQFont(*m_window.font(), font()));
-    };
+    const auto showCaption = [this] { setWindowTitle(m_window.caption()); };
     showCaption();
     connect(&window, &core::Form::changed, this, showCaption);
     connect(&window, &tools::ToolWindow::unloaded, this, &QDialog::accept);

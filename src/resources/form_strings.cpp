@@ -25,41 +25,29 @@ int wholeId(const QString &text)
     return ok && std::isfinite(value) ? core::roundHalfEven(value) : 0;
 }
 
-core::FontSpec windowFont(const StringTable &strings)
-{
-    core::FontSpec font;
-    font.name = strings.text(kFontNameId);
-    font.charset = leadingId(strings.text(kFontCharsetId));
-    font.pointSize = 8;
-    font.bold = false;
-    return font;
-}
-
 void setCaptionFrom(core::Control &control, int id, const StringTable &strings)
 {
     if (strings.contains(id))
         control.setCaption(strings.text(id));
 }
 
-void localise(core::Control &control, const core::FontSpec &font, const StringTable &strings)
+// Fonts are left alone: every window draws in the desktop's own UI font and
+// size, and fontconfig finds the glyphs that font lacks (Japanese, say).
+void localise(core::Control &control, const StringTable &strings)
 {
     if (control.kind() == ControlKind::MenuItem) {
-        // Menu items carry their id as their design caption and have no font.
+        // Menu items carry their id as their design caption.
         const int id = leadingId(control.caption());
         if (id > 0)
             setCaptionFrom(control, id, strings);
         return;
     }
-    if (control.kind() == ControlKind::ComboBox) {
-        // A combo box's text is a setting, never a caption.
-        control.setFont(font);
+    // A combo box's text is a setting, never a caption.
+    if (control.kind() == ControlKind::ComboBox)
         return;
-    }
     const int id = leadingId(control.tag());
-    if (id > 0) {
-        control.setFont(font);
+    if (id > 0)
         setCaptionFrom(control, id, strings);
-    }
     if (control.kind() == ControlKind::Label)
         return;
     const int tipId = wholeId(control.toolTip());
@@ -75,10 +63,8 @@ void applyFormStrings(core::Form &form, const StringTable &strings)
     if (formId > 0 && strings.contains(formId))
         form.setCaption(strings.text(formId));
 
-    const core::FontSpec font = windowFont(strings);
-    form.setFont(font);
     for (core::Control *control : form.controls())
-        localise(*control, font, strings);
+        localise(*control, strings);
 }
 
 } // namespace pvx::resources

@@ -10,11 +10,6 @@
 
 namespace pvx::resources {
 
-/// Ids of the window font that localised windows use: its name and the
-/// number of its character set.
-constexpr int kFontNameId = 20;
-constexpr int kFontCharsetId = 21;
-
 /// The program's user-visible texts in one language, looked up by string
 /// id. Cheap to construct and copy: the texts are compiled in.
 class StringTable {

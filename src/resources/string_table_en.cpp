@@ -5,9 +5,6 @@ namespace pvx::resources {
 namespace {
 
 constexpr StringEntry kEnglish[] = {
-    // Window font
-    {20, "Ms Sans Serif"},
-    {21, "0"},
     // About window and common buttons
     {1102, "This program is provided as is, without warranty of any kind. "
            "The authors accept no liability for any damage or loss of data arising from its use."},
@@ -33,7 +30,7 @@ constexpr StringEntry kEnglish[] = {
     {2124, "&Resolve IP Address from Host Name..."},
     {2125, "&Help"},
     {2126, "&Contents"},
-    {2127, "Ormand on the &Web"},
+    {2127, "Porvix on the &Web"},
     {2128, "&About..."},
     {2129, "&Search For Help On..."},
     // Notification-area menu

@@ -9,9 +9,6 @@ namespace {
 // button is loaded with 5009, deactivation writes 5087, and the activate
 // command compares the button with 5087.
 constexpr StringEntry kJapanese[] = {
-    // Window font
-    {20, "ＭＳ Ｐゴシック"},
-    {21, "128"},
     // About window and common buttons
     {1102, "このプログラムは現状のまま提供され、いかなる保証もありません。"
            "このプログラムの使用によって生じた損害やデータの損失について、作者は一切の責任を負いません。"},
@@ -37,7 +34,7 @@ constexpr StringEntry kJapanese[] = {
     {2124, "ホスト名から IP アドレスを解決(&R)..."},
     {2125, "ヘルプ(&H)"},
     {2126, "目次(&C)"},
-    {2127, "Ormand のウェブサイト(&W)"},
+    {2127, "Porvix のウェブサイト(&W)"},
     {2128, "バージョン情報(&A)..."},
     {2129, "ヘルプの検索(&S)..."},
     // Notification-area menu

@@ -88,7 +88,7 @@ TEST(MainFrame, MenusCarryTheirCaptionsAndShortcuts)
               (QStringList{s("&Cascade"), s("Tile &Horizontal"), s("Tile &Vertical"), s("&Arrange All")}));
     EXPECT_EQ(texts(menu(f.frame, "MTools")),
               (QStringList{s("&Ping IP Address..."), s("&Resolve IP Address from Host Name...")}));
-    EXPECT_EQ(texts(menu(f.frame, "mnuHelp")), (QStringList{s("&Contents"), s("-"), s("Ormand on the &Web"), s("-"), s("&About...")}));
+    EXPECT_EQ(texts(menu(f.frame, "mnuHelp")), (QStringList{s("&Contents"), s("-"), s("Porvix on the &Web"), s("-"), s("&About...")}));
     EXPECT_EQ(action(f.frame, "mnuFileNew").shortcut(), QKeySequence(s("Ctrl+N")));
     EXPECT_EQ(action(f.frame, "mnuFileOpen").shortcut(), QKeySequence(s("Ctrl+O")));
     EXPECT_EQ(action(f.frame, "mnuFileSave").shortcut(), QKeySequence(s("Ctrl+S")));
@@ -206,6 +206,50 @@ TEST(MainFrame, TiledSessionWindowsKeepEveryLabelWholeAndScrollInASmallFrame)
         ASSERT_TRUE(f.window->writeprofilesettings({}));
         EXPECT_EQ(f.saved().readInt(s("Porvix"), s("MainWidth"), 0), 7000) << "the default size comes back as it was";
         EXPECT_EQ(f.saved().readInt(s("Porvix"), s("MainHeight"), 0), 7000);
+    }
+}
+
+TEST(MainFrame, SessionWindowsAtTheFirstStartLeaveEachOtherUncovered)
+{
+    using pvx::resources::Language;
+    // 18000 x 10500 twips are 1200 x 700 pixels; the default frame is smaller
+    // than one session window.
+    const char *wide = "MainWidth=18000\nMainHeight=10500\n";
+    const struct {
+        Language language;
+        const char *frame;
+    } cases[] = {{Language::English, wide}, {Language::Japanese, wide}, {Language::English, ""}, {Language::Japanese, ""}};
+    for (const auto &c : cases) {
+        FrameFixture f(c.language);
+        f.writeDefault((std::string("[Porvix]\nNumSessions=2\n") + c.frame +
+                        "[Session1]\nConnector=5\nCreateVirtualPort=1\nTCPOption=1\nAutoActivate=1\n"
+                        "[Session2]\nConnector=3\nIPAddress=192.0.2.20\n")
+                           .c_str());
+        f.start();
+        const auto windows = f.frame.area().subWindowList(QMdiArea::CreationOrder);
+        ASSERT_EQ(windows.size(), 2);
+        const auto &deactivate = pvx::testing::child<QAbstractButton>(*windows.at(0), "Command1");
+        ASSERT_EQ(deactivate.text(), f.strings.text(5118));
+        const QRect button(deactivate.mapTo(f.frame.area().viewport(), QPoint(0, 0)), deactivate.size());
+        const QRect second = windows.at(1)->geometry();
+        const auto where = testing::Message() << static_cast<int>(c.language) << ' ' << c.frame;
+        EXPECT_FALSE(second.intersects(button)) << where;
+        EXPECT_FALSE(second.intersects(windows.at(0)->geometry())) << where;
+        EXPECT_TRUE(f.frame.area().viewport()->rect().contains(second.topLeft())) << where << " scrolled to";
+    }
+}
+
+TEST(MainFrame, JapaneseWindowsDrawInTheApplicationFont)
+{
+    FrameFixture f(pvx::resources::Language::Japanese);
+    f.start();
+    pvx::shell::OptionsForm form(f.strings, f.dialogs, f.settings);
+    pvx::gui::OptionsDialog options(form);
+    for (QWidget *window : std::initializer_list<QWidget *>{&f.frame, &options}) {
+        for (const QWidget *widget : window->findChildren<QWidget *>()) {
+            EXPECT_FALSE(widget->testAttribute(Qt::WA_SetFont))
+                << widget->objectName().toStdString() << ' ' << widget->font().family().toStdString();
+        }
     }
 }
 
@@ -354,6 +398,26 @@ TEST(MdiArrangement, TilesCoverTheAreaWithoutOverlapAndNeverGoBelowTheMinimum)
     const QList<QRect> three = pvx::gui::tileRects(area, 3, Qt::Horizontal);
     EXPECT_EQ(three.at(0).width(), area.width()) << "up to three windows are full-width strips";
     EXPECT_TRUE(pvx::gui::tileRects(area, 0, Qt::Horizontal).isEmpty());
+}
+
+TEST(MdiArrangement, NewWindowsGoWhereTheyCoverNoOtherAndScrollOnlyWithoutRoom)
+{
+    const QRect view(0, 0, 1000, 600);
+    const QSize size(400, 300);
+    const struct {
+        const char *what;
+        QList<QRect> taken;
+        QPoint expected;
+    } cases[] = {
+        {"empty", {}, QPoint(0, 0)},
+        {"beside the first", {QRect(0, 0, 450, 320)}, QPoint(450, 0)},
+        {"below when the row is full", {QRect(0, 0, 450, 320), QRect(450, 0, 450, 200)}, QPoint(450, 200)},
+        {"into a gap", {QRect(0, 0, 300, 600), QRect(700, 0, 300, 600)}, QPoint(300, 0)},
+        {"no room: beside, the smaller whole", {QRect(0, 0, 700, 500)}, QPoint(700, 0)},
+        {"no room: below, the smaller whole", {QRect(0, 0, 950, 400)}, QPoint(0, 400)},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(pvx::gui::freePlace(view, size, c.taken), c.expected) << c.what;
 }
 
 TEST(MdiArrangement, IconsFillRowsFromTheBottom)

@@ -36,7 +36,7 @@ check_equal "the package's version" "$version" "$(field Version)"
 check_equal "the package's name" porvix "$(field Package)"
 check_equal "the maintainer" "Porvix developers <porvix@example.org>" "$(field Maintainer)"
 check_equal "the section" comm "$(field Section)"
-check_equal "the recommended font" fonts-ipafont-gothic "$(field Recommends)"
+check_equal "the recommended fonts" "fonts-noto-cjk | fonts-ipafont-gothic" "$(field Recommends)"
 for library in libc6 libqt6core6 libqt6widgets6 libqt6serialport6 libsystemd0 libxcb1; do
     check "Depends names $library" grep -q "\\b$library\\b" <<<"$(field Depends)"
 done

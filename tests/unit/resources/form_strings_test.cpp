@@ -7,7 +7,6 @@
 
 using pvx::core::Control;
 using pvx::core::ControlKind;
-using pvx::core::FontSpec;
 using pvx::core::Form;
 using pvx::resources::applyFormStrings;
 using pvx::resources::Language;
@@ -15,23 +14,12 @@ using pvx::resources::StringTable;
 
 namespace {
 
-// A design font that no localisation produces, to tell "kept" from "given".
-const FontSpec kDesignFont{QStringLiteral("Design Font"), 2, 12, true};
-
-FontSpec windowFont(Language language)
-{
-    if (language == Language::Japanese)
-        return {QString::fromUtf8("ＭＳ Ｐゴシック"), 128, 8, false};
-    return {QStringLiteral("Ms Sans Serif"), 0, 8, false};
-}
-
 class TestForm : public Form {
 public:
     explicit TestForm(const QString &tag = {}) : Form(QStringLiteral("frmTest"))
     {
         setCaption(QStringLiteral("Design Caption"));
         setTag(tag);
-        setFont(kDesignFont);
     }
 
     Control &add(ControlKind kind, const char *tag, const char *caption, const char *toolTip = "")
@@ -40,7 +28,6 @@ public:
         control->setTag(QString::fromUtf8(tag));
         control->setCaption(QString::fromUtf8(caption));
         control->setToolTip(QString::fromUtf8(toolTip));
-        control->setFont(kDesignFont);
         addControl(*control);
         m_owned.push_back(std::move(control));
         return *m_owned.back();
@@ -63,42 +50,38 @@ TEST(ApplyFormStrings, LocalisesEachKindOfControl)
         const char *toolTip;
         const char *expectedCaption;
         const char *expectedToolTip;
-        bool getsWindowFont;
     } cases[] = {
-        {"button 1207", Language::English, ControlKind::Button, "1207", "OK", "", "&OK", "", true},
-        {"button 1207", Language::Japanese, ControlKind::Button, "1207", "OK", "", "&OK", "", true},
+        {"button 1207", Language::English, ControlKind::Button, "1207", "OK", "", "&OK", ""},
+        {"button 1207", Language::Japanese, ControlKind::Button, "1207", "OK", "", "&OK", ""},
         {"frame 5036", Language::English, ControlKind::Frame, "5036", "Frame1", "",
-         "Ping remote IP Addresses to detect failed connections:", "", true},
+         "Ping remote IP Addresses to detect failed connections:", ""},
         {"frame 5036", Language::Japanese, ControlKind::Frame, "5036", "Frame1", "",
-         "リモート IP アドレスに ping を送信して切断を検出する:", "", true},
-        {"menu 2102", Language::English, ControlKind::MenuItem, "", "2102", "", "&File", "", false},
-        {"menu 2107", Language::Japanese, ControlKind::MenuItem, "", "2107", "", "終了(&x)", "", false},
-        {"menu separator", Language::English, ControlKind::MenuItem, "", "-", "", "-", "", false},
-        {"menu without id", Language::Japanese, ControlKind::MenuItem, "", "Popup Menu", "", "Popup Menu", "",
-         false},
-        {"menu id without text", Language::English, ControlKind::MenuItem, "", "9999", "", "9999", "", false},
+         "リモート IP アドレスに ping を送信して切断を検出する:", ""},
+        {"menu 2102", Language::English, ControlKind::MenuItem, "", "2102", "", "&File", ""},
+        {"menu 2107", Language::Japanese, ControlKind::MenuItem, "", "2107", "", "終了(&x)", ""},
+        {"menu separator", Language::English, ControlKind::MenuItem, "", "-", "", "-", ""},
+        {"menu without id", Language::Japanese, ControlKind::MenuItem, "", "Popup Menu", "", "Popup Menu", ""},
+        {"menu id without text", Language::English, ControlKind::MenuItem, "", "9999", "", "9999", ""},
         {"tag not a number", Language::English, ControlKind::Button, "&System Info...", "&System Info...", "",
-         "&System Info...", "", false},
-        {"tag with trailing words", Language::English, ControlKind::Button, "5049 ping", "x", "", "&Ping", "",
-         true},
-        {"label 5041", Language::Japanese, ControlKind::Label, "5041", "x", "", "IP アドレス:", "", true},
+         "&System Info...", ""},
+        {"tag with trailing words", Language::English, ControlKind::Button, "5049 ping", "x", "", "&Ping", ""},
+        {"label 5041", Language::Japanese, ControlKind::Label, "5041", "x", "", "IP アドレス:", ""},
         {"label tag rounds half to even", Language::English, ControlKind::Label, "5042.5", "x", "", "Echo Data:",
-         "", true},
-        {"label tag 0", Language::English, ControlKind::Label, "0", "x", "", "x", "", false},
-        {"label id without text", Language::English, ControlKind::Label, "9999", "x", "", "x", "", true},
-        {"label ignores its tooltip", Language::English, ControlKind::Label, "", "x", "5122", "x", "5122", false},
+         ""},
+        {"label tag 0", Language::English, ControlKind::Label, "0", "x", "", "x", ""},
+        {"label id without text", Language::English, ControlKind::Label, "9999", "x", "", "x", ""},
+        {"label ignores its tooltip", Language::English, ControlKind::Label, "", "x", "5122", "x", "5122"},
         {"check box 5020", Language::English, ControlKind::CheckBox, "5020", "x", "",
-         "Allow multiple client connections", "", true},
+         "Allow multiple client connections", ""},
         {"option button 5022", Language::Japanese, ControlKind::OptionButton, "5022", "x", "",
-         "すべてのクライアントから受信した TCP/IP データをシリアル ポートへ送信する", "", true},
-        {"status line 5090", Language::English, ControlKind::StatusLine, "5090", "", "", "COM Status:", "", true},
-        {"text box without id", Language::English, ControlKind::TextBox, "", "", "", "", "", false},
+         "すべてのクライアントから受信した TCP/IP データをシリアル ポートへ送信する", ""},
+        {"status line 5090", Language::English, ControlKind::StatusLine, "5090", "", "", "COM Status:", ""},
+        {"text box without id", Language::English, ControlKind::TextBox, "", "", "", "", ""},
         {"text box tooltip id", Language::English, ControlKind::TextBox, "", "", "5122", "",
-         "Enter the IP Address of the computer that you want to ping.", false},
-        {"tooltip with words", Language::English, ControlKind::Button, "", "x", "5122 items", "x", "5122 items",
-         false},
-        {"tooltip id without text", Language::English, ControlKind::Button, "", "x", "9999", "x", "9999", false},
-        {"tooltip zero", Language::English, ControlKind::Button, "", "x", "0", "x", "0", false},
+         "Enter the IP Address of the computer that you want to ping."},
+        {"tooltip with words", Language::English, ControlKind::Button, "", "x", "5122 items", "x", "5122 items"},
+        {"tooltip id without text", Language::English, ControlKind::Button, "", "x", "9999", "x", "9999"},
+        {"tooltip zero", Language::English, ControlKind::Button, "", "x", "0", "x", "0"},
     };
     for (const auto &c : cases) {
         TestForm form;
@@ -107,11 +90,10 @@ TEST(ApplyFormStrings, LocalisesEachKindOfControl)
         const auto where = testing::Message() << c.what << (c.language == Language::Japanese ? " (ja)" : " (en)");
         EXPECT_EQ(control.caption(), QString::fromUtf8(c.expectedCaption)) << where;
         EXPECT_EQ(control.toolTip(), QString::fromUtf8(c.expectedToolTip)) << where;
-        EXPECT_EQ(control.font(), c.getsWindowFont ? windowFont(c.language) : kDesignFont) << where;
     }
 }
 
-TEST(ApplyFormStrings, ComboBoxGetsTheFontButKeepsItsTexts)
+TEST(ApplyFormStrings, ComboBoxKeepsItsTexts)
 {
     TestForm form;
     Control &combo = form.add(ControlKind::ComboBox, "5041", "2102", "5122");
@@ -120,7 +102,6 @@ TEST(ApplyFormStrings, ComboBoxGetsTheFontButKeepsItsTexts)
 
     applyFormStrings(form, StringTable(Language::Japanese));
 
-    EXPECT_EQ(combo.font(), windowFont(Language::Japanese));
     EXPECT_EQ(combo.caption(), QStringLiteral("2102"));
     EXPECT_EQ(combo.toolTip(), QStringLiteral("5122"));
     EXPECT_EQ(combo.text(), QStringLiteral("COM1"));
@@ -150,22 +131,11 @@ TEST(ApplyFormStrings, FormCaptionNeedsAWholeNumberTag)
     }
 }
 
-TEST(ApplyFormStrings, FormTakesTheWindowFontOfItsLanguage)
-{
-    for (const Language language : {Language::English, Language::Japanese}) {
-        TestForm form;
-        applyFormStrings(form, StringTable(language));
-        EXPECT_EQ(form.font(), windowFont(language));
-        EXPECT_EQ(form.caption(), QStringLiteral("Design Caption"));
-    }
-}
-
 TEST(ApplyFormStrings, LocalisesEveryControlOfAWindow)
 {
     TestForm form(QStringLiteral("5019"));
     Control &check = form.add(ControlKind::CheckBox, "5020", "Check");
     Control &menu = form.add(ControlKind::MenuItem, "", "2102");
-    Control &text = form.add(ControlKind::TextBox, "", "");
     Control &ok = form.add(ControlKind::Button, "1207", "OK");
 
     applyFormStrings(form, StringTable(Language::Japanese));
@@ -174,6 +144,4 @@ TEST(ApplyFormStrings, LocalisesEveryControlOfAWindow)
     EXPECT_EQ(check.caption(), QString::fromUtf8("複数のクライアント接続を許可する"));
     EXPECT_EQ(menu.caption(), QString::fromUtf8("ファイル(&F)"));
     EXPECT_EQ(ok.caption(), QStringLiteral("&OK"));
-    EXPECT_EQ(text.font(), kDesignFont);
-    EXPECT_EQ(ok.font(), windowFont(Language::Japanese));
 }

@@ -12,7 +12,7 @@ namespace {
 // Every id the program fetches; other parts rely on each one being present
 // in both languages.
 constexpr int kUsedIds[] = {
-    20,   21,   1102, 1207, 1208, 2101, 2102, 2103, 2104, 2105, 2106, 2107, 2108, 2109, 2110,
+    1102, 1207, 1208, 2101, 2102, 2103, 2104, 2105, 2106, 2107, 2108, 2109, 2110,
     2111, 2112, 2113, 2114, 2122, 2123, 2124, 2125, 2126, 2127, 2128, 2129, 2130, 2131, 2132,
     2202, 2203, 2204, 2205, 2206, 2207, 2208, 2209, 2210, 2211, 2212, 2213, 2214, 2215, 2216,
     2217, 5000, 5001, 5002, 5003, 5004, 5005, 5006, 5007, 5008, 5009, 5010, 5011, 5012, 5013,
@@ -52,8 +52,6 @@ TEST(StringTable, GivesTheTextsOfBothLanguages)
         const char *english;
         const char *japanese;  // null: only the English text is fixed
     } cases[] = {
-        {20, "Ms Sans Serif", "ＭＳ Ｐゴシック"},
-        {21, "0", "128"},
         {1207, "&OK", "&OK"},
         {1208, "&Cancel", "キャンセル(&C)"},
         {2101, "&Close", "閉じる(&C)"},
@@ -62,7 +60,7 @@ TEST(StringTable, GivesTheTextsOfBothLanguages)
         {2107, "E&xit", "終了(&x)"},
         {5009, "Activate", "アクティブ化"},
         {5118, "De-Activate", "非アクティブ化"},
-        {2127, "Ormand on the &Web", nullptr},
+        {2127, "Porvix on the &Web", "Porvix のウェブサイト(&W)"},
         {5102, "Port numbers must range between 0 and 65565", nullptr},
         {5099, "Error -", nullptr},
         {5057, "About Porvix", nullptr},
@@ -121,7 +119,7 @@ TEST(StringTable, ActivationTextsAgreeInEachLanguage)
 TEST(StringTable, UnknownIdsGiveNoText)
 {
     const StringTable strings(Language::Japanese);
-    for (const int id : {-1, 0, 1, 5040, 5108, 65535, 70000}) {
+    for (const int id : {-1, 0, 1, 20, 21, 5040, 5108, 65535, 70000}) {
         EXPECT_FALSE(strings.contains(id)) << id;
         EXPECT_TRUE(strings.text(id).isNull()) << id;
     }

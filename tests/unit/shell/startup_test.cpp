@@ -32,7 +32,7 @@ TEST(Startup, FirstTickLocalisesLoadsActivatesAndShows)
 
     f.timer1().fire();
     EXPECT_EQ(f.window->mnuFile.caption(), s("&File"));
-    EXPECT_EQ(f.window->mnuOrmand.caption(), s("Ormand on the &Web"));
+    EXPECT_EQ(f.window->mnuOrmand.caption(), s("Porvix on the &Web"));
     EXPECT_EQ(f.timer1().interval(), 60000);
     ASSERT_EQ(f.sessions.size(), 3u);
     EXPECT_TRUE(f.sessions.at(0).isActive());
