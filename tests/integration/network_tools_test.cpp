@@ -42,50 +42,38 @@ std::optional<pvx::tools::EchoReply> pingLoopback(pvx::platform::IcmpEcho &echo,
 }
 
 /// This thread in a network namespace of its own with loopback up, so that
-/// no other traffic reaches a raw socket; the old namespace comes back at
-/// the end. Needs root.
+/// no other traffic reaches a raw socket; the old one comes back at the end.
 class OwnNetwork {
 public:
-    OwnNetwork()
+    OwnNetwork() : m_previous(::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC))
     {
-        if (::geteuid() != 0) {
-            m_why = "a network namespace of its own needs root";
+        if (::geteuid() != 0)
+            why = "a network namespace of its own needs root";
+        else if (m_previous < 0 || ::unshare(CLONE_NEWNET) != 0)
+            why = std::string("no network namespace of its own: ") + std::strerror(errno);
+        if (!why.empty())
             return;
-        }
-        m_previous = ::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
-        if (m_previous < 0 || ::unshare(CLONE_NEWNET) != 0) {
-            m_why = std::string("no network namespace of its own: ") + std::strerror(errno);
-            return;
-        }
-        m_entered = true;
         const int control = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
         ifreq loopback{};
         std::strcpy(loopback.ifr_name, "lo");
-        if (control < 0 || ::ioctl(control, SIOCGIFFLAGS, &loopback) != 0)
-            m_why = std::string("loopback not found: ") + std::strerror(errno);
-        loopback.ifr_flags = static_cast<short>(loopback.ifr_flags | IFF_UP);
-        if (m_why.empty() && ::ioctl(control, SIOCSIFFLAGS, &loopback) != 0)
-            m_why = std::string("loopback stays down: ") + std::strerror(errno);
-        if (control >= 0)
-            ::close(control);
+        loopback.ifr_flags = IFF_UP;
+        if (::ioctl(control, SIOCSIFFLAGS, &loopback) != 0)
+            why = std::string("loopback stays down: ") + std::strerror(errno);
+        ::close(control);
     }
     ~OwnNetwork()
     {
-        if (m_entered)
-            ::setns(m_previous, CLONE_NEWNET);
-        if (m_previous >= 0)
-            ::close(m_previous);
+        ::setns(m_previous, CLONE_NEWNET);
+        ::close(m_previous);
     }
     OwnNetwork(const OwnNetwork &) = delete;
     OwnNetwork &operator=(const OwnNetwork &) = delete;
 
-    /// Why the test cannot have its own network; empty when it has.
-    const std::string &why() const { return m_why; }
+    /// Why the test cannot have a network of its own; empty when it has.
+    std::string why;
 
 private:
-    int m_previous = -1;
-    bool m_entered = false;
-    std::string m_why;
+    int m_previous;
 };
 
 } // namespace
@@ -151,8 +139,8 @@ TEST(PosixIcmpEcho, ConcurrentEchoesOfSeveralOwnersGetTheirOwnAnswers)
 TEST(PosixIcmpEcho, AThousandEchoesInFlightAreAllAnswered)
 {
     const OwnNetwork network;
-    if (!network.why().empty())
-        GTEST_SKIP() << network.why();
+    if (!network.why.empty())
+        GTEST_SKIP() << network.why;
     pvx::platform::PosixIcmpEcho echo;
     constexpr int kEchoes = 1000;
     std::vector<std::optional<pvx::tools::EchoReply>> replies(kEchoes);
