@@ -98,8 +98,9 @@ void LinkWatchdog::onReply(int token, Target target, const tools::EchoReply &rep
     // the echo waited.
     if (!m_links.isConnected(target.index) || m_links.connection(target.index) != target.connection)
         return;
-    m_actions.close(target.index);
-    m_actions.log(QStringLiteral("Ping Failed - Ping Result = ") + tools::EchoStatusText(reply.Status));
+    const QString result = QStringLiteral("Ping Failed - Ping Result = ") + tools::EchoStatusText(reply.Status);
+    m_actions.close(target.index, result);
+    m_actions.log(result);
 }
 
 } // namespace pvx::session

@@ -36,7 +36,8 @@ class LinkWatchdog {
 public:
     /// What the watchdog does to its session.
     struct Actions {
-        std::function<void(int index)> close;
+        /// Ends the connection of socket `index`; `reason` is the ping result.
+        std::function<void(int index, const QString &reason)> close;
         std::function<void(const QString &text)> log;
     };
 

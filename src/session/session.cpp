@@ -21,7 +21,7 @@ Session::Session(SessionServices services, SessionDevices devices)
     : m_services(services), m_devices(std::move(devices)), m_window(services.window),
       m_links(services.sockets, [this](int index) { return socketEvents(index); }), m_packetizer(kPumpIntervalMs),
       m_watchdog(services.pings, services.settings, m_links,
-                 {.close = [this](int index) { Winsock1_Close(index); },
+                 {.close = [this](int index, const QString &reason) { Winsock1_Close(index, reason); },
                   .log = [this](const QString &text) { LogErrors(text); }}),
       m_deviceReturn(services.deviceWatch),
       m_pump(services.pump, [this] { Timer2_Timer(); }, [this] { return pumpPending(); }),

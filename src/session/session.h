@@ -117,8 +117,9 @@ public:
     /// The client connection of socket `index` is up.
     void Winsock1_Connect(int index);
     /// Ends the connection of socket `index`: the client count and status
-    /// follow, and a client starts its reconnect cycle. Ignored while it runs.
-    void Winsock1_Close(int index);
+    /// follow, the status with `reason` when one is given, and a client
+    /// starts its reconnect cycle. Ignored while it runs.
+    void Winsock1_Close(int index, const QString &reason = {});
     /// Shows and logs a socket error. A network error (above 10000 as a
     /// signed 16-bit number) ends the connection: the client leaves the count
     /// at once, what it sent before is passed on, then the socket is closed.
@@ -153,7 +154,7 @@ public:
     void wakePump() { m_pump.wake(); }
     /// Anything the next pump tick would act on: a lit lamp, data held in
     /// either direction, serial input waiting, a connection being drained,
-    /// or the quiet counted towards the next ping.
+    /// or the quiet of a connection counted towards the next ping.
     bool pumpPending();
 
     bool isActive() const { return m_window.isActive(); }
@@ -246,7 +247,7 @@ private:
     void onPeerClosed(int index);
     void keepWhatWasSent(int index);
     void closeWhenDrained(int index);
-    void showClientCount();
+    void showClientCount(const QString &reason = {});
     bool isListener(int index) const;
     void onListenerError(const QString &description);
     void showErrorBox(const QString &description);

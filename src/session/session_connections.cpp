@@ -60,14 +60,17 @@ void Session::Winsock1_ConnectionRequest(int, int requestId)
     if (m_telnet)
         startTelnet(chosen);
     showClientCount();
+    // The link watch counts the quiet of the new connection.
+    wakePump();
 }
 
-void Session::showClientCount()
+void Session::showClientCount(const QString &reason)
 {
     // Once the listener has failed its error stays in view.
     if (socket(0).state() != platform::kSocketListening)
         return;
-    setStatus(kNetwork, m_links.clientCount() != 0 ? connectedClientsText() : statusText(kNetwork, text(5098)));
+    setStatus(kNetwork, m_links.clientCount() != 0 ? connectedClientsText() : statusText(kNetwork, text(5098)),
+              reason);
 }
 
 void Session::Winsock1_Connect(int index)
@@ -76,9 +79,10 @@ void Session::Winsock1_Connect(int index)
         startTelnet(index);
     m_reconnectTimer->stop();
     setStatus(kNetwork, statusText(kNetwork, text(5109)));
+    wakePump();
 }
 
-void Session::Winsock1_Close(int index)
+void Session::Winsock1_Close(int index, const QString &reason)
 {
     if (CloseInProgress)
         return;
@@ -89,9 +93,9 @@ void Session::Winsock1_Close(int index)
     m_links.leaveClientCount(index);
     m_links.forget(index);
     if (m_window.role() == Role::Server) {
-        showClientCount();
+        showClientCount(reason);
     } else {
-        setStatus(kNetwork, statusText(kNetwork, text(5100)));
+        setStatus(kNetwork, statusText(kNetwork, text(5100)), reason);
         m_reconnectTimer->start();
     }
     CloseInProgress = false;
@@ -140,7 +144,7 @@ void Session::Winsock1_Error(int index, int number, const QString &description)
     const bool ends = static_cast<qint16>(number) > kLastNonNetworkError && !UdpMode;
     if (ends)
         keepWhatWasSent(index);
-    setStatus(kNetwork, statusText(kNetwork, text(5103)));
+    setStatus(kNetwork, statusText(kNetwork, text(5103)), description);
     LogErrors(description);
     if (ends) {
         if (m_links.leaveClientCount(index))

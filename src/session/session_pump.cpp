@@ -37,8 +37,10 @@ bool Session::pumpPending()
     const auto lit = [this](std::size_t line) { return m_window.Shape1[line].value() == kLampActive; };
     if (lit(0) || lit(1) || SerialOutBuffer.count() > 0 || m_packetizer.queue().count() > 0 || m_links.anyDraining())
         return true;
-    // An active TCP session counts the quiet towards its next ping.
-    if (isActive() && !UdpMode && m_services.settings.PingEnabled != 0)
+    // An active TCP session counts the quiet of its connections towards the
+    // next ping; without one it has nothing to ping, and the connection that
+    // comes wakes it.
+    if (isActive() && !UdpMode && m_services.settings.PingEnabled != 0 && m_links.anyConnected())
         return true;
     if (m_telnet && telnetPending())
         return true;

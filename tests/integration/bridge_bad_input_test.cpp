@@ -92,7 +92,7 @@ TEST(BridgeBadInput, AClientThatResetsLosesNothingItSentAndIsReported)
     EXPECT_TRUE(atDevice == sent);
     EXPECT_EQ(f.session->clients().clientCount(), 0);
     EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: Listening..."));
-    EXPECT_TRUE(f.logText().contains(s("Porvix Error: TCP/IP Status: Error, ")));
+    EXPECT_TRUE(f.logText().contains(s("Porvix Error: TCP/IP Status: Error (Connection reset by peer), ")));
     EXPECT_TRUE(f.logText().contains(s("Porvix Error: Connection reset by peer, ")));
 }
 

@@ -16,7 +16,7 @@ TEST(BridgeReconnect, AClientComesBackWhenItsServerDoes)
     ASSERT_TRUE(f.activate());
     // Nothing listens yet: refused, closed, and the 5 s cycle begins.
     ASSERT_TRUE(waitUntil([&] { return f.status(kNetworkLine) == s("TCP/IP Status: Closed"); }, 5s));
-    EXPECT_TRUE(f.logText().contains(s("Porvix Error: TCP/IP Status: Error, ")));
+    EXPECT_TRUE(f.logText().contains(s("Porvix Error: TCP/IP Status: Error (Connection refused), ")));
     EXPECT_EQ(f.dialogs.notices.size(), 1);
 
     QTcpServer server;

@@ -10,9 +10,19 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <net/if.h>
+#include <sched.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 using pvx::testing::s;
@@ -30,6 +40,41 @@ std::optional<pvx::tools::EchoReply> pingLoopback(pvx::platform::IcmpEcho &echo,
     waitUntil([&] { return reply.has_value(); });
     return reply;
 }
+
+/// This thread in a network namespace of its own with loopback up, so that
+/// no other traffic reaches a raw socket; the old one comes back at the end.
+class OwnNetwork {
+public:
+    OwnNetwork() : m_previous(::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC))
+    {
+        if (::geteuid() != 0)
+            why = "a network namespace of its own needs root";
+        else if (m_previous < 0 || ::unshare(CLONE_NEWNET) != 0)
+            why = std::string("no network namespace of its own: ") + std::strerror(errno);
+        if (!why.empty())
+            return;
+        const int control = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        ifreq loopback{};
+        std::strcpy(loopback.ifr_name, "lo");
+        loopback.ifr_flags = IFF_UP;
+        if (::ioctl(control, SIOCSIFFLAGS, &loopback) != 0)
+            why = std::string("loopback stays down: ") + std::strerror(errno);
+        ::close(control);
+    }
+    ~OwnNetwork()
+    {
+        ::setns(m_previous, CLONE_NEWNET);
+        ::close(m_previous);
+    }
+    OwnNetwork(const OwnNetwork &) = delete;
+    OwnNetwork &operator=(const OwnNetwork &) = delete;
+
+    /// Why the test cannot have a network of its own; empty when it has.
+    std::string why;
+
+private:
+    int m_previous;
+};
 
 } // namespace
 
@@ -89,6 +134,35 @@ TEST(PosixIcmpEcho, ConcurrentEchoesOfSeveralOwnersGetTheirOwnAnswers)
     runEventsFor(std::chrono::milliseconds(200));
     EXPECT_EQ(cancelledAnswers, 0);
     EXPECT_EQ(replies.size(), 27U);
+}
+
+TEST(PosixIcmpEcho, AThousandEchoesInFlightAreAllAnswered)
+{
+    const OwnNetwork network;
+    if (!network.why.empty())
+        GTEST_SKIP() << network.why;
+    pvx::platform::PosixIcmpEcho echo;
+    constexpr int kEchoes = 1000;
+    std::vector<std::optional<pvx::tools::EchoReply>> replies(kEchoes);
+    int answered = 0;
+    // All sent from one handler, as a pump tick of many sessions sends them.
+    for (int i = 0; i < kEchoes; ++i) {
+        pvx::tools::SendEcho(echo, s("127.0.0.1"), "echo " + QByteArray::number(i), kPingTimeout,
+                             [&, i](const auto &r) {
+                                 replies[static_cast<std::size_t>(i)] = r;
+                                 ++answered;
+                             });
+    }
+    ASSERT_TRUE(waitUntil([&] { return answered == kEchoes; }, std::chrono::seconds(30)));
+    int failed = 0;
+    int otherData = 0;
+    for (int i = 0; i < kEchoes; ++i) {
+        const auto &reply = *replies[static_cast<std::size_t>(i)];
+        failed += reply.Status != 0 ? 1 : 0;
+        otherData += reply.Status == 0 && reply.Data != "echo " + QByteArray::number(i) ? 1 : 0;
+    }
+    EXPECT_EQ(failed, 0);
+    EXPECT_EQ(otherData, 0);
 }
 
 TEST(QtHostResolver, FindsTheFirstAddressOrNothingWithoutStalling)

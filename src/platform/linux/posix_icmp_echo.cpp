@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 
 namespace pvx::platform {
@@ -26,6 +27,13 @@ constexpr std::size_t kReceiveSize = 65536;
 /// Answers read per wake-up, so that a flood on a raw socket cannot hold
 /// the event loop; the notifier fires again for the rest.
 constexpr int kAnswersPerWakeUp = 256;
+/// Requests sent in a row before the answers that came meanwhile are read:
+/// on loopback each answer is queued before its request's send returns.
+constexpr int kSendsPerRead = 32;
+/// Receive-buffer bytes one queued answer takes: the kernel counts the whole
+/// buffer it arrived in (about 800 bytes on loopback, more from a network
+/// card).
+constexpr std::size_t kBufferPerAnswer = 4096;
 
 /// Unique among the process's waiting requests, whichever object sent them.
 std::uint16_t nextSequence()
@@ -76,16 +84,16 @@ int PosixIcmpEcho::send(const QString &address, const QByteArray &data, int time
     Request &request = m_requests[id];
     request.sequence = nextSequence();
     request.done = std::move(done);
-    request.timedOut.status = icmp::kRequestTimedOut;
+    request.outcome.status = icmp::kRequestTimedOut;
     request.timer.reset(new QTimer);
     request.timer->setSingleShot(true);
     QObject::connect(request.timer.get(), &QTimer::timeout, &m_context,
-                     [this, id] { finish(id, m_requests.at(id).timedOut); });
+                     [this, id] { finish(id, m_requests.at(id).outcome); });
 
     // A request that cannot go out ends from the event loop all the same.
     const auto failAtOnce = [&](int status, const QString &failure) {
-        request.timedOut.status = status;
-        request.timedOut.failure = failure;
+        request.outcome.status = status;
+        request.outcome.failure = failure;
         request.timer->start(0);
         return id;
     };
@@ -96,12 +104,17 @@ int PosixIcmpEcho::send(const QString &address, const QByteArray &data, int time
     if (const QString why = openSocket(); !why.isEmpty())
         return failAtOnce(icmp::kGeneralFailure, why);
 
+    makeRoomForAnswers();
     const QByteArray packet = icmp::echoRequest(m_identifier, request.sequence, data);
     request.sent.start();
     if (::sendto(m_socket.get(), packet.constData(), static_cast<std::size_t>(packet.size()), 0,
                  reinterpret_cast<const sockaddr *>(&target), sizeof target) < 0)
         return failAtOnce(icmp::statusOfErrno(errno), {});
     request.timer->start(std::max(timeoutMs, 0));
+    // A burst of requests (a pump tick of many sessions) would otherwise
+    // queue all their answers before the event loop reads any.
+    if (++m_sentUnread >= kSendsPerRead)
+        readAnswers();
     return id;
 }
 
@@ -137,6 +150,10 @@ QString PosixIcmpEcho::openSocket()
                         | (1U << ICMP_TIME_EXCEEDED) | (1U << ICMP_PARAMETERPROB));
         ::setsockopt(m_socket.get(), SOL_RAW, ICMP_FILTER, &filter, sizeof filter);
     }
+    int bufferBytes = 0;
+    socklen_t size = sizeof bufferBytes;
+    ::getsockopt(m_socket.get(), SOL_SOCKET, SO_RCVBUF, &bufferBytes, &size);
+    m_answerRoom = static_cast<std::size_t>(std::max(bufferBytes, 0)) / kBufferPerAnswer;
     m_notifier.reset(new QSocketNotifier(m_socket.get(), QSocketNotifier::Read));
     QObject::connect(m_notifier.get(), &QSocketNotifier::activated, &m_context, [this] { readAnswers(); });
     return {};
@@ -150,8 +167,22 @@ void PosixIcmpEcho::closeSocketWhenIdle()
     m_socket.reset();
 }
 
+void PosixIcmpEcho::makeRoomForAnswers()
+{
+    if (m_requests.size() <= m_answerRoom)
+        return;
+    m_answerRoom = std::max(m_requests.size(), 2 * m_answerRoom);
+    // The kernel doubles what it is given: half is asked for.
+    const int bytes = static_cast<int>(std::min<std::size_t>(m_answerRoom * kBufferPerAnswer / 2, INT_MAX));
+    // Root may go past the system's limit (net.core.rmem_max); anybody else
+    // gets what the limit allows, and the reads between sends do the rest.
+    if (::setsockopt(m_socket.get(), SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) != 0)
+        ::setsockopt(m_socket.get(), SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+}
+
 void PosixIcmpEcho::readAnswers()
 {
+    m_sentUnread = 0;
     if (m_datagram)
         readErrorQueue();
     static std::array<std::uint8_t, kReceiveSize> buffer;
@@ -243,7 +274,10 @@ void PosixIcmpEcho::answer(std::uint16_t identifier, std::uint16_t sequence, Ech
     for (auto &[id, request] : m_requests) {
         if (request.sequence == sequence && request.sent.isValid()) {
             reply.roundTripMs = static_cast<int>(request.sent.elapsed());
-            finish(id, std::move(reply));
+            // Delivered from the event loop: this may run inside send().
+            request.sent.invalidate();
+            request.outcome = std::move(reply);
+            request.timer->start(0);
             return;
         }
     }

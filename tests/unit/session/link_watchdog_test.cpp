@@ -48,7 +48,10 @@ struct WatchedServer : BridgeFixture {
         echo.answer(waiting().value(s(address)), replyWith(status, failure));
     }
 
-    int logLines(const char *text) { return static_cast<int>(logText().count(s(text))); }
+    /// Log lines that report `text` itself (not as a status's reason).
+    int logLines(const char *text) { return static_cast<int>(logText().count(s("Porvix Error: ") + s(text))); }
+    /// The reason shown with the network status.
+    QString reason() { return window().StatusBar1[pvx::testing::kNetworkLine].toolTip(); }
 };
 
 } // namespace
@@ -145,6 +148,7 @@ TEST(LinkWatchdog, AFailedPingEndsThatConnectionAlone)
     f.answer("198.51.100.1", kTimedOut);
     EXPECT_EQ(f.socket(1).state(), pvx::platform::kSocketClosed);
     EXPECT_EQ(f.status(pvx::testing::kNetworkLine), s("TCP/IP Status: (1)Connected"));
+    EXPECT_EQ(f.reason(), s("Ping Failed - Ping Result = 11010   [IP Request Timed Out]"));
     EXPECT_EQ(f.logLines("Ping Failed - Ping Result = 11010   [IP Request Timed Out]"), 1);
 
     f.answer("198.51.100.2", 0);
@@ -160,7 +164,8 @@ TEST(LinkWatchdog, AClientConnectionThatFailsIsMadeAgain)
     f.answer("192.0.2.1", 11003);
     EXPECT_EQ(f.socket(0).state(), pvx::platform::kSocketClosed);
     EXPECT_TRUE(f.reconnectTimer().isActive());
-    EXPECT_EQ(f.logLines("Ping Failed - Ping Result = 11003   [IP Dest Host Unreachable]"), 1);
+    EXPECT_EQ(f.status(pvx::testing::kNetworkLine), s("TCP/IP Status: Closed"));
+    EXPECT_EQ(f.reason(), s("Ping Failed - Ping Result = 11003   [IP Dest Host Unreachable]"));
 }
 
 TEST(LinkWatchdog, AnAddressThatCannotBePingedFailsAtOnce)

@@ -202,6 +202,7 @@ TEST(Connections, ErrorsAboveTenThousandEndTheConnection)
         EXPECT_EQ(f.socket(client).state() == pvx::platform::kSocketClosed, c.closes) << c.number;
         EXPECT_EQ(f.status(kNetworkLine), c.closes ? s("TCP/IP Status: Listening...") : s("TCP/IP Status: Error"))
             << c.number;
+        EXPECT_TRUE(f.logText().contains(s("Porvix Error: TCP/IP Status: Error (Something failed), "))) << c.number;
         EXPECT_TRUE(f.logText().contains(s("Porvix Error: Something failed, "))) << c.number;
         ASSERT_EQ(f.dialogs.notices.size(), 1) << c.number;
         EXPECT_EQ(f.dialogs.notices[0].text, s("Something failed"));
@@ -232,7 +233,7 @@ TEST(Connections, ClientReconnectsEveryFiveSecondsUntilConnected)
 
     f.socket(0).events.error(10061, s("Connection refused"));
     EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: Closed"));
-    EXPECT_TRUE(f.logText().contains(s("Porvix Error: TCP/IP Status: Error, ")));
+    EXPECT_TRUE(f.logText().contains(s("Porvix Error: TCP/IP Status: Error (Connection refused), ")));
     EXPECT_TRUE(f.logText().contains(s("Porvix Error: Connection refused, ")));
     ASSERT_TRUE(f.reconnectTimer().isActive());
 

@@ -106,6 +106,32 @@ TEST(Pump, PendingWorkKeepsTheSessionServedUntilItIsDone)
     }
 }
 
+TEST(Pump, PingsKeepTheSessionServedOnlyWhileItHasAConnectionToPing)
+{
+    for (const Role role : {Role::Server, Role::Client}) {
+        SCOPED_TRACE(role == Role::Server ? "server" : "client");
+        BridgeFixture f(role);
+        f.settings.PingEnabled = 1;
+        f.settings.PingFrequency = 0;
+        f.activate();
+        EXPECT_LE(tickUntilIdle(f, 100), 3);
+        EXPECT_FALSE(f.tickTimer().isActive());
+
+        const int index = role == Role::Server ? f.connectClient() : 0;
+        if (role == Role::Client) {
+            f.socket(0).peerAddress = s("192.0.2.1");
+            f.connectToServer();
+        }
+        EXPECT_EQ(tickUntilIdle(f, 9), 9);
+        ASSERT_EQ(f.echo.pending.size(), 1);
+
+        f.socket(index).peerCloses();
+        f.echo.answer(f.echo.pending.firstKey(), {});
+        EXPECT_LE(tickUntilIdle(f, 100), 3);
+        EXPECT_FALSE(f.tickTimer().isActive());
+    }
+}
+
 TEST(Pump, ASessionDestroyedDuringATickLeavesIt)
 {
     pvx::fakes::FakeTimerFactory timers;

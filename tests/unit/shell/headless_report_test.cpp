@@ -26,6 +26,7 @@ TEST(HeadlessReport, SaysTheStartEveryStatusWithItsReasonAndTheSave)
                                             [&lines](const QString &line) { lines.append(line); });
 
     f.start();
+    f.sockets.socket(0).events.error(10054, s("Connection reset by peer"));
     f.window->close();
 
     ASSERT_GE(lines.size(), 4);
@@ -37,5 +38,7 @@ TEST(HeadlessReport, SaysTheStartEveryStatusWithItsReasonAndTheSave)
     EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const QString &line) {
         return line.startsWith(s("porvix: Lab bench: TCP/IP Status: Connecting..."));
     })) << lines.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(lines.contains(s("porvix: Lab bench: TCP/IP Status: Error (Connection reset by peer)")))
+        << "an error's reason is on its status line";
     EXPECT_EQ(lines.last(), s("porvix: saved to /home/porvix/default.pvx"));
 }
