@@ -89,7 +89,8 @@ void Session::runActivation()
         m_window.setCaption(m_window.titleFor(m_window.Combo2.text()));
     setSettingsLocked(true);
     m_window.Command1.setCaption(text(5118));
-    // The pump counts the quiet towards the first ping from now on.
+    // The pump serves what the activation left pending; once a connection
+    // is up, it counts the quiet towards the first ping.
     wakePump();
 }
 
