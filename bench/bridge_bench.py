@@ -39,7 +39,28 @@ with its target):
                 relay (a process of its own) show what the machine's load
                 alone costs such a link
 
---budget bounds the writing of every scenario as it does the table's.
+  --flood       a client of an RFC 2217 server session sends SET-CONTROL
+                queries and IAC WILL 99 without end and never reads; then the
+                server of an RFC 2217 client session sends IAC DO 99 so: each
+                for 15 s (or until Porvix passes 1 GiB, or ends the flooder),
+                while a healthy client of a server session reads a checked
+                stream: VmRSS before, at the peak and after, target growth
+                under 10 MB and the healthy stream whole
+  --pings [N]   1000 (or N) server sessions pinging every 0.5 s, in a network
+                namespace of their own (as root): the CPU of their tick with
+                no client, target under 0.5 % of a core; then one loopback
+                client each for 10 s, target none closed by "Ping Failed"
+  --channel     the command channel: 3 bursts of 3000 connections that each
+                ask [STATUS] 8 times before reading (VmRSS before and after
+                each, target within 10 MB of before); one connection that
+                floods [STATUS] and never reads (target growth under 10 MB,
+                porvix --status answered meanwhile); 1100 connections that say
+                nothing (porvix --status must get a clear answer at once, and
+                the idle ones are closed after 60 s: about 90 s in all)
+
+--budget bounds the writing of the table's scenarios as it does the table's.
+The overload scenarios bound themselves: a flood stops when Porvix passes
+1 GiB, and Porvix is killed (by its id) past 2 GiB.
 
 Repetitions run round-robin across the bridges (rep 1 of every bridge, then
 rep 2 ...), because this machine's scheduling drifts for seconds at a time;
@@ -639,7 +660,7 @@ def pings_in_namespace(args):
     print(f"pings: {args.pings} server sessions pinging each quiet client every 0.5 s, in a network namespace of "
           f"its own: with no client, {idle:.2f} % of one core over {PINGS_IDLE_SECONDS} s (target under 0.5 %: "
           f"{verdict(idle < 0.5)}); then one loopback client each ({fds} descriptors) for {PINGS_WATCH_SECONDS} s: "
-          f"{sent} echo requests, {answered} replies received, {len(closed)} connections closed, {failed} "
+          f"{sent} echo requests, {answered} replies by the kernel's count, {len(closed)} connections closed, {failed} "
           f"\"Ping Failed\" in the log; target none closed: {verdict(not closed and not failed)}")
 
 
@@ -709,7 +730,7 @@ def measure_channel_idle(args, instance):
     idle = [unix_connection(instance.control) for _ in range(CHANNEL_IDLE)]
     time.sleep(1)
     held = [sock for sock in idle if not turned_away(sock)]
-    fds_held = descriptors(pid)
+    kept, fds_held = len(held), descriptors(pid)
     code, said = instance.status()
     clear = code == 0 or "too many connections" in said
     while held and time.monotonic() < opened + CHANNEL_IDLE_TIME + 5:
@@ -719,8 +740,9 @@ def measure_channel_idle(args, instance):
     code_after, said_after = instance.status()
     for sock in idle:
         sock.close()
-    print(f"channel idle: {CHANNEL_IDLE} connections that say nothing ({CHANNEL_IDLE - len(held)} of them ended "
-          f"by {time.monotonic() - opened:.0f} s); porvix --status while they stay: exit {code} ({said}); "
+    print(f"channel idle: {CHANNEL_IDLE} connections that say nothing, {CHANNEL_IDLE - kept} turned away at once, "
+          f"{kept - len(held)} of the {kept} kept closed by {time.monotonic() - opened:.0f} s; porvix --status "
+          f"while they stay: exit {code} ({said}); "
           f"descriptors {fds_before} -> {fds_held} -> {fds_after}; porvix --status then: exit {code_after} "
           f"({said_after}); target a clear answer at once and every idle connection closed after "
           f"{CHANNEL_IDLE_TIME} s: {verdict(clear and not held and code_after == 0)}")
@@ -771,10 +793,12 @@ def table(results, short, bridges):
 def build(args):
     build_dir = os.path.join(ROOT, "build-bench")
     if args.porvix == os.path.join(build_dir, "porvix"):
+        log("building Porvix (Release) in build-bench/")
         subprocess.run(["cmake", "-S", ROOT, "-B", build_dir, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release",
                         "-DPVX_TESTS=OFF"], check=True, stdout=subprocess.DEVNULL)
         subprocess.run(["cmake", "--build", build_dir, "--target", "porvix"], check=True, stdout=subprocess.DEVNULL)
     os.makedirs(build_dir, exist_ok=True)
+    log("building the probe in build-bench/")
     subprocess.run(["g++", "-std=c++20", "-O2", "-Wall", "-Wextra", "-pthread", "-o", args.probe,
                     os.path.join(ROOT, "bench", "probe.cpp")], check=True)
 
@@ -836,8 +860,6 @@ def main():
     args.probe = os.path.join(ROOT, "build-bench", "probe")
 
     if not args.no_build:
-        log("building the probe" + ("" if args.porvix != os.path.join(ROOT, "build-bench", "porvix")
-                                    else " and Porvix (Release)") + " in build-bench/")
         build(args)
     scenarios = [name for name in SCENARIOS if getattr(args, name)]
     if scenarios:
