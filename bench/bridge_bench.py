@@ -586,10 +586,9 @@ def flood_one_role(args, role):
         reader.wait_for(written, 15)
     finally:
         for peer in (writer, reader):
-            if peer and peer.is_alive():
+            if peer:
                 peer.stop()
         instance.close()
-    reader.stop()
     peer = "a client sends SET-CONTROL queries and IAC WILL 99" if role == "server" else \
         "the server of a client session sends IAC DO 99"
     kept = reader.exact and reader.received == written

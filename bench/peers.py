@@ -102,8 +102,11 @@ class StreamWriter(threading.Thread):
                 pass
 
     def stop(self):
-        self.done.set()
-        self.join()
+        """Stops writing and closes the serial end, once; the bytes written."""
+        if not self.done.is_set():
+            self.done.set()
+            self.join()
+            os.close(self.fd)
         return self.written
 
 
