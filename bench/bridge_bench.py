@@ -687,18 +687,19 @@ def measure_channel_bursts(args, instance):
     pid = instance.proc.pid
     before, fds_before, afters = status_kb(pid, "VmRSS:"), descriptors(pid), []
     watch = watched(instance)
-    opened = served = 0
+    opened = served = cut_short = 0
     for _ in range(CHANNEL_BURSTS):
         got = burst(instance.control, CHANNEL_BURST, STATUS_REQUEST, CHANNEL_BURST_REQUESTS)
-        opened, served = opened + got[0], served + got[1]
+        opened, served, cut_short = opened + got[0], served + got[1], cut_short + got[2]
         time.sleep(3)
         afters.append(status_kb(still_running(instance), "VmRSS:"))
     peak = watch.stop()
     print(f"channel bursts: {CHANNEL_BURSTS} x {CHANNEL_BURST} connections at once, {CHANNEL_BURST_REQUESTS} "
-          f"[STATUS] each before reading ({opened} connected, {served} served in full): VmRSS before "
+          f"[STATUS] each before reading ({opened} connected, {served} answered in full, {cut_short} cut short, "
+          f"the others turned away): VmRSS before "
           f"{mib(before)} MiB, peak {mib(peak)}, 3 s after each burst {', '.join(mib(a) for a in afters)}; "
-          f"descriptors {fds_before} -> {descriptors(pid)}; target within 10 MB of before after every burst: "
-          f"{verdict(all((a - before) * 1024 <= 10e6 for a in afters))}")
+          f"descriptors {fds_before} -> {descriptors(pid)}; target within 10 MB of before after every burst, none "
+          f"cut short: {verdict(all((a - before) * 1024 <= 10e6 for a in afters) and not cut_short)}")
 
 
 def measure_channel_flood(args, instance):

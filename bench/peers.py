@@ -260,7 +260,8 @@ def answers(got):
 def burst(path, count, request, requests):
     """`count` connections at once, each sending `request` `requests` times
     before it reads; then each reads its answers (or its end) and goes.
-    Returns how many got every answer."""
+    Returns how many connected, how many got an ACK to every request, and
+    how many got some answers but not all (cut short)."""
     socks = []
     for _ in range(count):
         try:
@@ -270,7 +271,7 @@ def burst(path, count, request, requests):
         except OSError:
             pass
     time.sleep(1)  # everything waits in Porvix: the peak
-    served = 0
+    served = cut_short = 0
     deadline = time.monotonic() + 20
     for sock in socks:
         sock.settimeout(max(0.1, deadline - time.monotonic()))
@@ -283,6 +284,8 @@ def burst(path, count, request, requests):
                 got += more
         except OSError:
             pass
-        served += answers(got)[1] == requests
+        answered, accepted = answers(got)
+        served += accepted == requests
+        cut_short += 0 < answered and accepted < requests
         sock.close()
-    return len(socks), served
+    return len(socks), served, cut_short
