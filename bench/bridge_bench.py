@@ -593,7 +593,7 @@ def flood_one_role(args, role):
         "the server of a client session sends IAC DO 99"
     kept = reader.exact and reader.received == written
     print(f"flood ({role} role): {peer} without end and never reads: {sent / MIB:.0f} MiB sent in {took:.1f} s, "
-          f"ended by {ended}; VmRSS before {mib(before)} MiB, peak {mib(peak)}, 3 s after it went {mib(after)}; "
+          f"ended: {ended}; VmRSS before {mib(before)} MiB, peak {mib(peak)}, 3 s after it went {mib(after)}; "
           f"descriptors {fds_before} -> {fds_after}; the healthy client's stream: {reader.received / MIB:.1f} of "
           f"{written / MIB:.1f} MiB, {'byte-exact' if reader.exact else 'CORRUPTED'}, longest pause "
           f"{reader.longest_pause:.1f} s; target growth under 10 MB at the peak and the healthy stream whole: "

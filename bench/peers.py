@@ -209,7 +209,7 @@ def flood(sock, chunk, seconds, stop):
     try:
         while not stop.is_set():
             if time.monotonic() > deadline:
-                return sent, "time"
+                return sent, "time up"
             try:
                 sent += sock.send(chunk)
             except socket.timeout:
@@ -218,7 +218,7 @@ def flood(sock, chunk, seconds, stop):
         return sent, f"closed by Porvix ({os.strerror(e.errno) if e.errno else e})"
     finally:
         sock.close()  # unread bytes left: the kernel resets the connection
-    return sent, "memory cap"
+    return sent, "memory cap reached"
 
 
 def repeated(pattern, size=1 << 16):
