@@ -665,6 +665,7 @@ def pings_in_namespace(args):
 
 def measure_pings(args):
     """The pings scenario in a child process inside a network namespace of its own, loopback up."""
+    sys.stdout.flush()  # or the child would print it again
     child = os.fork()
     if child == 0:
         code = 1
@@ -683,7 +684,7 @@ def measure_pings(args):
     os.waitpid(child, 0)
 
 
-def measure_channel_bursts(args, instance):
+def measure_channel_bursts(instance):
     pid = instance.proc.pid
     before, fds_before, afters = status_kb(pid, "VmRSS:"), descriptors(pid), []
     watch = watched(instance)
@@ -702,7 +703,7 @@ def measure_channel_bursts(args, instance):
           f"cut short: {verdict(all((a - before) * 1024 <= 10e6 for a in afters) and not cut_short)}")
 
 
-def measure_channel_flood(args, instance):
+def measure_channel_flood(instance):
     pid = instance.proc.pid
     before = status_kb(pid, "VmRSS:")
     watch = watched(instance)
@@ -723,23 +724,25 @@ def measure_channel_flood(args, instance):
           f"{verdict((peak - before) * 1024 < 10e6 and code == 0)}")
 
 
-def measure_channel_idle(args, instance):
+def measure_channel_idle(instance):
     pid = instance.proc.pid
     fds_before = descriptors(pid)
-    opened = time.monotonic()
-    idle = [unix_connection(instance.control) for _ in range(CHANNEL_IDLE)]
-    time.sleep(1)
-    held = [sock for sock in idle if not turned_away(sock)]
-    kept, fds_held = len(held), descriptors(pid)
-    code, said = instance.status()
-    clear = code == 0 or "too many connections" in said
-    while held and time.monotonic() < opened + CHANNEL_IDLE_TIME + 5:
+    opened, idle = time.monotonic(), []
+    try:
+        idle = [unix_connection(instance.control) for _ in range(CHANNEL_IDLE)]
         time.sleep(1)
-        held = [sock for sock in held if not turned_away(sock)]
-    fds_after = descriptors(pid)
-    code_after, said_after = instance.status()
-    for sock in idle:
-        sock.close()
+        held = [sock for sock in idle if not turned_away(sock)]
+        kept, fds_held = len(held), descriptors(pid)
+        code, said = instance.status()
+        clear = code == 0 or "too many connections" in said
+        while held and time.monotonic() < opened + CHANNEL_IDLE_TIME + 5:
+            time.sleep(1)
+            held = [sock for sock in held if not turned_away(sock)]
+        fds_after = descriptors(pid)
+        code_after, said_after = instance.status()
+    finally:
+        for sock in idle:
+            sock.close()
     print(f"channel idle: {CHANNEL_IDLE} connections that say nothing, {CHANNEL_IDLE - kept} turned away at once, "
           f"{kept - len(held)} of the {kept} kept closed by {time.monotonic() - opened:.0f} s; porvix --status "
           f"while they stay: exit {code} ({said}); "
@@ -752,7 +755,7 @@ def measure_channel(args):
     instance = settled(args, "porvix-channel")
     try:
         for part in (measure_channel_bursts, measure_channel_flood, measure_channel_idle):
-            part(args, instance)
+            part(instance)
             sys.stdout.flush()
     finally:
         instance.close()
