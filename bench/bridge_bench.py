@@ -848,7 +848,7 @@ def main():
                              "connections, and their tick with no client (as root: a network namespace)")
     parser.add_argument("--channel", action="store_true",
                         help="measure only the command channel under bursts, a flood and idle connections")
-    parser.add_argument("--porvix", help="measure this Porvix binary (a build of another branch, say) "
+    parser.add_argument("--porvix", metavar="PATH", help="measure this Porvix binary (a build of another branch, say) "
                                          "instead of building build-bench/porvix")
     args = parser.parse_args()
     if not 0 <= args.sessions < MAX_SESSIONS or not 0 <= args.idle <= MAX_SESSIONS or \
