@@ -39,14 +39,37 @@ with its target):
                 relay (a process of its own) show what the machine's load
                 alone costs such a link
 
---budget bounds the writing of every scenario as it does the table's.
+  --flood       a client of an RFC 2217 server session sends SET-CONTROL
+                queries and IAC WILL 99 without end and never reads; then the
+                server of an RFC 2217 client session sends IAC DO 99 so: each
+                for 15 s (or until Porvix passes 1 GiB, or ends the flooder),
+                while a healthy client of a server session reads a checked
+                stream: VmRSS before, at the peak and after, target growth
+                under 10 MB and the healthy stream whole
+  --pings [N]   1000 (or N) server sessions pinging every 0.5 s, in a network
+                namespace of their own (as root): the CPU of their tick with
+                no client, target under 0.5 % of a core; then one loopback
+                client each for 10 s, target none closed by "Ping Failed"
+  --channel     the command channel: 3 bursts of 3000 connections that each
+                ask [STATUS] 8 times before reading (VmRSS before and after
+                each, target within 10 MB of before); one connection that
+                floods [STATUS] and never reads (target growth under 10 MB,
+                porvix --status answered meanwhile); 1100 connections that say
+                nothing (porvix --status must get a clear answer at once, and
+                the idle ones are closed after 60 s: about 90 s in all)
+
+--budget bounds the writing of the table's scenarios as it does the table's.
+The overload scenarios bound themselves: a flood stops when Porvix passes
+1 GiB, and Porvix is killed (by its id) past 2 GiB.
 
 Repetitions run round-robin across the bridges (rep 1 of every bridge, then
 rep 2 ...), because this machine's scheduling drifts for seconds at a time;
 each Porvix/peer ratio is taken within one repetition, then the median.
 """
 import argparse
+import ctypes
 import os
+import selectors
 import shutil
 import signal
 import socket
@@ -54,8 +77,12 @@ import statistics
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import tty
+
+from peers import (COM_PORT, DO, IAC, SB, SE, WILL, MemoryWatch, StreamWriter, TelnetStreamReader, burst,
+                   descriptors, flood, repeated, status_kb, turned_away, unix_connection)
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
 MIB = 1 << 20
@@ -69,6 +96,24 @@ SESSION_MIB = 1
 SESSIONS = 256
 SCALE_ROUND_TRIPS = 500
 MAX_SESSIONS = 1024
+# The overload scenarios: a flood stops once Porvix passes this, and Porvix is
+# killed past twice this, so that a fault never runs the machine out of memory.
+MEMORY_CAP_MIB = 1024
+FLOOD_SECONDS = 15       # past the stall time, so that the stall rule can act
+FLOOD_STREAM_RATE = MIB  # bytes a second of the healthy client's stream
+# A client's flood: SET-CONTROL queries (which flow control?) and offers of an
+# option nobody knows; a server's: requests for such an option.
+CLIENT_FLOOD = bytes([IAC, SB, COM_PORT, 5, 0, IAC, SE, IAC, WILL, 99])
+SERVER_FLOOD = bytes([IAC, DO, 99])
+PINGS = 1000
+PINGS_IDLE_SECONDS = PINGS_WATCH_SECONDS = 10
+CHANNEL_SESSIONS = 16    # what every [STATUS] answer reports
+CHANNEL_BURST, CHANNEL_BURST_REQUESTS, CHANNEL_BURSTS = 3000, 8, 3
+CHANNEL_FLOOD_SECONDS = 8
+CHANNEL_IDLE = 1100
+CHANNEL_IDLE_TIME = 60   # after which an idle channel connection is closed
+STATUS_REQUEST = b"System\t[STATUS]\n"
+CLONE_NEWNET = 0x40000000
 
 # Each peer is compared with the Porvix bridge on the same path.
 PORVIX_OF = {
@@ -128,6 +173,7 @@ class Instance:
         self.serial = self.net = None
         self.quiet_serial = self.quiet_net = None
         self.ports = []        # virtual ports of the client sessions, the quiet one last
+        self.tcp_ports = []    # the ports of its server sessions, where a scenario needs them
         try:
             getattr(self, "start_" + name.replace("-", "_"))()
         except BaseException:
@@ -157,17 +203,34 @@ class Instance:
         self.spawn([self.args.probe, "relay", path, str(port)])
         self.net = f"connect:{port}"
 
-    def porvix(self, ports, *sessions):
+    def porvix(self, ports, *sessions, program=None):
         folder = os.path.join(self.work, "ports")
         with open(os.path.join(self.work, "bench.pvx"), "w") as f:
-            f.write(ports + f"[Porvix]\r\nNumSessions={len(sessions)}\r\nVirtualPortDir={folder}\r\n")
+            f.write(ports + f"[Porvix]\r\nNumSessions={len(sessions)}\r\nVirtualPortDir={folder}\r\n"
+                    + "".join(f"{k}={v}\r\n" for k, v in (program or {}).items()))
             for number, session in enumerate(sessions, 1):
                 f.write(f"[Session{number}]\r\n" + "".join(f"{k}={v}\r\n" for k, v in session.items())
                         + "AutoActivate=1\r\n")
+        self.spawn([self.args.porvix, "--headless", "--home", self.work, os.path.join(self.work, "bench.pvx")],
+                   self.porvix_env())
+        return self.vport(7)
+
+    def porvix_env(self):
         env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
         env.update(HOME=self.work, PORVIX_HOME=self.work, XDG_CONFIG_HOME=self.work, XDG_RUNTIME_DIR=self.work)
-        self.spawn([self.args.porvix, "--headless", "--home", self.work, os.path.join(self.work, "bench.pvx")], env)
-        return self.vport(7)
+        return env
+
+    def status(self):
+        """What `porvix --status` says now to the instance: its exit status and
+        the first line it printed, or its line count when it answered."""
+        try:
+            done = subprocess.run([self.args.porvix, "--home", self.work, "--status"], env=self.porvix_env(),
+                                  stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=15)
+        except subprocess.TimeoutExpired:
+            return None, "no answer in 15 s"
+        if done.returncode == 0:
+            return 0, f"{len(done.stdout.splitlines())} status lines"
+        return done.returncode, (done.stderr.strip() or done.stdout.strip()).splitlines()[0]
 
     def vport(self, connector):
         return os.path.join(self.work, "ports", f"COM{connector}")
@@ -217,12 +280,43 @@ class Instance:
         self.porvix("", *[self.server(n, port) for n, port in enumerate(free_ports(self.args.idle), 1)])
         wait_for(lambda: os.path.exists(self.vport(self.args.idle)), timeout=120)
 
-    def start_porvix_client(self):
+    def listener(self):
+        """A listening socket held here (for the probe or a peer): its port."""
         with socket.socket() as listener:
             listener.bind(("127.0.0.1", 0))
             listener.listen(4)
             port = listener.getsockname()[1]
             self.fds.append(listener.detach())
+            return port
+
+    def start_porvix_flood_server(self):
+        self.tcp_ports = [free_port()]
+        self.serial = self.porvix("", self.server(7, self.tcp_ports[0], RFC2217=1))
+        wait_for(lambda: os.path.exists(self.serial))
+
+    def start_porvix_flood_client(self):
+        # The checked stream on a server session, beside the client session
+        # whose server floods it.
+        flooder, self.tcp_ports = self.listener(), [free_port()]
+        self.serial = self.porvix("", self.server(7, self.tcp_ports[0], RFC2217=1),
+                                  {"Connector": 8, "CreateVirtualPort": 1, "TCPOption": 0, "IPAddress": "127.0.0.1",
+                                   "PortNumber": flooder, "ConnectOnVirtualOpen": 0, "RFC2217": 1})
+        wait_for(lambda: os.path.exists(self.serial) and os.path.exists(self.vport(8)))
+
+    def start_porvix_pings(self):
+        # Every quiet client pinged each half second, answers awaited 1 s.
+        self.tcp_ports = free_ports(self.args.pings)
+        self.porvix("", *[self.server(n, port) for n, port in enumerate(self.tcp_ports, 1)],
+                    program={"PingEnabled": 1, "PingFrequency": 0, "PingTimeout": 9, "LogErrors": 1})
+        wait_for(lambda: os.path.exists(self.vport(self.args.pings)), timeout=120)
+
+    def start_porvix_channel(self):
+        self.porvix("", *[self.server(n, port) for n, port in enumerate(free_ports(CHANNEL_SESSIONS), 1)])
+        self.control = os.path.join(self.work, "control.sock")
+        wait_for(lambda: os.path.exists(self.control) and os.path.exists(self.vport(CHANNEL_SESSIONS)))
+
+    def start_porvix_client(self):
+        port = self.listener()
         self.serial = self.porvix("", {"Connector": 7, "CreateVirtualPort": 1, "TCPOption": 0,
                                        "IPAddress": "127.0.0.1", "PortNumber": port, "ConnectOnVirtualOpen": 0})
         wait_for(lambda: os.path.exists(self.serial))
@@ -448,8 +542,227 @@ def measure_sessions(args):
           f"{float(ref_busy['p50_us']):.0f}/{float(ref_busy['p99_us']):.0f} us, p99 {ref_ratio:.2f}x")
 
 
+def mib(kb):
+    return f"{kb / 1024:.1f}"
+
+
+def watched(instance):
+    """A watch over the memory of `instance`'s Porvix, which kills it past twice the cap."""
+    return MemoryWatch(instance.proc.pid, MEMORY_CAP_MIB * 1024, instance.proc.kill)
+
+
+def still_running(instance):
+    if instance.proc.poll() is not None:
+        raise RuntimeError(f"Porvix ended ({instance.proc.returncode}): killed past {2 * MEMORY_CAP_MIB} MiB?")
+    return instance.proc.pid
+
+
+def flood_one_role(args, role):
+    """A peer of an RFC 2217 session floods it with requests and never reads,
+    while a healthy client of a server session reads a checked stream."""
+    instance = settled(args, f"porvix-flood-{role}")
+    reader = writer = None
+    try:
+        pid = instance.proc.pid
+        reader = TelnetStreamReader(instance.tcp_ports[0])
+        writer = StreamWriter(instance.serial, FLOOD_STREAM_RATE)
+        time.sleep(1)
+        before, fds_before = status_kb(pid, "VmRSS:"), descriptors(pid)
+        watch = watched(instance)
+        if role == "server":
+            sock, chunk = socket.create_connection(("127.0.0.1", instance.tcp_ports[0]), timeout=10), CLIENT_FLOOD
+            sock.sendall(bytes([IAC, WILL, COM_PORT]))
+        else:
+            with socket.socket(fileno=os.dup(instance.fds[0])) as listener:
+                listener.settimeout(15)
+                sock, chunk = listener.accept()[0], SERVER_FLOOD
+        started = time.monotonic()
+        sent, ended = flood(sock, repeated(chunk), FLOOD_SECONDS, watch.over)
+        took = time.monotonic() - started
+        time.sleep(3)  # the flooder has gone
+        peak = watch.stop()
+        after, fds_after = status_kb(still_running(instance), "VmRSS:"), descriptors(pid)
+        written = writer.stop()
+        reader.wait_for(written, 15)
+    finally:
+        for peer in (writer, reader):
+            if peer:
+                peer.stop()
+        instance.close()
+    peer = "a client sends SET-CONTROL queries and IAC WILL 99" if role == "server" else \
+        "the server of a client session sends IAC DO 99"
+    kept = reader.exact and reader.received == written
+    print(f"flood ({role} role): {peer} without end and never reads: {sent / MIB:.0f} MiB sent in {took:.1f} s, "
+          f"ended: {ended}; VmRSS before {mib(before)} MiB, peak {mib(peak)}, 3 s after it went {mib(after)}; "
+          f"descriptors {fds_before} -> {fds_after}; the healthy client's stream: {reader.received / MIB:.1f} of "
+          f"{written / MIB:.1f} MiB, {'byte-exact' if reader.exact else 'CORRUPTED'}, longest pause "
+          f"{reader.longest_pause:.1f} s; target growth under 10 MB at the peak and the healthy stream whole: "
+          f"{verdict((peak - before) * 1024 < 10e6 and kept)}")
+
+
+def measure_flood(args):
+    for role in ("server", "client"):
+        flood_one_role(args, role)
+        sys.stdout.flush()
+
+
+def icmp_echo_counts():
+    """Echo requests sent and replies received in this network namespace, by the kernel's count."""
+    with open("/proc/net/snmp") as f:
+        names, values = [line.split() for line in f if line.startswith("Icmp:")][:2]
+    counts = dict(zip(names[1:], map(int, values[1:])))
+    return counts["OutEchos"], counts["InEchoReps"]
+
+
+def closed_connections(clients, seconds):
+    """Which of `clients` the other end closes within `seconds`."""
+    closed = set()
+    with selectors.DefaultSelector() as selector:
+        for sock in clients:
+            selector.register(sock, selectors.EVENT_READ)
+        deadline = time.monotonic() + seconds
+        while (left := deadline - time.monotonic()) > 0:
+            for key, _ in selector.select(left):
+                try:
+                    ended = not key.fileobj.recv(4096)
+                except OSError:
+                    ended = True
+                if ended:
+                    closed.add(key.fileobj)
+                    selector.unregister(key.fileobj)
+    return closed
+
+
+def pings_in_namespace(args):
+    instance = Instance(args, "porvix-pings")
+    clients = []
+    try:
+        pid = instance.proc.pid
+        time.sleep(2)  # activation settles
+        cpu, started = cpu_seconds(pid), time.monotonic()
+        time.sleep(PINGS_IDLE_SECONDS)
+        idle = 100 * (cpu_seconds(pid) - cpu) / (time.monotonic() - started)
+        echoes = icmp_echo_counts()
+        clients = [socket.create_connection(("127.0.0.1", port), timeout=10) for port in instance.tcp_ports]
+        fds = descriptors(pid)
+        closed = closed_connections(clients, PINGS_WATCH_SECONDS)
+        sent, answered = (now - then for now, then in zip(icmp_echo_counts(), echoes))
+        log_file = os.path.join(instance.work, "errorlog.txt")
+        failed = 0
+        if os.path.exists(log_file):
+            with open(log_file, errors="replace") as f:
+                failed = sum("Ping Failed" in line for line in f)
+    finally:
+        for sock in clients:
+            sock.close()
+        instance.close()
+    print(f"pings: {args.pings} server sessions pinging each quiet client every 0.5 s, in a network namespace of "
+          f"its own: with no client, {idle:.2f} % of one core over {PINGS_IDLE_SECONDS} s (target under 0.5 %: "
+          f"{verdict(idle < 0.5)}); then one loopback client each ({fds} descriptors) for {PINGS_WATCH_SECONDS} s: "
+          f"{sent} echo requests, {answered} replies by the kernel's count, {len(closed)} connections closed, {failed} "
+          f"\"Ping Failed\" in the log; target none closed: {verdict(not closed and not failed)}")
+
+
+def measure_pings(args):
+    """The pings scenario in a child process inside a network namespace of its own, loopback up."""
+    sys.stdout.flush()  # or the child would print it again
+    child = os.fork()
+    if child == 0:
+        code = 1
+        try:
+            if ctypes.CDLL(None, use_errno=True).unshare(CLONE_NEWNET) != 0:
+                raise OSError(ctypes.get_errno(), "a network namespace of its own (needs root): "
+                              + os.strerror(ctypes.get_errno()))
+            subprocess.run(["ip", "link", "set", "lo", "up"], check=True)
+            pings_in_namespace(args)
+            code = 0
+        except (RuntimeError, OSError, subprocess.SubprocessError, StopIteration) as e:
+            print(f"pings failed: {e}")
+        finally:
+            sys.stdout.flush()
+            os._exit(code)
+    os.waitpid(child, 0)
+
+
+def measure_channel_bursts(instance):
+    pid = instance.proc.pid
+    before, fds_before, afters = status_kb(pid, "VmRSS:"), descriptors(pid), []
+    watch = watched(instance)
+    opened = served = cut_short = 0
+    for _ in range(CHANNEL_BURSTS):
+        got = burst(instance.control, CHANNEL_BURST, STATUS_REQUEST, CHANNEL_BURST_REQUESTS)
+        opened, served, cut_short = opened + got[0], served + got[1], cut_short + got[2]
+        time.sleep(3)
+        afters.append(status_kb(still_running(instance), "VmRSS:"))
+    peak = watch.stop()
+    print(f"channel bursts: {CHANNEL_BURSTS} x {CHANNEL_BURST} connections at once, {CHANNEL_BURST_REQUESTS} "
+          f"[STATUS] each before reading ({opened} connected, {served} answered in full, {cut_short} cut short, "
+          f"the others turned away): VmRSS before "
+          f"{mib(before)} MiB, peak {mib(peak)}, 3 s after each burst {', '.join(mib(a) for a in afters)}; "
+          f"descriptors {fds_before} -> {descriptors(pid)}; target within 10 MB of before after every burst, none "
+          f"cut short: {verdict(all((a - before) * 1024 <= 10e6 for a in afters) and not cut_short)}")
+
+
+def measure_channel_flood(instance):
+    pid = instance.proc.pid
+    before = status_kb(pid, "VmRSS:")
+    watch = watched(instance)
+    flooding = threading.Thread(target=flood, daemon=True, args=(unix_connection(instance.control),
+                                repeated(STATUS_REQUEST), CHANNEL_FLOOD_SECONDS, watch.over))
+    flooding.start()
+    time.sleep(CHANNEL_FLOOD_SECONDS / 2)
+    asked = time.monotonic()
+    code, said = instance.status()
+    took = time.monotonic() - asked
+    flooding.join()
+    time.sleep(2)
+    peak = watch.stop()
+    after = status_kb(still_running(instance), "VmRSS:")
+    print(f"channel flood: one connection sends [STATUS] for {CHANNEL_FLOOD_SECONDS} s and never reads: VmRSS "
+          f"before {mib(before)} MiB, peak {mib(peak)}, 2 s after it went {mib(after)}; porvix --status meanwhile: "
+          f"exit {code} in {took:.2f} s ({said}); target growth under 10 MB at the peak and an answer: "
+          f"{verdict((peak - before) * 1024 < 10e6 and code == 0)}")
+
+
+def measure_channel_idle(instance):
+    pid = instance.proc.pid
+    fds_before = descriptors(pid)
+    opened, idle = time.monotonic(), []
+    try:
+        idle = [unix_connection(instance.control) for _ in range(CHANNEL_IDLE)]
+        time.sleep(1)
+        held = [sock for sock in idle if not turned_away(sock)]
+        kept, fds_held = len(held), descriptors(pid)
+        code, said = instance.status()
+        clear = code == 0 or "too many connections" in said
+        while held and time.monotonic() < opened + CHANNEL_IDLE_TIME + 5:
+            time.sleep(1)
+            held = [sock for sock in held if not turned_away(sock)]
+        fds_after = descriptors(pid)
+        code_after, said_after = instance.status()
+    finally:
+        for sock in idle:
+            sock.close()
+    print(f"channel idle: {CHANNEL_IDLE} connections that say nothing, {CHANNEL_IDLE - kept} turned away at once, "
+          f"{kept - len(held)} of the {kept} kept closed by {time.monotonic() - opened:.0f} s; porvix --status "
+          f"while they stay: exit {code} ({said}); "
+          f"descriptors {fds_before} -> {fds_held} -> {fds_after}; porvix --status then: exit {code_after} "
+          f"({said_after}); target a clear answer at once and every idle connection closed after "
+          f"{CHANNEL_IDLE_TIME} s: {verdict(clear and not held and code_after == 0)}")
+
+
+def measure_channel(args):
+    instance = settled(args, "porvix-channel")
+    try:
+        for part in (measure_channel_bursts, measure_channel_flood, measure_channel_idle):
+            part(instance)
+            sys.stdout.flush()
+    finally:
+        instance.close()
+
+
 SCENARIOS = {"idle": measure_idle, "stall": measure_stall, "storm": measure_storm, "crowd": measure_crowd,
-             "sessions": measure_sessions}
+             "sessions": measure_sessions, "flood": measure_flood, "pings": measure_pings, "channel": measure_channel}
 
 
 def spread(values):
@@ -482,9 +795,13 @@ def table(results, short, bridges):
 
 def build(args):
     build_dir = os.path.join(ROOT, "build-bench")
-    subprocess.run(["cmake", "-S", ROOT, "-B", build_dir, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release",
-                    "-DPVX_TESTS=OFF"], check=True, stdout=subprocess.DEVNULL)
-    subprocess.run(["cmake", "--build", build_dir, "--target", "porvix"], check=True, stdout=subprocess.DEVNULL)
+    if args.porvix == os.path.join(build_dir, "porvix"):
+        log("building Porvix (Release) in build-bench/")
+        subprocess.run(["cmake", "-S", ROOT, "-B", build_dir, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release",
+                        "-DPVX_TESTS=OFF"], check=True, stdout=subprocess.DEVNULL)
+        subprocess.run(["cmake", "--build", build_dir, "--target", "porvix"], check=True, stdout=subprocess.DEVNULL)
+    os.makedirs(build_dir, exist_ok=True)
+    log("building the probe in build-bench/")
     subprocess.run(["g++", "-std=c++20", "-O2", "-Wall", "-Wextra", "-pthread", "-o", args.probe,
                     os.path.join(ROOT, "bench", "probe.cpp")], check=True)
 
@@ -524,19 +841,28 @@ def main():
     parser.add_argument("--sessions", type=int, nargs="?", const=SESSIONS, default=0, metavar="N",
                         help="measure only a quiet session's round trip while N sessions move data (default 256, "
                              f"at most {MAX_SESSIONS - 1})")
+    parser.add_argument("--flood", action="store_true",
+                        help="measure only the memory a peer that floods RFC 2217 requests and never reads costs")
+    parser.add_argument("--pings", type=int, nargs="?", const=PINGS, default=0, metavar="N",
+                        help=f"measure only whether N sessions (default {PINGS}) pinging at once keep healthy "
+                             "connections, and their tick with no client (as root: a network namespace)")
+    parser.add_argument("--channel", action="store_true",
+                        help="measure only the command channel under bursts, a flood and idle connections")
+    parser.add_argument("--porvix", metavar="PATH", help="measure this Porvix binary (a build of another branch, say) "
+                                         "instead of building build-bench/porvix")
     args = parser.parse_args()
-    if not 0 <= args.sessions < MAX_SESSIONS or not 0 <= args.idle <= MAX_SESSIONS:
-        parser.error(f"--idle takes at most {MAX_SESSIONS} sessions, --sessions at most {MAX_SESSIONS - 1}")
+    if not 0 <= args.sessions < MAX_SESSIONS or not 0 <= args.idle <= MAX_SESSIONS or \
+            not 0 <= args.pings <= MAX_SESSIONS:
+        parser.error(f"--idle and --pings take at most {MAX_SESSIONS} sessions, --sessions at most {MAX_SESSIONS - 1}")
     args.bridges = [b for b in args.bridges.split(",") if b]
     args.workloads = [w for w in args.workloads.split(",") if w]
     unknown = set(args.bridges) - set(BRIDGES) | set(args.workloads) - set(WORKLOADS)
     if unknown:
         parser.error("unknown: " + ", ".join(sorted(unknown)))
-    args.porvix = os.path.join(ROOT, "build-bench", "porvix")
+    args.porvix = os.path.abspath(args.porvix) if args.porvix else os.path.join(ROOT, "build-bench", "porvix")
     args.probe = os.path.join(ROOT, "build-bench", "probe")
 
     if not args.no_build:
-        log("building Porvix (Release) and the probe in build-bench/")
         build(args)
     scenarios = [name for name in SCENARIOS if getattr(args, name)]
     if scenarios:
