@@ -81,6 +81,9 @@ TEST_F(CommandChannelTest, AnswersEachLineWithDataAndOneFinalWord)
         {"not UTF-8", "Sys\xff\xfetem\tok\n", "NAK\n"},
         {"data lines stay lines", "data\tx\n", "\tone\n\ttwo lines\nACK\n"},
         {"several on one connection", "a\tok\nb\tno\ndata\tok\r\nc\tok\n", "ACK\nNAK\n\tone\n\ttwo lines\nACK\nACK\n"},
+        // All of them read at once, their replies past what may wait unread.
+        {"a burst of requests", QByteArray("data\tx\n").repeated(1000),
+         QByteArray("\tone\n\ttwo lines\nACK\n").repeated(1000)},
     };
     for (const Case &c : cases)
         EXPECT_EQ(ask(c.request, int(c.reply.count('\n'))), c.reply) << c.name;

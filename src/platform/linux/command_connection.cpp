@@ -134,9 +134,14 @@ bool CommandConnection::writeWaiting()
 
 void CommandConnection::pump(bool progress)
 {
-    // Requests left waiting for room in the reply come first.
-    progress |= answerLines();
-    progress |= writeWaiting();
+    // Requests left waiting for room in the reply come first. They may all
+    // have been read already, so no arrival would bring them back: answer
+    // and write in turn until neither gets further.
+    for (bool moved = true; moved && !m_over;) {
+        moved = answerLines();
+        moved |= writeWaiting();
+        progress |= moved;
+    }
     if (m_over)
         return;
     if (m_peerDone && !m_input.contains('\n')) {
