@@ -11,8 +11,12 @@
 #include <gtest/gtest.h>
 
 using pvx::platform::Handshaking;
+using pvx::platform::ModemLines;
 using pvx::platform::StopBits;
 using pvx::session::kAnswerWaitTicks;
+using pvx::session::kMoveBudget;
+using pvx::session::kOwedReadBound;
+using pvx::session::kStallTicks;
 using pvx::telnet_port::ComPortCommand;
 using pvx::telnet_port::ComPortMessage;
 using pvx::testing::BridgeFixture;
@@ -120,7 +124,6 @@ TEST(SessionTelnet, ServerAnswersEveryRequestWithTheValueInEffect)
         {{Cmd::SetControl, 12, {}}, 12, -1, 0},
         {{Cmd::SetControl, 5, {}}, 5, -1, 0},
         {{Cmd::SetControl, 4, {}}, 6, -1, 0},
-        {{Cmd::SetModemStateMask, 0, {}}, 0, -1, 0},
         {{Cmd::SetLineStateMask, 255, {}}, 255, -1, 0},
         {{Cmd::PurgeData, 3, {}}, 3, -1, 0},
     };
@@ -209,26 +212,41 @@ TEST(SessionTelnet, WithoutTheOptionNothingIsNegotiatedAndBytesPassAsTheyAre)
     EXPECT_EQ(f.serial->written, QByteArray("\xff\xfa\x2c\x01", 4));
 }
 
-TEST(SessionTelnet, SuspendHoldsTheSerialSideAndPurgeThrowsQueuedDataAway)
+TEST(SessionTelnet, SuspendHoldsBackThatClientAloneAndPurgeThrowsQueuedDataAway)
 {
     TelnetServer f;
     f.activate();
     Peer &client = f.connect();
+    Peer &other = f.connect();
     EXPECT_TRUE(client.ask({Cmd::FlowControlSuspend, 0, {}}).empty());
     f.serialSends("held");
     f.tick(10);
     client.read();
+    other.read();
     EXPECT_EQ(client.data, QByteArray());
+    EXPECT_EQ(other.data, QByteArray("held"));
     EXPECT_TRUE(client.ask({Cmd::FlowControlResume, 0, {}}).empty());
     f.tick(10);
     client.read();
     EXPECT_EQ(client.data, QByteArray("held"));
 
+    // A pause that outlasts the stall time with a full queue ends the client.
+    EXPECT_TRUE(client.ask({Cmd::FlowControlSuspend, 0, {}}).empty());
+    const QByteArray more = pvx::testing::pattern(3 * f.session->packetizer().queue().capacity());
+    f.serialSends(more);
+    f.tick(kStallTicks);
+    EXPECT_EQ(f.socket(client.socket).state(), pvx::platform::kSocketClosed);
+    EXPECT_TRUE(f.logText().contains(s("it took no data for 10 seconds")));
+    f.tick(10);
+    other.read();
+    EXPECT_EQ(other.data, QByteArray("held") + more);
+    other.data.clear();
+
     // A device that takes nothing keeps the network's bytes queued: purged.
     f.serial->room = 0;
-    f.socket(client.socket).arrive("queued");
+    f.socket(other.socket).arrive("queued");
     EXPECT_EQ(f.session->status().heldToSerial, 6);
-    EXPECT_EQ(client.ask({Cmd::PurgeData, 2, {}}).at(0).value, 2u);
+    EXPECT_EQ(other.ask({Cmd::PurgeData, 2, {}}).at(0).value, 2u);
     EXPECT_EQ(f.session->status().heldToSerial, 0);
 }
 
@@ -259,6 +277,90 @@ TEST(SessionTelnet, ADeviceWithModemLinesTakesControlLinesAndReportsItsInputs)
     f.tick();
     client.read();
     EXPECT_TRUE(client.messages.empty());
+}
+
+TEST(SessionTelnet, APeerThatAsksAndDoesNotReadIsReadNoFurtherAndInTheEndClosed)
+{
+    const QByteArray query("\xff\xfa\x2c\x05\x00\xff\xf0", 7); // SET-CONTROL: which flow control?
+    const QByteArray will99("\xff\xfb\x63", 3);
+    const QByteArray do99("\xff\xfd\x63", 3);
+    const struct {
+        const char *name;
+        Role role;
+        qint16 serverTcp;
+        QByteArray request;
+    } cases[] = {
+        {"a client's requests", Role::Server, 0, query},
+        {"a client's options", Role::Server, 0, will99},
+        {"requests of a client whose data is ignored", Role::Server, 2, query},
+        {"a server's options", Role::Client, 0, do99},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        BridgeFixture f(c.role);
+        f.window().options.Rfc2217 = 1;
+        f.window().options.ServerTCPOptions = c.serverTcp;
+        f.activate();
+        int peer = 0;
+        if (c.role == Role::Server) {
+            peer = f.connectClient();
+            // With the first client's data alone taken, the second one's is ignored.
+            if (c.serverTcp != 0)
+                peer = f.connectClient();
+        } else {
+            f.connectToServer();
+        }
+        pvx::fakes::FakeSocket &socket = f.socket(peer);
+        socket.queuesOutput = true;
+        socket.arrive(c.request.repeated(4 * kOwedReadBound / c.request.size()));
+        // Each tick reads its share; far more ticks than it takes to reach the bound.
+        const int manyTicks = static_cast<int>(2 * kOwedReadBound / kMoveBudget);
+        f.tick(manyTicks);
+        // An answer is never longer than its request: one read's worth past the bound at most.
+        EXPECT_LE(socket.bytesToWrite(), kOwedReadBound + kMoveBudget);
+        const qsizetype unread = socket.incoming.size();
+        EXPECT_GT(unread, 0);
+
+        socket.drainOutput(socket.bytesToWrite());
+        f.tick(manyTicks);
+        EXPECT_LT(socket.incoming.size(), unread) << "read again once it took what it was owed";
+        EXPECT_GT(socket.incoming.size(), 0);
+        f.tick(kStallTicks);
+        EXPECT_GE(socket.closeCalls, 1);
+        EXPECT_TRUE(f.logText().contains(s("it took no data for 10 seconds")));
+    }
+}
+
+TEST(SessionTelnet, ServerTellsTheModemLinesOnAgreementOnEachNewMaskAndWhenPolled)
+{
+    const struct {
+        const char *name;
+        Side side;
+        std::optional<ModemLines> lines;
+        quint32 state;
+    } cases[] = {
+        {"a device with modem lines", Side::RealPort, ModemLines{true, false, false, true}, 0x90},
+        {"a device without them", Side::RealPort, std::nullopt, 0x00},
+        {"a virtual port", Side::VirtualPort, ModemLines{true, true, true, true}, 0x00},
+    };
+    // What a client sends to poll: the notification without a value.
+    const QByteArray poll("\xff\xfa\x2c\x07\xff\xf0", 6);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        TelnetServer f(c.side);
+        f.serial->modem = c.lines;
+        f.activate();
+        Peer &client = f.connect();
+        EXPECT_EQ(client.messages, (std::vector<ComPortMessage>{{Cmd::NotifyModemState, c.state, {}}}));
+        EXPECT_EQ(client.ask({Cmd::SetModemStateMask, 0x10, {}}),
+                  (std::vector<ComPortMessage>{{Cmd::SetModemStateMask, 0x10, {}},
+                                               {Cmd::NotifyModemState, c.state & 0x10, {}}}));
+        client.messages.clear();
+        f.socket(client.socket).arrive(poll);
+        client.read();
+        EXPECT_EQ(client.messages, (std::vector<ComPortMessage>{{Cmd::NotifyModemState, c.state & 0x10, {}}}));
+        EXPECT_EQ(f.logText().count(s("malformed")), 0);
+    }
 }
 
 TEST(SessionTelnet, ServerSignsWithTheProgramsName)
