@@ -125,14 +125,8 @@ public:
     void holdSending(bool hold) override
     {
         sendingHeld = hold;
-        if (hold)
-            return;
-        for (const QByteArray &bytes : held) {
-            sent.append(bytes);
-            if (!queuesOutput)
-                pendingOutput -= bytes.size();
-        }
-        held.clear();
+        for (; !hold && !held.isEmpty(); sent.append(held.takeFirst()))
+            pendingOutput -= queuesOutput ? 0 : held.front().size();
     }
     void setEvents(Events newEvents) override { events = std::move(newEvents); }
 

@@ -2,8 +2,6 @@
 #include "bridge_fixture.h"
 
 #include <QElapsedTimer>
-#include <QTcpSocket>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace std::chrono_literals;
@@ -49,41 +47,4 @@ TEST(BridgeStall, AClientThatStopsReadingIsClosedAndTheOthersGoOn)
     ASSERT_TRUE(waitUntil([&] { return atHealthy.count() == 16 * 1024 * 1024; }, 40s)) << atHealthy.count();
     EXPECT_EQ(atHealthy.checksum(), fromDevice.checksum());
     EXPECT_LE(f.marks.socketUnsent, 8192);
-}
-
-TEST(BridgeStall, APeerThatFloodsRequestsWithoutReadingIsHeldBackAndReadAgainOnceItReads)
-{
-    PtyBridge f(PtyBridge::Role::Server);
-    ASSERT_TRUE(f.device.ok());
-    f.window().options.Rfc2217 = 1;
-    ASSERT_TRUE(f.activate());
-    QTcpSocket flooder;
-    flooder.connectToHost(QHostAddress::LocalHost, f.port());
-    ASSERT_TRUE(flooder.waitForConnected(5000));
-    flooder.setReadBufferSize(1);
-
-    // SET-CONTROL queries, each answered with as many bytes, for a few seconds.
-    const QByteArray query("\xff\xfa\x2c\x05\x00\xff\xf0", 7);
-    const QByteArray block = query.repeated(8192);
-    qint64 requested = 0;
-    QTimer pace;
-    QObject::connect(&pace, &QTimer::timeout, [&] {
-        while (flooder.bytesToWrite() < 256 * 1024)
-            requested += flooder.write(block);
-    });
-    pace.start(1);
-    runEventsFor(3s);
-    pace.stop();
-    EXPECT_GT(f.marks.socketUnsent, pvx::session::kClientQueueBound) << "the flood reached the bound";
-    EXPECT_LE(f.marks.socketUnsent, pvx::session::kOwedReadBound + pvx::session::kMoveBudget);
-
-    // Read now, every request gets its answer: the session reads again.
-    flooder.setReadBufferSize(0);
-    QByteArray answers;
-    const QByteArray answer("\xff\xfa\x2c\x69\x01\xff\xf0", 7);
-    EXPECT_TRUE(waitUntil([&] {
-        answers += flooder.readAll();
-        return answers.count(answer) == requested / query.size();
-    }, 30s)) << answers.count(answer) << " of " << requested / query.size();
-    EXPECT_EQ(f.session->clients().clientCount(), 1);
 }

@@ -281,48 +281,35 @@ TEST(SessionTelnet, ADeviceWithModemLinesTakesControlLinesAndReportsItsInputs)
 
 TEST(SessionTelnet, APeerThatAsksAndDoesNotReadIsReadNoFurtherAndInTheEndClosed)
 {
-    const QByteArray query("\xff\xfa\x2c\x05\x00\xff\xf0", 7); // SET-CONTROL: which flow control?
-    const QByteArray will99("\xff\xfb\x63", 3);
-    const QByteArray do99("\xff\xfd\x63", 3);
+    // A SET-CONTROL query, and an unknown option offered to either role: each is answered.
+    const QByteArray query("\xff\xfa\x2c\x05\x00\xff\xf0", 7);
     const struct {
-        const char *name;
         Role role;
-        qint16 serverTcp;
+        qint16 serverTcp; // 2: the second client's data is ignored
         QByteArray request;
-    } cases[] = {
-        {"a client's requests", Role::Server, 0, query},
-        {"a client's options", Role::Server, 0, will99},
-        {"requests of a client whose data is ignored", Role::Server, 2, query},
-        {"a server's options", Role::Client, 0, do99},
-    };
+    } cases[] = {{Role::Server, 0, query}, {Role::Server, 0, "\xff\xfb\x63"}, {Role::Server, 2, query},
+                 {Role::Client, 0, "\xff\xfd\x63"}};
+    const int ticksToTheBound = static_cast<int>(2 * kOwedReadBound / kMoveBudget);
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(c.request.toHex().toStdString() + " " + std::to_string(c.serverTcp));
         BridgeFixture f(c.role);
         f.window().options.Rfc2217 = 1;
         f.window().options.ServerTCPOptions = c.serverTcp;
         f.activate();
         int peer = 0;
-        if (c.role == Role::Server) {
-            peer = f.connectClient();
-            // With the first client's data alone taken, the second one's is ignored.
-            if (c.serverTcp != 0)
-                peer = f.connectClient();
-        } else {
+        if (c.role == Role::Client)
             f.connectToServer();
-        }
+        for (int i = 0; c.role == Role::Server && i <= c.serverTcp / 2; ++i)
+            peer = f.connectClient();
         pvx::fakes::FakeSocket &socket = f.socket(peer);
         socket.queuesOutput = true;
         socket.arrive(c.request.repeated(4 * kOwedReadBound / c.request.size()));
-        // Each tick reads its share; far more ticks than it takes to reach the bound.
-        const int manyTicks = static_cast<int>(2 * kOwedReadBound / kMoveBudget);
-        f.tick(manyTicks);
-        // An answer is never longer than its request: one read's worth past the bound at most.
+        f.tick(ticksToTheBound);
+        // No answer is longer than its request: one read's worth past the bound at most.
         EXPECT_LE(socket.bytesToWrite(), kOwedReadBound + kMoveBudget);
         const qsizetype unread = socket.incoming.size();
-        EXPECT_GT(unread, 0);
-
         socket.drainOutput(socket.bytesToWrite());
-        f.tick(manyTicks);
+        f.tick(ticksToTheBound);
         EXPECT_LT(socket.incoming.size(), unread) << "read again once it took what it was owed";
         EXPECT_GT(socket.incoming.size(), 0);
         f.tick(kStallTicks);
@@ -334,31 +321,27 @@ TEST(SessionTelnet, APeerThatAsksAndDoesNotReadIsReadNoFurtherAndInTheEndClosed)
 TEST(SessionTelnet, ServerTellsTheModemLinesOnAgreementOnEachNewMaskAndWhenPolled)
 {
     const struct {
-        const char *name;
         Side side;
         std::optional<ModemLines> lines;
         quint32 state;
-    } cases[] = {
-        {"a device with modem lines", Side::RealPort, ModemLines{true, false, false, true}, 0x90},
-        {"a device without them", Side::RealPort, std::nullopt, 0x00},
-        {"a virtual port", Side::VirtualPort, ModemLines{true, true, true, true}, 0x00},
-    };
-    // What a client sends to poll: the notification without a value.
-    const QByteArray poll("\xff\xfa\x2c\x07\xff\xf0", 6);
+    } cases[] = {{Side::RealPort, ModemLines{true, false, false, true}, 0x90},
+                 {Side::RealPort, std::nullopt, 0x00}, // a device without modem lines
+                 {Side::VirtualPort, ModemLines{true, true, true, true}, 0x00}};
+    const auto notify = [](quint32 state) { return ComPortMessage{Cmd::NotifyModemState, state, {}}; };
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(c.state);
         TelnetServer f(c.side);
         f.serial->modem = c.lines;
         f.activate();
         Peer &client = f.connect();
-        EXPECT_EQ(client.messages, (std::vector<ComPortMessage>{{Cmd::NotifyModemState, c.state, {}}}));
+        EXPECT_EQ(client.messages, (std::vector{notify(c.state)}));
         EXPECT_EQ(client.ask({Cmd::SetModemStateMask, 0x10, {}}),
-                  (std::vector<ComPortMessage>{{Cmd::SetModemStateMask, 0x10, {}},
-                                               {Cmd::NotifyModemState, c.state & 0x10, {}}}));
+                  (std::vector{ComPortMessage{Cmd::SetModemStateMask, 0x10, {}}, notify(c.state & 0x10)}));
+        // A client polls with the notification and no value.
         client.messages.clear();
-        f.socket(client.socket).arrive(poll);
+        f.socket(client.socket).arrive(QByteArray("\xff\xfa\x2c\x07\xff\xf0", 6));
         client.read();
-        EXPECT_EQ(client.messages, (std::vector<ComPortMessage>{{Cmd::NotifyModemState, c.state & 0x10, {}}}));
+        EXPECT_EQ(client.messages, (std::vector{notify(c.state & 0x10)}));
         EXPECT_EQ(f.logText().count(s("malformed")), 0);
     }
 }
