@@ -75,8 +75,8 @@ qint32 Session::receiveFromSocket(int index)
     if (networkInputDropped(index)) {
         // Read and thrown away, so that the peer is not held back.
         qint32 dropped = 0;
-        for (qint64 waiting = source.bytesAvailable(); waiting > 0 && dropped < kMoveBudget && !m_links.owesTooMuch(index);
-             waiting = source.bytesAvailable()) {
+        for (qint64 waiting = source.bytesAvailable();
+             waiting > 0 && dropped < kMoveBudget && !m_links.owesTooMuch(index); waiting = source.bytesAvailable()) {
             // In pieces, so that the answers to one never run far past the bound.
             const QByteArray wire = source.getData(std::min(waiting, kMoveBudget));
             // Its requests are still answered, with the values in effect.

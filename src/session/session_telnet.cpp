@@ -545,9 +545,9 @@ void Session::sendModemState(int index, TelnetLinks::Link &link)
         return;
     const telnet_port::ModemLines now = modemLinesNow();
     // The changes it carries are those since the client last heard.
-    const quint8 code = telnet_port::modemStateCode(now, link.modemSent.value_or(now));
+    const auto code = static_cast<quint32>(telnet_port::modemStateCode(now, link.modemSent.value_or(now)) & link.modemMask);
     link.modemSent = now;
-    sendTelnet(index, link.port.encode({ComPortCommand::NotifyModemState, static_cast<quint32>(code & link.modemMask), {}}));
+    sendTelnet(index, link.port.encode({ComPortCommand::NotifyModemState, code, {}}));
 }
 
 void Session::notifyModemLines()
