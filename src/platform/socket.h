@@ -112,6 +112,10 @@ public:
     virtual qint64 bytesAvailable() const = 0;
     /// Bytes queued by sendData but not yet handed to the network.
     virtual qint64 bytesToWrite() const = 0;
+    /// TCP: while held, what sendData is given stays queued (bytesToWrite)
+    /// and nothing goes to the peer; released, it goes in order. A new
+    /// connection starts released. UDP: no effect.
+    virtual void holdSending(bool held) = 0;
 
     virtual void setEvents(Events events) = 0;
 };

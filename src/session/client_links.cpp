@@ -1,5 +1,7 @@
 #include "session/client_links.h"
 
+#include "session/flow_limits.h"
+
 #include <algorithm>
 
 namespace pvx::session {
@@ -129,6 +131,11 @@ void ClientLinks::tookData(int index)
     link(index).stallTicks = 0;
 }
 
+bool ClientLinks::owesTooMuch(int index) const
+{
+    return socket(index).bytesToWrite() > kOwedReadBound;
+}
+
 bool ClientLinks::startDraining(int index)
 {
     Link &element = link(index);
@@ -156,7 +163,8 @@ ClientLinks::Stall ClientLinks::countStall(int index, bool serialDataQueued, int
         element.holdingBack = false;
         element.stallTicks = 0;
     }
-    if (element.holdingBack && ++element.stallTicks >= limitTicks)
+    const bool stuck = element.holdingBack || (isConnected(index) && owesTooMuch(index));
+    if (stuck && ++element.stallTicks >= limitTicks)
         return Stall::TakesNothing;
     if (element.draining && ++element.drainTicks >= limitTicks)
         return Stall::DrainStuck;

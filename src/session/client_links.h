@@ -71,6 +71,9 @@ public:
     qint64 sendRoom(const std::vector<int> &destinations, qint64 wanted, qint64 bound);
     /// The client of socket `index` took data: its stall count restarts.
     void tookData(int index);
+    /// The connection of socket `index` owes its peer more than
+    /// kOwedReadBound: it is not read until the peer takes some.
+    bool owesTooMuch(int index) const;
 
     /// The peer of socket `index` is gone while its input may still wait:
     /// the socket is read until empty, then closed. It no longer counts as
@@ -86,8 +89,9 @@ public:
     bool isFirstClient(int index) const;
 
     /// Counts one pump tick for socket `index`; `serialDataQueued` tells
-    /// whether anything still waits to go to the network. Reports a client
-    /// or a drain stuck for `limitTicks` ticks.
+    /// whether anything still waits to go to the network. Reports a
+    /// connection that holds the serial side back or owes too much and took
+    /// nothing for `limitTicks` ticks, or a drain stuck as long.
     Stall countStall(int index, bool serialDataQueued, int limitTicks);
 
 private:

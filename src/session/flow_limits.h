@@ -63,6 +63,13 @@ constexpr int sendsPerTurn(int clients)
 /// rather than a second time in the connections' queues.
 inline constexpr qint64 kClientQueueBound = 256 * 1024;
 
+/// Most a connection may owe its peer (serial data, answers to its requests)
+/// and still be read: past it what the peer sends waits with the kernel, and
+/// TCP holds the peer back, until it takes some. Above kClientQueueBound, so
+/// that serial data alone never stops a client being read, and a client that
+/// paused its data can still ask for it to go on.
+inline constexpr qint64 kOwedReadBound = kClientQueueBound + 64 * 1024;
+
 /// Datagrams one data-arrival event reads at most.
 inline constexpr int kDatagramsPerEvent = 64;
 

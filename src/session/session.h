@@ -322,8 +322,6 @@ private:
     /// Reads `wire` from socket `index`: the data goes to SerialOutBuffer
     /// unless `keepData` is false, commands are acted on. Returns the bytes read.
     qint32 receiveTelnet(int index, const QByteArray &wire, bool keepData);
-    /// A destination asked for no data for now.
-    bool telnetHoldsBack(const std::vector<int> &destinations) const;
     void onTelnetOptionChanged(int index, TelnetLinks::Link &link, bool enabled);
     void onTelnetRequest(int index, TelnetLinks::Link &link, const telnet_port::ComPortMessage &request);
     quint32 lineInEffect(telnet_port::ComPortCommand command) const;
@@ -338,11 +336,18 @@ private:
     void followVirtualPortLine();
     void telnetTick();
     void checkUnansweredRequests();
-    void setTelnetSuspended(TelnetLinks::Link &link, bool suspended);
+    /// The peer of socket `index` asked for a pause in what it is sent, or for its end.
+    void setTelnetSuspended(int index, bool suspended);
     bool telnetPending() const;
     /// A server's device has modem lines and a client wants to hear of them.
     bool watchesModemLines() const;
+    /// Tells every client that hears of the modem lines what changed since it last heard.
     void notifyModemLines();
+    /// The device's modem lines; all off for a device without them, a
+    /// virtual port or a closed port.
+    telnet_port::ModemLines modemLinesNow();
+    /// Tells the client of socket `index` the modem lines now, through its mask.
+    void sendModemState(int index, TelnetLinks::Link &link);
     /// The modem lines the server reported, for a client session; nothing otherwise.
     std::optional<QString> telnetModemText() const;
 

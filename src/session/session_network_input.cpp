@@ -67,12 +67,18 @@ void Session::receiveDatagrams(int index)
 qint32 Session::receiveFromSocket(int index)
 {
     platform::Socket &source = socket(index);
+    // A peer that sends and does not take what it is sent (answers to its
+    // requests included) is read no further: TCP holds it back, and the
+    // pump's stall rule ends it.
+    if (m_links.owesTooMuch(index))
+        return 0;
     if (networkInputDropped(index)) {
         // Read and thrown away, so that the peer is not held back.
         qint32 dropped = 0;
-        for (qint64 waiting = source.bytesAvailable(); waiting > 0 && dropped < kMoveBudget;
-             waiting = source.bytesAvailable()) {
-            const QByteArray wire = source.getData(waiting);
+        for (qint64 waiting = source.bytesAvailable();
+             waiting > 0 && dropped < kMoveBudget && !m_links.owesTooMuch(index); waiting = source.bytesAvailable()) {
+            // In pieces, so that the answers to one never run far past the bound.
+            const QByteArray wire = source.getData(std::min(waiting, kMoveBudget));
             // Its requests are still answered, with the values in effect.
             if (m_telnet)
                 (void)receiveTelnet(index, wire, false);

@@ -191,8 +191,6 @@ qint32 Session::sendToClients(Packetizer::Piece piece)
     // A client's unsent bytes stay within their bound; the serial side
     // waits for the slowest destination.
     const std::vector<int> destinations = serialDestinations();
-    if (m_telnet && telnetHoldsBack(destinations))
-        return 0;
     TransferBuffer &queue = m_packetizer.queue();
     const auto length = static_cast<qint32>(
         std::min<qint64>(piece.length, m_links.sendRoom(destinations, piece.length, clientQueueBound())));

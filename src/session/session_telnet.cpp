@@ -171,27 +171,20 @@ qint32 Session::receiveTelnet(int index, const QByteArray &wire, bool keepData)
     return static_cast<qint32>(wire.size());
 }
 
-void Session::setTelnetSuspended(TelnetLinks::Link &link, bool suspended)
+void Session::setTelnetSuspended(int index, bool suspended)
 {
-    // A peer may ask for a pause in the data it gets; its resume lets what
-    // waited go on.
-    link.suspended = suspended;
-    if (!suspended)
-        pullSerialInput();
-}
-
-bool Session::telnetHoldsBack(const std::vector<int> &destinations) const
-{
-    return std::any_of(destinations.begin(), destinations.end(), [this](int index) {
-        const TelnetLinks::Link *link = m_telnet->find(index, m_links.connection(index));
-        return link && link->suspended;
-    });
+    // A peer's pause holds back what goes to it alone: its queue fills as
+    // any slow peer's does, and the stall rule ends a pause that lasts.
+    socket(index).holdSending(suspended);
 }
 
 void Session::onTelnetOptionChanged(int index, TelnetLinks::Link &link, bool enabled)
 {
-    if (m_telnet->role() == telnet_port::Role::Server)
+    if (m_telnet->role() == telnet_port::Role::Server) {
+        if (enabled)
+            sendModemState(index, link);
         return;
+    }
     if (enabled) {
         sendLineSettings(index, link);
         return;
@@ -241,7 +234,9 @@ void Session::onTelnetRequest(int index, TelnetLinks::Link &link, const ComPortM
         break;
     case ComPortCommand::SetModemStateMask:
         link.modemMask = static_cast<quint8>(request.value);
-        break;
+        sendTelnet(index, link.port.encode({request.command, request.value, {}}));
+        sendModemState(index, link);
+        return;
     case ComPortCommand::SetLineStateMask:
         break;
     case ComPortCommand::PurgeData:
@@ -250,10 +245,13 @@ void Session::onTelnetRequest(int index, TelnetLinks::Link &link, const ComPortM
         break;
     case ComPortCommand::FlowControlSuspend:
     case ComPortCommand::FlowControlResume:
-        setTelnetSuspended(link, request.command == ComPortCommand::FlowControlSuspend);
+        setTelnetSuspended(index, request.command == ComPortCommand::FlowControlSuspend);
+        return;
+    case ComPortCommand::NotifyModemState:
+        // A client's poll.
+        sendModemState(index, link);
         return;
     case ComPortCommand::NotifyLineState:
-    case ComPortCommand::NotifyModemState:
         return;
     }
     sendTelnet(index, link.port.encode({request.command, answer, {}}));
@@ -427,7 +425,7 @@ void Session::onTelnetAnswer(int index, TelnetLinks::Link &link, const ComPortMe
         return;
     case ComPortCommand::FlowControlSuspend:
     case ComPortCommand::FlowControlResume:
-        setTelnetSuspended(link, answer.command == ComPortCommand::FlowControlSuspend);
+        setTelnetSuspended(index, answer.command == ComPortCommand::FlowControlSuspend);
         return;
     default:
         break;
@@ -530,24 +528,42 @@ bool Session::watchesModemLines() const
     return false;
 }
 
+telnet_port::ModemLines Session::modemLinesNow()
+{
+    if (!m_telnet->deviceHasModemLines || m_window.usesVirtualPort() || !serialPort().isOpen())
+        return {};
+    const auto lines = serialPort().modemLines();
+    // A device without modem lines gets no more polls this activation.
+    if (!lines)
+        m_telnet->deviceHasModemLines = false;
+    return lines.value_or(telnet_port::ModemLines{});
+}
+
+void Session::sendModemState(int index, TelnetLinks::Link &link)
+{
+    if (!link.port.comPortEnabled())
+        return;
+    const telnet_port::ModemLines now = modemLinesNow();
+    // The changes it carries are those since the client last heard.
+    const auto code = static_cast<quint32>(telnet_port::modemStateCode(now, link.modemSent.value_or(now)) & link.modemMask);
+    link.modemSent = now;
+    sendTelnet(index, link.port.encode({ComPortCommand::NotifyModemState, code, {}}));
+}
+
 void Session::notifyModemLines()
 {
-    const auto lines = serialPort().modemLines();
-    if (!lines) {
-        // A device without modem lines gets no more polls this activation.
-        m_telnet->deviceHasModemLines = false;
-        return;
-    }
-    const telnet_port::ModemLines now = *lines;
+    const telnet_port::ModemLines now = modemLinesNow();
     for (int index = 1; index <= m_links.maxSocketIndex(); ++index) {
         TelnetLinks::Link *link = m_telnet->find(index, m_links.connection(index));
-        if (!link || link->modemMask == 0 || !m_links.isConnected(index))
+        if (!link || !link->modemSent || !m_links.isConnected(index))
             continue;
-        const telnet_port::ModemLines before = link->modemSent.value_or(now);
+        const telnet_port::ModemLines before = *link->modemSent;
         link->modemSent = now;
-        const auto code = static_cast<quint8>(telnet_port::modemStateCode(now, before) & link->modemMask);
-        if (now != before && code != 0)
-            sendTelnet(index, link->port.encode({ComPortCommand::NotifyModemState, code, {}}));
+        // Told of when a line it watches changed.
+        const auto watched = static_cast<quint32>(telnet_port::modemStateCode(now, before) & link->modemMask);
+        const auto watchedBefore = static_cast<quint32>(telnet_port::modemStateCode(before, before) & link->modemMask);
+        if (watched != watchedBefore)
+            sendTelnet(index, link->port.encode({ComPortCommand::NotifyModemState, watched, {}}));
     }
 }
 

@@ -22,11 +22,10 @@ public:
         telnet_port::TelnetPort port;
         /// Which connection of the socket this state belongs to.
         std::uint64_t connection = 0;
-        /// The peer asked for no data until it resumes (server role).
-        bool suspended = false;
         /// Which modem-line changes the peer wants to hear of (server role).
         quint8 modemMask = 255;
-        /// What the peer was last told of the modem lines (server role).
+        /// What the peer was last told of the modem lines, from the moment
+        /// the option is in effect (server role).
         std::optional<telnet_port::ModemLines> modemSent;
         /// The server's last modem-state notification (client role).
         std::optional<telnet_port::ModemLines> modemHeard;

@@ -26,6 +26,15 @@ qsizetype valueLength(ComPortCommand command)
     }
 }
 
+/// Whether a value of `size` bytes fits `command` as `receiver` gets it.
+bool valueFits(ComPortCommand command, qsizetype size, Role receiver)
+{
+    // A client asks for the modem state by sending its notification empty.
+    if (receiver == Role::Server && command == ComPortCommand::NotifyModemState && size == 0)
+        return true;
+    return size == valueLength(command);
+}
+
 QByteArray valueBytes(const ComPortMessage &message)
 {
     switch (valueLength(message.command)) {
@@ -77,7 +86,7 @@ std::optional<ComPortMessage> decodeComPort(QByteArrayView body, Role receiver)
         message.text = value.toByteArray();
         return message;
     }
-    if (value.size() != length)
+    if (!valueFits(message.command, value.size(), receiver))
         return std::nullopt;
     for (const char byte : value)
         message.value = (message.value << 8) | static_cast<quint8>(byte);

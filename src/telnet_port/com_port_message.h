@@ -50,7 +50,8 @@ QByteArray encodeComPort(const ComPortMessage &message, Role sender);
 /// The message in a COM-PORT-OPTION subnegotiation `body` (after the option
 /// byte, 0xFF already single) as `receiver` gets it from its peer: nothing when
 /// the code is unknown or comes from the wrong end, or when the value is not
-/// of the command's length.
+/// of the command's length. A client's NOTIFY-MODEMSTATE without a value is a
+/// poll for the modem state and comes out with value 0.
 std::optional<ComPortMessage> decodeComPort(QByteArrayView body, Role receiver);
 
 } // namespace pvx::telnet_port

@@ -90,10 +90,24 @@ OptionNegotiation::Option *OptionNegotiation::find(quint8 option)
     return nullptr;
 }
 
+bool OptionNegotiation::comPortUsed()
+{
+    State &state = comPortState();
+    if (state != State::WantYes)
+        return false;
+    state = State::Yes;
+    return true;
+}
+
+OptionNegotiation::State &OptionNegotiation::comPortState()
+{
+    Option &comPort = m_options.back();
+    return m_role == Role::Client ? comPort.local : comPort.remote;
+}
+
 OptionNegotiation::State OptionNegotiation::comPortState() const
 {
-    const Option &comPort = m_options.back();
-    return m_role == Role::Client ? comPort.local : comPort.remote;
+    return const_cast<OptionNegotiation *>(this)->comPortState();
 }
 
 } // namespace pvx::telnet_port

@@ -31,6 +31,12 @@ public:
     /// Whether both sides have agreed to COM-PORT-OPTION.
     bool comPortEnabled() const;
 
+    /// The peer sent a COM-PORT-OPTION message. Asked to take the option, a
+    /// peer that uses it has agreed even without saying so (some clients take
+    /// this side's request as settling it). True when that brought the
+    /// option into effect.
+    bool comPortUsed();
+
 private:
     enum class State {
         No,
@@ -46,6 +52,7 @@ private:
     };
 
     Option *find(quint8 option);
+    State &comPortState();
     State comPortState() const;
 
     Role m_role;

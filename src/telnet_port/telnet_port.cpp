@@ -25,6 +25,8 @@ public:
         // Other options' subnegotiations carry nothing for a serial line.
         if (static_cast<quint8>(body.front()) != option::kComPort)
             return;
+        if (m_options.comPortUsed())
+            add(ComPortOptionChanged{true});
         if (auto message = decodeComPort(body.sliced(1), m_role))
             add(std::move(*message));
         else

@@ -21,6 +21,9 @@ namespace pvx::telnet_port {
 ///   for each event: a ComPortMessage is a request. Apply it unless
 ///   isQuery(), then answer with the value in effect:
 ///   socket.write(port.encode({command, valueInEffect}));
+///   The option coming into effect, a new SET-MODEMSTATE-MASK and a
+///   client's NOTIFY-MODEMSTATE (a poll) are answered with the modem state:
+///   socket.write(port.encode({ComPortCommand::NotifyModemState, code}));
 ///   FLOWCONTROL-SUSPEND/-RESUME get no answer; the device's data goes out
 ///   as socket.write(doubleIac(payload)), payload.size() being what counts.
 ///

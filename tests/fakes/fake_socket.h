@@ -71,6 +71,8 @@ public:
         incoming.clear();
         datagrams.clear();
         pendingOutput = 0;
+        held.clear();
+        sendingHeld = false;
         if (raisesClosedWhenClosed && events.closed)
             events.closed();
     }
@@ -78,6 +80,11 @@ public:
     {
         if (sendError)
             return *sendError;
+        if (sendingHeld) {
+            held.append(bytes);
+            pendingOutput += bytes.size();
+            return {};
+        }
         sent.append(bytes);
         sentTo.append(m_remoteHost + QLatin1Char(':') + QString::number(m_remotePort));
         if (queuesOutput)
@@ -114,6 +121,13 @@ public:
         return incoming.size();
     }
     qint64 bytesToWrite() const override { return pendingOutput; }
+    /// Released, what was held counts as sent, and as queued only with queuesOutput.
+    void holdSending(bool hold) override
+    {
+        sendingHeld = hold;
+        for (; !hold && !held.isEmpty(); sent.append(held.takeFirst()))
+            pendingOutput -= queuesOutput ? 0 : held.front().size();
+    }
     void setEvents(Events newEvents) override { events = std::move(newEvents); }
 
     void setState(int state) { m_state = state; }
@@ -167,6 +181,9 @@ public:
     /// "host:port" each send went to (UDP).
     QStringList sentTo;
     QList<Datagram> datagrams;
+    /// What sendData was given while sending was held.
+    QList<QByteArray> held;
+    bool sendingHeld = false;
     /// sendData adds to pendingOutput, as a network that has not taken it yet.
     bool queuesOutput = false;
     /// close() raises the closed event from inside the call.

@@ -49,6 +49,7 @@ public:
     qint64 readInto(char *buffer, qint64 maxBytes) override { return m_inner->readInto(buffer, maxBytes); }
     qint64 bytesAvailable() const override { return m_inner->bytesAvailable(); }
     qint64 bytesToWrite() const override { return m_inner->bytesToWrite(); }
+    void holdSending(bool held) override { m_inner->holdSending(held); }
     void setEvents(Events events) override { m_inner->setEvents(std::move(events)); }
 
 private:

@@ -102,9 +102,15 @@ bool writeDevice(pvx::testing::Pty &device, const QByteArray &bytes)
 }
 
 const char *const kRemoteClient = R"(
-import serial, sys
+import serial, sys, time
 port = serial.serial_for_url(sys.argv[1], baudrate=57600, stopbits=serial.STOPBITS_TWO, timeout=15)
 print('open', flush=True)
+# Old enough that the first line read polls the server.
+time.sleep(0.5)
+try:
+    print('modem', port.cts, port.dsr, port.ri, port.cd, flush=True)
+except Exception as error:
+    print('modem failed:', error, flush=True)
 sys.stdin.readline()
 try:
     port.parity = serial.PARITY_EVEN
@@ -148,9 +154,13 @@ TEST(BridgeRemoteLine, ARemoteClientSetsTheDeviceAndMovesEveryByteValue)
     f.window().options.Rfc2217 = 1;
     ASSERT_TRUE(f.activate()) << f.status(kNetworkLine).toStdString();
 
-    auto client = python(wholeScript(kRemoteClient), {QStringLiteral("rfc2217://127.0.0.1:%1").arg(f.port())});
+    auto client =
+        python(wholeScript(kRemoteClient), {QStringLiteral("rfc2217://127.0.0.1:%1?poll_modem").arg(f.port())});
     ASSERT_TRUE(client);
     ASSERT_EQ(client->line(), s("open"));
+    // A pseudo-terminal has no modem lines: all off, and a poll is answered.
+    EXPECT_EQ(client->line(), s("modem False False False False"));
+    EXPECT_FALSE(f.logText().contains(s("malformed")));
     const termios line = lineOf(f.device.master());
     EXPECT_EQ(::cfgetospeed(&line), static_cast<speed_t>(B57600));
     EXPECT_NE(line.c_cflag & CSTOPB, 0u);

@@ -154,6 +154,15 @@ TEST_F(QtSocketTest, AcceptsOnAnotherSocketAndCarriesDataBothWays)
     // The kernel took the bytes at once: nothing waited, so no progress.
     EXPECT_EQ(server->bytesToWrite(), 0);
     EXPECT_EQ(serverSeen.sent, 0);
+    // Held, bytes wait in the queue; released, they go in order.
+    server->holdSending(true);
+    ASSERT_TRUE(server->sendData("held").ok());
+    waitUntil([] { return false; }, 300);
+    EXPECT_EQ(server->bytesToWrite(), 4);
+    EXPECT_EQ(clientSeen.received, "world");
+    server->holdSending(false);
+    ASSERT_TRUE(waitUntil([&] { return clientSeen.received == "worldheld"; }, kWait));
+    EXPECT_EQ(serverSeen.sent, 4);
 
     peer->close();
     EXPECT_EQ(peer->state(), kSocketClosed);

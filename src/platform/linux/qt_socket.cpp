@@ -344,6 +344,12 @@ qint64 QtSocket::bytesToWrite() const
     return m_stream ? m_stream->queued() : 0;
 }
 
+void QtSocket::holdSending(bool held)
+{
+    if (m_stream)
+        m_stream->holdSending(held);
+}
+
 void QtSocket::onAccepted(UniqueFd connection)
 {
     auto request = std::make_shared<RequestGuard>(m_pending, m_pending->add(std::move(connection)));

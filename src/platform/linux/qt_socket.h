@@ -104,6 +104,7 @@ public:
     /// TCP: bytes waiting; UDP: size of the next datagram, 0 when none.
     qint64 bytesAvailable() const override;
     qint64 bytesToWrite() const override;
+    void holdSending(bool held) override;
 
     void setEvents(Events events) override;
 

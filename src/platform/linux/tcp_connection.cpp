@@ -120,13 +120,21 @@ void TcpConnection::send(const QByteArray &bytes)
     m_queue.push_back(bytes);
     m_queued += bytes.size();
     // Behind a queue the bytes wait their turn: the writable event sends them.
-    if (m_queue.size() > 1)
+    if (m_held || m_queue.size() > 1)
         return;
     const Flushed flushed = flush();
     if (m_queued > 0)
         m_writeNotifier.setEnabled(true);
     if (flushed.error != 0 && m_events.sendFailed)
         m_events.sendFailed(flushed.error);
+}
+
+void TcpConnection::holdSending(bool held)
+{
+    m_held = held;
+    // The writable event sends what waited, so that no event comes from
+    // inside this call.
+    m_writeNotifier.setEnabled(!m_held && !m_failed && m_queued > 0);
 }
 
 TcpConnection::Flushed TcpConnection::flush()

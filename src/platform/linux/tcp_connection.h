@@ -66,6 +66,9 @@ public:
     void send(const QByteArray &bytes);
     /// Bytes queued and not yet handed to the kernel.
     qint64 queued() const { return m_queued; }
+    /// While held, send() only queues; released, the queue goes out from the
+    /// event loop, raising `sent` as ever.
+    void holdSending(bool held);
 
     /// True when the peer reset the connection rather than closing it; reads
     /// (and clears) the socket's pending error.
@@ -91,6 +94,7 @@ private:
     qsizetype m_sentOfFirst = 0;
     qint64 m_queued = 0;
     bool m_failed = false;
+    bool m_held = false;
     bool m_reading = true;
     /// A readable event went out and nothing was read since.
     bool m_raised = false;

@@ -11,8 +11,12 @@
 #include <gtest/gtest.h>
 
 using pvx::platform::Handshaking;
+using pvx::platform::ModemLines;
 using pvx::platform::StopBits;
 using pvx::session::kAnswerWaitTicks;
+using pvx::session::kMoveBudget;
+using pvx::session::kOwedReadBound;
+using pvx::session::kStallTicks;
 using pvx::telnet_port::ComPortCommand;
 using pvx::telnet_port::ComPortMessage;
 using pvx::testing::BridgeFixture;
@@ -120,7 +124,6 @@ TEST(SessionTelnet, ServerAnswersEveryRequestWithTheValueInEffect)
         {{Cmd::SetControl, 12, {}}, 12, -1, 0},
         {{Cmd::SetControl, 5, {}}, 5, -1, 0},
         {{Cmd::SetControl, 4, {}}, 6, -1, 0},
-        {{Cmd::SetModemStateMask, 0, {}}, 0, -1, 0},
         {{Cmd::SetLineStateMask, 255, {}}, 255, -1, 0},
         {{Cmd::PurgeData, 3, {}}, 3, -1, 0},
     };
@@ -209,26 +212,41 @@ TEST(SessionTelnet, WithoutTheOptionNothingIsNegotiatedAndBytesPassAsTheyAre)
     EXPECT_EQ(f.serial->written, QByteArray("\xff\xfa\x2c\x01", 4));
 }
 
-TEST(SessionTelnet, SuspendHoldsTheSerialSideAndPurgeThrowsQueuedDataAway)
+TEST(SessionTelnet, SuspendHoldsBackThatClientAloneAndPurgeThrowsQueuedDataAway)
 {
     TelnetServer f;
     f.activate();
     Peer &client = f.connect();
+    Peer &other = f.connect();
     EXPECT_TRUE(client.ask({Cmd::FlowControlSuspend, 0, {}}).empty());
     f.serialSends("held");
     f.tick(10);
     client.read();
+    other.read();
     EXPECT_EQ(client.data, QByteArray());
+    EXPECT_EQ(other.data, QByteArray("held"));
     EXPECT_TRUE(client.ask({Cmd::FlowControlResume, 0, {}}).empty());
     f.tick(10);
     client.read();
     EXPECT_EQ(client.data, QByteArray("held"));
 
+    // A pause that outlasts the stall time with a full queue ends the client.
+    EXPECT_TRUE(client.ask({Cmd::FlowControlSuspend, 0, {}}).empty());
+    const QByteArray more = pvx::testing::pattern(3 * f.session->packetizer().queue().capacity());
+    f.serialSends(more);
+    f.tick(kStallTicks);
+    EXPECT_EQ(f.socket(client.socket).state(), pvx::platform::kSocketClosed);
+    EXPECT_TRUE(f.logText().contains(s("it took no data for 10 seconds")));
+    f.tick(10);
+    other.read();
+    EXPECT_EQ(other.data, QByteArray("held") + more);
+    other.data.clear();
+
     // A device that takes nothing keeps the network's bytes queued: purged.
     f.serial->room = 0;
-    f.socket(client.socket).arrive("queued");
+    f.socket(other.socket).arrive("queued");
     EXPECT_EQ(f.session->status().heldToSerial, 6);
-    EXPECT_EQ(client.ask({Cmd::PurgeData, 2, {}}).at(0).value, 2u);
+    EXPECT_EQ(other.ask({Cmd::PurgeData, 2, {}}).at(0).value, 2u);
     EXPECT_EQ(f.session->status().heldToSerial, 0);
 }
 
@@ -259,6 +277,73 @@ TEST(SessionTelnet, ADeviceWithModemLinesTakesControlLinesAndReportsItsInputs)
     f.tick();
     client.read();
     EXPECT_TRUE(client.messages.empty());
+}
+
+TEST(SessionTelnet, APeerThatAsksAndDoesNotReadIsReadNoFurtherAndInTheEndClosed)
+{
+    // A SET-CONTROL query, and an unknown option offered to either role: each is answered.
+    const QByteArray query("\xff\xfa\x2c\x05\x00\xff\xf0", 7);
+    const struct {
+        Role role;
+        qint16 serverTcp; // 2: the second client's data is ignored
+        QByteArray request;
+    } cases[] = {{Role::Server, 0, query}, {Role::Server, 0, "\xff\xfb\x63"}, {Role::Server, 2, query},
+                 {Role::Client, 0, "\xff\xfd\x63"}};
+    const int ticksToTheBound = static_cast<int>(2 * kOwedReadBound / kMoveBudget);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.request.toHex().toStdString() + " " + std::to_string(c.serverTcp));
+        BridgeFixture f(c.role);
+        f.window().options.Rfc2217 = 1;
+        f.window().options.ServerTCPOptions = c.serverTcp;
+        f.activate();
+        int peer = 0;
+        if (c.role == Role::Client)
+            f.connectToServer();
+        for (int i = 0; c.role == Role::Server && i <= c.serverTcp / 2; ++i)
+            peer = f.connectClient();
+        pvx::fakes::FakeSocket &socket = f.socket(peer);
+        socket.queuesOutput = true;
+        socket.arrive(c.request.repeated(4 * kOwedReadBound / c.request.size()));
+        f.tick(ticksToTheBound);
+        // No answer is longer than its request: one read's worth past the bound at most.
+        EXPECT_LE(socket.bytesToWrite(), kOwedReadBound + kMoveBudget);
+        const qsizetype unread = socket.incoming.size();
+        socket.drainOutput(socket.bytesToWrite());
+        f.tick(ticksToTheBound);
+        EXPECT_LT(socket.incoming.size(), unread) << "read again once it took what it was owed";
+        EXPECT_GT(socket.incoming.size(), 0);
+        f.tick(kStallTicks);
+        EXPECT_GE(socket.closeCalls, 1);
+        EXPECT_TRUE(f.logText().contains(s("it took no data for 10 seconds")));
+    }
+}
+
+TEST(SessionTelnet, ServerTellsTheModemLinesOnAgreementOnEachNewMaskAndWhenPolled)
+{
+    const struct {
+        Side side;
+        std::optional<ModemLines> lines;
+        quint32 state;
+    } cases[] = {{Side::RealPort, ModemLines{true, false, false, true}, 0x90},
+                 {Side::RealPort, std::nullopt, 0x00}, // a device without modem lines
+                 {Side::VirtualPort, ModemLines{true, true, true, true}, 0x00}};
+    const auto notify = [](quint32 state) { return ComPortMessage{Cmd::NotifyModemState, state, {}}; };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.state);
+        TelnetServer f(c.side);
+        f.serial->modem = c.lines;
+        f.activate();
+        Peer &client = f.connect();
+        EXPECT_EQ(client.messages, (std::vector{notify(c.state)}));
+        EXPECT_EQ(client.ask({Cmd::SetModemStateMask, 0x10, {}}),
+                  (std::vector{ComPortMessage{Cmd::SetModemStateMask, 0x10, {}}, notify(c.state & 0x10)}));
+        // A client polls with the notification and no value.
+        client.messages.clear();
+        f.socket(client.socket).arrive(QByteArray("\xff\xfa\x2c\x07\xff\xf0", 6));
+        client.read();
+        EXPECT_EQ(client.messages, (std::vector{notify(c.state & 0x10)}));
+        EXPECT_EQ(f.logText().count(s("malformed")), 0);
+    }
 }
 
 TEST(SessionTelnet, ServerSignsWithTheProgramsName)
