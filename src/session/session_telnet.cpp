@@ -291,10 +291,8 @@ void Session::applyLineChoice(int index, TelnetLinks::Link &link, int list, int 
     const auto applied = settings ? serialPort().applySettings(*settings) : platform::Result<void>(settings.error());
     if (applied)
         return;
-    // The device keeps what it had, and the lists say so.
+    // A refused change leaves the device as it was; the lists say so too.
     (void)choice.select(before);
-    if (const auto restored = portSettings())
-        (void)serialPort().applySettings(*restored);
     if (!link.refusalLogged) {
         link.refusalLogged = true;
         LogErrors(QStringLiteral("Serial setting asked by %1 not applied: %2")
