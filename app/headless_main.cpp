@@ -11,7 +11,9 @@
 int main(int argc, char **argv)
 {
     using namespace pvx;
-    if (argc < 2) {
+    // porvix passes its own absolute path first; anything else is a person
+    // at a shell, whose "--help" must not start an instance on the real home.
+    if (argc < 2 || argv[1][0] != '/') {
         app::print(stderr, QStringLiteral("porvix-headless: started by porvix, not by hand\n"));
         return 2;
     }

@@ -51,6 +51,10 @@ TEST(AppHeadless, HelpVersionAndBadArgumentsStartNothing)
         EXPECT_EQ(run.exitCode, c.exitCode) << shown;
         EXPECT_TRUE((c.exitCode == 0 ? run.output : run.errors).contains(s(c.said))) << shown;
     }
+    // The program porvix hands headless runs to, started by hand.
+    const Finished byHand = runPorvix({s("--help")}, {.runner = {s("sh"), s("-c"), s("exec \"${0%/*}/porvix-headless\" \"$@\"")}});
+    EXPECT_EQ(byHand.exitCode, 2);
+    EXPECT_TRUE(byHand.errors.contains(s("not by hand"))) << byHand.errors.toStdString();
     EXPECT_FALSE(QFileInfo::exists(QString::fromLocal8Bit(qgetenv("PORVIX_HOME")) + s("/default.pvx")))
         << "no run loaded or saved settings";
 }
