@@ -183,7 +183,6 @@ bool Session::startNetworkSide(int port)
         socket0.close();
         socket0.setProtocol(platform::SocketProtocol::Tcp);
     }
-    // A client connection reads no further ahead than SerialOutBuffer takes.
 
     if (m_window.selectedRole() == Role::Server) {
         m_window.setRole(Role::Server);
