@@ -6,7 +6,6 @@
 #include "core/form.h"
 #include "platform/tray_icon.h"
 #include "session/program_settings.h"
-#include "session/session_options.h"
 #include "shell/password_forms.h"
 #include "shell/window_placement.h"
 
@@ -82,7 +81,6 @@ public:
         platform::TimerFactory &timers;
         SessionList &sessions;
         session::ProgramSettings &settings;
-        session::OptionTransfer &optionTransfer;
         /// Assigned at every load; the sessions hold it by reference.
         core::PortMap &ports;
         core::EnvironmentLookup environment;
