@@ -84,7 +84,7 @@ Program::Program(const QString &home, const QString &commandLineFile, const QStr
                            watcher, [this] { return ports.virtualPortDirectory; })};
                }),
       window(shell::MainWindow::Services{strings, dialogs, files, autostart, desktop, timers, sessions, settings,
-                                         optionTransfer, ports, environment, ::getuid(), std::move(forms),
+                                         ports, environment, ::getuid(), std::move(forms),
                                          echo, resolver, launcher, clock},
              shell::MainWindow::Paths{core::defaultConfigurationPath(home), commandLineFile,
                                       startupCommand(home, programFile), findManual(programFile)}),

@@ -21,7 +21,6 @@
 #include "session/link_watchdog.h"
 #include "session/program_settings.h"
 #include "session/pump_tick.h"
-#include "session/session_options.h"
 #include "shell/command_router.h"
 #include "shell/main_window.h"
 #include "shell/session_list.h"
@@ -57,7 +56,6 @@ struct Program {
     platform::XdgAutostart autostart;
     resources::StringTable strings;
     session::ProgramSettings settings;
-    session::OptionTransfer optionTransfer;
     core::PortMap ports;
     session::ErrorLog log;
     shell::SessionList sessions;

@@ -89,7 +89,7 @@ MainFrame::MainFrame(shell::MainWindow &model, shell::SessionList &sessions, pla
     addItem(help, model.mnuHelpContents);
     addItem(help, model.mnuHelpSearch);
     help->addSeparator();
-    addItem(help, model.mnuOrmand);
+    addItem(help, model.homePageItem);
     help->addSeparator();
     addItem(help, model.mnuHelpAbout);
 

@@ -6,8 +6,7 @@
 namespace pvx::session {
 
 /// The option fields of a session: network routing, the virtual-port link,
-/// the login texts and the remote line control. The program-wide `OptionTransfer` record has the
-/// same shape and carries them between a session and the configuration file.
+/// the login texts and the remote line control.
 struct SessionOptions {
     qint16 AllowMultiConnect = 1;
     /// 0 serial data to all clients, 1 ignore it, 2 first connected client only.
@@ -27,7 +26,5 @@ struct SessionOptions {
 
     bool operator==(const SessionOptions &) const = default;
 };
-
-using OptionTransfer = SessionOptions;
 
 } // namespace pvx::session

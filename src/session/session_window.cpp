@@ -127,10 +127,7 @@ void SessionWindow::registerControls()
           &Shape1[0], &Shape1[1]})
         addControl(*control);
 
-    Combo2.onClick = [this] {
-        m_linkTopic = Combo2.text();
-        emit linkTopicChanged(m_linkTopic);
-    };
+    Combo2.onClick = [this] { m_linkTopic = Combo2.text(); };
     PortNumber.onChange = [this] { checkPortNumber(); };
     TCPOption[0].onClick = [this] { TCPOption_Click(0); };
     TCPOption[1].onClick = [this] { TCPOption_Click(1); };

@@ -77,11 +77,6 @@ public:
     /// The name other programs address this session by: the connector text.
     QString linkTopic() const { return m_linkTopic; }
 
-    /// Copies the session's option fields into `record`.
-    void Getstatus(OptionTransfer &record) const { record = options; }
-    /// Copies `record` into the session's option fields.
-    void UpdateStatus(const OptionTransfer &record) { options = record; }
-
     /// Client role (0) or server role (1); also raised when code selects a
     /// role. The server role lists the local addresses afresh.
     void TCPOption_Click(int index);
@@ -132,10 +127,6 @@ public:
     ClientIo clientIo() const;
     /// The TCP connections carry the serial line's settings (RFC 2217).
     bool rfc2217() const { return options.Rfc2217 != 0; }
-
-signals:
-    /// The connector changed, and with it the name the session answers to.
-    void linkTopicChanged(const QString &topic);
 
 private:
     void buildLists();

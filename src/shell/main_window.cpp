@@ -46,7 +46,7 @@ MainWindow::MainWindow(Services services, Paths paths)
       mnuHelp(ControlKind::MenuItem, QStringLiteral("mnuHelp")),
       mnuHelpContents(ControlKind::MenuItem, QStringLiteral("mnuHelpContents")),
       mnuHelpSearch(ControlKind::MenuItem, QStringLiteral("mnuHelpSearch")),
-      mnuOrmand(ControlKind::MenuItem, QStringLiteral("mnuOrmand")),
+      homePageItem(ControlKind::MenuItem, QStringLiteral("homePageItem")),
       mnuHelpAbout(ControlKind::MenuItem, QStringLiteral("mnuHelpAbout")),
       mnuOpen(ControlKind::MenuItem, QStringLiteral("mnuOpen")),
       mnuExit(ControlKind::MenuItem, QStringLiteral("mnuExit")),
@@ -73,7 +73,7 @@ void MainWindow::registerMenus()
         {&mnuWindow, 2110},        {&mnuWindowCascade, 2111},   {&mnuWindowTileHorizontal, 2112},
         {&mnuWindowTileVertical, 2113}, {&mnuWindowArrangeIcons, 2114}, {&MTools, 2122},
         {&mPingTool, 2123},        {&mResolve, 2124},           {&mnuHelp, 2125},
-        {&mnuHelpContents, 2126},  {&mnuHelpSearch, 2129},      {&mnuOrmand, 2127},
+        {&mnuHelpContents, 2126},  {&mnuHelpSearch, 2129},      {&homePageItem, 2127},
         {&mnuHelpAbout, 2128},
     };
     for (const auto &[control, id] : menus) {
@@ -99,7 +99,7 @@ void MainWindow::registerMenus()
     mPingTool.onClick = [this] { mPingTool_Click(); };
     mResolve.onClick = [this] { mResolve_Click(); };
     mnuHelpContents.onClick = [this] { mnuHelpContents_Click(); };
-    mnuOrmand.onClick = [this] { mnuOrmand_Click(); };
+    homePageItem.onClick = [this] { onHomePageClicked(); };
     mnuHelpAbout.onClick = [this] { mnuHelpAbout_Click(); };
 }
 
@@ -219,7 +219,7 @@ void MainWindow::mnuHelpAbout_Click()
         m_services.forms.about(form);
 }
 
-void MainWindow::mnuOrmand_Click()
+void MainWindow::onHomePageClicked()
 {
     if (m_services.desktop)
         (void)m_services.desktop->openUrl(QLatin1String(kWebAddress));

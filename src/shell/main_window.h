@@ -6,7 +6,6 @@
 #include "core/form.h"
 #include "platform/tray_icon.h"
 #include "session/program_settings.h"
-#include "session/session_options.h"
 #include "shell/password_forms.h"
 #include "shell/window_placement.h"
 
@@ -82,7 +81,6 @@ public:
         platform::TimerFactory &timers;
         SessionList &sessions;
         session::ProgramSettings &settings;
-        session::OptionTransfer &optionTransfer;
         /// Assigned at every load; the sessions hold it by reference.
         core::PortMap &ports;
         core::EnvironmentLookup environment;
@@ -137,7 +135,8 @@ public:
     core::Control mnuHelp;
     core::Control mnuHelpContents;
     core::Control mnuHelpSearch;
-    core::Control mnuOrmand;
+    /// Help's item that opens the project's home page.
+    core::Control homePageItem;
     core::Control mnuHelpAbout;
     // The pop-up menu of the notification-area icon.
     core::Control mnuOpen;
@@ -196,7 +195,8 @@ public:
     void mPingTool_Click();
     void mResolve_Click();
     void mnuHelpContents_Click();
-    void mnuOrmand_Click();
+    /// Opens the project's home page; nothing happens without a desktop.
+    void onHomePageClicked();
     /// Help About: the About window.
     void mnuHelpAbout_Click();
     /// Exit from the notification-area menu: File Exit behind the password.

@@ -70,7 +70,7 @@ void MainWindow::getprofilesettings(const QString &fileName)
     AutoActivateFlags.assign(static_cast<std::size_t>(count) + 2, 0);
     for (int n = 1; n <= count; ++n) {
         session::Session &session = CreateSessionWindow();
-        if (readSessionSection(document, n, session.window(), m_services.optionTransfer) == 1)
+        if (readSessionSection(document, n, session.window()) == 1)
             AutoActivateFlags[static_cast<std::size_t>(n)] = 1;
     }
 }
@@ -99,8 +99,7 @@ bool MainWindow::writeprofilesettings(const QString &fileName)
     SetStartupEntry(m_services.autostart, m_services.settings.LoadWithWindows == 1, m_paths.startupCommand);
     for (std::size_t i = 0; i < sessions.size(); ++i) {
         const session::Session &session = sessions.at(i);
-        writeSessionSection(document, static_cast<int>(i) + 1, session.window(), session.isActive(),
-                            m_services.optionTransfer);
+        writeSessionSection(document, static_cast<int>(i) + 1, session.window(), session.isActive());
     }
 
     const auto written = m_services.files.writeAtomically(path, document.toBytes());

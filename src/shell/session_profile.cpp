@@ -61,8 +61,7 @@ QString sessionSection(int number)
     return QStringLiteral("Session") + QString::number(number);
 }
 
-int readSessionSection(const core::IniDocument &document, int number, session::SessionWindow &window,
-                       session::OptionTransfer &record)
+int readSessionSection(const core::IniDocument &document, int number, session::SessionWindow &window)
 {
     const Section section(number);
     const std::pair<const char *, core::Control *> lists[] = {
@@ -91,6 +90,7 @@ int readSessionSection(const core::IniDocument &document, int number, session::S
     window.TCPOption[static_cast<std::size_t>(1 - role)].setValue(0);
     window.TCPOption_Click(role);
 
+    session::SessionOptions &record = window.options;
     record.AllowMultiConnect = low16(section.readInt(document, "AllowMultiConnect", 1));
     record.ServerSerialOptions = low16(section.readInt(document, "ServerSerialOptions", 0));
     record.ServerTCPOptions = low16(section.readInt(document, "ServerTCPOptions", 0));
@@ -101,7 +101,6 @@ int readSessionSection(const core::IniDocument &document, int number, session::S
     record.PasswordPrompt = section.readString(document, "PasswordPrompt", QStringLiteral("Password:"));
     record.PasswordPromptResponse = section.readString(document, "PasswordPromptResponse");
     record.Rfc2217 = section.readInt(document, "RFC2217", 0) == 1 ? 1 : 0;
-    window.UpdateStatus(record);
 
     const int autoActivate = section.readInt(document, "AutoActivate", 0);
     readFlag(document, section, "WaitForCr", window.WaitForCr);
@@ -113,7 +112,7 @@ int readSessionSection(const core::IniDocument &document, int number, session::S
 }
 
 void writeSessionSection(core::IniDocument &document, int number, const session::SessionWindow &window,
-                         bool active, session::OptionTransfer &record)
+                         bool active)
 {
     const Section section(number);
     section.write(document, "Connector", window.Combo2.selectedIndex());
@@ -134,7 +133,7 @@ void writeSessionSection(core::IniDocument &document, int number, const session:
     section.write(document, "WaitForCr", window.WaitForCr.value());
     section.write(document, "TimeoutValue", timeoutValueText(window.txtTimeoutValue.text()));
 
-    window.Getstatus(record);
+    const session::SessionOptions &record = window.options;
     section.write(document, "AllowMultiConnect", record.AllowMultiConnect);
     section.write(document, "ServerSerialOptions", record.ServerSerialOptions);
     section.write(document, "ServerTCPOptions", record.ServerTCPOptions);

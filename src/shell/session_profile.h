@@ -1,7 +1,5 @@
 #pragma once
 
-#include "session/session_options.h"
-
 #include <QString>
 
 namespace pvx::core {
@@ -20,17 +18,13 @@ QString sessionSection(int number);
 /// order; missing keys apply their defaults. A value the window cannot take
 /// (a list position past its list, a flag other than 0 or 1) is skipped,
 /// except a buffer size that is no position of its list: that takes the
-/// default position.
-/// The option fields travel through `record` into the window. Returns the
-/// stored AutoActivate value.
-int readSessionSection(const core::IniDocument &document, int number, session::SessionWindow &window,
-                       session::OptionTransfer &record);
+/// default position. Returns the stored AutoActivate value.
+int readSessionSection(const core::IniDocument &document, int number, session::SessionWindow &window);
 
 /// Writes the window's settings to section Session<number> in the file's
-/// order; AutoActivate records `active`. The option fields travel through
-/// `record`.
+/// order; AutoActivate records `active`.
 void writeSessionSection(core::IniDocument &document, int number, const session::SessionWindow &window,
-                         bool active, session::OptionTransfer &record);
+                         bool active);
 
 /// The numeric value of a time-out text as the file stores it: "250ms"
 /// gives "250", "abc" gives "0".

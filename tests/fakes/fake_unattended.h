@@ -1,34 +1,11 @@
 #pragma once
 
-#include "platform/command_channel.h"
 #include "platform/service_control.h"
 #include "platform/tray_icon.h"
 
 #include <QList>
 
 namespace pvx::fakes {
-
-/// A command channel in memory: the test delivers requests and reads the
-/// replies.
-class FakeCommandChannel : public platform::CommandChannel {
-public:
-    platform::Result<void> listen(Handler newHandler) override
-    {
-        if (fails)
-            return platform::makeError(platform::ErrorCode::Busy, QStringLiteral("cannot listen"));
-        handler = std::move(newHandler);
-        return {};
-    }
-
-    /// Another program sends a request; refused while nothing listens.
-    platform::CommandReply deliver(const QString &topic, const QString &command)
-    {
-        return handler ? handler(topic, command) : platform::CommandReply{};
-    }
-
-    Handler handler;
-    bool fails = false;
-};
 
 /// A notification-area icon the test clicks; it keeps every menu shown.
 class FakeTrayIcon : public platform::TrayIcon {

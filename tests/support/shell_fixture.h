@@ -60,7 +60,6 @@ struct ShellFixture : FakeLogServices {
                                         mainTimers,
                                         sessions,
                                         settings,
-                                        optionTransfer,
                                         ports,
                                         [this](const char *name) { return environment.value(QLatin1String(name)); },
                                         1000,
@@ -125,7 +124,6 @@ struct ShellFixture : FakeLogServices {
     resources::StringTable strings;
     fakes::FakeDialogs dialogs;
     fakes::FakeNetworkInfo network;
-    session::OptionTransfer optionTransfer;
     session::OptionDialogs optionDialogs;
     fakes::FakeSocketFactory sockets;
     fakes::FakeTimerFactory timers;

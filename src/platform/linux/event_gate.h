@@ -42,8 +42,6 @@ public:
 
     /// True while a call into the owner runs.
     bool inCall() const { return m_callDepth > 0; }
-    /// True while one of the owner's event handlers runs.
-    bool dispatching() const { return m_dispatchDepth > 0; }
 
     /// Delivers `event` now or queues it (see the class comment). Returns
     /// false when the owner was destroyed by the event's handler.

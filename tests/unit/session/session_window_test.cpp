@@ -241,7 +241,7 @@ TEST(SessionWindow, OptionButtonsOpenTheRolesDialogAndApplyWhatItGivesBack)
     stored.PasswordPrompt = s("Password:");
     for (const Ending each : pvx::testing::kEveryEnding) {
         ending = each;
-        w.UpdateStatus(stored);
+        w.options = stored;
         w.TCPOption[1].setValue(1);
         w.Command2.onClick();
         w.TCPOption[0].setValue(1);
@@ -255,9 +255,7 @@ TEST(SessionWindow, OptionButtonsOpenTheRolesDialogAndApplyWhatItGivesBack)
         }
         if (each == Ending::Ok || each == Ending::Escape)
             expected.ClientOptions = 2;
-        pvx::session::OptionTransfer record;
-        w.Getstatus(record);
-        EXPECT_EQ(record, expected) << pvx::testing::endingName(each);
+        EXPECT_EQ(w.options, expected) << pvx::testing::endingName(each);
     }
     EXPECT_EQ(opened.size(), 12u);
     EXPECT_EQ(opened.at(0), s("frmServerOptions"));
@@ -266,12 +264,10 @@ TEST(SessionWindow, OptionButtonsOpenTheRolesDialogAndApplyWhatItGivesBack)
 
     // Without dialogs to show (the headless face) nothing changes.
     auto &plain = f.window();
-    plain.UpdateStatus(stored);
+    plain.options = stored;
     plain.Command2_Click();
     plain.btnLogin_Click();
-    pvx::session::OptionTransfer record;
-    plain.Getstatus(record);
-    EXPECT_EQ(record, stored);
+    EXPECT_EQ(plain.options, stored);
 }
 
 TEST(SessionWindow, JapaneseWindowUsesJapaneseCaptions)

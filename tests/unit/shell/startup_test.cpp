@@ -32,7 +32,7 @@ TEST(Startup, FirstTickLocalisesLoadsActivatesAndShows)
 
     f.timer1().fire();
     EXPECT_EQ(f.window->mnuFile.caption(), s("&File"));
-    EXPECT_EQ(f.window->mnuOrmand.caption(), s("Porvix on the &Web"));
+    EXPECT_EQ(f.window->homePageItem.caption(), s("Porvix on the &Web"));
     EXPECT_EQ(f.timer1().interval(), 60000);
     ASSERT_EQ(f.sessions.size(), 3u);
     EXPECT_TRUE(f.sessions.at(0).isActive());
@@ -154,7 +154,7 @@ TEST(Startup, HelpContentsAndTheWebPage)
 {
     ShellFixture f;
     f.window->mnuHelpContents_Click();
-    f.window->mnuOrmand_Click();
+    f.window->onHomePageClicked();
     EXPECT_EQ(f.desktop.opened,
               (QStringList{s("file:///opt/porvix/manual.html"), s("https://porvix.example.org/")}));
     EXPECT_TRUE(f.dialogs.messages.isEmpty());
