@@ -106,7 +106,28 @@ void ClientLinks::forget(int index)
     element.draining = false;
     element.wasFirstClient = false;
     element.drainTicks = 0;
+    element.lineControl.reset();
     ++element.connection;
+}
+
+RemoteLineControl &ClientLinks::setLineControl(int index, std::unique_ptr<RemoteLineControl> stage)
+{
+    link(index).lineControl = std::move(stage);
+    return *link(index).lineControl;
+}
+
+void ClientLinks::tickLineControls()
+{
+    for (const Link &element : m_links) {
+        if (element.lineControl)
+            element.lineControl->tick();
+    }
+}
+
+bool ClientLinks::lineControlPending() const
+{
+    return std::any_of(m_links.begin(), m_links.end(),
+                       [](const Link &element) { return element.lineControl && element.lineControl->pending(); });
 }
 
 void ClientLinks::forgetAll()

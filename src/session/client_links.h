@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/socket.h"
+#include "session/remote_line_control.h"
 
 #include <cstdint>
 #include <functional>
@@ -61,7 +62,8 @@ public:
     /// whenever the socket is forgotten (closed, or given to a new client).
     std::uint64_t connection(int index) const { return link(index).connection; }
 
-    /// Forgets what the data paths tracked about socket `index`.
+    /// Forgets what the data paths tracked about socket `index`, and the
+    /// stage its connection had.
     void forget(int index);
     void forgetAll();
 
@@ -88,6 +90,14 @@ public:
     /// peer left.
     bool isFirstClient(int index) const;
 
+    /// Remote line control on the connection of socket `index`, until it is
+    /// forgotten; none when the session does not speak it.
+    RemoteLineControl &setLineControl(int index, std::unique_ptr<RemoteLineControl> stage);
+    RemoteLineControl *lineControl(int index) const { return link(index).lineControl.get(); }
+    /// The pump tick of every connection's remote line control.
+    void tickLineControls();
+    bool lineControlPending() const;
+
     /// Counts one pump tick for socket `index`; `serialDataQueued` tells
     /// whether anything still waits to go to the network. Reports a
     /// connection that holds the serial side back or owes too much and took
@@ -110,6 +120,7 @@ private:
         /// Pump ticks without the drained input moving.
         int drainTicks = 0;
         std::uint64_t connection = 0;
+        std::unique_ptr<RemoteLineControl> lineControl{};
     };
 
     Link &link(int index) { return m_links.at(static_cast<std::size_t>(index)); }

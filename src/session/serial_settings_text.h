@@ -1,9 +1,5 @@
 #pragma once
 
-#include "platform/result.h"
-#include "platform/serial_port.h"
-#include "session/session_choices.h"
-
 #include <QString>
 
 namespace pvx::session {
@@ -14,13 +10,5 @@ class SessionWindow;
 /// letter ("NEOMS" by list position), data bits and stop bits joined by
 /// commas, as "9600,N,8,1".
 QString settingsString(const SessionWindow &window);
-
-/// Reads a settings string back into serial settings (handshaking and DTR
-/// keep their defaults); an error names the part that is wrong.
-platform::Result<platform::SerialSettings> parseSettingsString(const QString &text);
-
-/// Applies the flow-control choice: handshaking and the line setting (off
-/// only for Opto-RS).
-void applyFlowControl(platform::SerialSettings &settings, FlowControl flowControl);
 
 } // namespace pvx::session

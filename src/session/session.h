@@ -13,9 +13,9 @@
 #include "session/pump_tick.h"
 #include "session/session_status.h"
 #include "session/session_window.h"
-#include "session/telnet_links.h"
 #include "session/transfer_buffer.h"
 #include "session/turn_share.h"
+#include "session/window_serial_line.h"
 
 #include <QObject>
 
@@ -213,8 +213,6 @@ private:
     void runDeactivation();
     bool openSerialSide();
     bool openRealPort();
-    /// The real port's settings as the window's choices give them.
-    platform::Result<platform::SerialSettings> portSettings() const;
     bool startNetworkSide(int port);
     void rollBackNetworkStart(const platform::Error &error);
     bool removeVirtualPort();
@@ -313,43 +311,17 @@ private:
     /// The first bytes of SerialOutBuffer, up to `maxBytes`, as a view.
     QByteArray frontOfSerialOutput(qint32 maxBytes) const;
 
-    // Remote line control (RFC 2217): only with the option on, on TCP.
-    /// Builds the links for an activation, or none.
-    void startTelnetSession();
-    /// Socket `index` carries a new connection: the negotiation goes out.
-    void startTelnet(int index);
-    void sendTelnet(int index, const QByteArray &bytes);
-    /// Reads `wire` from socket `index`: the data goes to SerialOutBuffer
-    /// unless `keepData` is false, commands are acted on. Returns the bytes read.
-    qint32 receiveTelnet(int index, const QByteArray &wire, bool keepData);
-    void onTelnetOptionChanged(int index, TelnetLinks::Link &link, bool enabled);
-    void onTelnetRequest(int index, TelnetLinks::Link &link, const telnet_port::ComPortMessage &request);
-    quint32 lineInEffect(telnet_port::ComPortCommand command) const;
-    /// Selects `position` of serial list `list` and applies it to an open
-    /// device; a refused value is taken back.
-    void applyLineChoice(int index, TelnetLinks::Link &link, int list, int position);
-    quint32 controlRequest(int index, TelnetLinks::Link &link, quint32 value, bool mayChange);
-    void purge(quint32 value);
-    void sendLineSettings(int index, TelnetLinks::Link &link);
-    void askServer(int index, TelnetLinks::Link &link, const telnet_port::ComPortMessage &request);
-    void onTelnetAnswer(int index, TelnetLinks::Link &link, const telnet_port::ComPortMessage &answer);
-    void followVirtualPortLine();
-    void telnetTick();
-    void checkUnansweredRequests();
-    /// The peer of socket `index` asked for a pause in what it is sent, or for its end.
-    void setTelnetSuspended(int index, bool suspended);
-    bool telnetPending() const;
-    /// A server's device has modem lines and a client wants to hear of them.
-    bool watchesModemLines() const;
-    /// Tells every client that hears of the modem lines what changed since it last heard.
-    void notifyModemLines();
-    /// The device's modem lines; all off for a device without them, a
-    /// virtual port or a closed port.
-    telnet_port::ModemLines modemLinesNow();
-    /// Tells the client of socket `index` the modem lines now, through its mask.
-    void sendModemState(int index, TelnetLinks::Link &link);
-    /// The modem lines the server reported, for a client session; nothing otherwise.
-    std::optional<QString> telnetModemText() const;
+    // Remote line control: only with the option on, on TCP.
+    /// Takes up the serial line for an activation with the option on.
+    void takeUpRemoteLineControl();
+    /// Socket `index` carries a new connection: its stage starts, and the
+    /// negotiation goes out.
+    RemoteLineControl &startLineControl(int index);
+    /// The stage of the connection on socket `index`.
+    RemoteLineControl &lineControlOf(int index);
+    /// What the server reported of the modem lines, for a client session
+    /// with the option on; nothing otherwise.
+    std::optional<QString> remoteModemText() const;
 
     // Pump helpers.
     void resetLamps();
@@ -378,8 +350,9 @@ private:
     int m_turnSends = 0;
     /// Brings the next turn once the events waiting now have run.
     std::unique_ptr<platform::Timer> m_nextTurn;
-    /// The Telnet state of each TCP connection while the option is on.
-    std::unique_ptr<TelnetLinks> m_telnet;
+    /// The serial line as the connections' remote line control reaches it,
+    /// while the option is on; the stages sit on the connections (ClientLinks).
+    std::unique_ptr<WindowSerialLine> m_remoteLine;
     /// Arrivals waiting for the session's turn.
     std::optional<SerialSource> m_heldSerialArrival;
     bool m_heldNetworkArrival = false;

@@ -9,7 +9,7 @@
 #include "platform/timer.h"
 #include "platform/virtual_port.h"
 #include "session/flow_limits.h"
-#include "session/serial_settings_text.h"
+#include "session/line_choices.h"
 #include "session/session_lists.h"
 
 namespace pvx::session {
@@ -54,7 +54,7 @@ void Session::startPress()
     m_links.forgetAll();
     m_fanOut.clear();
     m_udpPeerKnown = false;
-    m_telnet.reset();
+    m_remoteLine.reset();
 }
 
 void Session::runActivation()
@@ -81,7 +81,7 @@ void Session::runActivation()
 
     if (!openSerialSide())
         return;
-    startTelnetSession();
+    takeUpRemoteLineControl();
     if (!startNetworkSide(port))
         return;
 
@@ -131,7 +131,7 @@ bool Session::openRealPort()
     const QString device = m_services.ports.deviceFor(ComPortNumber);
     if (device.isEmpty())
         return fail(connectorName(ComPortNumber) + QStringLiteral(": no such serial port"));
-    const auto settings = portSettings();
+    const auto settings = lineSettings(m_window);
     if (!settings)
         return fail(settings.error().detail);
     sizeTransferBuffers();
@@ -150,14 +150,11 @@ bool Session::openRealPort()
     return true;
 }
 
-platform::Result<platform::SerialSettings> Session::portSettings() const
+void Session::takeUpRemoteLineControl()
 {
-    auto settings = parseSettingsString(settingsString(m_window));
-    if (settings) {
-        applyFlowControl(*settings, m_window.flowControl());
-        settings->driverBufferSize = kDriverBufferSize;
-    }
-    return settings;
+    if (m_window.rfc2217() && !UdpMode)
+        m_remoteLine = std::make_unique<WindowSerialLine>(m_window, serialPort(), virtualPort(),
+                                                          WindowSerialLine::Buffers{m_packetizer.queue(), SerialOutBuffer});
 }
 
 void Session::sizeTransferBuffers()

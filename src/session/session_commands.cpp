@@ -3,10 +3,10 @@
 #include "session/session.h"
 
 #include "core/numeric_text.h"
+#include "session/line_choices.h"
 #include "session/serial_settings_text.h"
 #include "session/session_lists.h"
 
-#include <array>
 #include <iterator>
 
 namespace pvx::session {
@@ -62,14 +62,11 @@ bool Session::Form_LinkExecute(const QString &command)
         return false;
     // All or nothing: what the device refuses leaves the lists, and with
     // them what is saved and used at the next start, as they were.
-    std::array<int, 4> before{};
-    for (std::size_t list = 0; list < before.size(); ++list)
-        before[list] = m_window.Combo1[list].selectedIndex();
+    const LinePositions before = linePositions(m_window);
     selectSerialSettings(text.mid(kComSettings.size()));
     if (applySerialSettings())
         return true;
-    for (std::size_t list = 0; list < before.size(); ++list)
-        (void)m_window.Combo1[list].select(before[list]);
+    selectLinePositions(m_window, before);
     return false;
 }
 
@@ -109,8 +106,8 @@ bool Session::applySerialSettings()
     // lists again when it is next opened.
     if (!serialPort().isOpen())
         return true;
-    auto settings = portSettings();
-    auto applied = settings ? serialPort().applySettings(*settings) : platform::Result<void>(settings.error());
+    const auto settings = lineSettings(m_window);
+    const auto applied = settings ? serialPort().applySettings(*settings) : platform::Result<void>(settings.error());
     if (!applied)
         LogErrors(QStringLiteral("Serial settings %1 not applied: %2")
                       .arg(settingsString(m_window), applied.error().detail));

@@ -57,11 +57,35 @@ void Session::Winsock1_ConnectionRequest(int, int requestId)
     if (!client.accept(requestId))
         return;
     m_links.countClient(chosen);
-    if (m_telnet)
-        startTelnet(chosen);
+    if (m_remoteLine)
+        startLineControl(chosen);
     showClientCount();
     // The link watch counts the quiet of the new connection.
     wakePump();
+}
+
+RemoteLineControl &Session::startLineControl(int index)
+{
+    const auto role = m_window.role() == Role::Server ? telnet_port::Role::Server : telnet_port::Role::Client;
+    RemoteLineControl &stage = m_links.setLineControl(
+        index, std::make_unique<RemoteLineControl>(
+                   role, *m_remoteLine,
+                   RemoteLineControl::Connection{
+                       .send = [this, index](const QByteArray &wire) { (void)socket(index).sendData(wire); },
+                       .holdSending = [this, index](bool held) { socket(index).holdSending(held); },
+                       .peerAddress = [this, index] { return socket(index).remoteHostIP(); },
+                       .isConnected = [this, index] { return m_links.isConnected(index); },
+                       .log = [this](const QString &line) { LogErrors(line); },
+                   }));
+    stage.start();
+    return stage;
+}
+
+RemoteLineControl &Session::lineControlOf(int index)
+{
+    // Bytes on a connection whose start went unseen start its stage.
+    RemoteLineControl *stage = m_links.lineControl(index);
+    return stage ? *stage : startLineControl(index);
 }
 
 void Session::showClientCount(const QString &reason)
@@ -75,8 +99,8 @@ void Session::showClientCount(const QString &reason)
 
 void Session::Winsock1_Connect(int index)
 {
-    if (m_telnet)
-        startTelnet(index);
+    if (m_remoteLine)
+        startLineControl(index);
     m_reconnectTimer->stop();
     setStatus(kNetwork, statusText(kNetwork, text(5109)));
     wakePump();

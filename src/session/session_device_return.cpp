@@ -8,6 +8,7 @@
 #include "session/session.h"
 
 #include "core/port_map.h"
+#include "session/line_choices.h"
 
 namespace pvx::session {
 
@@ -65,7 +66,7 @@ void Session::retryAfterDeviceFailure()
 void Session::reopenDevice()
 {
     const QString device = m_services.ports.deviceFor(ComPortNumber);
-    const auto settings = portSettings();
+    const auto settings = lineSettings(m_window);
     platform::Result<void> opened = settings ? serialPort().reopen(device, *settings) : settings.error();
     if (opened && !serialPort().isOpen())
         opened = platform::makeError(platform::ErrorCode::IoError, text(5095));

@@ -80,8 +80,8 @@ qint32 Session::receiveFromSocket(int index)
             // In pieces, so that the answers to one never run far past the bound.
             const QByteArray wire = source.getData(std::min(waiting, kMoveBudget));
             // Its requests are still answered, with the values in effect.
-            if (m_telnet)
-                (void)receiveTelnet(index, wire, false);
+            if (m_remoteLine)
+                lineControlOf(index).receive(wire, {});
             dropped += static_cast<qint32>(wire.size());
         }
         return dropped;
@@ -92,8 +92,11 @@ qint32 Session::receiveFromSocket(int index)
     if (wanted <= 0)
         return 0;
     // Telnet data is never longer than its wire bytes, so it fits as well.
-    if (m_telnet)
-        return receiveTelnet(index, source.getData(wanted), true);
+    if (m_remoteLine) {
+        lineControlOf(index).receive(source.getData(wanted),
+                                     [this](const QByteArray &payload) { (void)SerialOutBuffer.append(payload); });
+        return static_cast<qint32>(wanted);
+    }
     return SerialOutBuffer.appendFrom(static_cast<qint32>(wanted),
                                       [&](char *at, qint64 room) { return source.readInto(at, room); });
 }

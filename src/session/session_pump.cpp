@@ -28,8 +28,7 @@ void Session::Timer2_Timer()
         m_watchdog.tick();
     if (serialInputWaiting())
         moveWithinTurn([this] { pullSerialInput(); });
-    if (m_telnet)
-        telnetTick();
+    m_links.tickLineControls();
 }
 
 bool Session::pumpPending()
@@ -42,7 +41,7 @@ bool Session::pumpPending()
     // comes wakes it.
     if (isActive() && !UdpMode && m_services.settings.PingEnabled != 0 && m_links.anyConnected())
         return true;
-    if (m_telnet && telnetPending())
+    if (m_links.lineControlPending())
         return true;
     return networkInputHeld() || serialInputWaiting();
 }

@@ -7,7 +7,6 @@
 #include "platform/timer.h"
 #include "session/flow_limits.h"
 #include "session/session_lists.h"
-#include "telnet_port/iac_doubling.h"
 
 #include <algorithm>
 #include <utility>
@@ -204,7 +203,7 @@ qint32 Session::sendToClients(Packetizer::Piece piece)
     for (const int index : destinations)
         receivers.push_back({index, m_links.connection(index)});
     // The count above is of the payload, before any 0xFF is doubled.
-    m_fanOut.start(m_telnet ? telnet_port::doubleIac(bytes) : bytes, std::move(receivers));
+    m_fanOut.start(m_remoteLine ? RemoteLineControl::wireBytes(bytes) : bytes, std::move(receivers));
     if (!destinations.empty())
         m_moved.toNetwork += requested;
     (void)deliverFanOut();

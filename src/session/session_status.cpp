@@ -24,8 +24,16 @@ SessionStatus Session::status() const
         .moved = m_moved,
         .heldToNetwork = m_packetizer.queue().count(),
         .heldToSerial = SerialOutBuffer.count(),
-        .modem = telnetModemText(),
+        .modem = remoteModemText(),
     };
+}
+
+std::optional<QString> Session::remoteModemText() const
+{
+    if (!m_remoteLine || m_window.role() != Role::Client)
+        return std::nullopt;
+    const RemoteLineControl *stage = m_links.lineControl(0);
+    return stage ? stage->modemText() : QStringLiteral("unknown");
 }
 
 } // namespace pvx::session

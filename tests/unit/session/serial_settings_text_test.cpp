@@ -1,6 +1,7 @@
 #include "session/serial_settings_text.h"
 
 #include "bridge_fixture.h"
+#include "session/line_choices.h"
 
 #include <gtest/gtest.h>
 
@@ -33,7 +34,7 @@ constexpr SettingsRow kRows[] = {
 
 } // namespace
 
-TEST(SerialSettingsText, WindowChoicesGiveTheStringAndTheStringGivesThemBack)
+TEST(SerialSettingsText, WindowChoicesGiveTheStringAndTheSettings)
 {
     for (const SettingsRow &row : kRows) {
         SCOPED_TRACE(row.text);
@@ -46,7 +47,7 @@ TEST(SerialSettingsText, WindowChoicesGiveTheStringAndTheStringGivesThemBack)
         EXPECT_EQ(w.Combo1[1].text(), s(row.parityText));
         EXPECT_EQ(pvx::session::settingsString(w), s(row.text));
 
-        const auto parsed = pvx::session::parseSettingsString(s(row.text));
+        const auto parsed = pvx::session::lineSettings(w);
         ASSERT_TRUE(parsed.ok());
         EXPECT_EQ(parsed->baudRate, row.baudRate);
         EXPECT_EQ(parsed->parity, row.parityValue);
@@ -59,24 +60,6 @@ TEST(SerialSettingsText, WindowChoicesGiveTheStringAndTheStringGivesThemBack)
         EXPECT_EQ(f.serial->lastSettings.dataBits, row.dataBitsValue);
         EXPECT_EQ(f.serial->lastSettings.stopBits, row.stopBitsValue);
     }
-}
-
-TEST(SerialSettingsText, MalformedStringsNameTheWrongPart)
-{
-    const struct {
-        const char *text;
-        const char *named;
-    } cases[] = {
-        {"9600,N,8", "serial settings"}, {"fast,N,8,1", "baud rate"}, {"0,N,8,1", "baud rate"},
-        {"9600,X,8,1", "parity"},        {"9600,NE,8,1", "parity"},   {"9600,N,9,1", "data bits"},
-        {"9600,N,4,1", "data bits"},     {"9600,N,8,3", "stop bits"}, {"9600,N,8,1.0", "stop bits"},
-    };
-    for (const auto &c : cases) {
-        const auto parsed = pvx::session::parseSettingsString(s(c.text));
-        ASSERT_FALSE(parsed.ok()) << c.text;
-        EXPECT_TRUE(parsed.error().detail.startsWith(s("Invalid ") + s(c.named))) << c.text;
-    }
-    EXPECT_EQ(pvx::session::parseSettingsString(s(" 9600 , e , 7 , 2 "))->parity, Parity::Even);
 }
 
 TEST(SerialSettingsText, FlowControlReachesThePort)
