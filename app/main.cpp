@@ -106,7 +106,7 @@ int runGui(const shell::CommandLine &line, const QString &commandLineFile, const
     QObject::connect(&program.window, &shell::MainWindow::closed, QCoreApplication::instance(),
                      &QCoreApplication::quit, Qt::QueuedConnection);
     const auto signalHandlers = closeOnSignals([&frame] { frame.requestClose(); });
-    program.window.Form_Load();
+    program.window.scheduleStartup();
     return QApplication::exec();
 }
 

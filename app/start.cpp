@@ -41,7 +41,7 @@ int runHeadless(const shell::CommandLine &line, const QString &commandLineFile, 
     QObject::connect(&program.window, &shell::MainWindow::closed, QCoreApplication::instance(),
                      &QCoreApplication::quit, Qt::QueuedConnection);
     const auto signalHandlers = closeOnSignals([&program] { program.window.close(); });
-    program.window.Form_Load();
+    program.window.scheduleStartup();
     return QCoreApplication::exec();
 }
 

@@ -49,9 +49,9 @@ AboutForm::AboutForm(Services services)
         addControl(*control);
     }
     cmdSysInfo.setCaption(QStringLiteral("&System Info..."));
-    cmdOK.onClick = [this] { cmdOK_Click(); };
-    cmdSysInfo.onClick = [this] { StartSysInfo(); };
-    Label4.onClick = [this] { Label4_Click(); };
+    cmdOK.onClick = [this] { onOkClicked(); };
+    cmdSysInfo.onClick = [this] { startSystemInfo(); };
+    Label4.onClick = [this] { onWebAddressClicked(); };
 
     const resources::StringTable &strings = services.strings;
     resources::applyFormStrings(*this, strings);
@@ -63,13 +63,13 @@ AboutForm::AboutForm(Services services)
     lblVersion.setCaption(QStringLiteral("V. " PVX_VERSION));
 }
 
-void AboutForm::Label4_Click()
+void AboutForm::onWebAddressClicked()
 {
     if (m_services.desktop)
         (void)m_services.desktop->openUrl(QLatin1String(kWebAddress));
 }
 
-void AboutForm::StartSysInfo()
+void AboutForm::startSystemInfo()
 {
     for (const char *program : kSystemInformationPrograms) {
         if (m_services.launcher.startProgram(QLatin1String(program)))

@@ -53,14 +53,14 @@ public:
     core::Control cmdOK;
     core::Control cmdSysInfo;
 
-    void cmdOK_Click() { unload(); }
-    void cancel() override { cmdOK_Click(); }
+    void onOkClicked() { unload(); }
+    void cancel() override { onOkClicked(); }
     /// Opens the web address; a desktop that cannot is not reported.
-    void Label4_Click();
+    void onWebAddressClicked();
     /// Starts the first system-information program installed; without one,
     /// or when it does not start, says "System Information Is Unavailable At
     /// This Time".
-    void StartSysInfo();
+    void startSystemInfo();
 
 private:
     Services m_services;

@@ -95,7 +95,7 @@ bool AboutDialog::eventFilter(QObject *watched, QEvent *event)
         && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
         // Opening a browser can take a moment.
         QApplication::setOverrideCursor(Qt::WaitCursor);
-        m_form.Label4_Click();
+        m_form.onWebAddressClicked();
         QApplication::restoreOverrideCursor();
         return true;
     }

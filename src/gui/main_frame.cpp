@@ -375,7 +375,7 @@ void MainFrame::changeEvent(QEvent *event)
 {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange && !m_model.isClosing())
-        m_model.Form_Resize();
+        m_model.onWindowStateChanged();
 }
 
 } // namespace pvx::gui

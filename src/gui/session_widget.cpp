@@ -48,7 +48,7 @@ SessionWidget::SessionWidget(session::Session &session, QWidget *parent)
     serialGrid->addWidget(boundLineEdit(serialFrame, w.txtTimeoutValue), row++, 1);
     serialGrid->setRowStretch(row, 1);
 
-    auto *networkFrame = boundGroupBox(this, w.Frame2, [&session] { session.Frame2_DblClick(); });
+    auto *networkFrame = boundGroupBox(this, w.Frame2, [&session] { session.showConnectedClients(); });
     auto *networkGrid = new QGridLayout(networkFrame);
     row = 0;
     networkGrid->addWidget(boundRadioButton(networkFrame, w.TCPOption[0]), row++, 0, 1, 2);
@@ -57,7 +57,7 @@ SessionWidget::SessionWidget(session::Session &session, QWidget *parent)
     auto *addressStack = new QHBoxLayout;
     auto *remoteAddress = boundLineEdit(networkFrame, w.IPAddress);
     remoteAddress->setMaxLength(50);
-    auto *localAddress = boundComboBox(networkFrame, w.LocalIP, true, [&w] { w.LocalIP_DropDown(); });
+    auto *localAddress = boundComboBox(networkFrame, w.LocalIP, true, [&w] { w.onLocalAddressDropDown(); });
     // Room for a dotted address or a short host name.
     const int addressWidth = fontMetrics().horizontalAdvance(QStringLiteral("255.255.255.255__"));
     remoteAddress->setMinimumWidth(addressWidth);

@@ -35,8 +35,8 @@ ClientOptionsForm::ClientOptionsForm(const resources::StringTable &strings, cons
         addControl(*control);
     }
     groupOptionButtons(Option1);
-    Command1.onClick = [this] { Command1_Click(); };
-    Command2.onClick = [this] { Command2_Click(); };
+    Command1.onClick = [this] { onOkClicked(); };
+    Command2.onClick = [this] { onCancelClicked(); };
 
     resources::applyFormStrings(*this, strings);
     selectOptionButton(Option1, options.ClientOptions);
@@ -44,7 +44,7 @@ ClientOptionsForm::ClientOptionsForm(const resources::StringTable &strings, cons
     chkRfc2217.setValue(options.Rfc2217 == 1 ? 1 : 0);
 }
 
-void ClientOptionsForm::Command1_Click()
+void ClientOptionsForm::onOkClicked()
 {
     accept({selectedOptionButton(Option1, m_loaded.ClientOptions),
             static_cast<qint16>(chkConnectOnVirtualPort.value()), static_cast<qint16>(chkRfc2217.value())});

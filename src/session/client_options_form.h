@@ -40,11 +40,11 @@ public:
 
     /// OK: the selected button's index (the stored value when none is
     /// selected) and the box's value.
-    void Command1_Click();
+    void onOkClicked();
     /// Cancel: closes the dialog; nothing comes back.
-    void Command2_Click() { unload(); }
-    void cancel() override { Command2_Click(); }
-    void escapePressed() override { Command1_Click(); }
+    void onCancelClicked() { unload(); }
+    void cancel() override { onCancelClicked(); }
+    void escapePressed() override { onOkClicked(); }
 
 private:
     ClientIoOptions m_loaded;

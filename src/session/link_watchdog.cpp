@@ -70,7 +70,7 @@ void LinkWatchdog::startPass()
         const int token = ++m_lastToken;
         const Target target{index, m_links.connection(index)};
         m_pending.insert(token, 0);
-        const int requestId = tools::PingAddress(
+        const int requestId = tools::pingAddress(
             m_service.echo, m_links.socket(index).remoteHostIP(), m_settings.PingTimeout,
             [this, token, target](const tools::EchoReply &reply) { onReply(token, target, reply); });
         // An address that cannot be pinged is answered before the call returns.
@@ -98,7 +98,7 @@ void LinkWatchdog::onReply(int token, Target target, const tools::EchoReply &rep
     // the echo waited.
     if (!m_links.isConnected(target.index) || m_links.connection(target.index) != target.connection)
         return;
-    const QString result = QStringLiteral("Ping Failed - Ping Result = ") + tools::EchoStatusText(reply.Status);
+    const QString result = QStringLiteral("Ping Failed - Ping Result = ") + tools::echoStatusText(reply.Status);
     m_actions.close(target.index, result);
     m_actions.log(result);
 }

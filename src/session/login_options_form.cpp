@@ -33,8 +33,8 @@ LoginOptionsForm::LoginOptionsForm(const LoginOptions &options)
     for (core::Control *control : {&Label1, &txtUserPrompt, &Label2, &txtUserPromptResponse, &Label3,
                                    &txtPasswordPrompt, &Label4, &txtPasswordPromptResponse, &btnOK, &btnCancel})
         addControl(*control);
-    btnOK.onClick = [this] { btnOK_Click(); };
-    btnCancel.onClick = [this] { btnCancel_Click(); };
+    btnOK.onClick = [this] { onOkClicked(); };
+    btnCancel.onClick = [this] { onCancelClicked(); };
 
     txtUserPrompt.setText(options.UserPrompt);
     txtUserPromptResponse.setText(options.UserPromptResponse);
@@ -42,7 +42,7 @@ LoginOptionsForm::LoginOptionsForm(const LoginOptions &options)
     txtPasswordPromptResponse.setText(options.PasswordPromptResponse);
 }
 
-void LoginOptionsForm::btnOK_Click()
+void LoginOptionsForm::onOkClicked()
 {
     accept({txtUserPrompt.text(), txtUserPromptResponse.text(), txtPasswordPrompt.text(),
             txtPasswordPromptResponse.text()});

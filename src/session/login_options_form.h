@@ -37,10 +37,10 @@ public:
     core::Control btnCancel;
 
     /// OK: gives back the four texts as they stand.
-    void btnOK_Click();
+    void onOkClicked();
     /// Cancel: closes the dialog; nothing comes back.
-    void btnCancel_Click() { unload(); }
-    void cancel() override { btnCancel_Click(); }
+    void onCancelClicked() { unload(); }
+    void cancel() override { onCancelClicked(); }
     void escapePressed() override {}
 };
 

@@ -42,8 +42,8 @@ ServerOptionsForm::ServerOptionsForm(const resources::StringTable &strings, cons
     }
     groupOptionButtons(OptionTCP);
     groupOptionButtons(OptionSerial);
-    Command1.onClick = [this] { Command1_Click(); };
-    Command2.onClick = [this] { Command2_Click(); };
+    Command1.onClick = [this] { onOkClicked(); };
+    Command2.onClick = [this] { onCancelClicked(); };
 
     resources::applyFormStrings(*this, strings);
     chkMultiClients.setValue(options.AllowMultiConnect == 1 ? 1 : 0);
@@ -52,7 +52,7 @@ ServerOptionsForm::ServerOptionsForm(const resources::StringTable &strings, cons
     chkRfc2217.setValue(options.Rfc2217 == 1 ? 1 : 0);
 }
 
-void ServerOptionsForm::Command1_Click()
+void ServerOptionsForm::onOkClicked()
 {
     accept({static_cast<qint16>(chkMultiClients.value()),
             selectedOptionButton(OptionSerial, m_loaded.ServerSerialOptions),

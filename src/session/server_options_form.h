@@ -44,10 +44,10 @@ public:
 
     /// OK: the box's value and the selected buttons' indices; a row with no
     /// button selected keeps its stored value.
-    void Command1_Click();
+    void onOkClicked();
     /// Cancel: closes the dialog; nothing comes back.
-    void Command2_Click() { unload(); }
-    void cancel() override { Command2_Click(); }
+    void onCancelClicked() { unload(); }
+    void cancel() override { onCancelClicked(); }
 
 private:
     ServerIoOptions m_loaded;

@@ -21,31 +21,31 @@ Session::Session(SessionServices services, SessionDevices devices)
     : m_services(services), m_devices(std::move(devices)), m_window(services.window),
       m_links(services.sockets, [this](int index) { return socketEvents(index); }), m_packetizer(kPumpIntervalMs),
       m_watchdog(services.pings, services.settings, m_links,
-                 {.close = [this](int index, const QString &reason) { Winsock1_Close(index, reason); },
-                  .log = [this](const QString &text) { LogErrors(text); }}),
+                 {.close = [this](int index, const QString &reason) { closeConnection(index, reason); },
+                  .log = [this](const QString &text) { logError(text); }}),
       m_deviceReturn(services.deviceWatch),
-      m_pump(services.pump, [this] { Timer2_Timer(); }, [this] { return pumpPending(); }),
+      m_pump(services.pump, [this] { onPumpTick(); }, [this] { return pumpPending(); }),
       m_turn(services.turns, [this] { resumeTurn(); },
              [this] { return m_heldSerialArrival.has_value() || m_heldNetworkArrival; })
 {
     m_reconnectTimer = m_services.timers.create();
     m_reconnectTimer->setInterval(kReconnectIntervalMs);
-    m_reconnectTimer->setTimeout([this] { Timer1_Timer(); });
+    m_reconnectTimer->setTimeout([this] { onReconnectTick(); });
     m_nextTurn = m_services.timers.create();
     m_nextTurn->setInterval(0);
     m_nextTurn->setTimeout([this] { onNextTurn(); });
 
     serialPort().setEvents({
-        .readyRead = [this] { MSComm1_OnComm(); },
+        .readyRead = [this] { onSerialReadable(); },
         .bytesWritten = [this](qint64) { moveWithinTurn([this] { moveNetworkToSerial(); }); },
-        .failed = [this](const platform::Error &error) { MSComm1_Failed(error); },
+        .failed = [this](const platform::Error &error) { onDeviceFailed(error); },
     });
     virtualPort().setEvents({
-        .dataReceived = [this] { VSPort1_DataReceived(); },
-        .openedChanged = [this](bool opened) { VSPort1_OpenedChanged(opened); },
+        .dataReceived = [this] { onVirtualPortDataReceived(); },
+        .openedChanged = [this](bool opened) { onVirtualPortOpenedChanged(opened); },
         .writable = [this] { moveWithinTurn([this] { moveNetworkToSerial(); }); },
     });
-    m_window.Command1.onClick = [this] { Command1_Click(); };
+    m_window.Command1.onClick = [this] { toggleActive(); };
 }
 
 Session::~Session() = default;
@@ -68,10 +68,10 @@ void Session::setStatus(int line, const QString &statusText, const QString &reas
     status.setToolTip(reason);
     status.setCaption(statusText);
     emit statusChanged(line, statusText);
-    LogErrors(reason.isEmpty() ? statusText : statusText + QStringLiteral(" (") + reason + QLatin1Char(')'));
+    logError(reason.isEmpty() ? statusText : statusText + QStringLiteral(" (") + reason + QLatin1Char(')'));
 }
 
-void Session::LogErrors(const QString &description)
+void Session::logError(const QString &description)
 {
     const platform::Socket &socket0 = m_links.socket(0);
     const QString modePart =
@@ -82,7 +82,7 @@ void Session::LogErrors(const QString &description)
     m_services.log.report(description, m_window.LocalIPAddress, modePart);
 }
 
-void Session::Frame2_DblClick()
+void Session::showConnectedClients()
 {
     if (m_window.selectedRole() != Role::Server)
         return;

@@ -54,7 +54,7 @@ struct SessionServices {
     ErrorLog &log;
     /// The echo the link watch pings with.
     PingService &pings;
-    /// The program's pump tick, which runs Timer2_Timer while anything is pending.
+    /// The program's pump tick, which runs onPumpTick while anything is pending.
     PumpTick &pump;
     /// Shares the event loop between busy sessions.
     TurnShare &turns;
@@ -93,7 +93,7 @@ public:
 
     /// The Activate / De-Activate button: activates an inactive session and
     /// deactivates an active one.
-    void Command1_Click();
+    void toggleActive();
     /// Activates the session as the button does; an active one is left alone.
     void activate();
     /// Deactivates the session as the button does; an inactive one is left
@@ -106,49 +106,49 @@ public:
     /// active one, new serial settings unless the open device refuses any of
     /// them (then the device and the lists keep what they had, and the log
     /// says what was refused). Shows nothing.
-    bool Form_LinkExecute(const QString &command);
+    bool runCommand(const QString &command);
     /// Double-click on the network frame: lists the connected clients.
-    void Frame2_DblClick();
+    void showConnectedClients();
 
     /// A client asks the listening socket `index` to connect: accepted into
     /// the lowest closed socket (or a new one) unless a second client is not
     /// allowed. Not accepting closes the request.
-    void Winsock1_ConnectionRequest(int index, int requestId);
+    void onConnectionRequest(int index, int requestId);
     /// The client connection of socket `index` is up.
-    void Winsock1_Connect(int index);
+    void onConnected(int index);
     /// Ends the connection of socket `index`: the client count and status
     /// follow, the status with `reason` when one is given, and a client
     /// starts its reconnect cycle. Ignored while it runs.
-    void Winsock1_Close(int index, const QString &reason = {});
+    void closeConnection(int index, const QString &reason = {});
     /// Shows and logs a socket error. A network error (above 10000 as a
     /// signed 16-bit number) ends the connection: the client leaves the count
     /// at once, what it sent before is passed on, then the socket is closed.
     /// An error of the listening socket leaves the clients alone and shows
     /// "Error - " with the description until the next activation.
-    void Winsock1_Error(int index, int number, const QString &description);
+    void onSocketError(int index, int number, const QString &description);
     /// Data waits on socket `index`: read as far as `SerialOutBuffer` has
     /// room, routed by the options, and written to the serial side at once.
-    void Winsock1_DataArrival(int index);
+    void onNetworkDataArrived(int index);
     /// The reconnect tick (every 5 s after a client connection ended).
-    void Timer1_Timer();
+    void onReconnectTick();
 
     /// The real serial port received bytes.
-    void MSComm1_OnComm();
+    void onSerialReadable();
     /// The real serial port failed while open; it is already closed. The
     /// session stays active, and opens the device again when it comes back
     /// at its path.
-    void MSComm1_Failed(const platform::Error &error);
+    void onDeviceFailed(const platform::Error &error);
     /// The program on the virtual port wrote bytes.
-    void VSPort1_DataReceived();
+    void onVirtualPortDataReceived();
     /// The program on the virtual port opened (true) or closed it.
-    void VSPort1_OpenedChanged(bool opened);
+    void onVirtualPortOpenedChanged(bool opened);
 
     /// The 50 ms pump tick: resets the lamps every third tick, writes
     /// network data to the serial side, retries what waited for room, closes
     /// clients that stopped taking data, sends serial data once no more has
     /// arrived for the time-out, and when none was waiting lets the link
     /// watch count the tick.
-    void Timer2_Timer();
+    void onPumpTick();
     /// Something the pump acts on may be pending: the session is served by
     /// the program's tick until nothing is. Cheap when it is served already.
     void wakePump() { m_pump.wake(); }
@@ -190,7 +190,7 @@ public:
     void setStatus(int line, const QString &text, const QString &reason = {});
     /// Reports `description` to the error log and the error program, with
     /// this session's address and role.
-    void LogErrors(const QString &description);
+    void logError(const QString &description);
     /// A status line's label and state word, as "TCP/IP Status: Listening...".
     QString statusText(int line, const QString &word) const;
     QString text(int id) const;

@@ -22,7 +22,7 @@ constexpr int kMaxPort = 65535;
 
 } // namespace
 
-void Session::Command1_Click()
+void Session::toggleActive()
 {
     if (m_window.isActive())
         deactivate();

@@ -43,7 +43,7 @@ int parityPosition(const QString &word)
 
 } // namespace
 
-bool Session::Form_LinkExecute(const QString &command)
+bool Session::runCommand(const QString &command)
 {
     const QString text = command.trimmed().toUpper();
     if (text == kActivate) {
@@ -109,7 +109,7 @@ bool Session::applySerialSettings()
     const auto settings = lineSettings(m_window);
     const auto applied = settings ? serialPort().applySettings(*settings) : platform::Result<void>(settings.error());
     if (!applied)
-        LogErrors(QStringLiteral("Serial settings %1 not applied: %2")
+        logError(QStringLiteral("Serial settings %1 not applied: %2")
                       .arg(settingsString(m_window), applied.error().detail));
     return applied.ok();
 }

@@ -25,15 +25,15 @@ constexpr qint16 kLastNonNetworkError = 10000;
 platform::Socket::Events Session::socketEvents(int index)
 {
     return {
-        .connected = [this, index] { Winsock1_Connect(index); },
+        .connected = [this, index] { onConnected(index); },
         .closed = [this, index] { onPeerClosed(index); },
-        .connectionRequest = [this, index](int requestId) { Winsock1_ConnectionRequest(index, requestId); },
-        .dataArrival = [this, index](qint64) { Winsock1_DataArrival(index); },
+        .connectionRequest = [this, index](int requestId) { onConnectionRequest(index, requestId); },
+        .dataArrival = [this, index](qint64) { onNetworkDataArrived(index); },
         .sendProgress = [this, index](qint64) { onSendProgress(index); },
         .error = [this, index](int number, const QString &description) {
-            Winsock1_Error(index, number, description);
+            onSocketError(index, number, description);
         },
-        .warning = [this](const QString &description) { LogErrors(description); },
+        .warning = [this](const QString &description) { logError(description); },
     };
 }
 
@@ -43,7 +43,7 @@ QString Session::connectedClientsText() const
                       QLatin1Char('(') + QString::number(m_links.clientCount()) + QLatin1Char(')') + text(5109));
 }
 
-void Session::Winsock1_ConnectionRequest(int, int requestId)
+void Session::onConnectionRequest(int, int requestId)
 {
     if (!m_window.allowMultipleClients() && m_links.clientCount() != 0)
         return;
@@ -75,7 +75,7 @@ RemoteLineControl &Session::startLineControl(int index)
                        .holdSending = [this, index](bool held) { socket(index).holdSending(held); },
                        .peerAddress = [this, index] { return socket(index).remoteHostIP(); },
                        .isConnected = [this, index] { return m_links.isConnected(index); },
-                       .log = [this](const QString &line) { LogErrors(line); },
+                       .log = [this](const QString &line) { logError(line); },
                    }));
     stage.start();
     return stage;
@@ -97,7 +97,7 @@ void Session::showClientCount(const QString &reason)
               reason);
 }
 
-void Session::Winsock1_Connect(int index)
+void Session::onConnected(int index)
 {
     if (m_remoteLine)
         startLineControl(index);
@@ -106,7 +106,7 @@ void Session::Winsock1_Connect(int index)
     wakePump();
 }
 
-void Session::Winsock1_Close(int index, const QString &reason)
+void Session::closeConnection(int index, const QString &reason)
 {
     if (CloseInProgress)
         return;
@@ -149,7 +149,7 @@ void Session::closeWhenDrained(int index)
 {
     moveNetworkToSerial();
     if (m_links.isDraining(index) && socket(index).bytesAvailable() == 0)
-        Winsock1_Close(index);
+        closeConnection(index);
 }
 
 bool Session::isListener(int index) const
@@ -157,7 +157,7 @@ bool Session::isListener(int index) const
     return index == 0 && m_window.role() == Role::Server && !UdpMode;
 }
 
-void Session::Winsock1_Error(int index, int number, const QString &description)
+void Session::onSocketError(int index, int number, const QString &description)
 {
     if (isListener(index)) {
         onListenerError(description);
@@ -169,7 +169,7 @@ void Session::Winsock1_Error(int index, int number, const QString &description)
     if (ends)
         keepWhatWasSent(index);
     setStatus(kNetwork, statusText(kNetwork, text(5103)), description);
-    LogErrors(description);
+    logError(description);
     if (ends) {
         if (m_links.leaveClientCount(index))
             showClientCount();
@@ -200,7 +200,7 @@ bool Session::waitsForVirtualPort() const
            && !m_devices.virtualPort->isOpenedByApplication();
 }
 
-void Session::Timer1_Timer()
+void Session::onReconnectTick()
 {
     if (UdpMode)
         return;
@@ -225,7 +225,7 @@ void Session::connectToConfiguredServer()
         socket0.setRemoteHost(QString());
         socket0.setRemotePort(0);
         setStatus(kNetwork, statusText(kNetwork, text(5099) + QLatin1Char(' ') + connecting.error().detail));
-        LogErrors(connecting.error().detail);
+        logError(connecting.error().detail);
         // Tried again on the next tick (which waits while the virtual port is closed).
         m_reconnectTimer->start();
     }
@@ -237,7 +237,7 @@ QString Session::waitingForVirtualPortReason() const
     return text(kWaitingForVirtualPort).arg(m_devices.virtualPort->devicePath());
 }
 
-void Session::VSPort1_OpenedChanged(bool opened)
+void Session::onVirtualPortOpenedChanged(bool opened)
 {
     // Bytes held for the program go out as soon as it is there.
     if (opened)

@@ -29,7 +29,7 @@ void Session::watchDevicePath()
     if (device.startsWith(QLatin1String("/dev/pts/")))
         return;
     if (const auto watching = m_deviceReturn.start(device, [this] { onDevicePathChanged(); }); !watching)
-        LogErrors(QStringLiteral("The device will not be reopened by itself: ") + watching.error().detail);
+        logError(QStringLiteral("The device will not be reopened by itself: ") + watching.error().detail);
 }
 
 bool Session::waitForDevice(const QString &device, const platform::Error &refusal)
@@ -76,11 +76,11 @@ void Session::reopenDevice()
         // the settings or is in use) is worth one line.
         const platform::Error &error = opened.error();
         if (m_deviceReturn.refused(error) && error.code != platform::ErrorCode::NotFound)
-            LogErrors(QStringLiteral("The device was not reopened: ") + error.detail);
+            logError(QStringLiteral("The device was not reopened: ") + error.detail);
         return;
     }
     m_deviceReturn.reopened();
-    LogErrors(QStringLiteral("The device %1 came back").arg(device));
+    logError(QStringLiteral("The device %1 came back").arg(device));
     setStatus(kSerial, statusText(kSerial, text(5096)), device);
     moveNetworkToSerial();
 }

@@ -17,7 +17,7 @@ constexpr int kNetwork = 1;
 
 } // namespace
 
-void Session::Winsock1_DataArrival(int index)
+void Session::onNetworkDataArrived(int index)
 {
     // A datagram socket is not held: what it reports must be read. A held
     // connection raises nothing more until it is read, and its turn reads
@@ -137,7 +137,7 @@ qint32 Session::pullNetworkInput()
             m_nextPull = (index + 1) % elements;
         }
         if (m_links.isDraining(index) && source.bytesAvailable() == 0)
-            Winsock1_Close(index);
+            closeConnection(index);
     }
     return pulled;
 }

@@ -15,7 +15,7 @@ constexpr int kLampResetTicks = 3;
 
 } // namespace
 
-void Session::Timer2_Timer()
+void Session::onPumpTick()
 {
     const bool serialDataWaited = m_packetizer.queue().count() > 0;
     m_turnSends = 0;
@@ -77,15 +77,15 @@ void Session::checkStalledClients()
         case ClientLinks::Stall::TakesNothing:
             // One peer that stopped reading must not stall the bridge for
             // everybody else.
-            LogErrors(QStringLiteral("Connection to %1 closed: it took no data for 10 seconds")
+            logError(QStringLiteral("Connection to %1 closed: it took no data for 10 seconds")
                           .arg(client.remoteHostIP()));
-            Winsock1_Close(i);
+            closeConnection(i);
             break;
         case ClientLinks::Stall::DrainStuck:
-            LogErrors(QStringLiteral("Connection to %1 closed: %2 bytes it sent found no room for 10 seconds")
+            logError(QStringLiteral("Connection to %1 closed: %2 bytes it sent found no room for 10 seconds")
                           .arg(client.remoteHostIP())
                           .arg(client.bytesAvailable()));
-            Winsock1_Close(i);
+            closeConnection(i);
             break;
         }
     }

@@ -19,12 +19,12 @@ constexpr int kSerial = 0;
 
 } // namespace
 
-void Session::MSComm1_OnComm()
+void Session::onSerialReadable()
 {
     serialArrived(SerialSource::Port);
 }
 
-void Session::VSPort1_DataReceived()
+void Session::onVirtualPortDataReceived()
 {
     serialArrived(SerialSource::VirtualPort);
 }
@@ -61,7 +61,7 @@ void Session::resumeTurn()
     m_turn.moved(std::max<qint64>(movedSoFar() - before, 0));
 }
 
-void Session::MSComm1_Failed(const platform::Error &error)
+void Session::onDeviceFailed(const platform::Error &error)
 {
     // The port is closed already; what the network sends meanwhile stays
     // queued, as for any closed port, until the device comes back.

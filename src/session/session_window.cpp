@@ -129,11 +129,11 @@ void SessionWindow::registerControls()
 
     Combo2.onClick = [this] { m_linkTopic = Combo2.text(); };
     PortNumber.onChange = [this] { checkPortNumber(); };
-    TCPOption[0].onClick = [this] { TCPOption_Click(0); };
-    TCPOption[1].onClick = [this] { TCPOption_Click(1); };
-    Command2.onClick = [this] { Command2_Click(); };
-    btnLogin.onClick = [this] { btnLogin_Click(); };
-    Command3.onClick = [this] { Command3_Click(); };
+    TCPOption[0].onClick = [this] { onRoleClicked(0); };
+    TCPOption[1].onClick = [this] { onRoleClicked(1); };
+    Command2.onClick = [this] { onIoOptionsClicked(); };
+    btnLogin.onClick = [this] { onLoginOptionsClicked(); };
+    Command3.onClick = [this] { onSetWindowNameClicked(); };
 }
 
 void SessionWindow::buildLists()
@@ -165,7 +165,7 @@ void SessionWindow::fillLocalAddressList()
     LocalIP.setText(typed);
 }
 
-void SessionWindow::LocalIP_DropDown()
+void SessionWindow::onLocalAddressDropDown()
 {
     fillLocalAddressList();
 }
@@ -178,7 +178,7 @@ void SessionWindow::checkPortNumber()
     }
 }
 
-void SessionWindow::TCPOption_Click(int index)
+void SessionWindow::onRoleClicked(int index)
 {
     const bool server = index == 1;
     if (server)
@@ -189,7 +189,7 @@ void SessionWindow::TCPOption_Click(int index)
     Label3.setCaption(m_services.strings.text(server ? 5107 : 5105));
 }
 
-void SessionWindow::Command3_Click()
+void SessionWindow::onSetWindowNameClicked()
 {
     const auto answer = m_services.dialogs.inputBox(
         QStringLiteral("Enter an optional name or description for this session window. The name that you "
@@ -200,7 +200,7 @@ void SessionWindow::Command3_Click()
         setWindowName(*answer);
 }
 
-void SessionWindow::Command2_Click()
+void SessionWindow::onIoOptionsClicked()
 {
     if (TCPOption[1].value() != 0) {
         ServerOptionsForm form(m_services.strings,
@@ -222,7 +222,7 @@ void SessionWindow::Command2_Click()
     }
 }
 
-void SessionWindow::btnLogin_Click()
+void SessionWindow::onLoginOptionsClicked()
 {
     LoginOptionsForm form({options.UserPrompt, options.UserPromptResponse, options.PasswordPrompt,
                            options.PasswordPromptResponse});

@@ -79,17 +79,17 @@ public:
 
     /// Client role (0) or server role (1); also raised when code selects a
     /// role. The server role lists the local addresses afresh.
-    void TCPOption_Click(int index);
+    void onRoleClicked(int index);
     /// The local-address list is about to drop down: it is built afresh
     /// (addresses come and go), keeping the box's text.
-    void LocalIP_DropDown();
+    void onLocalAddressDropDown();
     /// "Set Window Name...": asks for a name and keeps it as the caption.
-    void Command3_Click();
+    void onSetWindowNameClicked();
     /// "I/O Options...": edits the server or the client options, as the
     /// role selected, through their dialog; OK changes them, nothing else does.
-    void Command2_Click();
+    void onIoOptionsClicked();
     /// "Login Options...": edits the four login texts through their dialog.
-    void btnLogin_Click();
+    void onLoginOptionsClicked();
 
     /// The user named this window; automatic titles leave it alone.
     bool isNamed() const { return !Command3.tag().isEmpty(); }

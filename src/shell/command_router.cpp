@@ -26,7 +26,7 @@ platform::CommandReply CommandRouter::execute(const QString &topic, const QStrin
         return executeSystem(command);
     for (const auto &session : m_sessions.sessions()) {
         if (session->window().linkTopic().compare(topic, Qt::CaseInsensitive) == 0)
-            return {.accepted = session->Form_LinkExecute(command), .data = {}};
+            return {.accepted = session->runCommand(command), .data = {}};
     }
     return {};
 }
@@ -38,7 +38,7 @@ platform::CommandReply CommandRouter::executeSystem(const QString &command)
         return {.accepted = true, .data = statusLines(sessionStatuses(m_sessions))};
     if (text == kStatusJson)
         return {.accepted = true, .data = {statusJson(sessionStatuses(m_sessions))}};
-    return {.accepted = m_window.Form_LinkExecute(command), .data = {}};
+    return {.accepted = m_window.runCommand(command), .data = {}};
 }
 
 } // namespace pvx::shell

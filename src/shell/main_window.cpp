@@ -59,7 +59,7 @@ MainWindow::MainWindow(Services services, Paths paths)
     registerMenus();
     registerTrayMenu();
     m_timer1->setInterval(kStartupDelayMs);
-    m_timer1->setTimeout([this] { Timer1_Timer(); });
+    m_timer1->setTimeout([this] { onTimerTick(); });
 }
 
 MainWindow::~MainWindow() = default;
@@ -83,53 +83,62 @@ void MainWindow::registerMenus()
     mnuHelpSearch.setVisible(false);
     mnuHelpSearch.setEnabled(false);
 
-    mnuFile.onClick = [this] { mnuFile_Click(); };
-    mnuFileNew.onClick = [this] { mnuFileNew_Click(); };
-    mnuFileOpen.onClick = [this] { mnuFileOpen_Click(); };
-    mnuFileClose.onClick = [this] { mnuFileClose_Click(); };
-    mnuFileSave.onClick = [this] { mnuFileSave_Click(); };
-    mnuFileSaveAs.onClick = [this] { mnuFileSaveAs_Click(); };
-    mnuOptions.onClick = [this] { mnuOptions_Click(); };
-    mPassword.onClick = [this] { mPassword_Click(); };
-    mnuFileExit.onClick = [this] { mnuFileExit_Click(); };
+    mnuFile.onClick = [this] { onFileMenuOpened(); };
+    mnuFileNew.onClick = [this] { onFileNewClicked(); };
+    mnuFileOpen.onClick = [this] { onFileOpenClicked(); };
+    mnuFileClose.onClick = [this] { onFileCloseClicked(); };
+    mnuFileSave.onClick = [this] { onFileSaveClicked(); };
+    mnuFileSaveAs.onClick = [this] { onFileSaveAsClicked(); };
+    mnuOptions.onClick = [this] { onOptionsClicked(); };
+    mPassword.onClick = [this] { onSetPasswordClicked(); };
+    mnuFileExit.onClick = [this] { onFileExitClicked(); };
     mnuWindowCascade.onClick = [this] { emit arrangeRequested(Arrangement::Cascade); };
     mnuWindowTileHorizontal.onClick = [this] { emit arrangeRequested(Arrangement::TileHorizontal); };
     mnuWindowTileVertical.onClick = [this] { emit arrangeRequested(Arrangement::TileVertical); };
     mnuWindowArrangeIcons.onClick = [this] { emit arrangeRequested(Arrangement::ArrangeIcons); };
-    mPingTool.onClick = [this] { mPingTool_Click(); };
-    mResolve.onClick = [this] { mResolve_Click(); };
-    mnuHelpContents.onClick = [this] { mnuHelpContents_Click(); };
+    mPingTool.onClick = [this] { onPingToolClicked(); };
+    mResolve.onClick = [this] { onResolveToolClicked(); };
+    mnuHelpContents.onClick = [this] { onHelpContentsClicked(); };
     homePageItem.onClick = [this] { onHomePageClicked(); };
-    mnuHelpAbout.onClick = [this] { mnuHelpAbout_Click(); };
+    mnuHelpAbout.onClick = [this] { onHelpAboutClicked(); };
 }
 
-void MainWindow::Form_Load()
+void MainWindow::scheduleStartup()
 {
     m_timer1->start();
 }
 
-void MainWindow::Timer1_Timer()
+void MainWindow::onTimerTick()
 {
-    if (ExitRequested) {
-        if (m_closeRoute)
-            m_closeRoute();
-        else
-            close();
-        return;
-    }
-    if (StartupDone)
-        return;
+    // One timer serves two unrelated waits: the start-up delay and the exit
+    // delay. A pending exit wins over a start-up that has not run yet.
+    if (ExitRequested)
+        closeOnExitRequest();
+    else if (!StartupDone)
+        completeStartup();
+}
+
+void MainWindow::closeOnExitRequest()
+{
+    if (m_closeRoute)
+        m_closeRoute();
+    else
+        close();
+}
+
+void MainWindow::completeStartup()
+{
     m_timer1->setInterval(kIdleIntervalMs);
-    InitializeApplication();
+    initializeApplication();
     // A window the file left minimised starts where minimising puts it.
     if (TrayIconAdded && isMinimized())
-        Form_Resize();
+        onWindowStateChanged();
     else
         emit showRequested();
     emit started();
 }
 
-void MainWindow::InitializeApplication()
+void MainWindow::initializeApplication()
 {
     resources::applyFormStrings(*this, m_services.strings);
     // Saves killed half-way leave temporary copies (holding the password).
@@ -149,14 +158,14 @@ void MainWindow::InitializeApplication()
 
     for (std::size_t n = 1; n <= sessions.size(); ++n) {
         if (n < AutoActivateFlags.size() && AutoActivateFlags[n] == 1) {
-            sessions.at(n - 1).Command1_Click();
+            sessions.at(n - 1).toggleActive();
             AutoActivateFlags[n] = 0;
         }
     }
     StartupDone = true;
 }
 
-session::Session &MainWindow::CreateSessionWindow()
+session::Session &MainWindow::createSession()
 {
     return m_services.sessions.create();
 }
@@ -171,7 +180,7 @@ void MainWindow::report(const QString &text)
     m_services.dialogs.messageBox(text, {}, platform::MessageButtons::Ok, platform::MessageIcon::Critical);
 }
 
-void MainWindow::mnuOptions_Click()
+void MainWindow::onOptionsClicked()
 {
     OptionsForm form(m_services.strings, m_services.dialogs, m_services.settings);
     if (const auto edited = core::showModal(m_services.forms.options, form)) {
@@ -182,26 +191,26 @@ void MainWindow::mnuOptions_Click()
     }
 }
 
-void MainWindow::mPassword_Click()
+void MainWindow::onSetPasswordClicked()
 {
     SetPasswordForm form(m_services.strings, m_services.dialogs, m_services.settings.Password);
     if (const auto password = core::showModal(m_services.forms.setPassword, form))
         m_services.settings.Password = *password;
 }
 
-void MainWindow::mnuFileExit_Click()
+void MainWindow::onFileExitClicked()
 {
     close();
 }
 
-void MainWindow::mnuExit_Click()
+void MainWindow::onTrayExitClicked()
 {
-    if (PasswordCheck(m_services.settings.Password, m_services.forms.enterPassword, m_services.dialogs,
+    if (checkPassword(m_services.settings.Password, m_services.forms.enterPassword, m_services.dialogs,
                       m_services.strings))
-        mnuFileExit_Click();
+        onFileExitClicked();
 }
 
-void MainWindow::mnuHelpContents_Click()
+void MainWindow::onHelpContentsClicked()
 {
     if (m_paths.helpFile.isEmpty()) {
         report(QStringLiteral("The manual (manual.html) was not found beside the program."));
@@ -211,7 +220,7 @@ void MainWindow::mnuHelpContents_Click()
         report(QStringLiteral("Cannot open the manual ") + m_paths.helpFile + QLatin1Char('.'));
 }
 
-void MainWindow::mnuHelpAbout_Click()
+void MainWindow::onHelpAboutClicked()
 {
     about::AboutForm form({m_services.strings, m_services.dialogs, m_services.desktop, m_services.launcher,
                            m_services.clock});
@@ -225,7 +234,7 @@ void MainWindow::onHomePageClicked()
         (void)m_services.desktop->openUrl(QLatin1String(kWebAddress));
 }
 
-void MainWindow::Form_Resize()
+void MainWindow::onWindowStateChanged()
 {
     if (currentPlacement().state == kStateMinimized) {
         WindowWasMinimized = true;
@@ -242,7 +251,7 @@ void MainWindow::Form_Resize()
             return;
         }
         emit visibilityRequested(false);
-        const bool passed = PasswordCheck(m_services.settings.Password, m_services.forms.enterPassword,
+        const bool passed = checkPassword(m_services.settings.Password, m_services.forms.enterPassword,
                                           m_services.dialogs, m_services.strings);
         emit windowStateRequested(passed ? kStateNormal : kStateMinimized);
         WindowWasMinimized = !passed;

@@ -152,23 +152,23 @@ public:
     bool WindowWasMinimized = false;
     /// The notification-area icon exists (then a minimised window hides).
     bool TrayIconAdded = false;
-    /// Another program asked the program to exit; Timer1 closes the window
-    /// at its next tick. Never cleared.
+    /// Another program asked the program to exit; the window's timer closes
+    /// the window at its next tick. Never cleared.
     bool ExitRequested = false;
 
-    /// Starts Timer1, whose first tick (after one second) runs the start-up
-    /// and shows the window.
-    void Form_Load();
-    /// Closes the window once an exit was requested; else runs the start-up
-    /// on its first tick.
-    void Timer1_Timer();
+    /// Starts the window's timer, whose first tick (after one second) runs
+    /// the start-up and shows the window.
+    void scheduleStartup();
+    /// The window's timer: closes the window once an exit was requested;
+    /// else completes the start-up on its first tick.
+    void onTimerTick();
     /// The start-up, once: captions, the configuration of the command line
     /// (or the default one), the virtual ports' reset, the sessions stored
     /// as active activated in file order.
-    void InitializeApplication();
+    void initializeApplication();
 
     /// One more session with default settings, captioned "New - RS232 to TCP/IP".
-    session::Session &CreateSessionWindow();
+    session::Session &createSession();
     /// Replaces every session by those of `fileName` (empty: the default
     /// file). Never activates a session and never fails: what cannot be read
     /// takes its default. A file that cannot be read is reported, except a
@@ -182,31 +182,31 @@ public:
     bool writeprofilesettings(const QString &fileName);
 
     /// The File menu opens: Close is enabled only while a session is open.
-    void mnuFile_Click();
-    void mnuFileNew_Click();
-    void mnuFileOpen_Click();
-    void mnuFileClose_Click();
-    void mnuFileSave_Click();
-    void mnuFileSaveAs_Click();
-    void mnuOptions_Click();
-    void mPassword_Click();
-    void mnuFileExit_Click();
+    void onFileMenuOpened();
+    void onFileNewClicked();
+    void onFileOpenClicked();
+    void onFileCloseClicked();
+    void onFileSaveClicked();
+    void onFileSaveAsClicked();
+    void onOptionsClicked();
+    void onSetPasswordClicked();
+    void onFileExitClicked();
     /// Tools: the ping and resolver windows, shown modally.
-    void mPingTool_Click();
-    void mResolve_Click();
-    void mnuHelpContents_Click();
+    void onPingToolClicked();
+    void onResolveToolClicked();
+    void onHelpContentsClicked();
     /// Opens the project's home page; nothing happens without a desktop.
     void onHomePageClicked();
     /// Help About: the About window.
-    void mnuHelpAbout_Click();
+    void onHelpAboutClicked();
     /// Exit from the notification-area menu: File Exit behind the password.
-    void mnuExit_Click();
+    void onTrayExitClicked();
     /// Open from the notification-area menu (and a double click on the
     /// icon): a minimised window comes back, behind the password when one
     /// is set; any other comes to the front.
-    void mnuOpen_Click();
+    void onTrayOpenClicked();
     /// About from the notification-area menu: Help About.
-    void mnuAbout_Click();
+    void onTrayAboutClicked();
     /// The user acted on the notification-area icon. Only a minimised
     /// window (hidden or not) listens: a double click opens it, the context
     /// click shows the pop-up menu.
@@ -214,13 +214,13 @@ public:
 
     /// A command on the program's own topic: "[APPEXIT]" (any letter case,
     /// blanks around it ignored) is accepted, and the window closes at the
-    /// Timer1 tick 500 ms later; a second one starts the wait again. Anything
+    /// timer's tick 500 ms later; a second one starts the wait again. Anything
     /// else is refused. True when accepted.
-    bool Form_LinkExecute(const QString &command);
+    bool runCommand(const QString &command);
 
     /// The window's size or state changed: a minimised window is noted, and
     /// restoring it asks for the password when one is set.
-    void Form_Resize();
+    void onWindowStateChanged();
 
     /// The close request: saves everything to the default file (once the
     /// start-up has run), then discards every session, then raises closed().
@@ -234,9 +234,9 @@ public:
     /// The view reports the window's real placement through this.
     void setPlacementSource(std::function<WindowPlacement()> source) { m_placementSource = std::move(source); }
     /// The notification-area icon the start-up adds; none (the headless
-    /// face) means no icon. Set before Form_Load; it outlives the window.
+    /// face) means no icon. Set before scheduleStartup; it outlives the window.
     void setTrayIcon(platform::TrayIcon *tray) { m_tray = tray; }
-    /// The view closes the window its own way through this when Timer1
+    /// The view closes the window its own way through this when the timer
     /// sees an exit request (a dialog may be open then); without a view the
     /// tick closes at once.
     void setCloseRoute(std::function<void()> route) { m_closeRoute = std::move(route); }
@@ -267,6 +267,12 @@ signals:
     void closed();
 
 private:
+    /// Closes the window for another program's exit request, through the
+    /// view's close route when there is one.
+    void closeOnExitRequest();
+    /// Runs the start-up, slows the timer to its idle pace, and shows the
+    /// window (or leaves a window stored minimised where minimising puts it).
+    void completeStartup();
     void registerMenus();
     void registerTrayMenu();
     /// Start-up: the icon goes into the notification area when there is one.

@@ -11,7 +11,7 @@ constexpr int kExitDelayMs = 500;
 
 } // namespace
 
-bool MainWindow::Form_LinkExecute(const QString &command)
+bool MainWindow::runCommand(const QString &command)
 {
     if (command.trimmed().toUpper() != QLatin1String("[APPEXIT]"))
         return false;

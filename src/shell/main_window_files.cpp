@@ -59,7 +59,7 @@ void MainWindow::getprofilesettings(const QString &fileName)
         warnWhenOthersCanRead(path);
 
     if (count <= 0) {
-        CreateSessionWindow();
+        createSession();
         return;
     }
     if (count > kMaxSessions) {
@@ -69,7 +69,7 @@ void MainWindow::getprofilesettings(const QString &fileName)
     }
     AutoActivateFlags.assign(static_cast<std::size_t>(count) + 2, 0);
     for (int n = 1; n <= count; ++n) {
-        session::Session &session = CreateSessionWindow();
+        session::Session &session = createSession();
         if (readSessionSection(document, n, session.window()) == 1)
             AutoActivateFlags[static_cast<std::size_t>(n)] = 1;
     }
@@ -96,7 +96,7 @@ bool MainWindow::writeprofilesettings(const QString &fileName)
     // A load that read nothing stated no ports: the file keeps its own.
     if (m_lastLoadRead)
         core::writePortMap(document, m_services.ports);
-    SetStartupEntry(m_services.autostart, m_services.settings.LoadWithWindows == 1, m_paths.startupCommand);
+    setStartupEntry(m_services.autostart, m_services.settings.LoadWithWindows == 1, m_paths.startupCommand);
     for (std::size_t i = 0; i < sessions.size(); ++i) {
         const session::Session &session = sessions.at(i);
         writeSessionSection(document, static_cast<int>(i) + 1, session.window(), session.isActive());
@@ -162,19 +162,19 @@ QString MainWindow::backupHoldFile() const
     return defaultFile.absolutePath() + QStringLiteral("/.") + defaultFile.fileName() + QStringLiteral(".bak.held");
 }
 
-void MainWindow::mnuFile_Click()
+void MainWindow::onFileMenuOpened()
 {
     mnuFileClose.setEnabled(false);
     if (m_services.sessions.size() > 0)
         mnuFileClose.setEnabled(true);
 }
 
-void MainWindow::mnuFileNew_Click()
+void MainWindow::onFileNewClicked()
 {
-    CreateSessionWindow();
+    createSession();
 }
 
-void MainWindow::mnuFileOpen_Click()
+void MainWindow::onFileOpenClicked()
 {
     const QString chosen = m_services.dialogs.openFileName(configurationDialog());
     if (chosen.isEmpty())
@@ -183,22 +183,22 @@ void MainWindow::mnuFileOpen_Click()
     getprofilesettings(CurrentFileName);
 }
 
-void MainWindow::mnuFileClose_Click()
+void MainWindow::onFileCloseClicked()
 {
     if (session::Session *active = m_activeSession ? m_activeSession() : nullptr)
         m_services.sessions.close(*active);
 }
 
-void MainWindow::mnuFileSave_Click()
+void MainWindow::onFileSaveClicked()
 {
     if (CurrentFileName.isEmpty()) {
-        mnuFileSaveAs_Click();
+        onFileSaveAsClicked();
         return;
     }
     (void)writeprofilesettings(CurrentFileName);
 }
 
-void MainWindow::mnuFileSaveAs_Click()
+void MainWindow::onFileSaveAsClicked()
 {
     const QString chosen = m_services.dialogs.saveFileName(configurationDialog());
     if (chosen.isEmpty())

@@ -6,7 +6,7 @@
 
 namespace pvx::shell {
 
-void MainWindow::mPingTool_Click()
+void MainWindow::onPingToolClicked()
 {
     if (!m_services.forms.ping)
         return;
@@ -15,7 +15,7 @@ void MainWindow::mPingTool_Click()
     m_services.forms.ping(form);
 }
 
-void MainWindow::mResolve_Click()
+void MainWindow::onResolveToolClicked()
 {
     if (!m_services.forms.resolve)
         return;

@@ -15,9 +15,9 @@ void MainWindow::registerTrayMenu()
     }
     // Without an About window there is nothing to offer.
     mnuAbout.setVisible(static_cast<bool>(m_services.forms.about));
-    mnuOpen.onClick = [this] { mnuOpen_Click(); };
-    mnuExit.onClick = [this] { mnuExit_Click(); };
-    mnuAbout.onClick = [this] { mnuAbout_Click(); };
+    mnuOpen.onClick = [this] { onTrayOpenClicked(); };
+    mnuExit.onClick = [this] { onTrayExitClicked(); };
+    mnuAbout.onClick = [this] { onTrayAboutClicked(); };
 }
 
 void MainWindow::addTrayIcon()
@@ -50,7 +50,7 @@ void MainWindow::trayIconActivated(Activation activation)
     if (!isMinimized())
         return;
     if (activation == Activation::DoubleClick) {
-        mnuOpen_Click();
+        onTrayOpenClicked();
         return;
     }
     if (activation != Activation::Context)
@@ -68,7 +68,7 @@ void MainWindow::trayIconActivated(Activation activation)
     m_tray->showMenu(menu);
 }
 
-void MainWindow::mnuOpen_Click()
+void MainWindow::onTrayOpenClicked()
 {
     if (!isMinimized()) {
         emit foregroundRequested();
@@ -79,7 +79,7 @@ void MainWindow::mnuOpen_Click()
     // the moment it is no longer minimised. Passed here, the resize handling
     // has nothing left to ask.
     if (WindowWasMinimized && !m_services.settings.Password.isEmpty()) {
-        if (!PasswordCheck(m_services.settings.Password, m_services.forms.enterPassword, m_services.dialogs,
+        if (!checkPassword(m_services.settings.Password, m_services.forms.enterPassword, m_services.dialogs,
                            m_services.strings))
             return;
         WindowWasMinimized = false;
@@ -88,9 +88,9 @@ void MainWindow::mnuOpen_Click()
     emit visibilityRequested(true);
 }
 
-void MainWindow::mnuAbout_Click()
+void MainWindow::onTrayAboutClicked()
 {
-    mnuHelpAbout_Click();
+    onHelpAboutClicked();
 }
 
 } // namespace pvx::shell

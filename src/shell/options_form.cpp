@@ -63,9 +63,9 @@ OptionsForm::OptionsForm(const resources::StringTable &strings, platform::Dialog
     for (core::Control *control : {&Label2, &Combo1, &Check1, &Frame1, &Label1, &Text1, &Command1, &Frame2, &Check2,
                                    &Label3, &Combo2, &Label4, &Combo3, &chkLoadWithWindows, &Command2, &Command3})
         addControl(*control);
-    Command1.onClick = [this] { Command1_Click(); };
-    Command2.onClick = [this] { Command2_Click(); };
-    Command3.onClick = [this] { Command3_Click(); };
+    Command1.onClick = [this] { onBrowseClicked(); };
+    Command2.onClick = [this] { onOkClicked(); };
+    Command3.onClick = [this] { onCancelClicked(); };
 
     resources::applyFormStrings(*this, strings);
     Text1.setText(settings.OnErrorRunApp);
@@ -80,7 +80,7 @@ OptionsForm::OptionsForm(const resources::StringTable &strings, platform::Dialog
     chkLoadWithWindows.setValue(settings.LoadWithWindows != 0 ? 1 : 0);
 }
 
-void OptionsForm::Command1_Click()
+void OptionsForm::onBrowseClicked()
 {
     platform::FileDialogOptions options;
     options.filter = QStringLiteral("Programs (*.EXE)|*.EXE|All Files (*.*)|*.*");
@@ -89,7 +89,7 @@ void OptionsForm::Command1_Click()
         Text1.setText(program);
 }
 
-void OptionsForm::Command2_Click()
+void OptionsForm::onOkClicked()
 {
     session::ProgramSettings edited = m_settings;
     edited.OnErrorRunApp = Text1.text();
@@ -102,7 +102,7 @@ void OptionsForm::Command2_Click()
     accept(std::move(edited));
 }
 
-void OptionsForm::Command3_Click()
+void OptionsForm::onCancelClicked()
 {
     unload();
 }

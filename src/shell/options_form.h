@@ -45,12 +45,12 @@ public:
     core::Control Command3;
 
     /// Browse: picks the error program; Cancel leaves the command line.
-    void Command1_Click();
+    void onBrowseClicked();
     /// OK: gives back every field and closes the dialog.
-    void Command2_Click();
+    void onOkClicked();
     /// Cancel: closes the dialog; nothing comes back.
-    void Command3_Click();
-    void cancel() override { Command3_Click(); }
+    void onCancelClicked();
+    void cancel() override { onCancelClicked(); }
 
 private:
     platform::Dialogs &m_dialogs;

@@ -36,15 +36,15 @@ SetPasswordForm::SetPasswordForm(const resources::StringTable &strings, platform
     Command2.setTag(QStringLiteral("1208"));
     for (core::Control *control : {&Label1, &Text1, &Label2, &Text2, &Command1, &Command2})
         addControl(*control);
-    Command1.onClick = [this] { Command1_Click(); };
-    Command2.onClick = [this] { Command2_Click(); };
+    Command1.onClick = [this] { onOkClicked(); };
+    Command2.onClick = [this] { onCancelClicked(); };
 
     resources::applyFormStrings(*this, strings);
     Text1.setText(password);
     Text2.setText(password);
 }
 
-void SetPasswordForm::Command1_Click()
+void SetPasswordForm::onOkClicked()
 {
     if (Text2.text() != Text1.text()) {
         m_dialogs.messageBox(m_strings.text(kPasswordsDiffer), {}, platform::MessageButtons::Ok,
@@ -54,7 +54,7 @@ void SetPasswordForm::Command1_Click()
     accept(Text1.text());
 }
 
-void SetPasswordForm::Command2_Click()
+void SetPasswordForm::onCancelClicked()
 {
     unload();
 }
@@ -72,21 +72,21 @@ EnterPasswordForm::EnterPasswordForm()
     Command2.setCaption(QStringLiteral("Cancel"));
     for (core::Control *control : {&Label1, &Text1, &Command1, &Command2})
         addControl(*control);
-    Command1.onClick = [this] { Command1_Click(); };
-    Command2.onClick = [this] { Command2_Click(); };
+    Command1.onClick = [this] { onOkClicked(); };
+    Command2.onClick = [this] { onCancelClicked(); };
 }
 
-void EnterPasswordForm::Command1_Click()
+void EnterPasswordForm::onOkClicked()
 {
     accept(Text1.text());
 }
 
-void EnterPasswordForm::Command2_Click()
+void EnterPasswordForm::onCancelClicked()
 {
     unload();
 }
 
-bool PasswordCheck(const QString &password, const EnterPasswordRunner &run, platform::Dialogs &dialogs,
+bool checkPassword(const QString &password, const EnterPasswordRunner &run, platform::Dialogs &dialogs,
                    const resources::StringTable &strings)
 {
     if (password.isEmpty())

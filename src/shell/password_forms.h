@@ -32,10 +32,10 @@ public:
     /// OK: both fields equal give back the new password (empty removes it)
     /// and close the dialog; otherwise a message says so and the dialog
     /// stays open.
-    void Command1_Click();
+    void onOkClicked();
     /// Cancel: closes the dialog; nothing comes back.
-    void Command2_Click();
-    void cancel() override { Command2_Click(); }
+    void onCancelClicked();
+    void cancel() override { onCancelClicked(); }
 
 private:
     const resources::StringTable &m_strings;
@@ -55,10 +55,10 @@ public:
     core::Control Command2;
 
     /// OK: gives back the text typed and closes the dialog.
-    void Command1_Click();
+    void onOkClicked();
     /// Cancel: closes the dialog; nothing comes back.
-    void Command2_Click();
-    void cancel() override { Command2_Click(); }
+    void onCancelClicked();
+    void cancel() override { onCancelClicked(); }
 };
 
 /// Shows an enter-password dialog modally and returns when it has closed.
@@ -69,7 +69,7 @@ using EnterPasswordRunner = core::FormRunner<EnterPasswordForm>;
 /// password; otherwise asks for it (through `run`; none counts as Cancel) and
 /// passes only on an exact, case-sensitive match. A wrong entry is reported
 /// as "Invalid password"; a cancelled or empty one fails silently.
-bool PasswordCheck(const QString &password, const EnterPasswordRunner &run, platform::Dialogs &dialogs,
+bool checkPassword(const QString &password, const EnterPasswordRunner &run, platform::Dialogs &dialogs,
                    const resources::StringTable &strings);
 
 } // namespace pvx::shell

@@ -88,7 +88,7 @@ int readSessionSection(const core::IniDocument &document, int number, session::S
     const int role = section.readInt(document, "TCPOption", 0) == 0 ? 0 : 1;
     window.TCPOption[static_cast<std::size_t>(role)].setValue(1);
     window.TCPOption[static_cast<std::size_t>(1 - role)].setValue(0);
-    window.TCPOption_Click(role);
+    window.onRoleClicked(role);
 
     session::SessionOptions &record = window.options;
     record.AllowMultiConnect = low16(section.readInt(document, "AllowMultiConnect", 1));

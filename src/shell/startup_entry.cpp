@@ -23,7 +23,7 @@ QString startupCommandLine(const QString &programPath, const QString &home, cons
     return command;
 }
 
-void SetStartupEntry(platform::Autostart &autostart, bool add, const QString &commandLine)
+void setStartupEntry(platform::Autostart &autostart, bool add, const QString &commandLine)
 {
     if (add)
         (void)autostart.enable(commandLine);

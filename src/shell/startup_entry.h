@@ -19,6 +19,6 @@ QString startupCommandLine(const QString &programPath, const QString &home, cons
 
 /// Writes the logon entry for `commandLine` when `add`, else removes it.
 /// Failures are ignored: the entry is written again at the next save.
-void SetStartupEntry(platform::Autostart &autostart, bool add, const QString &commandLine);
+void setStartupEntry(platform::Autostart &autostart, bool add, const QString &commandLine);
 
 } // namespace pvx::shell

@@ -49,7 +49,7 @@ std::optional<std::uint64_t> readPart(const QString &text, qsizetype &at)
 
 } // namespace
 
-std::optional<AddressBytes> DottedTextToBytes(const QString &text)
+std::optional<AddressBytes> dottedTextToBytes(const QString &text)
 {
     std::array<std::uint64_t, 4> parts{};
     std::size_t count = 0;
@@ -85,7 +85,7 @@ std::optional<AddressBytes> DottedTextToBytes(const QString &text)
                         static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value)};
 }
 
-QString AddressBytesToText(const AddressBytes &bytes)
+QString addressBytesToText(const AddressBytes &bytes)
 {
     return QStringLiteral("%1.%2.%3.%4").arg(bytes[0]).arg(bytes[1]).arg(bytes[2]).arg(bytes[3]);
 }

@@ -16,9 +16,9 @@ using AddressBytes = std::array<std::uint8_t, 4>;
 /// last part filling the bytes that remain ("127.1" is 127.0.0.1); anything
 /// after a blank is ignored. Nothing for text that does not convert, and
 /// for 255.255.255.255, whose value is the conversion's failure value.
-std::optional<AddressBytes> DottedTextToBytes(const QString &text);
+std::optional<AddressBytes> dottedTextToBytes(const QString &text);
 
 /// The four bytes as dotted text: "192.168.1.10".
-QString AddressBytesToText(const AddressBytes &bytes);
+QString addressBytesToText(const AddressBytes &bytes);
 
 } // namespace pvx::tools

@@ -44,7 +44,7 @@ constexpr std::array<StatusMessage, 27> kMessages{{
 
 } // namespace
 
-QString EchoStatusText(int status)
+QString echoStatusText(int status)
 {
     const auto found = std::find_if(kMessages.begin(), kMessages.end(),
                                     [status](const StatusMessage &entry) { return entry.status == status; });

@@ -14,6 +14,6 @@ constexpr int kStatusBufferTooSmall = 11001;
 /// The status as a signed number, three blanks and its message in brackets:
 /// "0   [IP Success]", "11010   [IP Request Timed Out]". The messages are
 /// fixed English texts; a status without one reads "Unknown Message Returned".
-QString EchoStatusText(int status);
+QString echoStatusText(int status);
 
 } // namespace pvx::tools

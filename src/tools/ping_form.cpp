@@ -61,8 +61,8 @@ PingForm::PingForm(const resources::StringTable &strings, platform::Dialogs &dia
                                    &Label1_2, &Label1_3, &Label1_4, &Label1_5, &Text4_0, &Text4_1, &Text4_2,
                                    &Text4_3, &Text4_4})
         addControl(*control);
-    Command1.onClick = [this] { Command1_Click(); };
-    Command3.onClick = [this] { Command3_Click(); };
+    Command1.onClick = [this] { onPingClicked(); };
+    Command3.onClick = [this] { onCancelClicked(); };
 
     resources::applyFormStrings(*this, strings);
     Text1.setToolTip(strings.text(kAddressTip));
@@ -75,7 +75,7 @@ PingForm::~PingForm()
     dropPending();
 }
 
-void PingForm::Command1_Click()
+void PingForm::onPingClicked()
 {
     if (isBusy() || !isLoaded())
         return;
@@ -98,7 +98,7 @@ void PingForm::Command1_Click()
 void PingForm::addressFound(const QString &address)
 {
     // The data goes as the user typed it: an empty text sends no data.
-    m_request = SendEcho(m_echo, address, Text2.text().toLocal8Bit(), m_pingTimeout, [this](const EchoReply &reply) {
+    m_request = sendEcho(m_echo, address, Text2.text().toLocal8Bit(), m_pingTimeout, [this](const EchoReply &reply) {
         m_request = 0;
         showReply(reply);
     });
@@ -106,7 +106,7 @@ void PingForm::addressFound(const QString &address)
 
 void PingForm::showReply(const EchoReply &reply)
 {
-    Text4_0.setText(EchoStatusText(reply.Status));
+    Text4_0.setText(echoStatusText(reply.Status));
     Text4_1.setText(QString::number(reply.Address));
     Text4_2.setText(QString::number(reply.RoundTripTime) + QStringLiteral(" ms"));
     Text4_3.setText(QString::number(reply.DataSize) + QStringLiteral(" bytes"));

@@ -52,9 +52,9 @@ public:
 
     /// Ping: an empty address is refused with a message; otherwise the
     /// results are cleared and the address looked up and pinged.
-    void Command1_Click();
+    void onPingClicked();
     /// Cancel: closes the window.
-    void Command3_Click() { unload(); }
+    void onCancelClicked() { unload(); }
 
 signals:
     /// The address field should take the focus.

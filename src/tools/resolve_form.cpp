@@ -43,8 +43,8 @@ ResolveForm::ResolveForm(const resources::StringTable &strings, platform::Dialog
     for (core::Control *control : {&Label1, &txtHostName, &Label2, &txtIPAddress, &Command1, &Command3, &Command4})
         addControl(*control);
     Command3.setEnabled(false);
-    Command1.onClick = [this] { Command1_Click(); };
-    Command4.onClick = [this] { Command4_Click(); };
+    Command1.onClick = [this] { onResolveClicked(); };
+    Command4.onClick = [this] { onCancelClicked(); };
 
     resources::applyFormStrings(*this, strings);
     txtHostName.setToolTip(strings.text(kHostNameTip));
@@ -55,7 +55,7 @@ ResolveForm::~ResolveForm()
     dropPending();
 }
 
-void ResolveForm::Command1_Click()
+void ResolveForm::onResolveClicked()
 {
     if (isBusy() || !isLoaded())
         return;

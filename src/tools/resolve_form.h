@@ -35,9 +35,9 @@ public:
     /// Resolve: the address goes into txtIPAddress; a name that does not
     /// resolve is reported and the field keeps what it showed. An empty
     /// name looks up this computer.
-    void Command1_Click();
+    void onResolveClicked();
     /// Cancel: closes the window.
-    void Command4_Click() { unload(); }
+    void onCancelClicked() { unload(); }
 
 protected:
     void dropPending() override;

@@ -17,7 +17,7 @@ EchoReply fromPlatform(const platform::EchoReply &answer)
 {
     EchoReply reply;
     reply.Status = answer.status;
-    if (const auto bytes = DottedTextToBytes(answer.address)) {
+    if (const auto bytes = dottedTextToBytes(answer.address)) {
         reply.Address = static_cast<std::int32_t>(static_cast<std::uint32_t>((*bytes)[0])
                                                   | static_cast<std::uint32_t>((*bytes)[1]) << 8
                                                   | static_cast<std::uint32_t>((*bytes)[2]) << 16
@@ -33,16 +33,16 @@ EchoReply fromPlatform(const platform::EchoReply &answer)
 
 } // namespace
 
-int EchoTimeoutMs(int pingTimeout)
+int echoTimeoutMs(int pingTimeout)
 {
     const std::int64_t timeout = (static_cast<std::int64_t>(pingTimeout) + 1) * 100;
     return static_cast<int>(timeout <= 0 ? kDefaultTimeoutMs : std::min(timeout, kLongestTimeoutMs));
 }
 
-int SendEcho(platform::IcmpEcho &echo, const QString &address, const QByteArray &data, int pingTimeout,
+int sendEcho(platform::IcmpEcho &echo, const QString &address, const QByteArray &data, int pingTimeout,
              EchoDone done)
 {
-    const auto bytes = DottedTextToBytes(address);
+    const auto bytes = dottedTextToBytes(address);
     if (!bytes) {
         EchoReply reply;
         reply.Status = kStatusBadAddress;
@@ -55,13 +55,13 @@ int SendEcho(platform::IcmpEcho &echo, const QString &address, const QByteArray 
         done(reply);
         return 0;
     }
-    return echo.send(AddressBytesToText(*bytes), data, EchoTimeoutMs(pingTimeout),
+    return echo.send(addressBytesToText(*bytes), data, echoTimeoutMs(pingTimeout),
                      [done = std::move(done)](const platform::EchoReply &answer) { done(fromPlatform(answer)); });
 }
 
-int PingAddress(platform::IcmpEcho &echo, const QString &address, int pingTimeout, EchoDone done)
+int pingAddress(platform::IcmpEcho &echo, const QString &address, int pingTimeout, EchoDone done)
 {
-    return SendEcho(echo, address, QByteArrayLiteral("Hello"), pingTimeout, std::move(done));
+    return sendEcho(echo, address, QByteArrayLiteral("Hello"), pingTimeout, std::move(done));
 }
 
 } // namespace pvx::tools

@@ -39,21 +39,21 @@ constexpr int kEchoDataArea = 250;
 
 /// The echo time-out for the global `PingTimeout` list position: (position
 /// + 1) × 100 ms; 500 ms for no position (-1 or below), at most 60 s.
-int EchoTimeoutMs(int pingTimeout);
+int echoTimeoutMs(int pingTimeout);
 
 /// Sends one echo carrying `data` to the dotted IPv4 `address`, waiting
-/// EchoTimeoutMs(`pingTimeout`) for the answer. Returns the request's id for
+/// echoTimeoutMs(`pingTimeout`) for the answer. Returns the request's id for
 /// IcmpEcho::cancel(). When the outcome is known without sending (status -1
 /// for an address that does not convert, host names included; 11001 for
 /// data over kMaxEchoData bytes), `done` has run before this returns and the
 /// result is 0; otherwise it runs once, later, unless the request is
 /// cancelled.
-int SendEcho(platform::IcmpEcho &echo, const QString &address, const QByteArray &data, int pingTimeout,
+int sendEcho(platform::IcmpEcho &echo, const QString &address, const QByteArray &data, int pingTimeout,
              EchoDone done);
 
-/// One ping with the data "Hello", as the link watch sends it; see SendEcho.
+/// One ping with the data "Hello", as the link watch sends it; see sendEcho.
 /// A non-zero Status is a failed ping, unless Failure says this machine
 /// cannot send pings at all.
-int PingAddress(platform::IcmpEcho &echo, const QString &address, int pingTimeout, EchoDone done);
+int pingAddress(platform::IcmpEcho &echo, const QString &address, int pingTimeout, EchoDone done);
 
 } // namespace pvx::tools

@@ -331,7 +331,7 @@ TEST(MainFrame, AnExitRequestedWhileADialogIsOpenClosesItFirstAndSaves)
     QTimer::singleShot(0, &frame, [&] { action(frame, "mnuOptions").trigger(); });
     QTimer::singleShot(100, &frame, [&] {
         requestedInsideTheDialog = QApplication::activeModalWidget() != nullptr;
-        ASSERT_TRUE(f.window->Form_LinkExecute(s("[APPEXIT]")));
+        ASSERT_TRUE(f.window->runCommand(s("[APPEXIT]")));
         f.timer1().fire();
     });
     bool dialogLeftOpen = false;

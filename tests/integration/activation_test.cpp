@@ -52,7 +52,7 @@ TEST(ActivationOnRealParts, ServerOpensThePtyAndListens)
 {
     PtyServer f;
     ASSERT_TRUE(f.pty.ok());
-    f.session->Command1_Click();
+    f.session->toggleActive();
     ASSERT_TRUE(f.session->isActive()) << f.status(kSerial).toStdString() << " / " << f.status(kNetwork).toStdString();
     EXPECT_EQ(f.status(kSerial), s("COM Status: Open"));
     EXPECT_EQ(f.status(kNetwork), s("TCP/IP Status: Listening..."));
@@ -62,7 +62,7 @@ TEST(ActivationOnRealParts, ServerOpensThePtyAndListens)
     client.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(f.port()));
     EXPECT_TRUE(waitUntil([&] { return client.state() == QAbstractSocket::ConnectedState; }, 5000));
 
-    f.session->Command1_Click();
+    f.session->toggleActive();
     EXPECT_FALSE(f.session->isActive());
     EXPECT_EQ(f.status(kSerial), s("COM Status: Closed"));
     EXPECT_EQ(f.status(kNetwork), s("TCP/IP Status: Closed"));
@@ -76,7 +76,7 @@ TEST(ActivationOnRealParts, SettingsThePtyRefusesEndInTheErrorStatus)
     PtyServer f;
     ASSERT_TRUE(f.pty.ok());
     f.window().Combo1[2].select(2);  // 7 data bits
-    f.session->Command1_Click();
+    f.session->toggleActive();
     EXPECT_FALSE(f.session->isActive());
     EXPECT_TRUE(f.status(kSerial).startsWith(s("COM Status: Error - ") + f.pty.slave())) << f.status(kSerial).toStdString();
     EXPECT_TRUE(f.status(kSerial).contains(s("7 data bits")));
@@ -88,9 +88,9 @@ TEST(ActivationOnRealParts, SettingsCommandReachesTheOpenPortAndARefusalLeavesIt
     PtyServer f;
     ASSERT_TRUE(f.pty.ok());
     f.settings.LogErrors = 1;
-    f.session->Command1_Click();
+    f.session->toggleActive();
     ASSERT_TRUE(f.session->isActive());
-    EXPECT_TRUE(f.session->Form_LinkExecute(s("[COMSETTINGS=19200,N,8,2]")));
+    EXPECT_TRUE(f.session->runCommand(s("[COMSETTINGS=19200,N,8,2]")));
     termios line{};
     ASSERT_EQ(::tcgetattr(f.pty.master(), &line), 0);
     EXPECT_EQ(::cfgetospeed(&line), static_cast<speed_t>(B19200));
@@ -98,7 +98,7 @@ TEST(ActivationOnRealParts, SettingsCommandReachesTheOpenPortAndARefusalLeavesIt
 
     // A pseudo-terminal refuses 7 data bits and 1.5 stop bits: nothing of the command stays.
     for (const char *refused : {"[COMSETTINGS=9600,E,7,1]", "[COMSETTINGS=9600,N,8,1.5]"}) {
-        EXPECT_FALSE(f.session->Form_LinkExecute(s(refused))) << refused;
+        EXPECT_FALSE(f.session->runCommand(s(refused))) << refused;
         ASSERT_EQ(::tcgetattr(f.pty.master(), &line), 0);
         EXPECT_EQ(::cfgetospeed(&line), static_cast<speed_t>(B19200)) << refused;
         EXPECT_TRUE(line.c_cflag & CSTOPB) << refused;
@@ -126,7 +126,7 @@ TEST(ActivationOnRealParts, AMissingDeviceIsWaitedForAndWhatIsNoSerialDeviceFail
     for (const auto &c : cases) {
         PtyServer f;
         f.ports.devices.insert(3, s(c.device));
-        f.session->Command1_Click();
+        f.session->toggleActive();
         EXPECT_EQ(f.session->isActive(), c.active) << c.device;
         EXPECT_EQ(f.status(kSerial).toStdString(), c.status);
     }
@@ -139,7 +139,7 @@ TEST(ActivationOnRealParts, BindConflictClosesTheSerialPortAgain)
     QTcpServer holder;
     ASSERT_TRUE(holder.listen(QHostAddress::LocalHost, 0));
     f.window().PortNumber.setText(QString::number(holder.serverPort()));
-    f.session->Command1_Click();
+    f.session->toggleActive();
     EXPECT_FALSE(f.session->isActive());
     EXPECT_EQ(f.status(kSerial), s("COM Status: Closed"));
     EXPECT_TRUE(f.status(kNetwork).startsWith(s("TCP/IP Status: Error - Address already in use")))
@@ -148,7 +148,7 @@ TEST(ActivationOnRealParts, BindConflictClosesTheSerialPortAgain)
 
     // The device is free again: a second session run can open it.
     holder.close();
-    f.session->Command1_Click();
+    f.session->toggleActive();
     EXPECT_TRUE(f.session->isActive());
 }
 
@@ -158,7 +158,7 @@ TEST(ActivationOnRealParts, ClientConnectingToAClosedPortStillActivates)
     ASSERT_TRUE(f.pty.ok());
     f.window().TCPOption[0].setValue(1);
     f.window().IPAddress.setText(s("127.0.0.1"));
-    f.session->Command1_Click();
+    f.session->toggleActive();
     EXPECT_TRUE(f.session->isActive());
     EXPECT_EQ(f.status(kNetwork), s("TCP/IP Status: Connecting..."));
 }
@@ -190,12 +190,12 @@ struct VirtualClient {
 TEST(ActivationOnRealParts, VirtualPortAppearsAndGoesWithTheSession)
 {
     VirtualClient f;
-    f.session.session->Command1_Click();
+    f.session.session->toggleActive();
     ASSERT_TRUE(f.session.session->isActive()) << f.session.status(kSerial).toStdString();
     EXPECT_EQ(f.session.status(kSerial), s("Virtual Port COM5 created"));
     EXPECT_TRUE(QFileInfo(f.link()).isSymLink());
 
-    f.session.session->Command1_Click();
+    f.session.session->toggleActive();
     EXPECT_FALSE(f.session.session->isActive());
     EXPECT_EQ(f.session.status(kSerial), s("Virtual port closed"));
     EXPECT_FALSE(QFileInfo::exists(f.link()));
@@ -209,7 +209,7 @@ TEST(ActivationOnRealParts, ForeignFileUnderThePortNameIsLeftAlone)
     ASSERT_TRUE(foreign.open(QIODevice::WriteOnly));
     foreign.write("not ours");
     foreign.close();
-    f.session.session->Command1_Click();
+    f.session.session->toggleActive();
     EXPECT_FALSE(f.session.session->isActive());
     EXPECT_EQ(f.session.status(kSerial), s("Cannot create virtual COM5"));
     EXPECT_TRUE(f.session.window().StatusBar1[kSerial].toolTip().contains(f.link()));
@@ -222,7 +222,7 @@ TEST(ActivationOnRealParts, FolderOthersMayWriteIntoIsNamedInTheToolTipAndTheLog
     VirtualClient f;
     f.session.settings.LogErrors = 1;
     ASSERT_EQ(::chmod(QFile::encodeName(f.folder.path()).constData(), 0777), 0);
-    f.session.session->Command1_Click();
+    f.session.session->toggleActive();
     EXPECT_FALSE(f.session.session->isActive());
     EXPECT_EQ(f.session.status(kSerial), s("Cannot create virtual COM5"));
     const QString reason = s("The virtual port folder %1 is writable by group or others (mode 0777)").arg(f.folder.path());

@@ -117,7 +117,7 @@ TEST(BridgeBadInput, ADeviceThatDisappearsIsReportedAndTheNetworkGoesOn)
     EXPECT_EQ(client.socket().state(), QAbstractSocket::ConnectedState);
     EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: (1)Connected"));
 
-    f.session->Command1_Click();
+    f.session->toggleActive();
     EXPECT_FALSE(f.session->isActive());
     EXPECT_EQ(f.status(kSerialLine), s("COM Status: Closed"));
 }

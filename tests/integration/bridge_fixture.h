@@ -99,7 +99,7 @@ struct PtyBridge : FakeLogServices {
     /// Activates; true when the session is active.
     bool activate()
     {
-        session->Command1_Click();
+        session->toggleActive();
         return session->isActive();
     }
 

@@ -76,7 +76,7 @@ TEST(BridgeServer, ThreeClientsShareTheDeviceAndReuseSockets)
     for (auto &client : clients)
         client->socket().disconnectFromHost();
     ASSERT_TRUE(waitUntil([&] { return f.status(kNetworkLine) == s("TCP/IP Status: Listening..."); }, 5s));
-    f.session->Command1_Click();
+    f.session->toggleActive();
     EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: Closed"));
 }
 

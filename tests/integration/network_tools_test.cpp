@@ -36,7 +36,7 @@ std::optional<pvx::tools::EchoReply> pingLoopback(pvx::platform::IcmpEcho &echo,
                                                   const char *address = "127.0.0.1")
 {
     std::optional<pvx::tools::EchoReply> reply;
-    pvx::tools::SendEcho(echo, s(address), data, kPingTimeout, [&](const auto &r) { reply = r; });
+    pvx::tools::sendEcho(echo, s(address), data, kPingTimeout, [&](const auto &r) { reply = r; });
     waitUntil([&] { return reply.has_value(); });
     return reply;
 }
@@ -115,7 +115,7 @@ TEST(PosixIcmpEcho, ConcurrentEchoesOfSeveralOwnersGetTheirOwnAnswers)
     for (int i = 0; i < 30; ++i) {
         auto &echo = *owners[static_cast<std::size_t>(i % 3)];
         const QByteArray data = "echo " + QByteArray::number(i);
-        const int id = pvx::tools::SendEcho(echo, s("127.0.0.1"), data, kPingTimeout, [&, data](const auto &r) {
+        const int id = pvx::tools::sendEcho(echo, s("127.0.0.1"), data, kPingTimeout, [&, data](const auto &r) {
             if (data.endsWith('7'))
                 ++cancelledAnswers;
             replies[data] = r;
@@ -147,7 +147,7 @@ TEST(PosixIcmpEcho, AThousandEchoesInFlightAreAllAnswered)
     int answered = 0;
     // All sent from one handler, as a pump tick of many sessions sends them.
     for (int i = 0; i < kEchoes; ++i) {
-        pvx::tools::SendEcho(echo, s("127.0.0.1"), "echo " + QByteArray::number(i), kPingTimeout,
+        pvx::tools::sendEcho(echo, s("127.0.0.1"), "echo " + QByteArray::number(i), kPingTimeout,
                              [&, i](const auto &r) {
                                  replies[static_cast<std::size_t>(i)] = r;
                                  ++answered;

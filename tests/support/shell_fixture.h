@@ -96,12 +96,12 @@ struct ShellFixture : FakeLogServices {
                                      QStringLiteral("/opt/porvix/manual.html")});
     }
 
-    /// The main window's Timer1.
+    /// The main window's timer (start-up and exit delays).
     fakes::FakeTimer &timer1() { return *mainTimers.created.at(0); }
-    /// Runs the start-up as the first tick of Timer1 does.
+    /// Runs the start-up as the first tick of the window's timer does.
     void start()
     {
-        window->Form_Load();
+        window->scheduleStartup();
         timer1().fire();
     }
     void writeFile(const QString &path, const char *text) { files.files[path] = QByteArray(text); }

@@ -107,7 +107,7 @@ TEST(AboutForm, HelpAboutShowsIt)
     QString shown;
     f.about = [&shown](AboutForm &form) {
         shown = form.caption();
-        form.cmdOK_Click();
+        form.onOkClicked();
     };
     f.window->mnuHelpAbout.onClick();
     EXPECT_EQ(shown, s("About Porvix"));

@@ -50,7 +50,7 @@ struct BridgeFixture : SessionFixture {
 
     void activate()
     {
-        session->Command1_Click();
+        session->toggleActive();
         ASSERT_TRUE(session->isActive());
     }
 
@@ -78,7 +78,7 @@ struct BridgeFixture : SessionFixture {
     void tick(int times = 1)
     {
         for (int i = 0; i < times; ++i)
-            session->Timer2_Timer();
+            session->onPumpTick();
     }
 
     /// The bytes the device or the program on the virtual port sends.

@@ -21,7 +21,7 @@ QString logText(SessionFixture &f)
 TEST(ErrorLog, NothingHappensWithLoggingOffAndNoProgram)
 {
     SessionFixture f;
-    f.session->LogErrors(s("TCP/IP Status: Closed"));
+    f.session->logError(s("TCP/IP Status: Closed"));
     EXPECT_TRUE(f.files.files.isEmpty());
     EXPECT_TRUE(f.launcher.started.isEmpty());
 }
@@ -32,7 +32,7 @@ TEST(ErrorLog, ClientLineCarriesTheRemoteEnd)
     f.settings.LogErrors = 1;
     f.socket(0).setRemoteHost(s("192.168.1.20"));
     f.socket(0).setRemotePort(1000);
-    f.session->LogErrors(s("TCP/IP Status: Closed"));
+    f.session->logError(s("TCP/IP Status: Closed"));
     EXPECT_EQ(logText(f), s("Porvix Error: TCP/IP Status: Closed, 12-06-2026, 08:55:01, Porvix IP Address: "
                             "192.0.2.10, Client Mode, Remote Host: 192.168.1.20, RemotePort: 1000\r\n"));
 }
@@ -45,7 +45,7 @@ TEST(ErrorLog, EveryStatusChangeIsOneLineAndOneProgramStart)
     f.ports.devices.insert(1, s("/dev/fake1"));
     f.window().Combo2.select(1);
     f.window().TCPOption[1].setValue(1);
-    f.session->Command1_Click();
+    f.session->toggleActive();
 
     const QStringList lines = logText(f).split(s("\r\n"), Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 2);
@@ -62,7 +62,7 @@ TEST(ErrorLog, ProgramRunsEvenWithoutLoggingAndFailuresAreIgnored)
     f.launcher.fails = true;
     f.files.failing.insert(f.log.path());
     f.settings.LogErrors = 1;
-    f.session->LogErrors(s("Host not found"));
+    f.session->logError(s("Host not found"));
     EXPECT_EQ(f.launcher.started.size(), 1);
     EXPECT_TRUE(f.files.files.isEmpty());
 }

@@ -93,8 +93,8 @@ TEST(LinkWatchdog, QuietMeansNoDataInEitherDirection)
         {"data arrives", [](WatchedServer &f) { f.socket(1).arrive("x"); }, 91 + 50},
         {"the button is pressed twice",
          [](WatchedServer &f) {
-             f.session->Command1_Click();
-             f.session->Command1_Click();
+             f.session->toggleActive();
+             f.session->toggleActive();
              f.connectClient("198.51.100.1");
          },
          91 + 50},
@@ -133,7 +133,7 @@ TEST(LinkWatchdog, StaysIdleWhenItHasNothingToWatch)
         WatchedServer f(c.udp ? 0 : 1, Role::Server, c.udp);
         f.settings.PingEnabled = c.enabled;
         if (!c.active)
-            f.session->Command1_Click();
+            f.session->toggleActive();
         f.tick(500);
         EXPECT_TRUE(f.echo.pending.isEmpty()) << c.name;
     }
@@ -212,7 +212,7 @@ TEST(LinkWatchdog, OnePassAtATime)
     f.tick(500);
     EXPECT_EQ(f.echo.pending.size(), 1);
     // Switching the session off drops the pass; nothing is left waiting.
-    f.session->Command1_Click();
+    f.session->toggleActive();
     EXPECT_TRUE(f.echo.pending.isEmpty());
     EXPECT_FALSE(f.session->watchdog().passPending());
 }

@@ -119,7 +119,7 @@ TEST(SessionOptionForms, StoredChoicesShowAndUnchangedOnesComeBackAsTheyWere)
             EXPECT_EQ(form.OptionTCP[static_cast<std::size_t>(i)].value(), i == c.tcpButton ? 1 : 0);
             EXPECT_EQ(form.OptionSerial[static_cast<std::size_t>(i)].value(), i == c.serialButton ? 1 : 0);
         }
-        form.Command1_Click();
+        form.onOkClicked();
         ASSERT_TRUE(form.result());
         EXPECT_EQ(form.result()->ServerSerialOptions, c.stored.ServerSerialOptions);
         EXPECT_EQ(form.result()->ServerTCPOptions, c.stored.ServerTCPOptions);

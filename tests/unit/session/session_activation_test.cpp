@@ -48,7 +48,7 @@ TEST(Activation, AddressIsCheckedBeforeThePort)
     ClientSession f;
     f.window().IPAddress.setText(QString());
     f.window().PortNumber.setText(s("70000"));
-    f.session->Command1_Click();
+    f.session->toggleActive();
     EXPECT_EQ(f.status(kNetwork), s("TCP/IP Status: Error - Invalid IP Address"));
     EXPECT_FALSE(f.session->isActive());
     EXPECT_EQ(f.serial->openCalls, 0);
@@ -64,7 +64,7 @@ TEST(Activation, PortRangeIsChecked)
     for (const auto &c : cases) {
         ServerSession f;
         f.window().PortNumber.setText(s(c.port));
-        f.session->Command1_Click();
+        f.session->toggleActive();
         EXPECT_EQ(f.session->isActive(), c.accepted) << c.port;
         if (!c.accepted) {
             EXPECT_EQ(f.status(kNetwork), s("TCP/IP Status: Error - Invalid Port Number")) << c.port;
@@ -76,7 +76,7 @@ TEST(Activation, ServerIgnoresTheHiddenRemoteAddress)
 {
     ServerSession f;
     f.window().IPAddress.setText(QString());
-    f.session->Command1_Click();
+    f.session->toggleActive();
     EXPECT_TRUE(f.session->isActive());
     EXPECT_EQ(f.socket(0).boundPort, 5000);
     EXPECT_EQ(f.socket(0).boundAddress, s("192.0.2.10"));
@@ -94,7 +94,7 @@ TEST(Activation, ConnectorNoneResetsTheStatusLinesAndStaysInactive)
         if (named)
             f.window().setWindowName(s("Weighbridge"));
         f.window().StatusBar1[0].setCaption(s("something"));
-        f.session->Command1_Click();
+        f.session->toggleActive();
         EXPECT_EQ(f.window().caption(), named ? s("Weighbridge") : s("New - RS232 to TCP/IP"));
         EXPECT_EQ(f.status(kSerial), s("COM Status:"));
         EXPECT_EQ(f.status(kNetwork), s("TCP/IP Status:"));
@@ -106,7 +106,7 @@ TEST(Activation, ClientConnectsOnTheRealPortAndLocksTheSettings)
 {
     ClientSession f;
     f.window().Combo1[4].select(3);  // Opto-RS
-    f.session->Command1_Click();
+    f.session->toggleActive();
     EXPECT_EQ(f.serial->lastDevice, s("/dev/fake4"));
     EXPECT_EQ(f.serial->lastSettings.baudRate, 9600);
     EXPECT_EQ(f.serial->lastSettings.handshaking, pvx::platform::Handshaking::RtsCts);
@@ -126,12 +126,12 @@ TEST(Activation, UnknownConnectorTextFailsAtTheSerialSide)
 {
     ClientSession f;
     f.window().Combo2.setText(s("ttyUSB0"));
-    f.session->Command1_Click();
+    f.session->toggleActive();
     EXPECT_TRUE(f.status(kSerial).startsWith(s("COM Status: Error - COM-1")));
     EXPECT_FALSE(f.session->isActive());
 
     f.window().chkVPort.setValue(1);
-    f.session->Command1_Click();
+    f.session->toggleActive();
     EXPECT_EQ(f.status(kSerial), s("Cannot create virtual COM-1"));
     EXPECT_TRUE(f.vport->createdNames.isEmpty());
 }
@@ -140,14 +140,14 @@ TEST(Activation, SerialFailuresEndInTheirStatus)
 {
     ClientSession f;
     f.serial->openError = makeError(ErrorCode::AccessDenied, s("/dev/fake4: Permission denied"));
-    f.session->Command1_Click();
+    f.session->toggleActive();
     EXPECT_EQ(f.status(kSerial), s("COM Status: Error - /dev/fake4: Permission denied"));
     EXPECT_FALSE(f.serial->isOpen());
     EXPECT_EQ(f.socket(0).connectCalls, 0);
 
     f.serial->openError.reset();
     f.serial->opensAsReported = false;
-    f.session->Command1_Click();
+    f.session->toggleActive();
     EXPECT_EQ(f.status(kSerial), s("COM Status: Error - Port not available"));
     EXPECT_FALSE(f.session->isActive());
 }
@@ -158,7 +158,7 @@ TEST(Activation, VirtualPortThatCannotBeCreatedLeavesTheNetworkAlone)
     f.window().Combo2.select(7);
     f.window().chkVPort.setValue(1);
     f.vport->createError = makeError(ErrorCode::Busy, s("/run/porvix/COM7: in use by another program"));
-    f.session->Command1_Click();
+    f.session->toggleActive();
     EXPECT_EQ(f.status(kSerial), s("Cannot create virtual COM7"));
     EXPECT_EQ(f.window().Command1.caption(), s("Activate"));
     EXPECT_EQ(f.status(kNetwork), s("TCP/IP Status:"));
@@ -179,12 +179,12 @@ TEST(Activation, StatusReasonIsTheToolTipAndGoesIntoTheLog)
 
     for (const char *reason : {"held by process 1234", "owned by another user"}) {
         f.vport->createError = makeError(ErrorCode::Busy, s(reason));
-        f.session->Command1_Click();
+        f.session->toggleActive();
     }
     f.vport->createError.reset();
-    f.session->Command1_Click();
+    f.session->toggleActive();
     f.socket(0).setState(pvx::platform::kSocketClosed);
-    f.session->Command1_Click();
+    f.session->toggleActive();
 
     EXPECT_EQ(seen, (QStringList{s("Cannot create virtual COM4 | held by process 1234"),
                                  s("Cannot create virtual COM4 | owned by another user"),
@@ -209,7 +209,7 @@ TEST(Activation, BufferSizeWithoutAUsableChoiceTakesTheDefault)
             ClientSession f;
             f.window().chkVPort.setValue(virtualPort ? 1 : 0);
             how(f.window().Combo1[5]);
-            f.session->Command1_Click();
+            f.session->toggleActive();
             ASSERT_TRUE(f.session->isActive());
             EXPECT_EQ(f.window().Combo1[5].selectedIndex(), 2);
             EXPECT_EQ(f.session->packetizer().queue().capacity(), 8192);
@@ -223,7 +223,7 @@ TEST(Activation, VirtualClientWaitingForTheOpenMakesNoConnection)
     ClientSession f;
     f.window().chkVPort.setValue(1);
     f.window().options.ConnectOnVirtualOpen = 1;
-    f.session->Command1_Click();
+    f.session->toggleActive();
     EXPECT_EQ(f.status(kSerial), s("Virtual Port COM4 created"));
     EXPECT_EQ(f.status(kNetwork), s("TCP/IP Status:"));
     EXPECT_EQ(f.window().StatusBar1[kNetwork].toolTip(), s("Waiting for a program to open the virtual port /fake/COM4"));
@@ -237,7 +237,7 @@ TEST(Activation, BindConflictRollsEverythingBack)
 {
     ServerSession f;
     f.socket(0).bindError = makeError(ErrorCode::AddressInUse, s("Address in use"));
-    f.session->Command1_Click();
+    f.session->toggleActive();
     EXPECT_EQ(f.status(kNetwork), s("TCP/IP Status: Error - Address in use"));
     EXPECT_EQ(f.status(kSerial), s("COM Status: Closed"));
     EXPECT_FALSE(f.serial->isOpen());
@@ -255,7 +255,7 @@ TEST(Activation, FailedConnectRemovesTheVirtualPort)
         f.socket(0).connectError = makeError(ErrorCode::HostNotFound, s("Host not found"));
         if (!removable)
             f.vport->removeError = makeError(ErrorCode::IoError, s("busy"));
-        f.session->Command1_Click();
+        f.session->toggleActive();
         EXPECT_EQ(f.status(kNetwork), s("TCP/IP Status: Error - Host not found"));
         EXPECT_EQ(f.status(kSerial), removable ? s("Virtual port closed") : s("Virtual port not closed"));
         EXPECT_FALSE(f.session->isActive());
@@ -266,7 +266,7 @@ TEST(Activation, UdpBindsInBothRoles)
 {
     ServerSession server;
     server.window().chkUDP.setValue(1);
-    server.session->Command1_Click();
+    server.session->toggleActive();
     EXPECT_TRUE(server.session->UdpMode);
     EXPECT_EQ(server.socket(0).protocol(), pvx::platform::SocketProtocol::Udp);
     EXPECT_EQ(server.socket(0).remotePort(), 5000);
@@ -276,7 +276,7 @@ TEST(Activation, UdpBindsInBothRoles)
     ClientSession client;
     client.window().chkUDP.setValue(1);
     client.socket(0).bindError = makeError(ErrorCode::AddressInUse, s("in use"));
-    client.session->Command1_Click();
+    client.session->toggleActive();
     EXPECT_TRUE(client.session->isActive());  // a failed client bind is ignored
     EXPECT_EQ(client.socket(0).connectCalls, 0);
     EXPECT_EQ(client.status(kNetwork), s("TCP/IP Status: Connecting..."));
@@ -285,13 +285,13 @@ TEST(Activation, UdpBindsInBothRoles)
 TEST(Activation, DeactivationClosesEverythingAndUnlocks)
 {
     ServerSession f;
-    f.session->Command1_Click();
+    f.session->toggleActive();
     ASSERT_TRUE(f.session->isActive());
     f.socket(0).events.connectionRequest(1);
     f.socket(0).events.connectionRequest(2);
     ASSERT_EQ(f.session->clients().clientCount(), 2);
     f.reconnectTimer().start();
-    f.session->Command1_Click();
+    f.session->toggleActive();
     EXPECT_FALSE(f.reconnectTimer().isActive());
     EXPECT_EQ(f.status(kSerial), s("COM Status: Closed"));
     EXPECT_EQ(f.status(kNetwork), s("TCP/IP Status: Closed"));
@@ -310,10 +310,10 @@ TEST(Activation, VirtualPortThatCannotBeRemovedKeepsTheSessionActive)
 {
     ClientSession f;
     f.window().chkVPort.setValue(1);
-    f.session->Command1_Click();
+    f.session->toggleActive();
     ASSERT_TRUE(f.session->isActive());
     f.vport->removeError = makeError(ErrorCode::IoError, s("busy"));
-    f.session->Command1_Click();
+    f.session->toggleActive();
     EXPECT_EQ(f.status(kSerial), s("Virtual port not closed"));
     EXPECT_TRUE(f.session->isActive());
     EXPECT_EQ(f.socket(0).closeCalls, 1);  // only the close before connecting
@@ -322,13 +322,13 @@ TEST(Activation, VirtualPortThatCannotBeRemovedKeepsTheSessionActive)
 TEST(Activation, ReactivationStartsWithEmptyBuffers)
 {
     ClientSession f;
-    f.session->Command1_Click();
+    f.session->toggleActive();
     f.session->packetizer().queue().append("left over");
     f.session->SerialOutBuffer.append("also left");
-    f.session->Command1_Click();
+    f.session->toggleActive();
     EXPECT_EQ(f.session->packetizer().queue().count(), 9);
     f.socket(0).setState(pvx::platform::kSocketClosed);
-    f.session->Command1_Click();
+    f.session->toggleActive();
     EXPECT_EQ(f.session->packetizer().queue().count(), 0);
     EXPECT_EQ(f.session->SerialOutBuffer.count(), 0);
 }
@@ -337,7 +337,7 @@ TEST(Activation, NamedWindowKeepsItsName)
 {
     ClientSession f;
     f.window().setWindowName(s("Scale"));
-    f.session->Command1_Click();
+    f.session->toggleActive();
     EXPECT_EQ(f.window().caption(), s("Scale"));
 }
 
@@ -345,12 +345,12 @@ TEST(ConnectedClients, ListsConnectedPeersInTheServerRoleOnly)
 {
     ServerSession f;
     f.socket(0).setState(pvx::platform::kSocketListening);
-    f.session->Frame2_DblClick();
+    f.session->showConnectedClients();
     ASSERT_EQ(f.dialogs.messages.size(), 1);
     EXPECT_EQ(f.dialogs.messages[0].title, s("Connected Clients:"));
     EXPECT_EQ(f.dialogs.messages[0].text, QString());
 
     f.window().TCPOption[0].setValue(1);
-    f.session->Frame2_DblClick();
+    f.session->showConnectedClients();
     EXPECT_EQ(f.dialogs.messages.size(), 1);
 }

@@ -27,7 +27,7 @@ struct CommandSession : BridgeFixture {
         for (int list = 0; list < 4; ++list)
             window().Combo1[static_cast<std::size_t>(list)].select(kStart[static_cast<std::size_t>(list)]);
     }
-    bool execute(const char *command) { return session->Form_LinkExecute(s(command)); }
+    bool execute(const char *command) { return session->runCommand(s(command)); }
 
     static constexpr SerialChoices kStart{3, 1, 0, 2};
 };

@@ -47,9 +47,9 @@ TEST(Connections, ClientListShowsTheConnectedPeersInSocketOrder)
     const int second = f.connectClient("198.51.100.2");
     f.connectClient("198.51.100.3");
     f.socket(second).peerCloses();
-    f.session->Frame2_DblClick();
+    f.session->showConnectedClients();
     f.connectClient("203.0.113.4");  // takes the freed socket
-    f.session->Frame2_DblClick();
+    f.session->showConnectedClients();
 
     ASSERT_EQ(f.dialogs.messages.size(), 2);
     EXPECT_EQ(f.dialogs.messages[0].title, s("Connected Clients:"));
@@ -152,7 +152,7 @@ TEST(Connections, AnErrorOnTheListenerLeavesTheClientsAlone)
     f.socket(1).peerCloses();
     EXPECT_EQ(f.session->clients().clientCount(), 1);
     EXPECT_EQ(f.status(kNetworkLine), failed);
-    f.session->Command1_Click();
+    f.session->toggleActive();
     f.activate();
     EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: Listening..."));
     EXPECT_EQ(f.session->clients().clientCount(), 0);
@@ -166,7 +166,7 @@ TEST(Connections, ClientRoleAcceptsNothingAndNeverCountsBelowZero)
     EXPECT_EQ(f.sockets.created.size(), 1);
     f.connectToServer();
     f.socket(0).peerCloses();
-    f.session->Winsock1_Close(0);
+    f.session->closeConnection(0);
     EXPECT_EQ(f.session->clients().clientCount(), 0);
     EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: Closed"));
 }
@@ -265,7 +265,7 @@ TEST(Connections, UdpHasNoReconnectAndKeepsItsSocketOnErrors)
     f.socket(0).events.error(10054, s("Connection reset by peer"));
     EXPECT_EQ(f.socket(0).state(), pvx::platform::kSocketOpen);
     EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: Error"));
-    f.session->Timer1_Timer();
+    f.session->onReconnectTick();
     EXPECT_EQ(f.socket(0).connectCalls, 0);
 }
 
@@ -291,7 +291,7 @@ TEST(Connections, ClientFollowsTheProgramOnTheVirtualPort)
     // no reconnect brings the connection back while the port is closed.
     f.vport->setOpenedByApplication(false);
     EXPECT_EQ(f.socket(0).state(), pvx::platform::kSocketClosed);
-    f.session->Winsock1_Close(0);
+    f.session->closeConnection(0);
     f.reconnectTimer().fire();
     EXPECT_EQ(f.socket(0).connectCalls, 2);
     EXPECT_FALSE(f.reconnectTimer().isActive());

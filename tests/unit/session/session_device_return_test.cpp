@@ -56,7 +56,7 @@ TEST(DeviceReturn, TheSessionTakesTheDeviceBackWithWhatWaitedAndItsSettings)
     const QByteArray waiting = pattern(700);
     f.socket(f.client).arrive(waiting);
     f.tick(3);
-    ASSERT_TRUE(f.session->Form_LinkExecute(s("[COMSETTINGS=19200,N,8,2]")));
+    ASSERT_TRUE(f.session->runCommand(s("[COMSETTINGS=19200,N,8,2]")));
     EXPECT_EQ(f.session->SerialOutBuffer.count(), waiting.size());
 
     f.pathChanges();
@@ -93,7 +93,7 @@ TEST(DeviceReturn, ADeviceMissingOrInUseAtActivationIsWaitedForAnyOtherRefusalFa
     for (const auto &c : cases) {
         BridgeFixture f(Role::Server);
         f.serial->openError = makeError(c.code, s(c.detail));
-        f.session->Command1_Click();
+        f.session->toggleActive();
         ASSERT_EQ(f.session->isActive(), c.waits) << c.detail;
         EXPECT_EQ(f.deviceWatch.watched().size(), c.waits ? 1 : 0) << c.detail;
         EXPECT_EQ(f.deviceWatch.releaseWatched().size(), c.code == ErrorCode::Busy ? 1 : 0) << c.detail;
@@ -107,7 +107,7 @@ TEST(DeviceReturn, ADeviceMissingOrInUseAtActivationIsWaitedForAnyOtherRefusalFa
 
         // What a client sends waits; the device opens with the session's settings when it turns up.
         f.socket(f.connectClient()).arrive("early");
-        ASSERT_TRUE(f.session->Form_LinkExecute(s("[COMSETTINGS=19200,N,8,1]")));
+        ASSERT_TRUE(f.session->runCommand(s("[COMSETTINGS=19200,N,8,1]")));
         f.serial->openError.reset();
         if (c.code == ErrorCode::Busy)
             f.deviceWatch.released(kDevice);
@@ -123,7 +123,7 @@ TEST(DeviceReturn, ADeviceMissingOrInUseAtActivationIsWaitedForAnyOtherRefusalFa
     BridgeFixture terminal(Role::Server);
     terminal.ports.devices.insert(4, s("/dev/pts/7"));
     terminal.serial->openError = makeError(ErrorCode::NotFound, s("/dev/pts/7: No such file or directory"));
-    terminal.session->Command1_Click();
+    terminal.session->toggleActive();
     EXPECT_FALSE(terminal.session->isActive());
 }
 
@@ -205,7 +205,7 @@ TEST(DeviceReturn, OnlyAnActiveSessionOnARealDeviceWatchesItsPath)
     EXPECT_TRUE(real.deviceWatch.watched().isEmpty());
     real.activate();
     EXPECT_EQ(real.deviceWatch.watched(), QStringList{kDevice});
-    real.session->Command1_Click();
+    real.session->toggleActive();
     EXPECT_TRUE(real.deviceWatch.watched().isEmpty()) << "deactivation cancels the watch";
     real.activate();
     real.session.reset();

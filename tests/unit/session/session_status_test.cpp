@@ -35,7 +35,7 @@ TEST(SessionStatus, CountsEachByteOnceWhereItLeavesItsBufferAndStartsAfreshAtAct
     EXPECT_EQ(f.session->status().heldToNetwork, 0);
     EXPECT_EQ(f.session->status().moved.toNetwork, 170);
 
-    f.session->Command1_Click();
+    f.session->toggleActive();
     EXPECT_EQ(f.session->status().moved.toNetwork, 170) << "deactivation keeps the counts";
     f.activate();
     const auto fresh = f.session->status();

@@ -67,7 +67,7 @@ TEST(SessionWindow, LocalAddressListIsBuiltAfreshKeepingTheText)
     SessionFixture f;
     auto &w = f.window();
     const std::function<void()> rebuilds[] = {
-        [&w] { w.LocalIP_DropDown(); },
+        [&w] { w.onLocalAddressDropDown(); },
         [&w] {
             w.TCPOption[0].setValue(1);
             w.TCPOption[1].setValue(1);
@@ -196,12 +196,12 @@ TEST(SessionWindow, SetWindowNameKeepsTheOldNameOnEmptyOrCancel)
     auto &w = f.window();
     w.setCaption(s("New - RS232 to TCP/IP"));
     f.dialogs.inputAnswers = {s("Plant floor"), s(""), std::nullopt};
-    w.Command3_Click();
+    w.onSetWindowNameClicked();
     EXPECT_EQ(w.caption(), s("Plant floor"));
     EXPECT_EQ(w.Command3.tag(), s("Plant floor"));
     EXPECT_TRUE(w.isNamed());
-    w.Command3_Click();
-    w.Command3_Click();
+    w.onSetWindowNameClicked();
+    w.onSetWindowNameClicked();
     EXPECT_EQ(w.caption(), s("Plant floor"));
     EXPECT_EQ(w.Command3.tag(), s("Plant floor"));
     ASSERT_EQ(f.dialogs.inputs.size(), 3);
@@ -246,7 +246,7 @@ TEST(SessionWindow, OptionButtonsOpenTheRolesDialogAndApplyWhatItGivesBack)
         w.Command2.onClick();
         w.TCPOption[0].setValue(1);
         w.Command2.onClick();
-        w.btnLogin_Click();
+        w.onLoginOptionsClicked();
         pvx::session::SessionOptions expected = stored;
         if (each == Ending::Ok) {
             expected.AllowMultiConnect = 0;
@@ -265,8 +265,8 @@ TEST(SessionWindow, OptionButtonsOpenTheRolesDialogAndApplyWhatItGivesBack)
     // Without dialogs to show (the headless face) nothing changes.
     auto &plain = f.window();
     plain.options = stored;
-    plain.Command2_Click();
-    plain.btnLogin_Click();
+    plain.onIoOptionsClicked();
+    plain.onLoginOptionsClicked();
     EXPECT_EQ(plain.options, stored);
 }
 

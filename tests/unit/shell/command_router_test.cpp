@@ -102,10 +102,10 @@ TEST(AppExit, ClosesOnTheTickHalfASecondLaterAndSavesTheActiveSessions)
     int closed = 0;
     QObject::connect(f.window.get(), &pvx::shell::MainWindow::closed, [&closed] { ++closed; });
     const int startsBefore = f.timer1().starts;
-    ASSERT_TRUE(f.window->Form_LinkExecute(s("[APPEXIT]")));
+    ASSERT_TRUE(f.window->runCommand(s("[APPEXIT]")));
     EXPECT_EQ(f.timer1().interval(), 500);
     EXPECT_EQ(f.timer1().starts, startsBefore + 1);
-    ASSERT_TRUE(f.window->Form_LinkExecute(s("[APPEXIT]")));
+    ASSERT_TRUE(f.window->runCommand(s("[APPEXIT]")));
     EXPECT_EQ(f.timer1().starts, startsBefore + 2) << "a second request starts the wait again";
     EXPECT_EQ(closed, 0) << "the request is answered before the exit";
 

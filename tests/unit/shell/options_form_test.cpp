@@ -72,16 +72,16 @@ TEST(OptionsForm, OkStoresEveryFieldAndCancelNone)
     };
     f.options = [&edit](OptionsForm &form) {
         edit(form);
-        form.Command3_Click();
+        form.onCancelClicked();
     };
-    f.window->mnuOptions_Click();
+    f.window->onOptionsClicked();
     EXPECT_EQ(f.settings, before);
 
     f.options = [&edit](OptionsForm &form) {
         edit(form);
-        form.Command2_Click();
+        form.onOkClicked();
     };
-    f.window->mnuOptions_Click();
+    f.window->onOptionsClicked();
     EXPECT_EQ(f.settings, (pvx::session::ProgramSettings{QString(), s("/usr/bin/logger oops"), 1, 1500, 1, 0, 19, 1}));
 }
 
@@ -90,11 +90,11 @@ TEST(OptionsForm, BrowsePicksTheErrorProgram)
     ShellFixture f;
     f.settings.OnErrorRunApp = s("old");
     OptionsForm form(f.strings, f.dialogs, f.settings);
-    form.Command1_Click();
+    form.onBrowseClicked();
     EXPECT_EQ(form.Text1.text(), s("old")) << "a cancelled dialog leaves the command line";
     ASSERT_EQ(f.dialogs.fileDialogs.size(), 1);
     EXPECT_EQ(f.dialogs.fileDialogs.first().filter, s("Programs (*.EXE)|*.EXE|All Files (*.*)|*.*"));
     f.dialogs.nextFileName = s("/usr/local/bin/alarm");
-    form.Command1_Click();
+    form.onBrowseClicked();
     EXPECT_EQ(form.Text1.text(), s("/usr/local/bin/alarm"));
 }

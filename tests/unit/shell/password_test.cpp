@@ -33,12 +33,12 @@ TEST(SetPassword, MismatchKeepsTheDialogAndTheOldPassword)
     f.setPassword = [](SetPasswordForm &form) {
         form.Text1.setText(s("new1"));
         form.Text2.setText(s("new2"));
-        form.Command1_Click();
+        form.onOkClicked();
         EXPECT_TRUE(form.isLoaded());
         EXPECT_EQ(form.Text1.text(), s("new1"));
-        form.Command2_Click();
+        form.onCancelClicked();
     };
-    f.window->mPassword_Click();
+    f.window->onSetPasswordClicked();
     EXPECT_EQ(f.settings.Password, s("old"));
     ASSERT_EQ(f.dialogs.messages.size(), 1);
     EXPECT_EQ(f.dialogs.messages.first().text,
@@ -53,10 +53,10 @@ TEST(SetPassword, MatchSetsAndEmptyRemovesAndTheFileFollowsAtTheNextSave)
         f.setPassword = [wanted](SetPasswordForm &form) {
             form.Text1.setText(s(wanted));
             form.Text2.setText(s(wanted));
-            form.Command1_Click();
+            form.onOkClicked();
             EXPECT_FALSE(form.isLoaded());
         };
-        f.window->mPassword_Click();
+        f.window->onSetPasswordClicked();
         EXPECT_EQ(f.settings.Password, s(wanted));
         ASSERT_TRUE(f.window->writeprofilesettings({}));
         EXPECT_EQ(f.saved().readString(s("Porvix"), s("Password"), s("<missing>")), s(wanted));
@@ -64,11 +64,11 @@ TEST(SetPassword, MatchSetsAndEmptyRemovesAndTheFileFollowsAtTheNextSave)
     // With nobody to show the dialog it counts as cancelled.
     f.settings.Password = s("kept");
     f.setPassword = nullptr;
-    f.window->mPassword_Click();
+    f.window->onSetPasswordClicked();
     EXPECT_EQ(f.settings.Password, s("kept"));
 }
 
-TEST(PasswordCheck, OutcomesAndMessages)
+TEST(checkPassword, OutcomesAndMessages)
 {
     struct Case {
         const char *password;
@@ -87,7 +87,7 @@ TEST(PasswordCheck, OutcomesAndMessages)
     for (const Case &c : cases) {
         ShellFixture f;
         f.enterPassword = typing(c.typed);
-        const bool passed = pvx::shell::PasswordCheck(s(c.password), [&f](EnterPasswordForm &form) {
+        const bool passed = pvx::shell::checkPassword(s(c.password), [&f](EnterPasswordForm &form) {
             ++f.passwordPrompts;
             f.enterPassword(form);
         }, f.dialogs, f.strings);
@@ -100,7 +100,7 @@ TEST(PasswordCheck, OutcomesAndMessages)
     }
 }
 
-TEST(PasswordCheck, EnterDialogKeepsItsBuiltInTexts)
+TEST(checkPassword, EnterDialogKeepsItsBuiltInTexts)
 {
     EnterPasswordForm form;
     EXPECT_EQ(form.caption(), s("Porvix Password"));
@@ -109,7 +109,7 @@ TEST(PasswordCheck, EnterDialogKeepsItsBuiltInTexts)
     EXPECT_EQ(form.Command2.caption(), s("Cancel"));
 }
 
-TEST(PasswordCheck, RestoringTheMinimisedWindow)
+TEST(checkPassword, RestoringTheMinimisedWindow)
 {
     ShellFixture f(pvx::resources::Language::Japanese);
     WindowPlacement shown;
@@ -125,10 +125,10 @@ TEST(PasswordCheck, RestoringTheMinimisedWindow)
     const auto minimiseThenRestore = [&] {
         requests.clear();
         shown.state = pvx::shell::kStateMinimized;
-        f.window->Form_Resize();
+        f.window->onWindowStateChanged();
         EXPECT_TRUE(f.window->WindowWasMinimized);
         shown.state = pvx::shell::kStateNormal;
-        f.window->Form_Resize();
+        f.window->onWindowStateChanged();
     };
 
     // No password: no dialog, and the flag stays.
@@ -152,11 +152,11 @@ TEST(PasswordCheck, RestoringTheMinimisedWindow)
     EXPECT_FALSE(f.window->WindowWasMinimized);
 
     // Restored and not minimised since: a resize asks nothing.
-    f.window->Form_Resize();
+    f.window->onWindowStateChanged();
     EXPECT_EQ(f.passwordPrompts, 2);
 }
 
-TEST(PasswordCheck, ExitFromTheNotificationAreaNeedsThePassword)
+TEST(checkPassword, ExitFromTheNotificationAreaNeedsThePassword)
 {
     ShellFixture f;
     f.start();
@@ -164,13 +164,13 @@ TEST(PasswordCheck, ExitFromTheNotificationAreaNeedsThePassword)
     QObject::connect(f.window.get(), &pvx::shell::MainWindow::closed, [&closed] { ++closed; });
     f.settings.Password = s("pw");
     f.enterPassword = typing("wrong");
-    f.window->mnuExit_Click();
+    f.window->onTrayExitClicked();
     EXPECT_EQ(closed, 0);
     EXPECT_EQ(f.sessions.size(), 1u);
     f.enterPassword = typing(std::nullopt);
-    f.window->mnuExit_Click();
+    f.window->onTrayExitClicked();
     EXPECT_EQ(closed, 0);
     f.enterPassword = typing("pw");
-    f.window->mnuExit_Click();
+    f.window->onTrayExitClicked();
     EXPECT_EQ(closed, 1);
 }

@@ -179,8 +179,8 @@ TEST(ProfileLoad, ProgramSettingsAndThePortMapAreReadAtEveryLoad)
 TEST(ProfileLoad, LoadingReplacesEverySessionAndNeverActivates)
 {
     ShellFixture f;
-    f.window->CreateSessionWindow();
-    f.window->CreateSessionWindow();
+    f.window->createSession();
+    f.window->createSession();
     f.writeFile(s("/tmp/a.pvx"), "[Porvix]\nNumSessions=1\n[Session1]\nConnector=0\nAutoActivate=1\n");
     f.window->getprofilesettings(s("/tmp/a.pvx"));
     ASSERT_EQ(f.sessions.size(), 1u);
@@ -244,7 +244,7 @@ TEST(ProfileLoad, SkippedPlacementValuesKeepTheWindowAsItStands)
     QObject::connect(f.window.get(), &pvx::shell::MainWindow::placementChanged,
                      [&applied](const WindowPlacement &placement) { applied = placement; });
     f.dialogs.nextFileName = s("/data/odd.pvx");
-    f.window->mnuFileOpen_Click();
+    f.window->onFileOpenClicked();
     EXPECT_EQ(applied, (WindowPlacement{15, 1000, 6000, 4500, pvx::shell::kStateNormal}));
 }
 

@@ -149,7 +149,7 @@ TEST(ProfileSave, ServerRoleTimeoutTextAndActiveSessions)
     f.sessionWindow(2).txtTimeoutValue.setText(s(" 12.5"));
     f.sessionWindow(1).Combo2.select(2);
     f.sessionWindow(1).IPAddress.setText(s("127.0.0.1"));
-    f.sessions.at(1).Command1_Click();
+    f.sessions.at(1).toggleActive();
     ASSERT_TRUE(f.sessions.at(1).isActive());
     ASSERT_TRUE(f.window->writeprofilesettings({}));
 

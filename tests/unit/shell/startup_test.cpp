@@ -25,7 +25,7 @@ TEST(Startup, FirstTickLocalisesLoadsActivatesAndShows)
     f.writeDefault(kThreeSessions);
     int shown = 0;
     QObject::connect(f.window.get(), &pvx::shell::MainWindow::showRequested, [&shown] { ++shown; });
-    f.window->Form_Load();
+    f.window->scheduleStartup();
     EXPECT_EQ(f.timer1().interval(), 1000);
     EXPECT_EQ(f.window->mnuFile.caption(), s("2102")) << "captions come with the start-up";
     EXPECT_EQ(f.sessions.size(), 0u);
@@ -84,7 +84,7 @@ TEST(Startup, CommandLineFileIsLoadedButExitSavesToTheDefaultFile)
         EXPECT_EQ(f.sessions.size(), 0u) << "sessions close after the save, before closed()";
         ++closed;
     });
-    f.window->mnuFileExit_Click();
+    f.window->onFileExitClicked();
     f.window->close();
     EXPECT_EQ(closing, 1);
     EXPECT_EQ(closed, 1);
@@ -101,7 +101,7 @@ TEST(Startup, FileOpenReplacesSessionsWithoutActivatingAndExitSavesToTheDefaultF
     f.start();
     f.writeFile(s("/data/other.pvx"), kThreeSessions);
     f.dialogs.nextFileName = s("/data/other.pvx");
-    f.window->mnuFileOpen_Click();
+    f.window->onFileOpenClicked();
     ASSERT_EQ(f.dialogs.fileDialogs.size(), 1);
     EXPECT_EQ(f.dialogs.fileDialogs.first().filter, s("Porvix Files (*.PVX)|*.pvx|All Files (*.*)|*.*"));
     EXPECT_EQ(f.window->CurrentFileName, s("/data/other.pvx"));
@@ -120,47 +120,47 @@ TEST(Startup, SaveSaveAsNewAndClose)
 {
     ShellFixture f;
     f.start();
-    f.window->mnuFileSave_Click();
+    f.window->onFileSaveClicked();
     ASSERT_EQ(f.dialogs.fileDialogs.size(), 1) << "Save without a current file is Save As";
     EXPECT_EQ(f.dialogs.fileDialogs.first().defaultExtension, s("pvx"));
     EXPECT_TRUE(f.window->CurrentFileName.isEmpty()) << "a cancelled Save As changes nothing";
 
     f.dialogs.nextFileName = s("/data/mine.pvx");
-    f.window->mnuFileSaveAs_Click();
+    f.window->onFileSaveAsClicked();
     EXPECT_EQ(f.window->CurrentFileName, s("/data/mine.pvx"));
     EXPECT_TRUE(f.files.files.contains(s("/data/mine.pvx")));
 
-    f.window->mnuFileNew_Click();
+    f.window->onFileNewClicked();
     ASSERT_EQ(f.sessions.size(), 2u);
-    f.window->mnuFileSave_Click();
+    f.window->onFileSaveClicked();
     EXPECT_EQ(f.dialogs.fileDialogs.size(), 2) << "Save with a current file asks nothing";
     EXPECT_EQ(f.saved(s("/data/mine.pvx")).readInt(s("Porvix"), s("NumSessions"), 0), 2);
 
     pvx::session::Session *active = &f.sessions.at(0);
     f.window->setActiveSessionSource([&active] { return active; });
-    f.window->mnuFile_Click();
+    f.window->onFileMenuOpened();
     EXPECT_TRUE(f.window->mnuFileClose.isEnabled());
-    f.window->mnuFileClose_Click();
+    f.window->onFileCloseClicked();
     ASSERT_EQ(f.sessions.size(), 1u);
     active = &f.sessions.at(0);
-    f.window->mnuFileClose_Click();
+    f.window->onFileCloseClicked();
     active = nullptr;
-    f.window->mnuFileClose_Click();
-    f.window->mnuFile_Click();
+    f.window->onFileCloseClicked();
+    f.window->onFileMenuOpened();
     EXPECT_FALSE(f.window->mnuFileClose.isEnabled());
 }
 
 TEST(Startup, HelpContentsAndTheWebPage)
 {
     ShellFixture f;
-    f.window->mnuHelpContents_Click();
+    f.window->onHelpContentsClicked();
     f.window->onHomePageClicked();
     EXPECT_EQ(f.desktop.opened,
               (QStringList{s("file:///opt/porvix/manual.html"), s("https://porvix.example.org/")}));
     EXPECT_TRUE(f.dialogs.messages.isEmpty());
 
     f.desktop.opens = false;
-    f.window->mnuHelpContents_Click();
+    f.window->onHelpContentsClicked();
     ASSERT_EQ(f.dialogs.messages.size(), 1);
     EXPECT_TRUE(f.dialogs.messages.first().text.contains(s("/opt/porvix/manual.html")));
 }
@@ -184,7 +184,7 @@ TEST(Startup, ToolsMenuOpensThePingAndResolverWindows)
     f.pingTool = [&](pvx::tools::PingForm &form) {
         // The window pings with the time-out the global options hold now.
         form.Text1.setText(s("localhost"));
-        form.Command1_Click();
+        form.onPingClicked();
         f.resolver.resolveAll();
         opened.append(form.name() + QString::number(f.echo.pending.first().timeoutMs));
     };
@@ -202,7 +202,7 @@ TEST(Startup, ACloseBeforeTheStartupKeepsTheFile)
 {
     ShellFixture f;
     f.writeDefault(kThreeSessions);
-    f.window->Form_Load();
+    f.window->scheduleStartup();
     int closed = 0;
     QObject::connect(f.window.get(), &pvx::shell::MainWindow::closed, [&closed] { ++closed; });
     f.window->close();
@@ -228,7 +228,7 @@ QStringList runProgram(Files &files, const QString &commandLineFile = {}, const 
     f.start();
     if (!openFile.isEmpty()) {
         f.dialogs.nextFileName = openFile;
-        f.window->mnuFileOpen_Click();
+        f.window->onFileOpenClicked();
     }
     f.window->close();
     files = f.files.files;

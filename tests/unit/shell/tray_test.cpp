@@ -38,7 +38,7 @@ struct TrayFixture : pvx::testing::ShellFixture {
         if (wanted == state)
             return;
         state = wanted;
-        window->Form_Resize();
+        window->onWindowStateChanged();
     }
     /// Started, then minimised by the user: hidden in the notification area.
     void startMinimised()

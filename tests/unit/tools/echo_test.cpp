@@ -15,7 +15,7 @@
 using pvx::testing::s;
 using pvx::tools::AddressBytes;
 
-TEST(EchoStatusText, NumberThreeBlanksAndTheMessage)
+TEST(echoStatusText, NumberThreeBlanksAndTheMessage)
 {
     const struct {
         int status;
@@ -35,10 +35,10 @@ TEST(EchoStatusText, NumberThreeBlanksAndTheMessage)
         {-2, "-2   [Unknown Message Returned]"},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(pvx::tools::EchoStatusText(c.status), s(c.text)) << c.status;
+        EXPECT_EQ(pvx::tools::echoStatusText(c.status), s(c.text)) << c.status;
 }
 
-TEST(DottedTextToBytes, ConvertsAsTheStandardConversionDoes)
+TEST(dottedTextToBytes, ConvertsAsTheStandardConversionDoes)
 {
     using Bytes = std::optional<AddressBytes>;
     const struct {
@@ -70,12 +70,12 @@ TEST(DottedTextToBytes, ConvertsAsTheStandardConversionDoes)
         {"１.2.3.4", std::nullopt},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(pvx::tools::DottedTextToBytes(s(c.text)), c.bytes) << c.text;
-    EXPECT_EQ(pvx::tools::DottedTextToBytes(QString(300, QLatin1Char('1'))), std::nullopt);
-    EXPECT_EQ(pvx::tools::AddressBytesToText({10, 0, 0, 255}), s("10.0.0.255"));
+        EXPECT_EQ(pvx::tools::dottedTextToBytes(s(c.text)), c.bytes) << c.text;
+    EXPECT_EQ(pvx::tools::dottedTextToBytes(QString(300, QLatin1Char('1'))), std::nullopt);
+    EXPECT_EQ(pvx::tools::addressBytesToText({10, 0, 0, 255}), s("10.0.0.255"));
 }
 
-TEST(EchoTimeoutMs, FollowsTheListPositionWithinBounds)
+TEST(echoTimeoutMs, FollowsTheListPositionWithinBounds)
 {
     const struct {
         int position;
@@ -85,10 +85,10 @@ TEST(EchoTimeoutMs, FollowsTheListPositionWithinBounds)
         {INT_MAX, 60000},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(pvx::tools::EchoTimeoutMs(c.position), c.timeoutMs) << c.position;
+        EXPECT_EQ(pvx::tools::echoTimeoutMs(c.position), c.timeoutMs) << c.position;
 }
 
-TEST(SendEcho, DecidesBadAddressesAndOversizedDataWithoutSending)
+TEST(sendEcho, DecidesBadAddressesAndOversizedDataWithoutSending)
 {
     pvx::testing::ToolsFixture f;
     const struct {
@@ -106,7 +106,7 @@ TEST(SendEcho, DecidesBadAddressesAndOversizedDataWithoutSending)
     };
     for (const auto &c : cases) {
         std::optional<pvx::tools::EchoReply> reply;
-        const int id = pvx::tools::SendEcho(f.echo, s(c.address), QByteArray(c.dataSize, 'x'), 0,
+        const int id = pvx::tools::sendEcho(f.echo, s(c.address), QByteArray(c.dataSize, 'x'), 0,
                                             [&](const pvx::tools::EchoReply &r) { reply = r; });
         EXPECT_EQ(id, 0) << c.address;
         ASSERT_TRUE(reply) << c.address;
@@ -116,11 +116,11 @@ TEST(SendEcho, DecidesBadAddressesAndOversizedDataWithoutSending)
     EXPECT_TRUE(f.echo.pending.isEmpty());
 }
 
-TEST(SendEcho, SendsTheCanonicalAddressAndFillsTheRecordFromTheAnswer)
+TEST(sendEcho, SendsTheCanonicalAddressAndFillsTheRecordFromTheAnswer)
 {
     pvx::testing::ToolsFixture f;
     std::optional<pvx::tools::EchoReply> reply;
-    const int id = pvx::tools::SendEcho(f.echo, s("127.1"), QByteArray(242, 'd'), -1,
+    const int id = pvx::tools::sendEcho(f.echo, s("127.1"), QByteArray(242, 'd'), -1,
                                         [&](const pvx::tools::EchoReply &r) { reply = r; });
     ASSERT_NE(id, 0);
     EXPECT_EQ(f.echo.pending.value(id).address, s("127.0.0.1"));
@@ -152,7 +152,7 @@ TEST(SendEcho, SendsTheCanonicalAddressAndFillsTheRecordFromTheAnswer)
     };
     for (const auto &a : answers) {
         reply.reset();
-        pvx::tools::PingAddress(f.echo, s("10.0.0.200"), 0, [&](const pvx::tools::EchoReply &r) { reply = r; });
+        pvx::tools::pingAddress(f.echo, s("10.0.0.200"), 0, [&](const pvx::tools::EchoReply &r) { reply = r; });
         EXPECT_EQ(f.echo.pending.first().data, QByteArray("Hello"));
         f.echo.answer(f.echo.pending.firstKey(), {a.status, s(a.address), 0, 0, {}, s(a.failure)});
         ASSERT_TRUE(reply);

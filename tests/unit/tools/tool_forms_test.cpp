@@ -25,7 +25,7 @@ struct PingTest : ToolsFixture, ::testing::Test {
     {
         form.Text1.setText(s(address));
         form.Text2.setText(data);
-        form.Command1_Click();
+        form.onPingClicked();
     }
 };
 
@@ -102,19 +102,19 @@ TEST_F(PingTest, ClosingDropsTheLookupOrTheEcho)
     int unloaded = 0;
     QObject::connect(&form, &pvx::tools::ToolWindow::unloaded, [&] { ++unloaded; });
     ping("localhost", s("x"));
-    form.Command3_Click();
+    form.onCancelClicked();
     EXPECT_EQ(unloaded, 1);
     EXPECT_TRUE(resolver.pending.isEmpty());
     EXPECT_FALSE(form.isBusy());
 
     pvx::tools::PingForm second(strings, dialogs, resolver, echo, 0);
     second.Text1.setText(s("127.0.0.1"));
-    second.Command1_Click();
+    second.onPingClicked();
     resolver.resolveAll();
     ASSERT_EQ(echo.pending.size(), 1);
     second.unload();
     EXPECT_TRUE(echo.pending.isEmpty());
-    second.Command1_Click();
+    second.onPingClicked();
     EXPECT_TRUE(resolver.pending.isEmpty());
 }
 
@@ -127,7 +127,7 @@ TEST(ResolveForm, ShowsTheAddressOrSaysTheNameDoesNotResolve)
     EXPECT_FALSE(form.Command3.isEnabled());
 
     form.txtHostName.setText(s("localhost"));
-    form.Command1_Click();
+    form.onResolveClicked();
     EXPECT_FALSE(form.Command1.isEnabled());
     EXPECT_TRUE(form.isBusy());
     f.resolver.resolveAll();
@@ -135,14 +135,14 @@ TEST(ResolveForm, ShowsTheAddressOrSaysTheNameDoesNotResolve)
     EXPECT_TRUE(form.Command1.isEnabled());
 
     form.txtHostName.setText(s("nosuchhost"));
-    form.Command1_Click();
+    form.onResolveClicked();
     f.resolver.resolveAll();
     EXPECT_EQ(form.txtIPAddress.text(), s("127.0.0.1"));
     ASSERT_EQ(f.dialogs.messages.size(), 1);
     EXPECT_EQ(f.dialogs.messages[0].text, s("Cannot resolve the IP Address for host name: nosuchhost"));
 
-    form.Command1_Click();
-    form.Command4_Click();
+    form.onResolveClicked();
+    form.onCancelClicked();
     EXPECT_TRUE(f.resolver.pending.isEmpty());
     EXPECT_EQ(f.dialogs.messages.size(), 1);
 }
