@@ -68,7 +68,7 @@ TEST(SetPassword, MatchSetsAndEmptyRemovesAndTheFileFollowsAtTheNextSave)
     EXPECT_EQ(f.settings.Password, s("kept"));
 }
 
-TEST(checkPassword, OutcomesAndMessages)
+TEST(PasswordCheck, OutcomesAndMessages)
 {
     struct Case {
         const char *password;
@@ -100,7 +100,7 @@ TEST(checkPassword, OutcomesAndMessages)
     }
 }
 
-TEST(checkPassword, EnterDialogKeepsItsBuiltInTexts)
+TEST(PasswordCheck, EnterDialogKeepsItsBuiltInTexts)
 {
     EnterPasswordForm form;
     EXPECT_EQ(form.caption(), s("Porvix Password"));
@@ -109,7 +109,7 @@ TEST(checkPassword, EnterDialogKeepsItsBuiltInTexts)
     EXPECT_EQ(form.Command2.caption(), s("Cancel"));
 }
 
-TEST(checkPassword, RestoringTheMinimisedWindow)
+TEST(PasswordCheck, RestoringTheMinimisedWindow)
 {
     ShellFixture f(pvx::resources::Language::Japanese);
     WindowPlacement shown;
@@ -156,7 +156,7 @@ TEST(checkPassword, RestoringTheMinimisedWindow)
     EXPECT_EQ(f.passwordPrompts, 2);
 }
 
-TEST(checkPassword, ExitFromTheNotificationAreaNeedsThePassword)
+TEST(PasswordCheck, ExitFromTheNotificationAreaNeedsThePassword)
 {
     ShellFixture f;
     f.start();

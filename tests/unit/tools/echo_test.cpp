@@ -15,7 +15,7 @@
 using pvx::testing::s;
 using pvx::tools::AddressBytes;
 
-TEST(echoStatusText, NumberThreeBlanksAndTheMessage)
+TEST(EchoStatusText, NumberThreeBlanksAndTheMessage)
 {
     const struct {
         int status;
@@ -38,7 +38,7 @@ TEST(echoStatusText, NumberThreeBlanksAndTheMessage)
         EXPECT_EQ(pvx::tools::echoStatusText(c.status), s(c.text)) << c.status;
 }
 
-TEST(dottedTextToBytes, ConvertsAsTheStandardConversionDoes)
+TEST(DottedTextToBytes, ConvertsAsTheStandardConversionDoes)
 {
     using Bytes = std::optional<AddressBytes>;
     const struct {
@@ -75,7 +75,7 @@ TEST(dottedTextToBytes, ConvertsAsTheStandardConversionDoes)
     EXPECT_EQ(pvx::tools::addressBytesToText({10, 0, 0, 255}), s("10.0.0.255"));
 }
 
-TEST(echoTimeoutMs, FollowsTheListPositionWithinBounds)
+TEST(EchoTimeout, FollowsTheListPositionWithinBounds)
 {
     const struct {
         int position;
@@ -88,7 +88,7 @@ TEST(echoTimeoutMs, FollowsTheListPositionWithinBounds)
         EXPECT_EQ(pvx::tools::echoTimeoutMs(c.position), c.timeoutMs) << c.position;
 }
 
-TEST(sendEcho, DecidesBadAddressesAndOversizedDataWithoutSending)
+TEST(SendEcho, DecidesBadAddressesAndOversizedDataWithoutSending)
 {
     pvx::testing::ToolsFixture f;
     const struct {
@@ -116,7 +116,7 @@ TEST(sendEcho, DecidesBadAddressesAndOversizedDataWithoutSending)
     EXPECT_TRUE(f.echo.pending.isEmpty());
 }
 
-TEST(sendEcho, SendsTheCanonicalAddressAndFillsTheRecordFromTheAnswer)
+TEST(SendEcho, SendsTheCanonicalAddressAndFillsTheRecordFromTheAnswer)
 {
     pvx::testing::ToolsFixture f;
     std::optional<pvx::tools::EchoReply> reply;
