@@ -23,41 +23,41 @@ SessionWidget::SessionWidget(session::Session &session, QWidget *parent)
     auto &w = session.window();
     setObjectName(QStringLiteral("frmDocument"));
 
-    auto *serialFrame = boundGroupBox(this, w.Frame1);
+    auto *serialFrame = boundGroupBox(this, w.serialFrame);
     auto *serialGrid = new QGridLayout(serialFrame);
     const std::pair<core::Control *, core::Control *> serialRows[] = {
-        {&w.SerialLabels[0], &w.Combo2},   {&w.SerialLabels[1], &w.Combo1[0]},
-        {&w.SerialLabels[2], &w.Combo1[1]}, {&w.SerialLabels[3], &w.Combo1[2]},
-        {&w.SerialLabels[4], &w.Combo1[3]}, {&w.SerialLabels[5], &w.Combo1[4]},
-        {&w.SerialLabels[6], &w.Combo1[5]},
+        {&w.serialLabels[0], &w.connector},   {&w.serialLabels[1], &w.baudRate},
+        {&w.serialLabels[2], &w.parity}, {&w.serialLabels[3], &w.dataBits},
+        {&w.serialLabels[4], &w.stopBits}, {&w.serialLabels[5], &w.flowControl},
+        {&w.serialLabels[6], &w.bufferSize},
     };
     int row = 0;
     for (const auto &[caption, list] : serialRows) {
         auto *text = boundLabel(serialFrame, *caption);
-        auto *box = boundComboBox(serialFrame, *list, list == &w.Combo2);
+        auto *box = boundComboBox(serialFrame, *list, list == &w.connector);
         box->setMaxVisibleItems(20);
         text->setBuddy(box);
         serialGrid->addWidget(text, row, 0);
         serialGrid->addWidget(box, row, 1);
         ++row;
     }
-    serialGrid->addWidget(boundCheckBox(serialFrame, w.chkVPort), row++, 0, 1, 2);
-    serialGrid->addWidget(boundCheckBox(serialFrame, w.BufferSerData), row++, 0, 1, 2);
-    serialGrid->addWidget(boundCheckBox(serialFrame, w.WaitForCr), row++, 0, 1, 2);
-    serialGrid->addWidget(boundLabel(serialFrame, w.SerialLabels[7]), row, 0);
-    serialGrid->addWidget(boundLineEdit(serialFrame, w.txtTimeoutValue), row++, 1);
+    serialGrid->addWidget(boundCheckBox(serialFrame, w.useVirtualPort), row++, 0, 1, 2);
+    serialGrid->addWidget(boundCheckBox(serialFrame, w.bufferWhileClosed), row++, 0, 1, 2);
+    serialGrid->addWidget(boundCheckBox(serialFrame, w.waitForTimeout), row++, 0, 1, 2);
+    serialGrid->addWidget(boundLabel(serialFrame, w.serialLabels[7]), row, 0);
+    serialGrid->addWidget(boundLineEdit(serialFrame, w.timeoutValue), row++, 1);
     serialGrid->setRowStretch(row, 1);
 
-    auto *networkFrame = boundGroupBox(this, w.Frame2, [&session] { session.showConnectedClients(); });
+    auto *networkFrame = boundGroupBox(this, w.networkFrame, [&session] { session.showConnectedClients(); });
     auto *networkGrid = new QGridLayout(networkFrame);
     row = 0;
-    networkGrid->addWidget(boundRadioButton(networkFrame, w.TCPOption[0]), row++, 0, 1, 2);
-    networkGrid->addWidget(boundRadioButton(networkFrame, w.TCPOption[1]), row++, 0, 1, 2);
-    networkGrid->addWidget(boundLabel(networkFrame, w.Label2), row, 0);
+    networkGrid->addWidget(boundRadioButton(networkFrame, w.clientRoleButton), row++, 0, 1, 2);
+    networkGrid->addWidget(boundRadioButton(networkFrame, w.serverRoleButton), row++, 0, 1, 2);
+    networkGrid->addWidget(boundLabel(networkFrame, w.remoteHostLabel), row, 0);
     auto *addressStack = new QHBoxLayout;
-    auto *remoteAddress = boundLineEdit(networkFrame, w.IPAddress);
+    auto *remoteAddress = boundLineEdit(networkFrame, w.remoteHost);
     remoteAddress->setMaxLength(50);
-    auto *localAddress = boundComboBox(networkFrame, w.LocalIP, true, [&w] { w.onLocalAddressDropDown(); });
+    auto *localAddress = boundComboBox(networkFrame, w.localAddress, true, [&w] { w.onLocalAddressDropDown(); });
     // Room for a dotted address or a short host name.
     const int addressWidth = fontMetrics().horizontalAdvance(QStringLiteral("255.255.255.255__"));
     remoteAddress->setMinimumWidth(addressWidth);
@@ -65,13 +65,13 @@ SessionWidget::SessionWidget(session::Session &session, QWidget *parent)
     addressStack->addWidget(remoteAddress);
     addressStack->addWidget(localAddress);
     networkGrid->addLayout(addressStack, row++, 1);
-    networkGrid->addWidget(boundLabel(networkFrame, w.Label3), row, 0);
-    auto *port = boundLineEdit(networkFrame, w.PortNumber);
+    networkGrid->addWidget(boundLabel(networkFrame, w.remotePortLabel), row, 0);
+    auto *port = boundLineEdit(networkFrame, w.portNumber);
     port->setMaxLength(5);
     networkGrid->addWidget(port, row++, 1);
-    networkGrid->addWidget(boundCheckBox(networkFrame, w.chkUDP), row++, 0, 1, 2);
-    networkGrid->addWidget(boundPushButton(networkFrame, w.Command2), row++, 0, 1, 2);
-    networkGrid->addWidget(boundPushButton(networkFrame, w.btnLogin), row++, 0, 1, 2);
+    networkGrid->addWidget(boundCheckBox(networkFrame, w.useUdp), row++, 0, 1, 2);
+    networkGrid->addWidget(boundPushButton(networkFrame, w.ioOptionsButton), row++, 0, 1, 2);
+    networkGrid->addWidget(boundPushButton(networkFrame, w.loginOptionsButton), row++, 0, 1, 2);
     networkGrid->setRowStretch(row, 1);
 
     auto *frames = new QHBoxLayout;
@@ -79,13 +79,13 @@ SessionWidget::SessionWidget(session::Session &session, QWidget *parent)
     frames->addWidget(networkFrame);
 
     auto *buttons = new QHBoxLayout;
-    buttons->addWidget(boundPushButton(this, w.Command3));
+    buttons->addWidget(boundPushButton(this, w.windowNameButton));
     buttons->addStretch(1);
-    buttons->addWidget(boundPushButton(this, w.Command1));
+    buttons->addWidget(boundPushButton(this, w.activateButton));
 
     auto *statusLines = new QGridLayout;
     for (int line = 0; line < 2; ++line) {
-        auto &status = w.StatusBar1[static_cast<std::size_t>(line)];
+        auto &status = w.statusLines[static_cast<std::size_t>(line)];
         auto *text = boundLabel(this, status);
         text->setFrameShape(QFrame::StyledPanel);
         text->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -94,7 +94,7 @@ SessionWidget::SessionWidget(session::Session &session, QWidget *parent)
         QSizePolicy policy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         policy.setHeightForWidth(true);
         text->setSizePolicy(policy);
-        statusLines->addWidget(boundLamp(this, w.Shape1[static_cast<std::size_t>(line)]), line, 0);
+        statusLines->addWidget(boundLamp(this, w.lamps[static_cast<std::size_t>(line)]), line, 0);
         statusLines->addWidget(text, line, 1);
     }
     statusLines->setColumnStretch(1, 1);

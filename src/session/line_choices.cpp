@@ -18,12 +18,12 @@ enum LineList {
 
 const core::Control &list(const SessionWindow &window, LineList which)
 {
-    return window.Combo1[static_cast<std::size_t>(which)];
+    return *window.serialLists()[static_cast<std::size_t>(which)];
 }
 
 core::Control &list(SessionWindow &window, LineList which)
 {
-    return window.Combo1[static_cast<std::size_t>(which)];
+    return *window.serialLists()[static_cast<std::size_t>(which)];
 }
 
 /// The number a numeric list shows; 0 without a choice.
@@ -74,7 +74,7 @@ LineChoices lineChoices(const SessionWindow &window)
         .parity = listedValue<platform::Parity>(list(window, kParityList)),
         .dataBits = listedNumber(list(window, kDataBitsList)),
         .stopBits = listedValue<platform::StopBits>(list(window, kStopBitsList)),
-        .flowControl = window.flowControl(),
+        .flowControl = window.selectedFlowControl(),
     };
 }
 
@@ -125,14 +125,14 @@ LinePositions linePositions(const SessionWindow &window)
 {
     LinePositions positions{};
     for (std::size_t at = 0; at < positions.size(); ++at)
-        positions[at] = window.Combo1[at].selectedIndex();
+        positions[at] = window.serialLists()[at]->selectedIndex();
     return positions;
 }
 
 void selectLinePositions(SessionWindow &window, const LinePositions &positions)
 {
     for (std::size_t at = 0; at < positions.size(); ++at)
-        (void)window.Combo1[at].select(positions[at]);
+        (void)window.serialLists()[at]->select(positions[at]);
 }
 
 } // namespace pvx::session

@@ -12,11 +12,11 @@ const QString kParityLetters = QStringLiteral("NEOMS");
 
 QString settingsString(const SessionWindow &window)
 {
-    const int parity = window.Combo1[1].selectedIndex();
+    const int parity = window.parity.selectedIndex();
     const QString letter = parity >= 0 && parity < kParityLetters.size() ? kParityLetters.mid(parity, 1)
                                                                           : QString();
-    return window.Combo1[0].text() + QLatin1Char(',') + letter + QLatin1Char(',') + window.Combo1[2].text()
-           + QLatin1Char(',') + window.Combo1[3].text();
+    return window.baudRate.text() + QLatin1Char(',') + letter + QLatin1Char(',') + window.dataBits.text()
+           + QLatin1Char(',') + window.stopBits.text();
 }
 
 } // namespace pvx::session

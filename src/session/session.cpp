@@ -45,7 +45,7 @@ Session::Session(SessionServices services, SessionDevices devices)
         .openedChanged = [this](bool opened) { onVirtualPortOpenedChanged(opened); },
         .writable = [this] { moveWithinTurn([this] { moveNetworkToSerial(); }); },
     });
-    m_window.Command1.onClick = [this] { toggleActive(); };
+    m_window.activateButton.onClick = [this] { toggleActive(); };
 }
 
 Session::~Session() = default;
@@ -62,7 +62,7 @@ QString Session::statusText(int line, const QString &word) const
 
 void Session::setStatus(int line, const QString &statusText, const QString &reason)
 {
-    auto &status = m_window.StatusBar1[static_cast<std::size_t>(line)];
+    auto &status = m_window.statusLines[static_cast<std::size_t>(line)];
     if (status.caption() == statusText && status.toolTip() == reason)
         return;
     status.setToolTip(reason);
@@ -79,7 +79,7 @@ void Session::logError(const QString &description)
             ? QStringLiteral("Server Mode, Local Port: ") + QString::number(socket0.localPort())
             : QStringLiteral("Client Mode, Remote Host: ") + socket0.remoteHost() + QStringLiteral(", RemotePort: ")
                   + QString::number(socket0.remotePort());
-    m_services.log.report(description, m_window.LocalIPAddress, modePart);
+    m_services.log.report(description, m_window.machineAddress, modePart);
 }
 
 void Session::showConnectedClients()

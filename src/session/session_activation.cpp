@@ -59,18 +59,18 @@ void Session::startPress()
 
 void Session::runActivation()
 {
-    if (m_window.IPAddress.isVisible() && m_window.IPAddress.text().isEmpty()) {
+    if (m_window.remoteHost.isVisible() && m_window.remoteHost.text().isEmpty()) {
         setStatus(kNetwork, statusText(kNetwork, text(5088)));
         return;
     }
     // The rounded number is checked, so that "65535.7" cannot slip through as 65536.
-    const int port = core::roundHalfEven(core::numericValue(m_window.PortNumber.text()));
+    const int port = core::roundHalfEven(core::numericValue(m_window.portNumber.text()));
     if (port < 0 || port > kMaxPort) {
         setStatus(kNetwork, statusText(kNetwork, text(5089)));
         return;
     }
 
-    ComPortNumber = m_window.Combo2.selectedIndex();
+    ComPortNumber = m_window.connector.selectedIndex();
     if (ComPortNumber == 0) {
         if (!m_window.isNamed())
             m_window.setCaption(m_window.titleFor(text(5119)));
@@ -86,9 +86,9 @@ void Session::runActivation()
         return;
 
     if (!m_window.isNamed())
-        m_window.setCaption(m_window.titleFor(m_window.Combo2.text()));
+        m_window.setCaption(m_window.titleFor(m_window.connector.text()));
     setSettingsLocked(true);
-    m_window.Command1.setCaption(text(5118));
+    m_window.activateButton.setCaption(text(5118));
     // The pump serves what the activation left pending; once a connection
     // is up, it counts the quiet towards the first ping.
     wakePump();
@@ -161,10 +161,10 @@ void Session::sizeTransferBuffers()
 {
     // A list without a usable choice (a stored size that is no position of
     // it) would give buffers that hold nothing and a bridge that moves nothing.
-    core::Control &sizes = m_window.Combo1[5];
+    core::Control &sizes = m_window.bufferSize;
     if (sizes.selectedIndex() < 0 || core::numericValue(sizes.text()) < 1)
         (void)sizes.select(kDefaultBufferSize);
-    const auto capacity = static_cast<qint32>(core::numericValue(m_window.Combo1[5].text()));
+    const auto capacity = static_cast<qint32>(core::numericValue(m_window.bufferSize.text()));
     m_packetizer.queue().allocate(capacity);
     SerialOutBuffer.allocate(capacity);
     // The counts start afresh with the buffers.
@@ -186,7 +186,7 @@ bool Session::startNetworkSide(int port)
         socket0.setLocalPort(port);
         if (UdpMode)
             socket0.setRemotePort(port);
-        auto started = socket0.bind(port, m_window.LocalIP.text());
+        auto started = socket0.bind(port, m_window.localAddress.text());
         if (started && !UdpMode)
             started = socket0.listen();
         if (!started) {
@@ -198,14 +198,14 @@ bool Session::startNetworkSide(int port)
     }
 
     m_window.setRole(Role::Client);
-    socket0.setRemoteHost(m_window.IPAddress.text());
+    socket0.setRemoteHost(m_window.remoteHost.text());
     socket0.setRemotePort(port);
     const bool waitsForVirtualPort = m_window.usesVirtualPort() && m_window.connectOnVirtualOpen();
     if (!waitsForVirtualPort)
         setStatus(kNetwork, statusText(kNetwork, text(5097)));
     else if (!UdpMode)
         // The line keeps its text; only the tool tip says what it waits for.
-        setStatus(kNetwork, m_window.StatusBar1[kNetwork].caption(), waitingForVirtualPortReason());
+        setStatus(kNetwork, m_window.statusLines[kNetwork].caption(), waitingForVirtualPortReason());
     if (UdpMode) {
         (void)socket0.bind(port, QString());
         return true;
@@ -265,16 +265,16 @@ void Session::runDeactivation()
     socket(0).setProtocol(platform::SocketProtocol::Tcp);
     setStatus(kNetwork, statusText(kNetwork, text(5100)));
     setSettingsLocked(false);
-    m_window.Command1.setCaption(text(5087));
+    m_window.activateButton.setCaption(text(5087));
 }
 
 void Session::setSettingsLocked(bool locked)
 {
     for (core::Control *control :
-         {&m_window.Combo2, &m_window.Combo1[0], &m_window.Combo1[1], &m_window.Combo1[2], &m_window.Combo1[3],
-          &m_window.Combo1[4], &m_window.Combo1[5], &m_window.Command2, &m_window.TCPOption[0],
-          &m_window.TCPOption[1], &m_window.IPAddress, &m_window.PortNumber, &m_window.LocalIP,
-          &m_window.chkVPort, &m_window.chkUDP})
+         {&m_window.connector, &m_window.baudRate, &m_window.parity, &m_window.dataBits, &m_window.stopBits,
+          &m_window.flowControl, &m_window.bufferSize, &m_window.ioOptionsButton, &m_window.clientRoleButton,
+          &m_window.serverRoleButton, &m_window.remoteHost, &m_window.portNumber, &m_window.localAddress,
+          &m_window.useVirtualPort, &m_window.useUdp})
         control->setEnabled(!locked);
 }
 

@@ -80,24 +80,24 @@ void Session::selectSerialSettings(QString fields)
     if (comma < 0)
         return;
     const int baud = core::roundHalfEven(core::numericValue(fields.left(comma)));
-    selectIfListed(m_window.Combo1[0], baudRateList(), QString::number(baud));
+    selectIfListed(m_window.baudRate, baudRateList(), QString::number(baud));
     fields = fields.mid(comma + 1);
 
     comma = fields.indexOf(QLatin1Char(','));
     if (comma < 0)
         return;
     if (const int parity = parityPosition(fields.left(comma)); parity >= 0)
-        (void)m_window.Combo1[1].select(parity);
+        (void)m_window.parity.select(parity);
     fields = fields.mid(comma + 1);
 
     comma = fields.indexOf(QLatin1Char(','));
     if (comma < 0)
         return;
-    selectIfListed(m_window.Combo1[2], dataBitsList(), fields.left(comma).trimmed());
+    selectIfListed(m_window.dataBits, dataBitsList(), fields.left(comma).trimmed());
     fields = fields.mid(comma + 1).trimmed();
 
     if (!fields.isEmpty())
-        selectIfListed(m_window.Combo1[3], stopBitsList(), fields);
+        selectIfListed(m_window.stopBits, stopBitsList(), fields);
 }
 
 bool Session::applySerialSettings()

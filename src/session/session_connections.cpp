@@ -208,7 +208,7 @@ void Session::onReconnectTick()
     // back when that program opens the port again.
     if (waitsForVirtualPort()) {
         m_reconnectTimer->stop();
-        setStatus(kNetwork, m_window.StatusBar1[kNetwork].caption(), waitingForVirtualPortReason());
+        setStatus(kNetwork, m_window.statusLines[kNetwork].caption(), waitingForVirtualPortReason());
         return;
     }
     connectToConfiguredServer();
@@ -217,8 +217,8 @@ void Session::onReconnectTick()
 void Session::connectToConfiguredServer()
 {
     platform::Socket &socket0 = socket(0);
-    socket0.setRemoteHost(m_window.IPAddress.text());
-    socket0.setRemotePort(core::roundHalfEven(core::numericValue(m_window.PortNumber.text())));
+    socket0.setRemoteHost(m_window.remoteHost.text());
+    socket0.setRemotePort(core::roundHalfEven(core::numericValue(m_window.portNumber.text())));
     setStatus(kNetwork, statusText(kNetwork, text(5097)));
     if (const auto connecting = socket0.connect(); !connecting) {
         socket0.close();

@@ -41,7 +41,7 @@ void Session::noteNetworkArrival()
 {
     // Any data proves the link alive.
     m_watchdog.dataArrived();
-    m_window.Shape1[kNetwork].setValue(kLampActive);
+    m_window.lamps[kNetwork].setValue(kLampActive);
 }
 
 void Session::receiveDatagrams(int index)

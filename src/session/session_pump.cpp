@@ -33,7 +33,7 @@ void Session::onPumpTick()
 
 bool Session::pumpPending()
 {
-    const auto lit = [this](std::size_t line) { return m_window.Shape1[line].value() == kLampActive; };
+    const auto lit = [this](std::size_t line) { return m_window.lamps[line].value() == kLampActive; };
     if (lit(0) || lit(1) || SerialOutBuffer.count() > 0 || m_packetizer.queue().count() > 0 || m_links.anyDraining())
         return true;
     // An active TCP session counts the quiet of its connections towards the
@@ -62,8 +62,8 @@ void Session::resetLamps()
 {
     if (++LampTickCount != kLampResetTicks)
         return;
-    m_window.Shape1[0].setValue(kLampIdle);
-    m_window.Shape1[1].setValue(kLampIdle);
+    m_window.lamps[0].setValue(kLampIdle);
+    m_window.lamps[1].setValue(kLampIdle);
     LampTickCount = 0;
 }
 

@@ -95,7 +95,7 @@ void Session::receiveSerialInput(SerialSource source, bool raisedByEvent)
     // The lamp, the queue and a client without room are the pump's to follow.
     wakePump();
     if (raisedByEvent) {
-        m_window.Shape1[kSerial].setValue(kLampActive);
+        m_window.lamps[kSerial].setValue(kLampActive);
         // Arrivals come once per pass of the event loop: each begins a turn.
         // Sends made when a client took data share the turn they fall in.
         m_turnSends = 0;

@@ -12,14 +12,14 @@ SessionStatus Session::status() const
     // A client session's one connection counts as its client.
     const int clients = role == Role::Server ? m_links.clientCount() : (!udp && m_links.isConnected(0) ? 1 : 0);
     return {
-        .name = m_window.isNamed() ? m_window.Command3.tag() : m_window.Combo2.text(),
-        .connector = m_window.Combo2.text(),
+        .name = m_window.isNamed() ? m_window.windowNameButton.tag() : m_window.connector.text(),
+        .connector = m_window.connector.text(),
         .role = role,
         .udp = udp,
-        .address = role == Role::Server ? m_window.LocalIP.text() : m_window.IPAddress.text(),
-        .port = core::roundHalfEven(core::numericValue(m_window.PortNumber.text())),
-        .serial = m_window.StatusBar1[0].caption(),
-        .network = m_window.StatusBar1[1].caption(),
+        .address = role == Role::Server ? m_window.localAddress.text() : m_window.remoteHost.text(),
+        .port = core::roundHalfEven(core::numericValue(m_window.portNumber.text())),
+        .serial = m_window.statusLines[0].caption(),
+        .network = m_window.statusLines[1].caption(),
         .clients = clients,
         .moved = m_moved,
         .heldToNetwork = m_packetizer.queue().count(),

@@ -24,35 +24,35 @@ constexpr int kMaxPort = 65535;
 
 SessionWindow::SessionWindow(Services services)
     : Form(controlName("frmDocument")),
-      Combo1{{{ControlKind::ComboBox, controlName("Combo1"), 0},
-              {ControlKind::ComboBox, controlName("Combo1"), 1},
-              {ControlKind::ComboBox, controlName("Combo1"), 2},
-              {ControlKind::ComboBox, controlName("Combo1"), 3},
-              {ControlKind::ComboBox, controlName("Combo1"), 4},
-              {ControlKind::ComboBox, controlName("Combo1"), 5}}},
-      Combo2(ControlKind::ComboBox, controlName("Combo2")),
-      chkUDP(ControlKind::CheckBox, controlName("chkUDP")),
-      chkVPort(ControlKind::CheckBox, controlName("chkVPort")),
-      BufferSerData(ControlKind::CheckBox, controlName("BufferSerData")),
-      WaitForCr(ControlKind::CheckBox, controlName("WaitForCr")),
-      txtTimeoutValue(ControlKind::TextBox, controlName("txtTimeoutValue")),
-      IPAddress(ControlKind::TextBox, controlName("IPAddress")),
-      PortNumber(ControlKind::TextBox, controlName("PortNumber")),
-      LocalIP(ControlKind::ComboBox, controlName("LocalIP")),
-      TCPOption{{{ControlKind::OptionButton, controlName("TCPOption"), 0},
-                 {ControlKind::OptionButton, controlName("TCPOption"), 1}}},
-      Command1(ControlKind::Button, controlName("Command1")),
-      Command2(ControlKind::Button, controlName("Command2")),
-      Command3(ControlKind::Button, controlName("Command3")),
-      btnLogin(ControlKind::Button, controlName("btnLogin")),
-      StatusBar1{{{ControlKind::StatusLine, controlName("StatusBar1"), 0},
+      baudRate(ControlKind::ComboBox, controlName("Combo1"), 0),
+      parity(ControlKind::ComboBox, controlName("Combo1"), 1),
+      dataBits(ControlKind::ComboBox, controlName("Combo1"), 2),
+      stopBits(ControlKind::ComboBox, controlName("Combo1"), 3),
+      flowControl(ControlKind::ComboBox, controlName("Combo1"), 4),
+      bufferSize(ControlKind::ComboBox, controlName("Combo1"), 5),
+      connector(ControlKind::ComboBox, controlName("Combo2")),
+      useUdp(ControlKind::CheckBox, controlName("chkUDP")),
+      useVirtualPort(ControlKind::CheckBox, controlName("chkVPort")),
+      bufferWhileClosed(ControlKind::CheckBox, controlName("BufferSerData")),
+      waitForTimeout(ControlKind::CheckBox, controlName("WaitForCr")),
+      timeoutValue(ControlKind::TextBox, controlName("txtTimeoutValue")),
+      remoteHost(ControlKind::TextBox, controlName("IPAddress")),
+      portNumber(ControlKind::TextBox, controlName("PortNumber")),
+      localAddress(ControlKind::ComboBox, controlName("LocalIP")),
+      clientRoleButton(ControlKind::OptionButton, controlName("TCPOption"), 0),
+      serverRoleButton(ControlKind::OptionButton, controlName("TCPOption"), 1),
+      activateButton(ControlKind::Button, controlName("Command1")),
+      ioOptionsButton(ControlKind::Button, controlName("Command2")),
+      windowNameButton(ControlKind::Button, controlName("Command3")),
+      loginOptionsButton(ControlKind::Button, controlName("btnLogin")),
+      statusLines{{{ControlKind::StatusLine, controlName("StatusBar1"), 0},
                   {ControlKind::StatusLine, controlName("StatusBar1"), 1}}},
-      Shape1{{{ControlKind::Shape, controlName("Shape1"), 0}, {ControlKind::Shape, controlName("Shape1"), 1}}},
-      Label2(ControlKind::Label, controlName("Label2")),
-      Label3(ControlKind::Label, controlName("Label3")),
-      Frame1(ControlKind::Frame, controlName("Frame1")),
-      Frame2(ControlKind::Frame, controlName("Frame2")),
-      SerialLabels{{{ControlKind::Label, controlName("Label1"), 0},
+      lamps{{{ControlKind::Shape, controlName("Shape1"), 0}, {ControlKind::Shape, controlName("Shape1"), 1}}},
+      remoteHostLabel(ControlKind::Label, controlName("Label2")),
+      remotePortLabel(ControlKind::Label, controlName("Label3")),
+      serialFrame(ControlKind::Frame, controlName("Frame1")),
+      networkFrame(ControlKind::Frame, controlName("Frame2")),
+      serialLabels{{{ControlKind::Label, controlName("Label1"), 0},
                     {ControlKind::Label, controlName("Label1"), 1},
                     {ControlKind::Label, controlName("Label1"), 2},
                     {ControlKind::Label, controlName("Label1"), 3},
@@ -68,101 +68,101 @@ SessionWindow::SessionWindow(Services services)
     buildLists();
     fillLocalAddressList();
 
-    if (LocalIPAddress.isEmpty()) {
+    if (machineAddress.isEmpty()) {
         // The first address that other machines can reach, else loopback.
         const QStringList addresses = m_services.network.localIPv4Addresses();
         for (const QString &address : addresses) {
             if (!address.startsWith(QLatin1String("127."))) {
-                LocalIPAddress = address;
+                machineAddress = address;
                 break;
             }
         }
-        if (LocalIPAddress.isEmpty() && !addresses.isEmpty())
-            LocalIPAddress = QStringLiteral("127.0.0.1");
+        if (machineAddress.isEmpty() && !addresses.isEmpty())
+            machineAddress = QStringLiteral("127.0.0.1");
     }
-    if (!LocalIPAddress.isEmpty()) {
-        LocalIP.setText(LocalIPAddress);
-        TCPOption[1].setEnabled(true);
+    if (!machineAddress.isEmpty()) {
+        localAddress.setText(machineAddress);
+        serverRoleButton.setEnabled(true);
     } else {
-        TCPOption[1].setEnabled(false);
+        serverRoleButton.setEnabled(false);
         setRole(Role::Client);
     }
 
     // A new window is a client; the option fields keep their defaults
     // (AllowMultiConnect 1, everything else 0 or empty).
-    TCPOption[0].setValue(1);
+    clientRoleButton.setValue(1);
 }
 
 void SessionWindow::registerControls()
 {
     // Design-time captions, tags (string ids) and settings of the window.
     const std::pair<core::Control *, int> tagged[] = {
-        {&Frame1, 5000},        {&Frame2, 5001},           {&chkVPort, 5002},
-        {&BufferSerData, 5003}, {&WaitForCr, 5004},        {&TCPOption[0], 5006},
-        {&TCPOption[1], 5007},  {&Command2, 5008},         {&Command1, 5009},
-        {&StatusBar1[0], 5090}, {&StatusBar1[1], 5091},    {&Label2, 5104},
-        {&Label3, 5105},        {&SerialLabels[0], 2202},  {&SerialLabels[1], 2203},
-        {&SerialLabels[2], 2204}, {&SerialLabels[3], 2210}, {&SerialLabels[4], 2211},
-        {&SerialLabels[5], 2212}, {&SerialLabels[6], 2217}, {&SerialLabels[7], 5005},
+        {&serialFrame, 5000},        {&networkFrame, 5001},           {&useVirtualPort, 5002},
+        {&bufferWhileClosed, 5003}, {&waitForTimeout, 5004},        {&clientRoleButton, 5006},
+        {&serverRoleButton, 5007},  {&ioOptionsButton, 5008},         {&activateButton, 5009},
+        {&statusLines[0], 5090}, {&statusLines[1], 5091},    {&remoteHostLabel, 5104},
+        {&remotePortLabel, 5105},        {&serialLabels[0], 2202},  {&serialLabels[1], 2203},
+        {&serialLabels[2], 2204}, {&serialLabels[3], 2210}, {&serialLabels[4], 2211},
+        {&serialLabels[5], 2212}, {&serialLabels[6], 2217}, {&serialLabels[7], 5005},
     };
     for (const auto &[control, id] : tagged)
         control->setTag(QString::number(id));
-    chkUDP.setCaption(QStringLiteral("Use UDP instead of TCP/IP"));
-    Command3.setCaption(QStringLiteral("Set Window Name..."));
-    btnLogin.setCaption(QStringLiteral("Login Options..."));
-    btnLogin.setEnabled(false);
-    txtTimeoutValue.setText(QStringLiteral("150"));
-    PortNumber.setText(QStringLiteral("1000"));
-    Shape1[0].setValue(kLampIdle);
-    Shape1[1].setValue(kLampIdle);
-    TCPOption[0].setGroup({&TCPOption[0], &TCPOption[1]});
-    TCPOption[1].setGroup({&TCPOption[0], &TCPOption[1]});
+    useUdp.setCaption(QStringLiteral("Use UDP instead of TCP/IP"));
+    windowNameButton.setCaption(QStringLiteral("Set Window Name..."));
+    loginOptionsButton.setCaption(QStringLiteral("Login Options..."));
+    loginOptionsButton.setEnabled(false);
+    timeoutValue.setText(QStringLiteral("150"));
+    portNumber.setText(QStringLiteral("1000"));
+    lamps[0].setValue(kLampIdle);
+    lamps[1].setValue(kLampIdle);
+    clientRoleButton.setGroup({&clientRoleButton, &serverRoleButton});
+    serverRoleButton.setGroup({&clientRoleButton, &serverRoleButton});
 
     for (core::Control *control :
-         {&Frame1, &SerialLabels[0], &Combo2, &SerialLabels[1], &Combo1[0], &SerialLabels[2], &Combo1[1],
-          &SerialLabels[3], &Combo1[2], &SerialLabels[4], &Combo1[3], &SerialLabels[5], &Combo1[4],
-          &SerialLabels[6], &Combo1[5], &chkVPort, &BufferSerData, &WaitForCr, &SerialLabels[7],
-          &txtTimeoutValue, &Frame2, &TCPOption[0], &TCPOption[1], &Label2, &IPAddress, &LocalIP, &Label3,
-          &PortNumber, &chkUDP, &Command1, &Command2, &Command3, &btnLogin, &StatusBar1[0], &StatusBar1[1],
-          &Shape1[0], &Shape1[1]})
+         {&serialFrame, &serialLabels[0], &connector, &serialLabels[1], &baudRate, &serialLabels[2], &parity,
+          &serialLabels[3], &dataBits, &serialLabels[4], &stopBits, &serialLabels[5], &flowControl,
+          &serialLabels[6], &bufferSize, &useVirtualPort, &bufferWhileClosed, &waitForTimeout, &serialLabels[7],
+          &timeoutValue, &networkFrame, &clientRoleButton, &serverRoleButton, &remoteHostLabel, &remoteHost, &localAddress, &remotePortLabel,
+          &portNumber, &useUdp, &activateButton, &ioOptionsButton, &windowNameButton, &loginOptionsButton, &statusLines[0], &statusLines[1],
+          &lamps[0], &lamps[1]})
         addControl(*control);
 
-    Combo2.onClick = [this] { m_linkTopic = Combo2.text(); };
-    PortNumber.onChange = [this] { checkPortNumber(); };
-    TCPOption[0].onClick = [this] { onRoleClicked(0); };
-    TCPOption[1].onClick = [this] { onRoleClicked(1); };
-    Command2.onClick = [this] { onIoOptionsClicked(); };
-    btnLogin.onClick = [this] { onLoginOptionsClicked(); };
-    Command3.onClick = [this] { onSetWindowNameClicked(); };
+    connector.onClick = [this] { m_linkTopic = connector.text(); };
+    portNumber.onChange = [this] { checkPortNumber(); };
+    clientRoleButton.onClick = [this] { onRoleClicked(0); };
+    serverRoleButton.onClick = [this] { onRoleClicked(1); };
+    ioOptionsButton.onClick = [this] { onIoOptionsClicked(); };
+    loginOptionsButton.onClick = [this] { onLoginOptionsClicked(); };
+    windowNameButton.onClick = [this] { onSetWindowNameClicked(); };
 }
 
 void SessionWindow::buildLists()
 {
     const auto &strings = m_services.strings;
     const std::pair<core::Control *, QStringList> lists[] = {
-        {&Combo2, connectorList(strings)},    {&Combo1[0], baudRateList()},
-        {&Combo1[1], parityList(strings)},    {&Combo1[2], dataBitsList()},
-        {&Combo1[3], stopBitsList()},         {&Combo1[4], flowControlList(strings)},
-        {&Combo1[5], bufferSizeList()},
+        {&connector, connectorList(strings)},    {&baudRate, baudRateList()},
+        {&parity, parityList(strings)},    {&dataBits, dataBitsList()},
+        {&stopBits, stopBitsList()},         {&flowControl, flowControlList(strings)},
+        {&bufferSize, bufferSizeList()},
     };
     for (const auto &[control, items] : lists)
         control->setItems(items);
-    Combo2.select(0);
-    Combo1[0].select(kDefaultBaudRate);
-    Combo1[1].select(0);
-    Combo1[2].select(kDefaultDataBits);
-    Combo1[3].select(0);
-    Combo1[4].select(0);
-    Combo1[5].select(kDefaultBufferSize);
+    connector.select(0);
+    baudRate.select(kDefaultBaudRate);
+    parity.select(0);
+    dataBits.select(kDefaultDataBits);
+    stopBits.select(0);
+    flowControl.select(0);
+    bufferSize.select(kDefaultBufferSize);
 }
 
 void SessionWindow::fillLocalAddressList()
 {
     QStringList addresses = m_services.network.localIPv4Addresses();
     addresses.removeDuplicates();
-    const QString typed = LocalIP.text();
-    LocalIP.setItems(addresses);
-    LocalIP.setText(typed);
+    const QString typed = localAddress.text();
+    localAddress.setItems(addresses);
+    localAddress.setText(typed);
 }
 
 void SessionWindow::onLocalAddressDropDown()
@@ -172,7 +172,7 @@ void SessionWindow::onLocalAddressDropDown()
 
 void SessionWindow::checkPortNumber()
 {
-    if (core::numericValue(PortNumber.text()) > kMaxPort) {
+    if (core::numericValue(portNumber.text()) > kMaxPort) {
         m_services.dialogs.messageBox(m_services.strings.text(5102), m_services.strings.text(5103),
                                       platform::MessageButtons::Ok, platform::MessageIcon::Critical);
     }
@@ -183,10 +183,10 @@ void SessionWindow::onRoleClicked(int index)
     const bool server = index == 1;
     if (server)
         fillLocalAddressList();
-    IPAddress.setVisible(!server);
-    LocalIP.setVisible(server);
-    Label2.setCaption(m_services.strings.text(server ? 5106 : 5104));
-    Label3.setCaption(m_services.strings.text(server ? 5107 : 5105));
+    remoteHost.setVisible(!server);
+    localAddress.setVisible(server);
+    remoteHostLabel.setCaption(m_services.strings.text(server ? 5106 : 5104));
+    remotePortLabel.setCaption(m_services.strings.text(server ? 5107 : 5105));
 }
 
 void SessionWindow::onSetWindowNameClicked()
@@ -202,7 +202,7 @@ void SessionWindow::onSetWindowNameClicked()
 
 void SessionWindow::onIoOptionsClicked()
 {
-    if (TCPOption[1].value() != 0) {
+    if (serverRoleButton.value() != 0) {
         ServerOptionsForm form(m_services.strings,
                                {options.AllowMultiConnect, options.ServerSerialOptions, options.ServerTCPOptions,
                                 options.Rfc2217});
@@ -237,7 +237,7 @@ void SessionWindow::onLoginOptionsClicked()
 void SessionWindow::setWindowName(const QString &windowName)
 {
     setCaption(windowName);
-    Command3.setTag(windowName);
+    windowNameButton.setTag(windowName);
 }
 
 QString SessionWindow::titleFor(const QString &prefix) const
@@ -247,18 +247,18 @@ QString SessionWindow::titleFor(const QString &prefix) const
 
 bool SessionWindow::isActive() const
 {
-    return Command1.caption() == m_services.strings.text(5118);
+    return activateButton.caption() == m_services.strings.text(5118);
 }
 
 double SessionWindow::transmitTimeout() const
 {
-    return core::numericValue(txtTimeoutValue.text());
+    return core::numericValue(timeoutValue.text());
 }
 
-FlowControl SessionWindow::flowControl() const
+FlowControl SessionWindow::selectedFlowControl() const
 {
     // No choice (-1) is no flow control.
-    switch (Combo1[4].selectedIndex()) {
+    switch (flowControl.selectedIndex()) {
     case 1:
         return FlowControl::XonXoff;
     case 2:

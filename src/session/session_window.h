@@ -48,32 +48,51 @@ public:
     /// Builds the window with its lists, defaults and captions.
     explicit SessionWindow(Services services);
 
-    std::array<core::Control, 6> Combo1;
-    core::Control Combo2;
-    core::Control chkUDP;
-    core::Control chkVPort;
-    core::Control BufferSerData;
-    core::Control WaitForCr;
-    core::Control txtTimeoutValue;
-    core::Control IPAddress;
-    core::Control PortNumber;
-    core::Control LocalIP;
-    std::array<core::Control, 2> TCPOption;
-    core::Control Command1;
-    core::Control Command2;
-    core::Control Command3;
-    core::Control btnLogin;
-    std::array<core::Control, 2> StatusBar1;
-    std::array<core::Control, 2> Shape1;
-    core::Control Label2;
-    core::Control Label3;
-    core::Control Frame1;
-    core::Control Frame2;
-    std::array<core::Control, 8> SerialLabels;
+    core::Control baudRate;
+    core::Control parity;
+    core::Control dataBits;
+    core::Control stopBits;
+    core::Control flowControl;
+    core::Control bufferSize;
+    core::Control connector;
+    core::Control useUdp;
+    core::Control useVirtualPort;
+    core::Control bufferWhileClosed;
+    core::Control waitForTimeout;
+    core::Control timeoutValue;
+    core::Control remoteHost;
+    core::Control portNumber;
+    core::Control localAddress;
+    core::Control clientRoleButton;
+    core::Control serverRoleButton;
+    core::Control activateButton;
+    core::Control ioOptionsButton;
+    core::Control windowNameButton;
+    core::Control loginOptionsButton;
+    std::array<core::Control, 2> statusLines;
+    std::array<core::Control, 2> lamps;
+    core::Control remoteHostLabel;
+    core::Control remotePortLabel;
+    core::Control serialFrame;
+    core::Control networkFrame;
+    std::array<core::Control, 8> serialLabels;
 
     SessionOptions options;
+    /// The line lists and the buffer size, in this order: baud rate,
+    /// parity, data bits, stop bits, flow control, buffer size.
+    std::array<core::Control *, 6> serialLists()
+    {
+        return {&baudRate, &parity, &dataBits, &stopBits, &flowControl, &bufferSize};
+    }
+    std::array<const core::Control *, 6> serialLists() const
+    {
+        return {&baudRate, &parity, &dataBits, &stopBits, &flowControl, &bufferSize};
+    }
+    /// The role buttons: the client's, then the server's.
+    std::array<core::Control *, 2> roleButtons() { return {&clientRoleButton, &serverRoleButton}; }
+
     /// This PC's address, shown in log lines.
-    QString LocalIPAddress;
+    QString machineAddress;
     /// The name other programs address this session by: the connector text.
     QString linkTopic() const { return m_linkTopic; }
 
@@ -92,7 +111,7 @@ public:
     void onLoginOptionsClicked();
 
     /// The user named this window; automatic titles leave it alone.
-    bool isNamed() const { return !Command3.tag().isEmpty(); }
+    bool isNamed() const { return !windowNameButton.tag().isEmpty(); }
     /// Sets the caption and remembers it as the user's name for the window.
     void setWindowName(const QString &name);
     /// The caption an unnamed window takes: "<prefix> - RS232 to TCP/IP".
@@ -108,16 +127,16 @@ public:
     Role role() const { return m_role; }
     void setRole(Role role) { m_role = role; }
     /// The role the option buttons select.
-    Role selectedRole() const { return TCPOption[0].value() == 0 ? Role::Server : Role::Client; }
-    bool udpSelected() const { return chkUDP.value() == 1; }
-    bool usesVirtualPort() const { return chkVPort.value() == 1; }
+    Role selectedRole() const { return clientRoleButton.value() == 0 ? Role::Server : Role::Client; }
+    bool udpSelected() const { return useUdp.value() == 1; }
+    bool usesVirtualPort() const { return useVirtualPort.value() == 1; }
     /// Serial data waits while nobody is connected, instead of being lost.
-    bool bufferSerialData() const { return BufferSerData.value() == 1; }
+    bool bufferSerialData() const { return bufferWhileClosed.value() == 1; }
     /// Serial data goes in whole packets; the rest after the transmit time-out.
-    bool packetMode() const { return WaitForCr.value() == 1; }
+    bool packetMode() const { return waitForTimeout.value() == 1; }
     /// The transmit time-out in milliseconds: the number the text starts with.
     double transmitTimeout() const;
-    FlowControl flowControl() const;
+    FlowControl selectedFlowControl() const;
     bool allowMultipleClients() const { return options.AllowMultiConnect != 0; }
     /// A client connects only while a program holds the virtual port open.
     bool connectOnVirtualOpen() const { return options.ConnectOnVirtualOpen != 0; }

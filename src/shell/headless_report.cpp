@@ -11,7 +11,7 @@ namespace {
 /// A session's name in the report: the one the user gave it, else its port.
 QString nameOf(const session::SessionWindow &window)
 {
-    return window.isNamed() ? window.Command3.tag() : window.Combo2.text();
+    return window.isNamed() ? window.windowNameButton.tag() : window.connector.text();
 }
 
 } // namespace
@@ -34,7 +34,7 @@ void HeadlessReport::watch(session::Session &session)
 {
     connect(&session, &session::Session::statusChanged, this, [this, &session](int line, const QString &text) {
         const session::SessionWindow &window = session.window();
-        const QString reason = window.StatusBar1[static_cast<std::size_t>(line)].toolTip();
+        const QString reason = window.statusLines[static_cast<std::size_t>(line)].toolTip();
         say(nameOf(window) + QStringLiteral(": ") + text
             + (reason.isEmpty() ? QString() : QStringLiteral(" (") + reason + QLatin1Char(')')));
     });

@@ -65,8 +65,8 @@ int readSessionSection(const core::IniDocument &document, int number, session::S
 {
     const Section section(number);
     const std::pair<const char *, core::Control *> lists[] = {
-        {"Connector", &window.Combo2},    {"BaudRate", &window.Combo1[0]}, {"Parity", &window.Combo1[1]},
-        {"Databits", &window.Combo1[2]},  {"Stopbits", &window.Combo1[3]}, {"FlowControl", &window.Combo1[4]},
+        {"Connector", &window.connector},    {"BaudRate", &window.baudRate}, {"Parity", &window.parity},
+        {"Databits", &window.dataBits},  {"Stopbits", &window.stopBits}, {"FlowControl", &window.flowControl},
     };
     for (const auto &[key, list] : lists)
         (void)list->select(section.readInt(document, key, 0));
@@ -74,20 +74,20 @@ int readSessionSection(const core::IniDocument &document, int number, session::S
     // buffers that hold nothing.
     using session::kDefaultBufferSize;
     if (const int size = section.readInt(document, "BufferSize", kDefaultBufferSize);
-        size < 0 || !window.Combo1[5].select(size))
-        (void)window.Combo1[5].select(kDefaultBufferSize);
-    readFlag(document, section, "BufferSerialData", window.BufferSerData);
-    readFlag(document, section, "CreateVirtualPort", window.chkVPort);
-    readFlag(document, section, "UseUDP", window.chkUDP);
-    window.LocalIP.setText(section.readString(document, "LocalIP"));
-    window.IPAddress.setText(section.readString(document, "IPAddress"));
-    window.PortNumber.setText(section.readString(document, "PortNumber"));
+        size < 0 || !window.bufferSize.select(size))
+        (void)window.bufferSize.select(kDefaultBufferSize);
+    readFlag(document, section, "BufferSerialData", window.bufferWhileClosed);
+    readFlag(document, section, "CreateVirtualPort", window.useVirtualPort);
+    readFlag(document, section, "UseUDP", window.useUdp);
+    window.localAddress.setText(section.readString(document, "LocalIP"));
+    window.remoteHost.setText(section.readString(document, "IPAddress"));
+    window.portNumber.setText(section.readString(document, "PortNumber"));
 
     // Selecting the choice that is already on raises no click, so the role's
     // fields and labels are set explicitly.
     const int role = section.readInt(document, "TCPOption", 0) == 0 ? 0 : 1;
-    window.TCPOption[static_cast<std::size_t>(role)].setValue(1);
-    window.TCPOption[static_cast<std::size_t>(1 - role)].setValue(0);
+    window.roleButtons()[static_cast<std::size_t>(role)]->setValue(1);
+    window.roleButtons()[static_cast<std::size_t>(1 - role)]->setValue(0);
     window.onRoleClicked(role);
 
     session::SessionOptions &record = window.options;
@@ -103,8 +103,8 @@ int readSessionSection(const core::IniDocument &document, int number, session::S
     record.Rfc2217 = section.readInt(document, "RFC2217", 0) == 1 ? 1 : 0;
 
     const int autoActivate = section.readInt(document, "AutoActivate", 0);
-    readFlag(document, section, "WaitForCr", window.WaitForCr);
-    window.txtTimeoutValue.setText(QString::number(section.readInt(document, "TimeoutValue", 150)));
+    readFlag(document, section, "WaitForCr", window.waitForTimeout);
+    window.timeoutValue.setText(QString::number(section.readInt(document, "TimeoutValue", 150)));
     const QString description = section.readString(document, "SessionDescription");
     if (!description.isEmpty())
         window.setWindowName(description);
@@ -115,23 +115,23 @@ void writeSessionSection(core::IniDocument &document, int number, const session:
                          bool active)
 {
     const Section section(number);
-    section.write(document, "Connector", window.Combo2.selectedIndex());
-    section.write(document, "BaudRate", window.Combo1[0].selectedIndex());
-    section.write(document, "Parity", window.Combo1[1].selectedIndex());
-    section.write(document, "Databits", window.Combo1[2].selectedIndex());
-    section.write(document, "Stopbits", window.Combo1[3].selectedIndex());
-    section.write(document, "FlowControl", window.Combo1[4].selectedIndex());
-    section.write(document, "BufferSize", window.Combo1[5].selectedIndex());
-    section.write(document, "CreateVirtualPort", window.chkVPort.value());
-    section.write(document, "UseUDP", window.chkUDP.value());
-    section.write(document, "BufferSerialData", window.BufferSerData.value());
-    section.write(document, "LocalIP", window.LocalIP.text());
-    section.write(document, "IPAddress", window.IPAddress.text());
-    section.write(document, "PortNumber", window.PortNumber.text());
-    section.write(document, "TCPOption", window.TCPOption[1].value() != 0 ? 1 : 0);
+    section.write(document, "Connector", window.connector.selectedIndex());
+    section.write(document, "BaudRate", window.baudRate.selectedIndex());
+    section.write(document, "Parity", window.parity.selectedIndex());
+    section.write(document, "Databits", window.dataBits.selectedIndex());
+    section.write(document, "Stopbits", window.stopBits.selectedIndex());
+    section.write(document, "FlowControl", window.flowControl.selectedIndex());
+    section.write(document, "BufferSize", window.bufferSize.selectedIndex());
+    section.write(document, "CreateVirtualPort", window.useVirtualPort.value());
+    section.write(document, "UseUDP", window.useUdp.value());
+    section.write(document, "BufferSerialData", window.bufferWhileClosed.value());
+    section.write(document, "LocalIP", window.localAddress.text());
+    section.write(document, "IPAddress", window.remoteHost.text());
+    section.write(document, "PortNumber", window.portNumber.text());
+    section.write(document, "TCPOption", window.serverRoleButton.value() != 0 ? 1 : 0);
     section.write(document, "AutoActivate", active ? 1 : 0);
-    section.write(document, "WaitForCr", window.WaitForCr.value());
-    section.write(document, "TimeoutValue", timeoutValueText(window.txtTimeoutValue.text()));
+    section.write(document, "WaitForCr", window.waitForTimeout.value());
+    section.write(document, "TimeoutValue", timeoutValueText(window.timeoutValue.text()));
 
     const session::SessionOptions &record = window.options;
     section.write(document, "AllowMultiConnect", record.AllowMultiConnect);
@@ -143,7 +143,7 @@ void writeSessionSection(core::IniDocument &document, int number, const session:
     section.write(document, "UserPromptResponse", record.UserPromptResponse);
     section.write(document, "PasswordPrompt", record.PasswordPrompt);
     section.write(document, "PasswordPromptResponse", record.PasswordPromptResponse);
-    section.write(document, "SessionDescription", window.Command3.tag());
+    section.write(document, "SessionDescription", window.windowNameButton.tag());
     // A file that never had the key saves as it did before there was one.
     if (record.Rfc2217 != 0 || section.has(document, "RFC2217"))
         section.write(document, "RFC2217", record.Rfc2217);

@@ -49,7 +49,7 @@ TEST(SessionWidget, FollowsTheModelAndHandsUserActionsBack)
     auto &w = f.window();
 
     child<QRadioButton>(view, "TCPOption1").click();
-    EXPECT_EQ(w.TCPOption[1].value(), 1);
+    EXPECT_EQ(w.serverRoleButton.value(), 1);
     EXPECT_EQ(child<QLabel>(view, "Label2").text(), s("Local IP Address"));
     EXPECT_FALSE(child<QLineEdit>(view, "IPAddress").isVisible());
     EXPECT_TRUE(child<QComboBox>(view, "LocalIP").isVisible());
@@ -57,7 +57,7 @@ TEST(SessionWidget, FollowsTheModelAndHandsUserActionsBack)
     auto &connector = child<QComboBox>(view, "Combo2");
     connector.setCurrentIndex(2);
     emit connector.activated(2);
-    EXPECT_EQ(w.Combo2.selectedIndex(), 2);
+    EXPECT_EQ(w.connector.selectedIndex(), 2);
     EXPECT_EQ(w.linkTopic(), s("COM2"));
 
     child<QPushButton>(view, "Command1").click();
@@ -68,7 +68,7 @@ TEST(SessionWidget, FollowsTheModelAndHandsUserActionsBack)
     EXPECT_FALSE(connector.isEnabled());
     EXPECT_EQ(view.windowTitle(), s("COM2 - RS232 to TCP/IP"));
 
-    w.Shape1[1].setValue(255);
+    w.lamps[1].setValue(255);
     EXPECT_EQ(child<pvx::gui::Lamp>(view, "Shape11").colourValue(), 255);
 }
 

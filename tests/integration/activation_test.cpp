@@ -34,14 +34,14 @@ struct PtyServer : RealSession {
     PtyServer()
     {
         ports.devices.insert(3, pty.slave());
-        window().Combo2.select(3);
-        window().TCPOption[1].setValue(1);
-        window().LocalIP.setText(s("127.0.0.1"));
+        window().connector.select(3);
+        window().serverRoleButton.setValue(1);
+        window().localAddress.setText(s("127.0.0.1"));
         QTcpServer probe;
         probe.listen(QHostAddress::LocalHost, 0);
-        window().PortNumber.setText(QString::number(probe.serverPort()));
+        window().portNumber.setText(QString::number(probe.serverPort()));
     }
-    int port() { return window().PortNumber.text().toInt(); }
+    int port() { return window().portNumber.text().toInt(); }
 
     Pty pty;
 };
@@ -56,7 +56,7 @@ TEST(ActivationOnRealParts, ServerOpensThePtyAndListens)
     ASSERT_TRUE(f.session->isActive()) << f.status(kSerial).toStdString() << " / " << f.status(kNetwork).toStdString();
     EXPECT_EQ(f.status(kSerial), s("COM Status: Open"));
     EXPECT_EQ(f.status(kNetwork), s("TCP/IP Status: Listening..."));
-    EXPECT_EQ(f.window().StatusBar1[kSerial].toolTip(), f.pty.slave());
+    EXPECT_EQ(f.window().statusLines[kSerial].toolTip(), f.pty.slave());
 
     QTcpSocket client;
     client.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(f.port()));
@@ -75,7 +75,7 @@ TEST(ActivationOnRealParts, SettingsThePtyRefusesEndInTheErrorStatus)
 {
     PtyServer f;
     ASSERT_TRUE(f.pty.ok());
-    f.window().Combo1[2].select(2);  // 7 data bits
+    f.window().dataBits.select(2);  // 7 data bits
     f.session->toggleActive();
     EXPECT_FALSE(f.session->isActive());
     EXPECT_TRUE(f.status(kSerial).startsWith(s("COM Status: Error - ") + f.pty.slave())) << f.status(kSerial).toStdString();
@@ -138,7 +138,7 @@ TEST(ActivationOnRealParts, BindConflictClosesTheSerialPortAgain)
     ASSERT_TRUE(f.pty.ok());
     QTcpServer holder;
     ASSERT_TRUE(holder.listen(QHostAddress::LocalHost, 0));
-    f.window().PortNumber.setText(QString::number(holder.serverPort()));
+    f.window().portNumber.setText(QString::number(holder.serverPort()));
     f.session->toggleActive();
     EXPECT_FALSE(f.session->isActive());
     EXPECT_EQ(f.status(kSerial), s("COM Status: Closed"));
@@ -156,8 +156,8 @@ TEST(ActivationOnRealParts, ClientConnectingToAClosedPortStillActivates)
 {
     PtyServer f;
     ASSERT_TRUE(f.pty.ok());
-    f.window().TCPOption[0].setValue(1);
-    f.window().IPAddress.setText(s("127.0.0.1"));
+    f.window().clientRoleButton.setValue(1);
+    f.window().remoteHost.setText(s("127.0.0.1"));
     f.session->toggleActive();
     EXPECT_TRUE(f.session->isActive());
     EXPECT_EQ(f.status(kNetwork), s("TCP/IP Status: Connecting..."));
@@ -172,10 +172,10 @@ struct VirtualClient {
         : session(std::make_unique<pvx::platform::PtyVirtualPort>(watcher, [this] { return folder.path(); }))
     {
         auto &w = session.window();
-        w.Combo2.select(5);
-        w.chkVPort.setValue(1);
-        w.IPAddress.setText(s("127.0.0.1"));
-        w.PortNumber.setText(s("9"));
+        w.connector.select(5);
+        w.useVirtualPort.setValue(1);
+        w.remoteHost.setText(s("127.0.0.1"));
+        w.portNumber.setText(s("9"));
         w.options.ConnectOnVirtualOpen = 1;
     }
     QString link() const { return folder.filePath(s("COM5")); }
@@ -212,7 +212,7 @@ TEST(ActivationOnRealParts, ForeignFileUnderThePortNameIsLeftAlone)
     f.session.session->toggleActive();
     EXPECT_FALSE(f.session.session->isActive());
     EXPECT_EQ(f.session.status(kSerial), s("Cannot create virtual COM5"));
-    EXPECT_TRUE(f.session.window().StatusBar1[kSerial].toolTip().contains(f.link()));
+    EXPECT_TRUE(f.session.window().statusLines[kSerial].toolTip().contains(f.link()));
     ASSERT_TRUE(foreign.open(QIODevice::ReadOnly));
     EXPECT_EQ(foreign.readAll(), QByteArray("not ours"));
 }
@@ -226,7 +226,7 @@ TEST(ActivationOnRealParts, FolderOthersMayWriteIntoIsNamedInTheToolTipAndTheLog
     EXPECT_FALSE(f.session.session->isActive());
     EXPECT_EQ(f.session.status(kSerial), s("Cannot create virtual COM5"));
     const QString reason = s("The virtual port folder %1 is writable by group or others (mode 0777)").arg(f.folder.path());
-    EXPECT_EQ(f.session.window().StatusBar1[kSerial].toolTip(), reason);
+    EXPECT_EQ(f.session.window().statusLines[kSerial].toolTip(), reason);
     const QString log = QString::fromUtf8(f.session.files.files.value(f.session.log.path()));
     EXPECT_TRUE(log.contains(s("Porvix Error: Cannot create virtual COM5 (") + reason + s("), "))) << log.toStdString();
     EXPECT_FALSE(QFileInfo(f.link()).isSymLink());

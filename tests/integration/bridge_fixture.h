@@ -79,21 +79,21 @@ struct PtyBridge : FakeLogServices {
             session::SessionDevices{std::make_unique<RecordingSerialPort>(marks),
                                     std::make_unique<platform::PtyVirtualPort>(watcher, [this] { return folder.path(); })});
         ports.devices.insert(3, device.slave());
-        window().Combo2.select(3);
-        window().chkVPort.setValue(serial == Serial::VirtualPort ? 1 : 0);
-        window().chkUDP.setValue(udp ? 1 : 0);
-        window().PortNumber.setText(QString::number(freePort()));
+        window().connector.select(3);
+        window().useVirtualPort.setValue(serial == Serial::VirtualPort ? 1 : 0);
+        window().useUdp.setValue(udp ? 1 : 0);
+        window().portNumber.setText(QString::number(freePort()));
         if (role == Role::Server) {
-            window().TCPOption[1].setValue(1);
-            window().LocalIP.setText(s("127.0.0.1"));
+            window().serverRoleButton.setValue(1);
+            window().localAddress.setText(s("127.0.0.1"));
         } else {
-            window().IPAddress.setText(s("127.0.0.1"));
+            window().remoteHost.setText(s("127.0.0.1"));
         }
     }
 
     session::SessionWindow &window() { return session->window(); }
-    QString status(int line) { return window().StatusBar1[static_cast<std::size_t>(line)].caption(); }
-    quint16 port() { return static_cast<quint16>(window().PortNumber.text().toInt()); }
+    QString status(int line) { return window().statusLines[static_cast<std::size_t>(line)].caption(); }
+    quint16 port() { return static_cast<quint16>(window().portNumber.text().toInt()); }
     QString logText() { return QString::fromUtf8(files.files.value(log.path())); }
 
     /// Activates; true when the session is active.
@@ -136,7 +136,7 @@ struct ServedClient : PtyBridge {
         : PtyBridge(Role::Client, serial, false, share)
     {
         server.listen(QHostAddress::LocalHost, 0);
-        window().PortNumber.setText(QString::number(server.serverPort()));
+        window().portNumber.setText(QString::number(server.serverPort()));
     }
     /// The server's end of the session's next connection, once the session
     /// sees it connected too; null when none comes.

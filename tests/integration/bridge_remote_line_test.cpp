@@ -164,14 +164,14 @@ TEST(BridgeRemoteLine, ARemoteClientSetsTheDeviceAndMovesEveryByteValue)
     const termios line = lineOf(f.device.master());
     EXPECT_EQ(::cfgetospeed(&line), static_cast<speed_t>(B57600));
     EXPECT_NE(line.c_cflag & CSTOPB, 0u);
-    EXPECT_EQ(f.window().Combo1[0].text(), s("57600"));
-    EXPECT_EQ(f.window().Combo1[3].text(), s("2"));
+    EXPECT_EQ(f.window().baudRate.text(), s("57600"));
+    EXPECT_EQ(f.window().stopBits.text(), s("2"));
 
     // A pseudo-terminal takes no parity: the request is answered with none.
     client->say("go");
     const QString refusal = client->line();
     EXPECT_TRUE(refusal.contains(s("remote rejected value"))) << refusal.toStdString();
-    EXPECT_EQ(f.window().Combo1[1].selectedIndex(), 0);
+    EXPECT_EQ(f.window().parity.selectedIndex(), 0);
     EXPECT_EQ(lineOf(f.device.master()).c_cflag & PARENB, 0u);
 
     const QByteArray data = everyByteValue();
@@ -211,7 +211,7 @@ TEST(BridgeRemoteLine, AVirtualPortStandsForADeviceOnATerminalServer)
 
     PtyBridge f(PtyBridge::Role::Client, PtyBridge::Serial::VirtualPort);
     f.window().options.Rfc2217 = 1;
-    f.window().PortNumber.setText(QString::number(port));
+    f.window().portNumber.setText(QString::number(port));
     ASSERT_TRUE(f.activate());
 
     auto program = python(wholeScript(kLocalProgram), {f.session->virtualPort().devicePath()});

@@ -74,7 +74,7 @@ TEST(BridgeUdp, ClientSendsToItsRemoteHostAndHearsTheAnswer)
 
     // Packet mode: whole packets at once, the tail after the time-out.
     f.settings.PacketSize = 4;
-    f.window().WaitForCr.setValue(1);
+    f.window().waitForTimeout.setValue(1);
     ASSERT_EQ(f.device.write("abcdefghij"), 10);
     EXPECT_EQ(nextDatagram(peer).data(), QByteArray("abcd"));
     EXPECT_EQ(nextDatagram(peer).data(), QByteArray("efgh"));

@@ -106,7 +106,7 @@ TEST(BridgeVirtualPort, TheConnectionFollowsTheProgram)
 {
     ServedClient f(ServedClient::Serial::VirtualPort);
     f.window().options.ConnectOnVirtualOpen = 1;
-    f.window().BufferSerData.setValue(1);
+    f.window().bufferWhileClosed.setValue(1);
     ASSERT_TRUE(f.activate());
     runEventsFor(200ms);
     EXPECT_FALSE(f.server.hasPendingConnections());
@@ -131,7 +131,7 @@ TEST(BridgeVirtualPort, TheConnectionFollowsTheProgram)
 TEST(BridgeVirtualPort, NetworkDataWaitsForTheProgramToOpenThePort)
 {
     ServedClient f(ServedClient::Serial::VirtualPort);
-    f.window().BufferSerData.setValue(1);
+    f.window().bufferWhileClosed.setValue(1);
     ASSERT_TRUE(f.activate());
     auto network = f.nextConnection();
     ASSERT_TRUE(network);

@@ -31,7 +31,7 @@ struct RealSession : FakeLogServices {
     }
 
     session::SessionWindow &window() { return session->window(); }
-    QString status(int line) { return window().StatusBar1[static_cast<std::size_t>(line)].caption(); }
+    QString status(int line) { return window().statusLines[static_cast<std::size_t>(line)].caption(); }
 
     resources::StringTable strings{resources::Language::English};
     fakes::FakeDialogs dialogs;

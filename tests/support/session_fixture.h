@@ -38,7 +38,7 @@ struct SessionFixture : FakeLogServices {
     fakes::FakeTimer &reconnectTimer() { return *timers.created.at(0); }
     /// Brings the session's next turn when one turn's sends were not enough.
     fakes::FakeTimer &nextTurnTimer() { return *timers.created.at(1); }
-    QString status(int line) { return window().StatusBar1[static_cast<std::size_t>(line)].caption(); }
+    QString status(int line) { return window().statusLines[static_cast<std::size_t>(line)].caption(); }
 
     resources::StringTable strings;
     fakes::FakeDialogs dialogs;

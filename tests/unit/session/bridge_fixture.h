@@ -36,17 +36,17 @@ struct BridgeFixture : SessionFixture {
     {
         settings.LogErrors = 1;
         ports.devices.insert(4, s("/dev/fake4"));
-        window().Combo2.select(4);
-        window().IPAddress.setText(s("192.0.2.1"));
-        window().PortNumber.setText(s("5000"));
+        window().connector.select(4);
+        window().remoteHost.setText(s("192.0.2.1"));
+        window().portNumber.setText(s("5000"));
         if (role == Role::Server)
-            window().TCPOption[1].setValue(1);
-        window().chkVPort.setValue(side == Side::VirtualPort ? 1 : 0);
-        window().chkUDP.setValue(udp ? 1 : 0);
+            window().serverRoleButton.setValue(1);
+        window().useVirtualPort.setValue(side == Side::VirtualPort ? 1 : 0);
+        window().useUdp.setValue(udp ? 1 : 0);
     }
 
     /// Selects the transfer buffers' size by list position (0: 1024 bytes).
-    void bufferSize(int position) { window().Combo1[5].select(position); }
+    void bufferSize(int position) { window().bufferSize.select(position); }
 
     void activate()
     {
@@ -84,14 +84,14 @@ struct BridgeFixture : SessionFixture {
     /// The bytes the device or the program on the virtual port sends.
     void serialSends(const QByteArray &bytes)
     {
-        if (window().chkVPort.value() == 1)
+        if (window().useVirtualPort.value() == 1)
             vport->receive(bytes);
         else
             serial->receive(bytes);
     }
 
     /// What reached the device or the program on the virtual port.
-    QByteArray serialGot() { return window().chkVPort.value() == 1 ? vport->written : serial->written; }
+    QByteArray serialGot() { return window().useVirtualPort.value() == 1 ? vport->written : serial->written; }
 
     QString logText() { return QString::fromUtf8(files.files.value(log.path())); }
 

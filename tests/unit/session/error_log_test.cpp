@@ -43,8 +43,8 @@ TEST(ErrorLog, EveryStatusChangeIsOneLineAndOneProgramStart)
     f.settings.LogErrors = 1;
     f.settings.OnErrorRunApp = s("notify-send porvix");
     f.ports.devices.insert(1, s("/dev/fake1"));
-    f.window().Combo2.select(1);
-    f.window().TCPOption[1].setValue(1);
+    f.window().connector.select(1);
+    f.window().serverRoleButton.setValue(1);
     f.session->toggleActive();
 
     const QStringList lines = logText(f).split(s("\r\n"), Qt::SkipEmptyParts);

@@ -51,7 +51,7 @@ struct WatchedServer : BridgeFixture {
     /// Log lines that report `text` itself (not as a status's reason).
     int logLines(const char *text) { return static_cast<int>(logText().count(s("Porvix Error: ") + s(text))); }
     /// The reason shown with the network status.
-    QString reason() { return window().StatusBar1[pvx::testing::kNetworkLine].toolTip(); }
+    QString reason() { return window().statusLines[pvx::testing::kNetworkLine].toolTip(); }
 };
 
 } // namespace
@@ -100,7 +100,7 @@ TEST(LinkWatchdog, QuietMeansNoDataInEitherDirection)
          91 + 50},
         {"serial data waits for its time-out",
          [](WatchedServer &f) {
-             f.window().txtTimeoutValue.setText(s("1000"));
+             f.window().timeoutValue.setText(s("1000"));
              f.session->packetizer().queue().append("tail");
          },
          91 + 20 + 1},

@@ -40,11 +40,11 @@ TEST(SerialSettingsText, WindowChoicesGiveTheStringAndTheSettings)
         SCOPED_TRACE(row.text);
         BridgeFixture f(BridgeFixture::Role::Client);
         auto &w = f.window();
-        w.Combo1[0].select(row.baud);
-        w.Combo1[1].select(row.parity);
-        w.Combo1[2].select(row.dataBits);
-        w.Combo1[3].select(row.stopBits);
-        EXPECT_EQ(w.Combo1[1].text(), s(row.parityText));
+        w.baudRate.select(row.baud);
+        w.parity.select(row.parity);
+        w.dataBits.select(row.dataBits);
+        w.stopBits.select(row.stopBits);
+        EXPECT_EQ(w.parity.text(), s(row.parityText));
         EXPECT_EQ(pvx::session::settingsString(w), s(row.text));
 
         const auto parsed = pvx::session::lineSettings(w);
@@ -77,8 +77,8 @@ TEST(SerialSettingsText, FlowControlReachesThePort)
     };
     for (const auto &c : cases) {
         BridgeFixture f(BridgeFixture::Role::Client);
-        f.window().Combo1[4].select(c.position);
-        EXPECT_EQ(f.window().Combo1[4].text(), s(c.text));
+        f.window().flowControl.select(c.position);
+        EXPECT_EQ(f.window().flowControl.text(), s(c.text));
         f.activate();
         EXPECT_EQ(f.serial->lastSettings.handshaking, c.handshaking) << c.text;
         EXPECT_EQ(f.serial->lastSettings.dtr, c.dtr) << c.text;

@@ -23,22 +23,22 @@ struct ClientSession : SessionFixture {
     ClientSession()
     {
         ports.devices.insert(4, s("/dev/fake4"));
-        window().Combo2.select(4);
-        window().IPAddress.setText(s("192.0.2.1"));
-        window().PortNumber.setText(s("5000"));
+        window().connector.select(4);
+        window().remoteHost.setText(s("192.0.2.1"));
+        window().portNumber.setText(s("5000"));
     }
 };
 
 struct ServerSession : ClientSession {
-    ServerSession() { window().TCPOption[1].setValue(1); }
+    ServerSession() { window().serverRoleButton.setValue(1); }
 };
 
 bool settingsLocked(pvx::session::SessionWindow &w)
 {
-    return !w.Combo2.isEnabled() && !w.Combo1[5].isEnabled() && !w.Command2.isEnabled()
-           && !w.TCPOption[0].isEnabled() && !w.TCPOption[1].isEnabled() && !w.IPAddress.isEnabled()
-           && !w.PortNumber.isEnabled() && !w.LocalIP.isEnabled() && !w.chkVPort.isEnabled()
-           && !w.chkUDP.isEnabled() && w.BufferSerData.isEnabled() && w.txtTimeoutValue.isEnabled();
+    return !w.connector.isEnabled() && !w.bufferSize.isEnabled() && !w.ioOptionsButton.isEnabled()
+           && !w.clientRoleButton.isEnabled() && !w.serverRoleButton.isEnabled() && !w.remoteHost.isEnabled()
+           && !w.portNumber.isEnabled() && !w.localAddress.isEnabled() && !w.useVirtualPort.isEnabled()
+           && !w.useUdp.isEnabled() && w.bufferWhileClosed.isEnabled() && w.timeoutValue.isEnabled();
 }
 
 } // namespace
@@ -46,8 +46,8 @@ bool settingsLocked(pvx::session::SessionWindow &w)
 TEST(Activation, AddressIsCheckedBeforeThePort)
 {
     ClientSession f;
-    f.window().IPAddress.setText(QString());
-    f.window().PortNumber.setText(s("70000"));
+    f.window().remoteHost.setText(QString());
+    f.window().portNumber.setText(s("70000"));
     f.session->toggleActive();
     EXPECT_EQ(f.status(kNetwork), s("TCP/IP Status: Error - Invalid IP Address"));
     EXPECT_FALSE(f.session->isActive());
@@ -63,7 +63,7 @@ TEST(Activation, PortRangeIsChecked)
                  {"-1", false},    {"abc", true},    {"80x", true},   {"65535.7", false}};
     for (const auto &c : cases) {
         ServerSession f;
-        f.window().PortNumber.setText(s(c.port));
+        f.window().portNumber.setText(s(c.port));
         f.session->toggleActive();
         EXPECT_EQ(f.session->isActive(), c.accepted) << c.port;
         if (!c.accepted) {
@@ -75,7 +75,7 @@ TEST(Activation, PortRangeIsChecked)
 TEST(Activation, ServerIgnoresTheHiddenRemoteAddress)
 {
     ServerSession f;
-    f.window().IPAddress.setText(QString());
+    f.window().remoteHost.setText(QString());
     f.session->toggleActive();
     EXPECT_TRUE(f.session->isActive());
     EXPECT_EQ(f.socket(0).boundPort, 5000);
@@ -90,22 +90,22 @@ TEST(Activation, ConnectorNoneResetsTheStatusLinesAndStaysInactive)
 {
     for (const bool named : {false, true}) {
         ClientSession f;
-        f.window().Combo2.select(0);
+        f.window().connector.select(0);
         if (named)
             f.window().setWindowName(s("Weighbridge"));
-        f.window().StatusBar1[0].setCaption(s("something"));
+        f.window().statusLines[0].setCaption(s("something"));
         f.session->toggleActive();
         EXPECT_EQ(f.window().caption(), named ? s("Weighbridge") : s("New - RS232 to TCP/IP"));
         EXPECT_EQ(f.status(kSerial), s("COM Status:"));
         EXPECT_EQ(f.status(kNetwork), s("TCP/IP Status:"));
-        EXPECT_EQ(f.window().Command1.caption(), s("Activate"));
+        EXPECT_EQ(f.window().activateButton.caption(), s("Activate"));
     }
 }
 
 TEST(Activation, ClientConnectsOnTheRealPortAndLocksTheSettings)
 {
     ClientSession f;
-    f.window().Combo1[4].select(3);  // Opto-RS
+    f.window().flowControl.select(3);  // Opto-RS
     f.session->toggleActive();
     EXPECT_EQ(f.serial->lastDevice, s("/dev/fake4"));
     EXPECT_EQ(f.serial->lastSettings.baudRate, 9600);
@@ -117,7 +117,7 @@ TEST(Activation, ClientConnectsOnTheRealPortAndLocksTheSettings)
     EXPECT_EQ(f.socket(0).connectCalls, 1);
     EXPECT_EQ(f.status(kNetwork), s("TCP/IP Status: Connecting..."));
     EXPECT_EQ(f.window().caption(), s("COM4 - RS232 to TCP/IP"));
-    EXPECT_EQ(f.window().Command1.caption(), s("De-Activate"));
+    EXPECT_EQ(f.window().activateButton.caption(), s("De-Activate"));
     EXPECT_EQ(f.session->packetizer().queue().capacity(), 8192);
     EXPECT_TRUE(settingsLocked(f.window()));
 }
@@ -125,12 +125,12 @@ TEST(Activation, ClientConnectsOnTheRealPortAndLocksTheSettings)
 TEST(Activation, UnknownConnectorTextFailsAtTheSerialSide)
 {
     ClientSession f;
-    f.window().Combo2.setText(s("ttyUSB0"));
+    f.window().connector.setText(s("ttyUSB0"));
     f.session->toggleActive();
     EXPECT_TRUE(f.status(kSerial).startsWith(s("COM Status: Error - COM-1")));
     EXPECT_FALSE(f.session->isActive());
 
-    f.window().chkVPort.setValue(1);
+    f.window().useVirtualPort.setValue(1);
     f.session->toggleActive();
     EXPECT_EQ(f.status(kSerial), s("Cannot create virtual COM-1"));
     EXPECT_TRUE(f.vport->createdNames.isEmpty());
@@ -155,12 +155,12 @@ TEST(Activation, SerialFailuresEndInTheirStatus)
 TEST(Activation, VirtualPortThatCannotBeCreatedLeavesTheNetworkAlone)
 {
     ClientSession f;
-    f.window().Combo2.select(7);
-    f.window().chkVPort.setValue(1);
+    f.window().connector.select(7);
+    f.window().useVirtualPort.setValue(1);
     f.vport->createError = makeError(ErrorCode::Busy, s("/run/porvix/COM7: in use by another program"));
     f.session->toggleActive();
     EXPECT_EQ(f.status(kSerial), s("Cannot create virtual COM7"));
-    EXPECT_EQ(f.window().Command1.caption(), s("Activate"));
+    EXPECT_EQ(f.window().activateButton.caption(), s("Activate"));
     EXPECT_EQ(f.status(kNetwork), s("TCP/IP Status:"));
     EXPECT_EQ(f.socket(0).connectCalls, 0);
 }
@@ -169,12 +169,12 @@ TEST(Activation, StatusReasonIsTheToolTipAndGoesIntoTheLog)
 {
     ClientSession f;
     f.settings.LogErrors = 1;
-    f.window().chkVPort.setValue(1);
+    f.window().useVirtualPort.setValue(1);
     // What a receiver of statusChanged sees: the text and, at that moment, the tool tip.
     QStringList seen;
     QObject::connect(f.session.get(), &pvx::session::Session::statusChanged,
                      [&f, &seen](int line, const QString &text) {
-                         seen.append(text + s(" | ") + f.window().StatusBar1[static_cast<std::size_t>(line)].toolTip());
+                         seen.append(text + s(" | ") + f.window().statusLines[static_cast<std::size_t>(line)].toolTip());
                      });
 
     for (const char *reason : {"held by process 1234", "owned by another user"}) {
@@ -190,7 +190,7 @@ TEST(Activation, StatusReasonIsTheToolTipAndGoesIntoTheLog)
                                  s("Cannot create virtual COM4 | owned by another user"),
                                  s("Virtual Port COM4 created | /fake/COM4"), s("TCP/IP Status: Connecting... | "),
                                  s("Virtual port closed | "), s("TCP/IP Status: Closed | ")}));
-    EXPECT_TRUE(f.window().StatusBar1[kSerial].toolTip().isEmpty());
+    EXPECT_TRUE(f.window().statusLines[kSerial].toolTip().isEmpty());
     const QString log = QString::fromUtf8(f.files.files.value(f.log.path()));
     EXPECT_TRUE(log.contains(s("Porvix Error: Cannot create virtual COM4 (held by process 1234), ")));
     EXPECT_TRUE(log.contains(s("Porvix Error: Cannot create virtual COM4 (owned by another user), ")));
@@ -207,11 +207,11 @@ TEST(Activation, BufferSizeWithoutAUsableChoiceTakesTheDefault)
     for (const bool virtualPort : {false, true}) {
         for (const auto &how : spoil) {
             ClientSession f;
-            f.window().chkVPort.setValue(virtualPort ? 1 : 0);
-            how(f.window().Combo1[5]);
+            f.window().useVirtualPort.setValue(virtualPort ? 1 : 0);
+            how(f.window().bufferSize);
             f.session->toggleActive();
             ASSERT_TRUE(f.session->isActive());
-            EXPECT_EQ(f.window().Combo1[5].selectedIndex(), 2);
+            EXPECT_EQ(f.window().bufferSize.selectedIndex(), 2);
             EXPECT_EQ(f.session->packetizer().queue().capacity(), 8192);
             EXPECT_EQ(f.session->SerialOutBuffer.capacity(), 8192);
         }
@@ -221,14 +221,14 @@ TEST(Activation, BufferSizeWithoutAUsableChoiceTakesTheDefault)
 TEST(Activation, VirtualClientWaitingForTheOpenMakesNoConnection)
 {
     ClientSession f;
-    f.window().chkVPort.setValue(1);
+    f.window().useVirtualPort.setValue(1);
     f.window().options.ConnectOnVirtualOpen = 1;
     f.session->toggleActive();
     EXPECT_EQ(f.status(kSerial), s("Virtual Port COM4 created"));
     EXPECT_EQ(f.status(kNetwork), s("TCP/IP Status:"));
-    EXPECT_EQ(f.window().StatusBar1[kNetwork].toolTip(), s("Waiting for a program to open the virtual port /fake/COM4"));
+    EXPECT_EQ(f.window().statusLines[kNetwork].toolTip(), s("Waiting for a program to open the virtual port /fake/COM4"));
     EXPECT_EQ(f.socket(0).connectCalls, 0);
-    EXPECT_EQ(f.window().Command1.caption(), s("De-Activate"));
+    EXPECT_EQ(f.window().activateButton.caption(), s("De-Activate"));
     EXPECT_EQ(f.serial->openCalls, 0);
     EXPECT_EQ(f.vport->removeCalls, 1);  // a left-over port goes first
 }
@@ -243,15 +243,15 @@ TEST(Activation, BindConflictRollsEverythingBack)
     EXPECT_FALSE(f.serial->isOpen());
     EXPECT_EQ(f.socket(0).remoteHost(), QString());
     EXPECT_EQ(f.socket(0).remotePort(), 0);
-    EXPECT_EQ(f.window().Command1.caption(), s("Activate"));
-    EXPECT_TRUE(f.window().Combo2.isEnabled());
+    EXPECT_EQ(f.window().activateButton.caption(), s("Activate"));
+    EXPECT_TRUE(f.window().connector.isEnabled());
 }
 
 TEST(Activation, FailedConnectRemovesTheVirtualPort)
 {
     for (const bool removable : {true, false}) {
         ClientSession f;
-        f.window().chkVPort.setValue(1);
+        f.window().useVirtualPort.setValue(1);
         f.socket(0).connectError = makeError(ErrorCode::HostNotFound, s("Host not found"));
         if (!removable)
             f.vport->removeError = makeError(ErrorCode::IoError, s("busy"));
@@ -265,7 +265,7 @@ TEST(Activation, FailedConnectRemovesTheVirtualPort)
 TEST(Activation, UdpBindsInBothRoles)
 {
     ServerSession server;
-    server.window().chkUDP.setValue(1);
+    server.window().useUdp.setValue(1);
     server.session->toggleActive();
     EXPECT_TRUE(server.session->UdpMode);
     EXPECT_EQ(server.socket(0).protocol(), pvx::platform::SocketProtocol::Udp);
@@ -274,7 +274,7 @@ TEST(Activation, UdpBindsInBothRoles)
     EXPECT_EQ(server.status(kNetwork), s("TCP/IP Status: Listening..."));
 
     ClientSession client;
-    client.window().chkUDP.setValue(1);
+    client.window().useUdp.setValue(1);
     client.socket(0).bindError = makeError(ErrorCode::AddressInUse, s("in use"));
     client.session->toggleActive();
     EXPECT_TRUE(client.session->isActive());  // a failed client bind is ignored
@@ -300,16 +300,16 @@ TEST(Activation, DeactivationClosesEverythingAndUnlocks)
     EXPECT_EQ(f.session->clients().clientCount(), 0);
     EXPECT_EQ(f.socket(2).state(), pvx::platform::kSocketClosed);
     EXPECT_FALSE(f.serial->isOpen());
-    EXPECT_EQ(f.window().Command1.caption(), s("Activate"));
+    EXPECT_EQ(f.window().activateButton.caption(), s("Activate"));
     EXPECT_EQ(f.window().caption(), s("COM4 - RS232 to TCP/IP"));
-    EXPECT_TRUE(f.window().Combo2.isEnabled());
-    EXPECT_TRUE(f.window().TCPOption[1].isEnabled());
+    EXPECT_TRUE(f.window().connector.isEnabled());
+    EXPECT_TRUE(f.window().serverRoleButton.isEnabled());
 }
 
 TEST(Activation, VirtualPortThatCannotBeRemovedKeepsTheSessionActive)
 {
     ClientSession f;
-    f.window().chkVPort.setValue(1);
+    f.window().useVirtualPort.setValue(1);
     f.session->toggleActive();
     ASSERT_TRUE(f.session->isActive());
     f.vport->removeError = makeError(ErrorCode::IoError, s("busy"));
@@ -350,7 +350,7 @@ TEST(ConnectedClients, ListsConnectedPeersInTheServerRoleOnly)
     EXPECT_EQ(f.dialogs.messages[0].title, s("Connected Clients:"));
     EXPECT_EQ(f.dialogs.messages[0].text, QString());
 
-    f.window().TCPOption[0].setValue(1);
+    f.window().clientRoleButton.setValue(1);
     f.session->showConnectedClients();
     EXPECT_EQ(f.dialogs.messages.size(), 1);
 }

@@ -15,8 +15,8 @@ using SerialChoices = std::array<int, 4>;
 
 SerialChoices choices(pvx::session::SessionWindow &window)
 {
-    return {window.Combo1[0].selectedIndex(), window.Combo1[1].selectedIndex(), window.Combo1[2].selectedIndex(),
-            window.Combo1[3].selectedIndex()};
+    return {window.baudRate.selectedIndex(), window.parity.selectedIndex(), window.dataBits.selectedIndex(),
+            window.stopBits.selectedIndex()};
 }
 
 /// A client session whose lists stand at 1200 baud, Even, 5 data bits, 2 stop
@@ -25,7 +25,7 @@ struct CommandSession : BridgeFixture {
     CommandSession() : BridgeFixture(Role::Client)
     {
         for (int list = 0; list < 4; ++list)
-            window().Combo1[static_cast<std::size_t>(list)].select(kStart[static_cast<std::size_t>(list)]);
+            window().serialLists()[static_cast<std::size_t>(list)]->select(kStart[static_cast<std::size_t>(list)]);
     }
     bool execute(const char *command) { return session->runCommand(s(command)); }
 
@@ -64,7 +64,7 @@ TEST(SessionCommands, SettingsCommandSelectsEachFieldFollowedByAComma)
 TEST(SessionCommands, AnOpenPortTakesTheNewSettingsAtOnce)
 {
     CommandSession f;
-    f.window().Combo1[4].select(3);  // Opto-RS
+    f.window().flowControl.select(3);  // Opto-RS
     ASSERT_TRUE(f.execute("[COMSETTINGS=19200,ODD,7,2]"));
     EXPECT_EQ(f.serial->openCalls, 0);
     EXPECT_EQ(f.serial->lastSettings.baudRate, 9600) << "a closed port takes them when it opens";
@@ -121,7 +121,7 @@ TEST(SessionCommands, ActivateAndDeactivateOnlyFromTheOtherState)
 
     // Accepted is not activated: the activation itself may fail.
     CommandSession f;
-    f.window().Combo2.select(0);
+    f.window().connector.select(0);
     EXPECT_TRUE(f.execute("[ACTIVATE]"));
     EXPECT_FALSE(f.session->isActive());
 }

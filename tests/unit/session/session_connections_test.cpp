@@ -237,7 +237,7 @@ TEST(Connections, ClientReconnectsEveryFiveSecondsUntilConnected)
     EXPECT_TRUE(f.logText().contains(s("Porvix Error: Connection refused, ")));
     ASSERT_TRUE(f.reconnectTimer().isActive());
 
-    f.window().IPAddress.setText(s("192.0.2.99"));
+    f.window().remoteHost.setText(s("192.0.2.99"));
     f.reconnectTimer().fire();
     EXPECT_EQ(f.socket(0).connectCalls, 2);
     EXPECT_EQ(f.socket(0).remoteHost(), s("192.0.2.99"));
@@ -303,7 +303,7 @@ TEST(Connections, ReopenedVirtualPortConnectsToTheConfiguredServerAgain)
     f.window().options.ConnectOnVirtualOpen = 1;
     f.activate();
     f.vport->setOpenedByApplication(true);
-    EXPECT_TRUE(f.window().StatusBar1[kNetworkLine].toolTip().isEmpty());
+    EXPECT_TRUE(f.window().statusLines[kNetworkLine].toolTip().isEmpty());
     f.connectToServer();
     f.socket(0).peerCloses();
     // The server stops answering: one attempt stays pending and the next
@@ -312,7 +312,7 @@ TEST(Connections, ReopenedVirtualPortConnectsToTheConfiguredServerAgain)
     f.reconnectTimer().fire();
     ASSERT_EQ(f.socket(0).remoteHost(), QString());
     f.vport->setOpenedByApplication(false);
-    EXPECT_EQ(f.window().StatusBar1[kNetworkLine].toolTip(), s("Waiting for a program to open the virtual port /fake/COM4"));
+    EXPECT_EQ(f.window().statusLines[kNetworkLine].toolTip(), s("Waiting for a program to open the virtual port /fake/COM4"));
 
     f.vport->setOpenedByApplication(true);
     EXPECT_EQ(f.socket(0).remoteHost(), s("192.0.2.1"));

@@ -61,7 +61,7 @@ TEST(DeviceReturn, TheSessionTakesTheDeviceBackWithWhatWaitedAndItsSettings)
 
     f.pathChanges();
     EXPECT_EQ(f.status(kSerialLine), kOpen);
-    EXPECT_EQ(f.window().StatusBar1[kSerialLine].toolTip(), kDevice);
+    EXPECT_EQ(f.window().statusLines[kSerialLine].toolTip(), kDevice);
     EXPECT_EQ(f.serial->lastDevice, kDevice);
     EXPECT_EQ(f.serial->reopenCalls, 1) << "only a device of the kind that went away";
     EXPECT_EQ(f.serial->lastSettings.baudRate, 19200);
@@ -102,7 +102,7 @@ TEST(DeviceReturn, ADeviceMissingOrInUseAtActivationIsWaitedForAnyOtherRefusalFa
             continue;
         }
         EXPECT_EQ(f.status(kSerialLine), s("COM Status: Waiting for the device /dev/fake4"));
-        EXPECT_EQ(f.window().StatusBar1[kSerialLine].toolTip(), s(c.detail));
+        EXPECT_EQ(f.window().statusLines[kSerialLine].toolTip(), s(c.detail));
         EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: Listening..."));
 
         // What a client sends waits; the device opens with the session's settings when it turns up.

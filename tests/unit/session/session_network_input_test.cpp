@@ -44,7 +44,7 @@ TEST(NetworkInput, RoutingOptionsChooseWhatReachesTheSerialSide)
         for (int i = 0; i < f.sockets.created.size(); ++i)
             EXPECT_TRUE(f.socket(i).incoming.isEmpty());
         EXPECT_EQ(f.session->watchdog().tickCount(), 0);
-        EXPECT_EQ(f.window().Shape1[1].value(), pvx::session::kLampActive);
+        EXPECT_EQ(f.window().lamps[1].value(), pvx::session::kLampActive);
     }
 }
 
@@ -153,7 +153,7 @@ TEST(NetworkInput, AClosedPeerWhoseDataFindsNoRoomIsClosedAfterTenSeconds)
 {
     BridgeFixture f(Role::Client, Side::VirtualPort);
     f.bufferSize(0);
-    f.window().BufferSerData.setValue(1);  // held while nobody has the port open
+    f.window().bufferWhileClosed.setValue(1);  // held while nobody has the port open
     f.activate();
     f.connectToServer();
     f.socket(0).arrive(pattern(3000));

@@ -47,7 +47,7 @@ TEST(Pump, TheProgramTickSleepsUntilSomethingIsPending)
     const int fired = tickUntilIdle(f, 10);
     EXPECT_GE(fired, 1);
     EXPECT_LE(fired, 3);
-    EXPECT_EQ(f.window().Shape1[kNetworkLine].value(), pvx::session::kLampIdle);
+    EXPECT_EQ(f.window().lamps[kNetworkLine].value(), pvx::session::kLampIdle);
 }
 
 TEST(Pump, PendingWorkKeepsTheSessionServedUntilItIsDone)
@@ -71,13 +71,13 @@ TEST(Pump, PendingWorkKeepsTheSessionServedUntilItIsDone)
         {"idle flush", Role::Client,
          [](BridgeFixture &f) {
              f.settings.PacketSize = 512;
-             f.window().WaitForCr.setValue(1);
-             f.window().txtTimeoutValue.setText(s("4000"));
+             f.window().waitForTimeout.setValue(1);
+             f.window().timeoutValue.setText(s("4000"));
          },
          [](BridgeFixture &f) { f.serialSends("tail"); },
          [](BridgeFixture &f) { return f.socket(0).sentBytes().isEmpty(); }, [](BridgeFixture &) {},
          [](BridgeFixture &f) { return f.socket(0).sentBytes() == "tail"; }},
-        {"serial data held for a client", Role::Server, [](BridgeFixture &f) { f.window().BufferSerData.setValue(1); },
+        {"serial data held for a client", Role::Server, [](BridgeFixture &f) { f.window().bufferWhileClosed.setValue(1); },
          [](BridgeFixture &f) { f.serialSends("held"); },
          [](BridgeFixture &f) { return f.session->packetizer().queue().count() == 4; },
          [](BridgeFixture &f) { f.connectClient(); },
@@ -211,7 +211,7 @@ TEST(Pump, ClosedSerialSidesKeepOrDiscardNetworkData)
     };
     for (const auto &c : cases) {
         BridgeFixture f(Role::Client, c.side);
-        f.window().BufferSerData.setValue(c.bufferSerData);
+        f.window().bufferWhileClosed.setValue(c.bufferSerData);
         f.activate();
         f.connectToServer();
         f.serial->close();
@@ -230,8 +230,8 @@ TEST(Pump, IdleFlushGoesToTheConnectedClientsAsTheOptionsSay)
     for (const qint16 option : {qint16{0}, qint16{2}}) {
         BridgeFixture f(Role::Server, Side::VirtualPort);
         f.window().options.ServerSerialOptions = option;
-        f.window().WaitForCr.setValue(1);
-        f.window().txtTimeoutValue.setText(s("0"));
+        f.window().waitForTimeout.setValue(1);
+        f.window().timeoutValue.setText(s("0"));
         f.activate();
         f.connectClient();
         f.connectClient();

@@ -53,7 +53,7 @@ TEST(SerialInput, RoutingOptionsChooseTheDestinations)
             // Refused input is thrown away, never queued.
             EXPECT_EQ(f.session->packetizer().queue().count(), 0);
             EXPECT_TRUE(f.serial->received.isEmpty() && f.vport->received.isEmpty());
-            EXPECT_EQ(f.window().Shape1[kSerialLine].value(), pvx::session::kLampActive);
+            EXPECT_EQ(f.window().lamps[kSerialLine].value(), pvx::session::kLampActive);
         }
     }
 }
@@ -63,7 +63,7 @@ TEST(SerialInput, PacketModeSendsWholePacketsAndTheTailAfterTheTimeout)
     for (const Side side : {Side::RealPort, Side::VirtualPort}) {
         BridgeFixture f(Role::Client, side);
         f.settings.PacketSize = 512;
-        f.window().WaitForCr.setValue(1);
+        f.window().waitForTimeout.setValue(1);
         f.activate();
         f.connectToServer();
         const QByteArray data = pattern(1300);
@@ -101,7 +101,7 @@ TEST(SerialInput, WithoutBufferingNobodyConnectedMeansDiscarded)
     for (const Side side : {Side::RealPort, Side::VirtualPort}) {
         for (const int waitForCr : {0, 1}) {
             BridgeFixture f(Role::Server, side);
-            f.window().WaitForCr.setValue(waitForCr);
+            f.window().waitForTimeout.setValue(waitForCr);
             f.activate();
             f.serialSends(pattern(100));
             // The real port throws the bytes away unread; the virtual port
@@ -121,7 +121,7 @@ TEST(SerialInput, BufferingHoldsTheDeviceBackUntilAClientConnects)
 {
     for (const Side side : {Side::RealPort, Side::VirtualPort}) {
         BridgeFixture f(Role::Server, side);
-        f.window().BufferSerData.setValue(1);
+        f.window().bufferWhileClosed.setValue(1);
         f.bufferSize(0);  // 1024 bytes
         f.activate();
         const QByteArray data = pattern(1500);
@@ -246,21 +246,21 @@ TEST(SerialInput, LampsLightOnActivityAndResetEveryThirdTick)
     f.tick(1);
     f.serialSends("a");
     f.socket(0).arrive("b");
-    EXPECT_EQ(f.window().Shape1[0].value(), pvx::session::kLampActive);
-    EXPECT_EQ(f.window().Shape1[1].value(), pvx::session::kLampActive);
+    EXPECT_EQ(f.window().lamps[0].value(), pvx::session::kLampActive);
+    EXPECT_EQ(f.window().lamps[1].value(), pvx::session::kLampActive);
     f.tick(1);
-    EXPECT_EQ(f.window().Shape1[0].value(), pvx::session::kLampActive);
+    EXPECT_EQ(f.window().lamps[0].value(), pvx::session::kLampActive);
     f.tick(1);
-    EXPECT_EQ(f.window().Shape1[0].value(), pvx::session::kLampIdle);
-    EXPECT_EQ(f.window().Shape1[1].value(), pvx::session::kLampIdle);
+    EXPECT_EQ(f.window().lamps[0].value(), pvx::session::kLampIdle);
+    EXPECT_EQ(f.window().lamps[1].value(), pvx::session::kLampIdle);
 }
 
 TEST(SerialInput, UdpSendsOnSocketZeroWhateverTheBuffering)
 {
     BridgeFixture f(Role::Client, Side::VirtualPort, true);
     f.settings.PacketSize = 100;
-    f.window().WaitForCr.setValue(1);
-    f.window().BufferSerData.setValue(1);
+    f.window().waitForTimeout.setValue(1);
+    f.window().bufferWhileClosed.setValue(1);
     f.activate();
     f.serialSends(pattern(250));
     ASSERT_EQ(f.socket(0).sent.size(), 2);

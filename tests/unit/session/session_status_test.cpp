@@ -28,7 +28,7 @@ TEST(SessionStatus, CountsEachByteOnceWhereItLeavesItsBufferAndStartsAfreshAtAct
     EXPECT_EQ(f.session->status().heldToSerial, 40);
 
     // Packets wait for the quiet time and count when they go.
-    f.window().WaitForCr.setValue(1);
+    f.window().waitForTimeout.setValue(1);
     f.serialSends(pattern(70));
     EXPECT_EQ(f.session->status().heldToNetwork, 70);
     f.tick(5);
@@ -79,7 +79,7 @@ TEST(SessionStatus, NameRoleAndAddressFollowTheSettings)
     };
     for (const auto &c : cases) {
         BridgeFixture f(c.role, Side::RealPort, c.udp);
-        f.window().LocalIP.setText(s("192.0.2.10"));
+        f.window().localAddress.setText(s("192.0.2.10"));
         if (*c.name)
             f.window().setWindowName(s(c.name));
         f.activate();

@@ -96,12 +96,12 @@ TEST(SessionTelnet, ARequestReachesTheListsAndTheDeviceOnlyFromAClientWhoseDataD
     EXPECT_EQ(client.ask({Cmd::SetStopSize, 2, {}}).at(0).value, 2u);
     EXPECT_EQ(f.serial->lastSettings.baudRate, 57600);
     EXPECT_EQ(f.serial->lastSettings.stopBits, StopBits::Two);
-    EXPECT_EQ(f.window().Combo1[0].text(), s("57600"));
+    EXPECT_EQ(f.window().baudRate.text(), s("57600"));
 
     f.serial->openError = pvx::platform::makeError(pvx::platform::ErrorCode::Unsupported, s("refuses even parity"));
     EXPECT_EQ(client.ask({Cmd::SetParity, 3, {}}).at(0).value, 1u);
     EXPECT_EQ(client.ask({Cmd::SetParity, 3, {}}).at(0).value, 1u);
-    EXPECT_EQ(f.window().Combo1[1].selectedIndex(), 0);
+    EXPECT_EQ(f.window().parity.selectedIndex(), 0);
     EXPECT_EQ(f.serial->lastSettings.parity, pvx::platform::Parity::None) << "the device gets its settings back";
     EXPECT_EQ(f.logText().count(s("refuses even parity")), 1) << "logged once per connection";
 }
@@ -110,7 +110,7 @@ TEST(SessionTelnet, DataPassesWithIacDoubledOnTheWireOnly)
 {
     TelnetServer f;
     f.settings.PacketSize = 4;
-    f.window().WaitForCr.setValue(1);
+    f.window().waitForTimeout.setValue(1);
     f.activate();
     Peer &client = f.connect();
     // Four payload bytes make a packet, however many go on the wire.
@@ -217,8 +217,8 @@ TEST(SessionTelnet, ClientSendsItsLineAndReportsWhatTheServerSays)
 {
     BridgeFixture f(Role::Client);
     f.window().options.Rfc2217 = 1;
-    f.window().Combo1[0].select(11); // 57600
-    f.window().Combo1[3].select(2);  // 2 stop bits
+    f.window().baudRate.select(11); // 57600
+    f.window().stopBits.select(2);  // 2 stop bits
     f.activate();
     f.connectToServer();
     Peer server(f, 0, pvx::telnet_port::Role::Server);
@@ -233,7 +233,7 @@ TEST(SessionTelnet, ClientSendsItsLineAndReportsWhatTheServerSays)
 
     // Answers are only logged, and never change the lists.
     f.socket(0).arrive(server.port.encode({Cmd::SetBaudRate, 9600, {}}));
-    EXPECT_EQ(f.window().Combo1[0].text(), s("57600"));
+    EXPECT_EQ(f.window().baudRate.text(), s("57600"));
     EXPECT_EQ(f.logText().count(s("answered")), 1);
 
     EXPECT_EQ(f.session->status().modem, s("unknown"));

@@ -19,33 +19,33 @@ TEST(SessionWindow, NewWindowShowsTheDefaults)
 {
     SessionFixture f;
     auto &w = f.window();
-    EXPECT_EQ(w.Combo2.text(), s("None"));
-    EXPECT_EQ(w.Combo2.items().size(), 1025);
-    EXPECT_EQ(w.Combo2.items().last(), s("COM1024"));
-    EXPECT_EQ(w.Combo1[0].text(), s("9600"));
-    EXPECT_EQ(w.Combo1[1].text(), s("None"));
-    EXPECT_EQ(w.Combo1[1].items().at(1), s("Even"));
-    EXPECT_EQ(w.Combo1[2].text(), s("8"));
-    EXPECT_EQ(w.Combo1[3].text(), s("1"));
-    EXPECT_EQ(w.Combo1[4].text(), s("None"));
-    EXPECT_EQ(w.Combo1[5].text(), s("8192"));
-    EXPECT_EQ(w.txtTimeoutValue.text(), s("150"));
-    EXPECT_EQ(w.PortNumber.text(), s("1000"));
-    EXPECT_EQ(w.IPAddress.text(), QString());
-    for (const auto *box : {&w.chkUDP, &w.chkVPort, &w.BufferSerData, &w.WaitForCr})
+    EXPECT_EQ(w.connector.text(), s("None"));
+    EXPECT_EQ(w.connector.items().size(), 1025);
+    EXPECT_EQ(w.connector.items().last(), s("COM1024"));
+    EXPECT_EQ(w.baudRate.text(), s("9600"));
+    EXPECT_EQ(w.parity.text(), s("None"));
+    EXPECT_EQ(w.parity.items().at(1), s("Even"));
+    EXPECT_EQ(w.dataBits.text(), s("8"));
+    EXPECT_EQ(w.stopBits.text(), s("1"));
+    EXPECT_EQ(w.flowControl.text(), s("None"));
+    EXPECT_EQ(w.bufferSize.text(), s("8192"));
+    EXPECT_EQ(w.timeoutValue.text(), s("150"));
+    EXPECT_EQ(w.portNumber.text(), s("1000"));
+    EXPECT_EQ(w.remoteHost.text(), QString());
+    for (const auto *box : {&w.useUdp, &w.useVirtualPort, &w.bufferWhileClosed, &w.waitForTimeout})
         EXPECT_EQ(box->value(), 0) << box->name().toStdString();
 
-    EXPECT_EQ(w.TCPOption[0].value(), 1);
-    EXPECT_TRUE(w.IPAddress.isVisible());
-    EXPECT_FALSE(w.LocalIP.isVisible());
-    EXPECT_EQ(w.Label2.caption(), s("Remote Host IP Address"));
-    EXPECT_EQ(w.Label3.caption(), s("Remote Port"));
-    EXPECT_EQ(w.Command1.caption(), s("Activate"));
-    EXPECT_EQ(w.StatusBar1[0].caption(), s("COM Status:"));
-    EXPECT_EQ(w.StatusBar1[1].caption(), s("TCP/IP Status:"));
-    EXPECT_EQ(w.Frame2.caption(), s("TCP/IP Port"));
-    EXPECT_EQ(w.chkUDP.caption(), s("Use UDP instead of TCP/IP"));
-    EXPECT_FALSE(w.btnLogin.isEnabled());
+    EXPECT_EQ(w.clientRoleButton.value(), 1);
+    EXPECT_TRUE(w.remoteHost.isVisible());
+    EXPECT_FALSE(w.localAddress.isVisible());
+    EXPECT_EQ(w.remoteHostLabel.caption(), s("Remote Host IP Address"));
+    EXPECT_EQ(w.remotePortLabel.caption(), s("Remote Port"));
+    EXPECT_EQ(w.activateButton.caption(), s("Activate"));
+    EXPECT_EQ(w.statusLines[0].caption(), s("COM Status:"));
+    EXPECT_EQ(w.statusLines[1].caption(), s("TCP/IP Status:"));
+    EXPECT_EQ(w.networkFrame.caption(), s("TCP/IP Port"));
+    EXPECT_EQ(w.useUdp.caption(), s("Use UDP instead of TCP/IP"));
+    EXPECT_FALSE(w.loginOptionsButton.isEnabled());
     EXPECT_EQ(w.linkTopic(), s("None"));
 
     EXPECT_EQ(w.options.AllowMultiConnect, 1);
@@ -56,10 +56,10 @@ TEST(SessionWindow, NewWindowShowsTheDefaults)
 TEST(SessionWindow, ListsLocalAddressesAndPicksTheFirstReachableOne)
 {
     SessionFixture f;
-    EXPECT_EQ(f.window().LocalIP.items(), (QStringList{s("127.0.0.1"), s("192.0.2.10")}));
-    EXPECT_EQ(f.window().LocalIPAddress, s("192.0.2.10"));
-    EXPECT_EQ(f.window().LocalIP.text(), s("192.0.2.10"));
-    EXPECT_TRUE(f.window().TCPOption[1].isEnabled());
+    EXPECT_EQ(f.window().localAddress.items(), (QStringList{s("127.0.0.1"), s("192.0.2.10")}));
+    EXPECT_EQ(f.window().machineAddress, s("192.0.2.10"));
+    EXPECT_EQ(f.window().localAddress.text(), s("192.0.2.10"));
+    EXPECT_TRUE(f.window().serverRoleButton.isEnabled());
 }
 
 TEST(SessionWindow, LocalAddressListIsBuiltAfreshKeepingTheText)
@@ -69,24 +69,24 @@ TEST(SessionWindow, LocalAddressListIsBuiltAfreshKeepingTheText)
     const std::function<void()> rebuilds[] = {
         [&w] { w.onLocalAddressDropDown(); },
         [&w] {
-            w.TCPOption[0].setValue(1);
-            w.TCPOption[1].setValue(1);
+            w.clientRoleButton.setValue(1);
+            w.serverRoleButton.setValue(1);
         },
     };
     for (const auto &rebuild : rebuilds) {
         f.network.addresses = {s("127.0.0.1"), s("198.51.100.7"), s("198.51.100.7"), s("203.0.113.1")};
-        w.LocalIP.setText(s("10.0.0.5"));
+        w.localAddress.setText(s("10.0.0.5"));
         rebuild();
-        EXPECT_EQ(w.LocalIP.items(), (QStringList{s("127.0.0.1"), s("198.51.100.7"), s("203.0.113.1")}));
-        EXPECT_EQ(w.LocalIP.text(), s("10.0.0.5"));
-        EXPECT_EQ(w.LocalIP.selectedIndex(), -1);
+        EXPECT_EQ(w.localAddress.items(), (QStringList{s("127.0.0.1"), s("198.51.100.7"), s("203.0.113.1")}));
+        EXPECT_EQ(w.localAddress.text(), s("10.0.0.5"));
+        EXPECT_EQ(w.localAddress.selectedIndex(), -1);
 
         // An address that went away leaves the list, but not the box.
         f.network.addresses = {s("127.0.0.1")};
-        w.LocalIP.setText(s("203.0.113.1"));
+        w.localAddress.setText(s("203.0.113.1"));
         rebuild();
-        EXPECT_EQ(w.LocalIP.items(), QStringList{s("127.0.0.1")});
-        EXPECT_EQ(w.LocalIP.text(), s("203.0.113.1"));
+        EXPECT_EQ(w.localAddress.items(), QStringList{s("127.0.0.1")});
+        EXPECT_EQ(w.localAddress.text(), s("203.0.113.1"));
     }
 }
 
@@ -95,8 +95,8 @@ TEST(SessionWindow, LoopbackOnlyMachineServesOnLoopback)
     SessionFixture f;
     f.network.addresses = {s("127.0.0.1")};
     pvx::session::SessionWindow w({f.strings, f.dialogs, f.network, {}});
-    EXPECT_EQ(w.LocalIPAddress, s("127.0.0.1"));
-    EXPECT_TRUE(w.TCPOption[1].isEnabled());
+    EXPECT_EQ(w.machineAddress, s("127.0.0.1"));
+    EXPECT_TRUE(w.serverRoleButton.isEnabled());
 }
 
 TEST(SessionWindow, MachineWithoutAddressesCanOnlyBeAClient)
@@ -104,8 +104,8 @@ TEST(SessionWindow, MachineWithoutAddressesCanOnlyBeAClient)
     SessionFixture f;
     f.network.addresses.clear();
     pvx::session::SessionWindow w({f.strings, f.dialogs, f.network, {}});
-    EXPECT_TRUE(w.LocalIPAddress.isEmpty());
-    EXPECT_FALSE(w.TCPOption[1].isEnabled());
+    EXPECT_TRUE(w.machineAddress.isEmpty());
+    EXPECT_FALSE(w.serverRoleButton.isEnabled());
     EXPECT_EQ(w.role(), pvx::session::Role::Client);
 }
 
@@ -144,15 +144,15 @@ TEST(SessionWindow, ConnectorChoiceSetsTheLinkTopic)
 {
     SessionFixture f;
     auto &w = f.window();
-    EXPECT_TRUE(w.Combo2.select(12));
-    EXPECT_EQ(w.Combo2.text(), s("COM12"));
+    EXPECT_TRUE(w.connector.select(12));
+    EXPECT_EQ(w.connector.text(), s("COM12"));
     EXPECT_EQ(w.linkTopic(), s("COM12"));
 
-    w.Combo2.setText(s("COM3"));
-    EXPECT_EQ(w.Combo2.selectedIndex(), 3);
-    w.Combo2.setText(s("ttyUSB0"));
-    EXPECT_EQ(w.Combo2.selectedIndex(), -1);
-    EXPECT_FALSE(w.Combo2.select(1025));
+    w.connector.setText(s("COM3"));
+    EXPECT_EQ(w.connector.selectedIndex(), 3);
+    w.connector.setText(s("ttyUSB0"));
+    EXPECT_EQ(w.connector.selectedIndex(), -1);
+    EXPECT_FALSE(w.connector.select(1025));
 }
 
 TEST(SessionWindow, PortAboveTheRangeIsReportedAtEveryChangeThatLeavesItAbove)
@@ -163,16 +163,16 @@ TEST(SessionWindow, PortAboveTheRangeIsReportedAtEveryChangeThatLeavesItAbove)
     } cases[] = {{"70000", 1}, {"700000", 2}, {"65535", 0}, {"-5", 0}, {"abc", 0}};
     for (const auto &c : cases) {
         SessionFixture f;
-        f.window().PortNumber.setText(QString());
+        f.window().portNumber.setText(QString());
         const QString typed = s(c.typed);
         for (qsizetype i = 1; i <= typed.size(); ++i)
-            f.window().PortNumber.setText(typed.left(i));
+            f.window().portNumber.setText(typed.left(i));
         ASSERT_EQ(f.dialogs.messages.size(), c.boxes) << c.typed;
         if (c.boxes > 0) {
             EXPECT_EQ(f.dialogs.messages[0].text, s("Port numbers must range between 0 and 65565"));
             EXPECT_EQ(f.dialogs.messages[0].title, s("Error"));
         }
-        EXPECT_EQ(f.window().PortNumber.text(), typed);
+        EXPECT_EQ(f.window().portNumber.text(), typed);
     }
 }
 
@@ -180,14 +180,14 @@ TEST(SessionWindow, RoleSwitchShowsTheMatchingAddressField)
 {
     SessionFixture f;
     auto &w = f.window();
-    w.TCPOption[1].setValue(1);
-    EXPECT_EQ(w.TCPOption[0].value(), 0);
-    EXPECT_FALSE(w.IPAddress.isVisible());
-    EXPECT_TRUE(w.LocalIP.isVisible());
-    EXPECT_EQ(w.Label2.caption(), s("Local IP Address"));
-    EXPECT_EQ(w.Label3.caption(), s("Local Port"));
-    w.TCPOption[0].setValue(1);
-    EXPECT_EQ(w.Label2.caption(), s("Remote Host IP Address"));
+    w.serverRoleButton.setValue(1);
+    EXPECT_EQ(w.clientRoleButton.value(), 0);
+    EXPECT_FALSE(w.remoteHost.isVisible());
+    EXPECT_TRUE(w.localAddress.isVisible());
+    EXPECT_EQ(w.remoteHostLabel.caption(), s("Local IP Address"));
+    EXPECT_EQ(w.remotePortLabel.caption(), s("Local Port"));
+    w.clientRoleButton.setValue(1);
+    EXPECT_EQ(w.remoteHostLabel.caption(), s("Remote Host IP Address"));
 }
 
 TEST(SessionWindow, SetWindowNameKeepsTheOldNameOnEmptyOrCancel)
@@ -198,12 +198,12 @@ TEST(SessionWindow, SetWindowNameKeepsTheOldNameOnEmptyOrCancel)
     f.dialogs.inputAnswers = {s("Plant floor"), s(""), std::nullopt};
     w.onSetWindowNameClicked();
     EXPECT_EQ(w.caption(), s("Plant floor"));
-    EXPECT_EQ(w.Command3.tag(), s("Plant floor"));
+    EXPECT_EQ(w.windowNameButton.tag(), s("Plant floor"));
     EXPECT_TRUE(w.isNamed());
     w.onSetWindowNameClicked();
     w.onSetWindowNameClicked();
     EXPECT_EQ(w.caption(), s("Plant floor"));
-    EXPECT_EQ(w.Command3.tag(), s("Plant floor"));
+    EXPECT_EQ(w.windowNameButton.tag(), s("Plant floor"));
     ASSERT_EQ(f.dialogs.inputs.size(), 3);
     EXPECT_EQ(f.dialogs.inputs[0].title, s("Set Window Name"));
     EXPECT_EQ(f.dialogs.inputs[0].defaultText, s("New - RS232 to TCP/IP"));
@@ -242,10 +242,10 @@ TEST(SessionWindow, OptionButtonsOpenTheRolesDialogAndApplyWhatItGivesBack)
     for (const Ending each : pvx::testing::kEveryEnding) {
         ending = each;
         w.options = stored;
-        w.TCPOption[1].setValue(1);
-        w.Command2.onClick();
-        w.TCPOption[0].setValue(1);
-        w.Command2.onClick();
+        w.serverRoleButton.setValue(1);
+        w.ioOptionsButton.onClick();
+        w.clientRoleButton.setValue(1);
+        w.ioOptionsButton.onClick();
         w.onLoginOptionsClicked();
         pvx::session::SessionOptions expected = stored;
         if (each == Ending::Ok) {
@@ -274,8 +274,8 @@ TEST(SessionWindow, JapaneseWindowUsesJapaneseCaptions)
 {
     SessionFixture f(pvx::resources::Language::Japanese);
     auto &w = f.window();
-    EXPECT_EQ(w.Command1.caption(), f.strings.text(5009));
-    EXPECT_EQ(w.Command1.caption(), f.strings.text(5087));
-    EXPECT_NE(w.Command1.caption(), s("Activate"));
-    EXPECT_EQ(w.Combo2.text(), f.strings.text(2205));
+    EXPECT_EQ(w.activateButton.caption(), f.strings.text(5009));
+    EXPECT_EQ(w.activateButton.caption(), f.strings.text(5087));
+    EXPECT_NE(w.activateButton.caption(), s("Activate"));
+    EXPECT_EQ(w.connector.text(), f.strings.text(2205));
 }

@@ -29,7 +29,7 @@ namespace {
 struct WindowLine {
     explicit WindowLine(bool virtualPort = false)
     {
-        window.chkVPort.setValue(virtualPort ? 1 : 0);
+        window.useVirtualPort.setValue(virtualPort ? 1 : 0);
         if (virtualPort)
             (void)vport.create(s("COM4"));
         else
@@ -105,7 +105,7 @@ TEST(WindowSerialLine, ARefusalPutsTheListsBackAndAListWithoutAChoiceIsNamed)
     } unchosen[] = {{0, "baud rate"}, {1, "parity"}, {2, "data bits"}, {3, "stop bits"}};
     for (const auto &c : unchosen) {
         WindowLine g;
-        (void)g.window.Combo1[c.list].select(-1);
+        (void)g.window.serialLists()[c.list]->select(-1);
         const auto settings = pvx::session::lineSettings(g.window);
         ASSERT_FALSE(settings.ok()) << c.named;
         EXPECT_TRUE(settings.error().detail.startsWith(s("Invalid ") + s(c.named))) << c.named;
@@ -168,7 +168,7 @@ TEST(WindowSerialLine, SettingsTakeWhatTheProgramOnTheVirtualPortChanged)
     f.vport.line.baudRate = 38400;
     f.line = std::make_unique<pvx::session::WindowSerialLine>(
         f.window, f.device, f.vport, pvx::session::WindowSerialLine::Buffers{f.toNetwork, f.toSerial});
-    (void)f.window.Combo1[3].select(2);
+    (void)f.window.stopBits.select(2);
     EXPECT_EQ(f.line->settings().baudRate, 9600) << "the lists until the program changes the line";
     f.vport.line.baudRate = 19200;
     f.vport.line.handshaking = Handshaking::XonXoff;

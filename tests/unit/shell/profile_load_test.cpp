@@ -49,21 +49,21 @@ TEST(ProfileLoad, MissingSessionSectionsTakeEveryDefaultAndEmptyTexts)
     f.writeDefault("[Porvix]\nNumSessions=3\n[Session1]\nConnector=4\nPortNumber=2001\nIPAddress=10.1.1.1\n");
     f.window->getprofilesettings({});
     ASSERT_EQ(f.sessions.size(), 3u);
-    EXPECT_EQ(f.sessionWindow(0).Combo2.text(), s("COM4"));
+    EXPECT_EQ(f.sessionWindow(0).connector.text(), s("COM4"));
     EXPECT_EQ(f.sessionWindow(0).linkTopic(), s("COM4"));
     for (std::size_t i = 1; i < 3; ++i) {
         const auto &w = f.sessionWindow(i);
-        EXPECT_EQ(w.Combo2.selectedIndex(), 0);
-        EXPECT_EQ(w.Combo1[0].selectedIndex(), 0) << "BaudRate defaults to position 0";
-        EXPECT_EQ(w.Combo1[5].text(), s("8192"));
-        EXPECT_EQ(w.txtTimeoutValue.text(), s("150"));
+        EXPECT_EQ(w.connector.selectedIndex(), 0);
+        EXPECT_EQ(w.baudRate.selectedIndex(), 0) << "BaudRate defaults to position 0";
+        EXPECT_EQ(w.bufferSize.text(), s("8192"));
+        EXPECT_EQ(w.timeoutValue.text(), s("150"));
         EXPECT_EQ(w.options.AllowMultiConnect, 1);
         EXPECT_EQ(w.options.ConnectOnVirtualOpen, 1);
         EXPECT_EQ(w.options.UserPrompt, s("Username:"));
         EXPECT_EQ(w.options.PasswordPrompt, s("Password:"));
-        EXPECT_EQ(w.PortNumber.text(), QString()) << "the empty default replaces the window's 1000";
-        EXPECT_EQ(w.IPAddress.text(), QString());
-        EXPECT_EQ(w.LocalIP.text(), QString());
+        EXPECT_EQ(w.portNumber.text(), QString()) << "the empty default replaces the window's 1000";
+        EXPECT_EQ(w.remoteHost.text(), QString());
+        EXPECT_EQ(w.localAddress.text(), QString());
         EXPECT_EQ(w.caption(), s("New - RS232 to TCP/IP"));
     }
 }
@@ -79,12 +79,12 @@ TEST(ProfileLoad, RolesDescriptionsAndOptionFields)
                        .c_str());
     f.window->getprofilesettings({});
     const auto &server = f.sessionWindow(0);
-    EXPECT_EQ(server.TCPOption[1].value(), 1);
-    EXPECT_EQ(server.TCPOption[0].value(), 0);
-    EXPECT_FALSE(server.IPAddress.isVisible());
-    EXPECT_TRUE(server.LocalIP.isVisible());
-    EXPECT_EQ(server.Label2.caption(), s("Local IP Address"));
-    EXPECT_EQ(server.Label3.caption(), s("Local Port"));
+    EXPECT_EQ(server.serverRoleButton.value(), 1);
+    EXPECT_EQ(server.clientRoleButton.value(), 0);
+    EXPECT_FALSE(server.remoteHost.isVisible());
+    EXPECT_TRUE(server.localAddress.isVisible());
+    EXPECT_EQ(server.remoteHostLabel.caption(), s("Local IP Address"));
+    EXPECT_EQ(server.remotePortLabel.caption(), s("Local Port"));
     EXPECT_EQ(server.options.ServerSerialOptions, 2) << "only the low 16 bits count";
     EXPECT_EQ(server.options.ClientOptions, -1);
     EXPECT_EQ(server.options.UserPrompt, s("login:"));
@@ -92,13 +92,13 @@ TEST(ProfileLoad, RolesDescriptionsAndOptionFields)
     EXPECT_TRUE(server.isNamed());
 
     const auto &client = f.sessionWindow(1);
-    EXPECT_EQ(client.TCPOption[0].value(), 1);
-    EXPECT_TRUE(client.IPAddress.isVisible());
-    EXPECT_EQ(client.Label2.caption(), s("Remote Host IP Address"));
-    EXPECT_EQ(client.WaitForCr.value(), 1);
-    EXPECT_EQ(client.txtTimeoutValue.text(), s("-20"));
-    EXPECT_EQ(client.BufferSerData.value(), 1);
-    EXPECT_EQ(client.chkUDP.value(), 1);
+    EXPECT_EQ(client.clientRoleButton.value(), 1);
+    EXPECT_TRUE(client.remoteHost.isVisible());
+    EXPECT_EQ(client.remoteHostLabel.caption(), s("Remote Host IP Address"));
+    EXPECT_EQ(client.waitForTimeout.value(), 1);
+    EXPECT_EQ(client.timeoutValue.text(), s("-20"));
+    EXPECT_EQ(client.bufferWhileClosed.value(), 1);
+    EXPECT_EQ(client.useUdp.value(), 1);
     EXPECT_FALSE(client.isNamed());
 }
 
@@ -118,13 +118,13 @@ TEST(ProfileLoad, ValuesAWindowCannotTakeAreSkipped)
     EXPECT_EQ(placement.state, 0) << "an unknown state keeps the current one";
 
     const auto &w = f.sessionWindow(0);
-    EXPECT_EQ(w.Combo2.selectedIndex(), 0);
-    EXPECT_EQ(w.Combo1[0].text(), s("9600"));
-    EXPECT_EQ(w.Combo1[1].selectedIndex(), 0);
-    EXPECT_EQ(w.Combo1[2].selectedIndex(), -1) << "-1 clears the choice, as a list allows";
-    EXPECT_EQ(w.Combo1[5].text(), s("8192"));
-    EXPECT_EQ(w.chkVPort.value(), 0);
-    EXPECT_EQ(w.chkUDP.value(), 0);
+    EXPECT_EQ(w.connector.selectedIndex(), 0);
+    EXPECT_EQ(w.baudRate.text(), s("9600"));
+    EXPECT_EQ(w.parity.selectedIndex(), 0);
+    EXPECT_EQ(w.dataBits.selectedIndex(), -1) << "-1 clears the choice, as a list allows";
+    EXPECT_EQ(w.bufferSize.text(), s("8192"));
+    EXPECT_EQ(w.useVirtualPort.value(), 0);
+    EXPECT_EQ(w.useUdp.value(), 0);
 }
 
 TEST(ProfileLoad, SessionCountIsCappedAndReportedOnce)
@@ -146,7 +146,7 @@ TEST(ProfileLoad, ZeroOrNegativeSessionCountGivesOneBlankSession)
         f.writeDefault(text);
         f.window->getprofilesettings({});
         ASSERT_EQ(f.sessions.size(), 1u) << text;
-        EXPECT_EQ(f.sessionWindow(0).Combo2.selectedIndex(), 0) << text;
+        EXPECT_EQ(f.sessionWindow(0).connector.selectedIndex(), 0) << text;
     }
 }
 
@@ -227,7 +227,7 @@ TEST(ProfileLoad, BufferSizesOffTheListTakeTheDefaultPosition)
         ShellFixture f;
         f.writeDefault((std::string("[Porvix]\nNumSessions=1\n[Session1]\nBufferSize=") + c.stored + "\n").c_str());
         f.window->getprofilesettings({});
-        EXPECT_EQ(f.sessionWindow(0).Combo1[5].selectedIndex(), c.position) << c.stored;
+        EXPECT_EQ(f.sessionWindow(0).bufferSize.selectedIndex(), c.position) << c.stored;
     }
 }
 

@@ -65,16 +65,16 @@ TEST(ProfileSave, WhatIsSavedLoadsBackTheSame)
     for (std::size_t i = 0; i < 2; ++i) {
         const auto &a = f.sessionWindow(i);
         const auto &b = g.sessionWindow(i);
-        for (std::size_t list = 0; list < a.Combo1.size(); ++list)
-            EXPECT_EQ(a.Combo1[list].selectedIndex(), b.Combo1[list].selectedIndex());
-        EXPECT_EQ(a.Combo2.selectedIndex(), b.Combo2.selectedIndex());
-        EXPECT_EQ(a.chkVPort.value(), b.chkVPort.value());
-        EXPECT_EQ(a.WaitForCr.value(), b.WaitForCr.value());
-        EXPECT_EQ(a.LocalIP.text(), b.LocalIP.text());
-        EXPECT_EQ(a.IPAddress.text(), b.IPAddress.text());
-        EXPECT_EQ(a.PortNumber.text(), b.PortNumber.text());
-        EXPECT_EQ(a.txtTimeoutValue.text(), b.txtTimeoutValue.text());
-        EXPECT_EQ(a.TCPOption[1].value(), b.TCPOption[1].value());
+        for (std::size_t list = 0; list < a.serialLists().size(); ++list)
+            EXPECT_EQ(a.serialLists()[list]->selectedIndex(), b.serialLists()[list]->selectedIndex());
+        EXPECT_EQ(a.connector.selectedIndex(), b.connector.selectedIndex());
+        EXPECT_EQ(a.useVirtualPort.value(), b.useVirtualPort.value());
+        EXPECT_EQ(a.waitForTimeout.value(), b.waitForTimeout.value());
+        EXPECT_EQ(a.localAddress.text(), b.localAddress.text());
+        EXPECT_EQ(a.remoteHost.text(), b.remoteHost.text());
+        EXPECT_EQ(a.portNumber.text(), b.portNumber.text());
+        EXPECT_EQ(a.timeoutValue.text(), b.timeoutValue.text());
+        EXPECT_EQ(a.serverRoleButton.value(), b.serverRoleButton.value());
         EXPECT_EQ(a.options, b.options);
         EXPECT_EQ(a.caption(), b.caption());
     }
@@ -144,11 +144,11 @@ TEST(ProfileSave, ServerRoleTimeoutTextAndActiveSessions)
     ShellFixture f;
     f.writeDefault("[Porvix]\nNumSessions=3\n[Session1]\nTCPOption=2\n[Session2]\n[Session3]\n");
     f.window->getprofilesettings({});
-    f.sessionWindow(0).txtTimeoutValue.setText(s("abc"));
-    f.sessionWindow(1).txtTimeoutValue.setText(s("250ms"));
-    f.sessionWindow(2).txtTimeoutValue.setText(s(" 12.5"));
-    f.sessionWindow(1).Combo2.select(2);
-    f.sessionWindow(1).IPAddress.setText(s("127.0.0.1"));
+    f.sessionWindow(0).timeoutValue.setText(s("abc"));
+    f.sessionWindow(1).timeoutValue.setText(s("250ms"));
+    f.sessionWindow(2).timeoutValue.setText(s(" 12.5"));
+    f.sessionWindow(1).connector.select(2);
+    f.sessionWindow(1).remoteHost.setText(s("127.0.0.1"));
     f.sessions.at(1).toggleActive();
     ASSERT_TRUE(f.sessions.at(1).isActive());
     ASSERT_TRUE(f.window->writeprofilesettings({}));

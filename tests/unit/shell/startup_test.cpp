@@ -57,7 +57,7 @@ TEST(Startup, ActivatesInFileOrder)
     f.writeDefault(kThreeSessions);
     std::vector<QString> order;
     QObject::connect(&f.sessions, &pvx::shell::SessionList::created, [&order](pvx::session::Session &session) {
-        QObject::connect(&session.window().Command1, &pvx::core::Control::changed, [&order, &session] {
+        QObject::connect(&session.window().activateButton, &pvx::core::Control::changed, [&order, &session] {
             if (session.isActive() && (order.empty() || order.back() != session.window().caption()))
                 order.push_back(session.window().caption());
         });
