@@ -4,7 +4,6 @@
 
 #include "core/numeric_text.h"
 #include "session/line_choices.h"
-#include "session/serial_settings_text.h"
 #include "session/session_lists.h"
 
 #include <iterator>
@@ -64,7 +63,9 @@ bool Session::runCommand(const QString &command)
     // them what is saved and used at the next start, as they were.
     const LinePositions before = linePositions(m_window);
     selectSerialSettings(text.mid(kComSettings.size()));
-    if (applySerialSettings())
+    // A closed device (or a virtual port, which has no line settings) takes
+    // the lists again when it is next opened.
+    if (serial().applyLineSettings())
         return true;
     selectLinePositions(m_window, before);
     return false;
@@ -98,20 +99,6 @@ void Session::selectSerialSettings(QString fields)
 
     if (!fields.isEmpty())
         selectIfListed(m_window.stopBits, stopBitsList(), fields);
-}
-
-bool Session::applySerialSettings()
-{
-    // A closed port (or a virtual one, which has no line settings) takes the
-    // lists again when it is next opened.
-    if (!serialPort().isOpen())
-        return true;
-    const auto settings = lineSettings(m_window);
-    const auto applied = settings ? serialPort().applySettings(*settings) : platform::Result<void>(settings.error());
-    if (!applied)
-        logError(QStringLiteral("Serial settings %1 not applied: %2")
-                      .arg(settingsString(m_window), applied.error().detail));
-    return applied.ok();
 }
 
 } // namespace pvx::session

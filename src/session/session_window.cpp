@@ -45,9 +45,6 @@ SessionWindow::SessionWindow(Services services)
       ioOptionsButton(ControlKind::Button, controlName("Command2")),
       windowNameButton(ControlKind::Button, controlName("Command3")),
       loginOptionsButton(ControlKind::Button, controlName("btnLogin")),
-      statusLines{{{ControlKind::StatusLine, controlName("StatusBar1"), 0},
-                  {ControlKind::StatusLine, controlName("StatusBar1"), 1}}},
-      lamps{{{ControlKind::Shape, controlName("Shape1"), 0}, {ControlKind::Shape, controlName("Shape1"), 1}}},
       remoteHostLabel(ControlKind::Label, controlName("Label2")),
       remotePortLabel(ControlKind::Label, controlName("Label3")),
       serialFrame(ControlKind::Frame, controlName("Frame1")),
@@ -60,6 +57,9 @@ SessionWindow::SessionWindow(Services services)
                     {ControlKind::Label, controlName("Label1"), 5},
                     {ControlKind::Label, controlName("Label1"), 6},
                     {ControlKind::Label, controlName("Label1"), 7}}},
+      m_statusLines{{{ControlKind::StatusLine, controlName("StatusBar1"), 0},
+                    {ControlKind::StatusLine, controlName("StatusBar1"), 1}}},
+      m_lamps{{{ControlKind::Shape, controlName("Shape1"), 0}, {ControlKind::Shape, controlName("Shape1"), 1}}},
       m_services(std::move(services))
 {
     registerControls();
@@ -100,7 +100,7 @@ void SessionWindow::registerControls()
         {&serialFrame, 5000},        {&networkFrame, 5001},           {&useVirtualPort, 5002},
         {&bufferWhileClosed, 5003}, {&waitForTimeout, 5004},        {&clientRoleButton, 5006},
         {&serverRoleButton, 5007},  {&ioOptionsButton, 5008},         {&activateButton, 5009},
-        {&statusLines[0], 5090}, {&statusLines[1], 5091},    {&remoteHostLabel, 5104},
+        {&m_statusLines[0], 5090}, {&m_statusLines[1], 5091},    {&remoteHostLabel, 5104},
         {&remotePortLabel, 5105},        {&serialLabels[0], 2202},  {&serialLabels[1], 2203},
         {&serialLabels[2], 2204}, {&serialLabels[3], 2210}, {&serialLabels[4], 2211},
         {&serialLabels[5], 2212}, {&serialLabels[6], 2217}, {&serialLabels[7], 5005},
@@ -113,8 +113,8 @@ void SessionWindow::registerControls()
     loginOptionsButton.setEnabled(false);
     timeoutValue.setText(QStringLiteral("150"));
     portNumber.setText(QStringLiteral("1000"));
-    lamps[0].setValue(kLampIdle);
-    lamps[1].setValue(kLampIdle);
+    m_lamps[0].setValue(kLampIdle);
+    m_lamps[1].setValue(kLampIdle);
     clientRoleButton.setGroup({&clientRoleButton, &serverRoleButton});
     serverRoleButton.setGroup({&clientRoleButton, &serverRoleButton});
 
@@ -123,8 +123,8 @@ void SessionWindow::registerControls()
           &serialLabels[3], &dataBits, &serialLabels[4], &stopBits, &serialLabels[5], &flowControl,
           &serialLabels[6], &bufferSize, &useVirtualPort, &bufferWhileClosed, &waitForTimeout, &serialLabels[7],
           &timeoutValue, &networkFrame, &clientRoleButton, &serverRoleButton, &remoteHostLabel, &remoteHost, &localAddress, &remotePortLabel,
-          &portNumber, &useUdp, &activateButton, &ioOptionsButton, &windowNameButton, &loginOptionsButton, &statusLines[0], &statusLines[1],
-          &lamps[0], &lamps[1]})
+          &portNumber, &useUdp, &activateButton, &ioOptionsButton, &windowNameButton, &loginOptionsButton, &m_statusLines[0], &m_statusLines[1],
+          &m_lamps[0], &m_lamps[1]})
         addControl(*control);
 
     connector.onClick = [this] { m_linkTopic = connector.text(); };

@@ -18,8 +18,8 @@ inline QByteArray pattern(qsizetype size, int seed = 0)
     return bytes;
 }
 
-inline constexpr int kSerialLine = 0;
-inline constexpr int kNetworkLine = 1;
+inline constexpr auto kSerialLine = session::StatusLine::Serial;
+inline constexpr auto kNetworkLine = session::StatusLine::Network;
 
 /// A session on COM4 set up for one role, ready to activate.
 struct BridgeFixture : SessionFixture {

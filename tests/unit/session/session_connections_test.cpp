@@ -71,7 +71,7 @@ TEST(Connections, OneClientAtATimeWithoutMultiConnect)
 
     // A client whose last bytes still wait no longer holds the place.
     f.serial->room = 0;
-    f.socket(1).arrive(pattern(f.session->SerialOutBuffer.capacity() + 1));
+    f.socket(1).arrive(pattern(f.session->toSerialBuffer().capacity() + 1));
     f.socket(1).peerCloses();
     EXPECT_NE(f.socket(1).state(), pvx::platform::kSocketClosed);
     EXPECT_EQ(f.connectClient(), 2);
@@ -166,7 +166,7 @@ TEST(Connections, ClientRoleAcceptsNothingAndNeverCountsBelowZero)
     EXPECT_EQ(f.sockets.created.size(), 1);
     f.connectToServer();
     f.socket(0).peerCloses();
-    f.session->closeConnection(0);
+    f.tcp().closeConnection(0);
     EXPECT_EQ(f.session->clients().clientCount(), 0);
     EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: Closed"));
 }
@@ -181,7 +181,6 @@ TEST(Connections, ACloseRaisedWhileClosingIsIgnored)
     f.socket(second).events.error(10054, s("Connection reset by peer"));
     EXPECT_EQ(f.session->clients().clientCount(), 1);
     EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: (1)Connected"));
-    EXPECT_FALSE(f.session->CloseInProgress);
     // The socket is free for the next client, not left waiting to drain.
     f.tick(pvx::session::kStallTicks);
     EXPECT_EQ(f.session->clients().clientCount(), 1);
@@ -265,7 +264,10 @@ TEST(Connections, UdpHasNoReconnectAndKeepsItsSocketOnErrors)
     f.socket(0).events.error(10054, s("Connection reset by peer"));
     EXPECT_EQ(f.socket(0).state(), pvx::platform::kSocketOpen);
     EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: Error"));
-    f.session->onReconnectTick();
+    for (pvx::fakes::FakeTimer *timer : f.timers.created) {
+        timer->start();
+        timer->fire();
+    }
     EXPECT_EQ(f.socket(0).connectCalls, 0);
 }
 
@@ -291,7 +293,7 @@ TEST(Connections, ClientFollowsTheProgramOnTheVirtualPort)
     // no reconnect brings the connection back while the port is closed.
     f.vport->setOpenedByApplication(false);
     EXPECT_EQ(f.socket(0).state(), pvx::platform::kSocketClosed);
-    f.session->closeConnection(0);
+    f.tcp().closeConnection(0);
     f.reconnectTimer().fire();
     EXPECT_EQ(f.socket(0).connectCalls, 2);
     EXPECT_FALSE(f.reconnectTimer().isActive());
@@ -303,7 +305,7 @@ TEST(Connections, ReopenedVirtualPortConnectsToTheConfiguredServerAgain)
     f.window().options.ConnectOnVirtualOpen = 1;
     f.activate();
     f.vport->setOpenedByApplication(true);
-    EXPECT_TRUE(f.window().statusLines[kNetworkLine].toolTip().isEmpty());
+    EXPECT_TRUE(f.window().statusLine(kNetworkLine).toolTip().isEmpty());
     f.connectToServer();
     f.socket(0).peerCloses();
     // The server stops answering: one attempt stays pending and the next
@@ -312,7 +314,7 @@ TEST(Connections, ReopenedVirtualPortConnectsToTheConfiguredServerAgain)
     f.reconnectTimer().fire();
     ASSERT_EQ(f.socket(0).remoteHost(), QString());
     f.vport->setOpenedByApplication(false);
-    EXPECT_EQ(f.window().statusLines[kNetworkLine].toolTip(), s("Waiting for a program to open the virtual port /fake/COM4"));
+    EXPECT_EQ(f.window().statusLine(kNetworkLine).toolTip(), s("Waiting for a program to open the virtual port /fake/COM4"));
 
     f.vport->setOpenedByApplication(true);
     EXPECT_EQ(f.socket(0).remoteHost(), s("192.0.2.1"));

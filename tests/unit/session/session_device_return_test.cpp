@@ -57,17 +57,17 @@ TEST(DeviceReturn, TheSessionTakesTheDeviceBackWithWhatWaitedAndItsSettings)
     f.socket(f.client).arrive(waiting);
     f.tick(3);
     ASSERT_TRUE(f.session->runCommand(s("[COMSETTINGS=19200,N,8,2]")));
-    EXPECT_EQ(f.session->SerialOutBuffer.count(), waiting.size());
+    EXPECT_EQ(f.session->toSerialBuffer().count(), waiting.size());
 
     f.pathChanges();
     EXPECT_EQ(f.status(kSerialLine), kOpen);
-    EXPECT_EQ(f.window().statusLines[kSerialLine].toolTip(), kDevice);
+    EXPECT_EQ(f.window().statusLine(kSerialLine).toolTip(), kDevice);
     EXPECT_EQ(f.serial->lastDevice, kDevice);
     EXPECT_EQ(f.serial->reopenCalls, 1) << "only a device of the kind that went away";
     EXPECT_EQ(f.serial->lastSettings.baudRate, 19200);
     EXPECT_EQ(f.serial->lastSettings.stopBits, pvx::platform::StopBits::Two);
     EXPECT_EQ(f.serial->written, waiting) << "what waited is written at once, in order";
-    EXPECT_EQ(f.session->SerialOutBuffer.count(), 0);
+    EXPECT_EQ(f.session->toSerialBuffer().count(), 0);
     EXPECT_EQ(f.logLines(s("The device /dev/fake4 came back")), 1);
     EXPECT_TRUE(f.session->isActive());
 
@@ -102,7 +102,7 @@ TEST(DeviceReturn, ADeviceMissingOrInUseAtActivationIsWaitedForAnyOtherRefusalFa
             continue;
         }
         EXPECT_EQ(f.status(kSerialLine), s("COM Status: Waiting for the device /dev/fake4"));
-        EXPECT_EQ(f.window().statusLines[kSerialLine].toolTip(), s(c.detail));
+        EXPECT_EQ(f.window().statusLine(kSerialLine).toolTip(), s(c.detail));
         EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: Listening..."));
 
         // What a client sends waits; the device opens with the session's settings when it turns up.
