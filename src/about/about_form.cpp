@@ -12,12 +12,8 @@ namespace pvx::about {
 namespace {
 
 using core::ControlKind;
-
-constexpr int kTitleId = 5058;
-constexpr int kDescriptionId = 5060;
-constexpr int kUnavailableId = 5073;
-
 using core::controlName;
+using resources::StringId;
 
 /// "2024-2026", or the one year while that is the first.
 QString copyrightYears(int currentYear)
@@ -55,8 +51,8 @@ AboutForm::AboutForm(Services services)
 
     const resources::StringTable &strings = services.strings;
     resources::applyFormStrings(*this, strings);
-    titleLabel.setCaption(QStringLiteral("Porvix - ") + strings.text(kTitleId));
-    descriptionLabel.setCaption(strings.text(kDescriptionId) + QStringLiteral("\n\nCopyright \u00a9 ")
+    titleLabel.setCaption(QStringLiteral("Porvix - ") + strings.text(StringId::ProgramTitle));
+    descriptionLabel.setCaption(strings.text(StringId::ProgramDescription) + QStringLiteral("\n\nCopyright \u00a9 ")
                                 + copyrightYears(services.clock.now().date().year())
                                 + QStringLiteral(" The Porvix developers"));
     webAddressLabel.setCaption(QLatin1String(kWebAddress));
@@ -75,8 +71,8 @@ void AboutForm::startSystemInfo()
         if (m_services.launcher.startProgram(QLatin1String(program)))
             return;
     }
-    m_services.dialogs.messageBox(m_services.strings.text(kUnavailableId), {}, platform::MessageButtons::Ok,
-                                  platform::MessageIcon::None);
+    m_services.dialogs.messageBox(m_services.strings.text(StringId::SystemInfoUnavailable), {},
+                                  platform::MessageButtons::Ok, platform::MessageIcon::None);
 }
 
 } // namespace pvx::about

@@ -9,11 +9,8 @@ namespace pvx::shell {
 namespace {
 
 using core::ControlKind;
-
-constexpr int kPasswordsDiffer = 5110;
-constexpr int kInvalidPassword = 5065;
-
 using core::controlName;
+using resources::StringId;
 
 } // namespace
 
@@ -48,7 +45,7 @@ SetPasswordForm::SetPasswordForm(const resources::StringTable &strings, platform
 void SetPasswordForm::onOkClicked()
 {
     if (confirmation.text() != password.text()) {
-        m_dialogs.messageBox(m_strings.text(kPasswordsDiffer), {}, platform::MessageButtons::Ok,
+        m_dialogs.messageBox(m_strings.text(StringId::PasswordsDiffer), {}, platform::MessageButtons::Ok,
                              platform::MessageIcon::None);
         return;
     }
@@ -97,7 +94,7 @@ bool checkPassword(const QString &password, const EnterPasswordRunner &run, plat
     if (entered == password)
         return true;
     if (!entered.isEmpty())
-        dialogs.messageBox(strings.text(kInvalidPassword), {}, platform::MessageButtons::Ok,
+        dialogs.messageBox(strings.text(StringId::InvalidPassword), {}, platform::MessageButtons::Ok,
                            platform::MessageIcon::None);
     return false;
 }

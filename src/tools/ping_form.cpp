@@ -13,13 +13,8 @@ namespace pvx::tools {
 namespace {
 
 using core::ControlKind;
-
-constexpr int kAddressTip = 5122;
-constexpr int kDataTip = 5123;
-constexpr int kNoAddress = 5112;
-constexpr int kNoAddressTitle = 5113;
-
 using core::controlName;
+using resources::StringId;
 
 } // namespace
 
@@ -67,8 +62,8 @@ PingForm::PingForm(const resources::StringTable &strings, platform::Dialogs &dia
     cancelButton.onClick = [this] { onCancelClicked(); };
 
     resources::applyFormStrings(*this, strings);
-    address.setToolTip(strings.text(kAddressTip));
-    echoData.setToolTip(strings.text(kDataTip));
+    address.setToolTip(strings.text(StringId::PingAddressTip));
+    echoData.setToolTip(strings.text(StringId::PingDataTip));
     echoData.setText(QStringLiteral("Testing 123"));
 }
 
@@ -82,8 +77,9 @@ void PingForm::onPingClicked()
     if (isBusy() || !isLoaded())
         return;
     if (address.text().isEmpty()) {
-        m_dialogs.messageBox(m_strings.text(kNoAddress), m_strings.text(kNoAddressTitle),
-                             platform::MessageButtons::Ok, platform::MessageIcon::None);
+        m_dialogs.messageBox(m_strings.text(StringId::PingAddressMissing),
+                             m_strings.text(StringId::PingAddressMissingTitle), platform::MessageButtons::Ok,
+                             platform::MessageIcon::None);
         emit addressFocusRequested();
         return;
     }

@@ -12,11 +12,8 @@ namespace pvx::tools {
 namespace {
 
 using core::ControlKind;
-
-constexpr int kHostNameTip = 5124;
-constexpr int kCannotResolve = 5115;
-
 using core::controlName;
+using resources::StringId;
 
 } // namespace
 
@@ -49,7 +46,7 @@ ResolveForm::ResolveForm(const resources::StringTable &strings, platform::Dialog
     cancelButton.onClick = [this] { onCancelClicked(); };
 
     resources::applyFormStrings(*this, strings);
-    hostName.setToolTip(strings.text(kHostNameTip));
+    hostName.setToolTip(strings.text(StringId::HostNameTip));
 }
 
 ResolveForm::~ResolveForm()
@@ -78,8 +75,8 @@ void ResolveForm::resolved(const QString &name, const QString &found)
         address.setText(found);
         return;
     }
-    m_dialogs.messageBox(m_strings.text(kCannotResolve) + QLatin1Char(' ') + name, {}, platform::MessageButtons::Ok,
-                         platform::MessageIcon::None);
+    m_dialogs.messageBox(m_strings.text(StringId::CannotResolveHostName) + QLatin1Char(' ') + name, {},
+                         platform::MessageButtons::Ok, platform::MessageIcon::None);
 }
 
 void ResolveForm::dropPending()
