@@ -32,6 +32,7 @@ public:
     ClientOptionsForm(const resources::StringTable &strings, const ClientIoOptions &options);
 
     core::Control directionsFrame;
+    /// One button per ClientIo choice, in its order: the index is the stored value.
     std::array<core::Control, 3> directionButtons;
     core::Control connectOnVirtualOpenBox;
     core::Control rfc2217Box;

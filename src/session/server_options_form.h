@@ -35,8 +35,10 @@ public:
 
     core::Control multipleClientsBox;
     core::Control networkDataFrame;
+    /// One button per ServerTcp choice, in its order: the index is the stored value.
     std::array<core::Control, 3> networkDataButtons;
     core::Control serialDataFrame;
+    /// One button per ServerSerial choice, in its order: the index is the stored value.
     std::array<core::Control, 3> serialDataButtons;
     core::Control rfc2217Box;
     core::Control okButton;
