@@ -12,12 +12,8 @@ namespace pvx::about {
 namespace {
 
 using core::ControlKind;
-
-constexpr int kTitleId = 5058;
-constexpr int kDescriptionId = 5060;
-constexpr int kUnavailableId = 5073;
-
 using core::controlName;
+using resources::StringId;
 
 /// "2024-2026", or the one year while that is the first.
 QString copyrightYears(int currentYear)
@@ -30,37 +26,37 @@ QString copyrightYears(int currentYear)
 
 AboutForm::AboutForm(Services services)
     : ModalForm(controlName("frmAbout")),
-      lblTitle(ControlKind::Label, controlName("lblTitle")),
-      lblVersion(ControlKind::Label, controlName("lblVersion")),
-      lblDescription(ControlKind::Label, controlName("lblDescription")),
-      Label4(ControlKind::Label, controlName("Label4")),
-      lblDisclaimer(ControlKind::Label, controlName("lblDisclaimer")),
-      cmdOK(ControlKind::Button, controlName("cmdOK")),
-      cmdSysInfo(ControlKind::Button, controlName("cmdSysInfo")),
+      titleLabel(ControlKind::Label, controlName("lblTitle")),
+      versionLabel(ControlKind::Label, controlName("lblVersion")),
+      descriptionLabel(ControlKind::Label, controlName("lblDescription")),
+      webAddressLabel(ControlKind::Label, controlName("Label4")),
+      disclaimerLabel(ControlKind::Label, controlName("lblDisclaimer")),
+      okButton(ControlKind::Button, controlName("cmdOK")),
+      systemInfoButton(ControlKind::Button, controlName("cmdSysInfo")),
       m_services(services)
 {
     setTag(QStringLiteral("5057"));
     const std::pair<core::Control *, const char *> tagged[] = {
-        {&lblTitle, "5058"},       {&lblVersion, "5059"}, {&lblDescription, ""}, {&Label4, ""},
-        {&lblDisclaimer, "1102"}, {&cmdOK, "1207"},      {&cmdSysInfo, ""},
+        {&titleLabel, "5058"},      {&versionLabel, "5059"}, {&descriptionLabel, ""}, {&webAddressLabel, ""},
+        {&disclaimerLabel, "1102"}, {&okButton, "1207"},     {&systemInfoButton, ""},
     };
     for (const auto &[control, tag] : tagged) {
         control->setTag(QLatin1String(tag));
         addControl(*control);
     }
-    cmdSysInfo.setCaption(QStringLiteral("&System Info..."));
-    cmdOK.onClick = [this] { onOkClicked(); };
-    cmdSysInfo.onClick = [this] { startSystemInfo(); };
-    Label4.onClick = [this] { onWebAddressClicked(); };
+    systemInfoButton.setCaption(QStringLiteral("&System Info..."));
+    okButton.onClick = [this] { onOkClicked(); };
+    systemInfoButton.onClick = [this] { startSystemInfo(); };
+    webAddressLabel.onClick = [this] { onWebAddressClicked(); };
 
     const resources::StringTable &strings = services.strings;
     resources::applyFormStrings(*this, strings);
-    lblTitle.setCaption(QStringLiteral("Porvix - ") + strings.text(kTitleId));
-    lblDescription.setCaption(strings.text(kDescriptionId) + QStringLiteral("\n\nCopyright \u00a9 ")
-                              + copyrightYears(services.clock.now().date().year())
-                              + QStringLiteral(" The Porvix developers"));
-    Label4.setCaption(QLatin1String(kWebAddress));
-    lblVersion.setCaption(QStringLiteral("V. " PVX_VERSION));
+    titleLabel.setCaption(QStringLiteral("Porvix - ") + strings.text(StringId::ProgramTitle));
+    descriptionLabel.setCaption(strings.text(StringId::ProgramDescription) + QStringLiteral("\n\nCopyright \u00a9 ")
+                                + copyrightYears(services.clock.now().date().year())
+                                + QStringLiteral(" The Porvix developers"));
+    webAddressLabel.setCaption(QLatin1String(kWebAddress));
+    versionLabel.setCaption(QStringLiteral("V. " PVX_VERSION));
 }
 
 void AboutForm::onWebAddressClicked()
@@ -75,8 +71,8 @@ void AboutForm::startSystemInfo()
         if (m_services.launcher.startProgram(QLatin1String(program)))
             return;
     }
-    m_services.dialogs.messageBox(m_services.strings.text(kUnavailableId), {}, platform::MessageButtons::Ok,
-                                  platform::MessageIcon::None);
+    m_services.dialogs.messageBox(m_services.strings.text(StringId::SystemInfoUnavailable), {},
+                                  platform::MessageButtons::Ok, platform::MessageIcon::None);
 }
 
 } // namespace pvx::about

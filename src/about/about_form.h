@@ -45,13 +45,13 @@ public:
     /// of this build, the description with its years and the web address.
     explicit AboutForm(Services services);
 
-    core::Control lblTitle;
-    core::Control lblVersion;
-    core::Control lblDescription;
-    core::Control Label4;
-    core::Control lblDisclaimer;
-    core::Control cmdOK;
-    core::Control cmdSysInfo;
+    core::Control titleLabel;
+    core::Control versionLabel;
+    core::Control descriptionLabel;
+    core::Control webAddressLabel;
+    core::Control disclaimerLabel;
+    core::Control okButton;
+    core::Control systemInfoButton;
 
     void onOkClicked() { unload(); }
     void cancel() override { onOkClicked(); }

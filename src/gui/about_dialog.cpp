@@ -39,7 +39,7 @@ AboutDialog::AboutDialog(about::AboutForm &form, QWidget *parent) : FormDialog(f
     icon->setPixmap(programIcon.pixmap(kIconSize, kIconSize));
     icon->setAlignment(Qt::AlignTop);
 
-    QLabel *title = boundLabel(this, form.lblTitle);
+    QLabel *title = boundLabel(this, form.titleLabel);
     QFont titleFont = title->font();
     titleFont.setBold(true);
     titleFont.setPointSizeF(titleFont.pointSizeF() * 1.5);
@@ -47,7 +47,7 @@ AboutDialog::AboutDialog(about::AboutForm &form, QWidget *parent) : FormDialog(f
 
     // The web address looks and acts like a link: blue, bold, underlined,
     // with the pointing hand.
-    m_link = boundLabel(this, form.Label4);
+    m_link = boundLabel(this, form.webAddressLabel);
     QFont linkFont = m_link->font();
     linkFont.setBold(true);
     linkFont.setUnderline(true);
@@ -60,8 +60,8 @@ AboutDialog::AboutDialog(about::AboutForm &form, QWidget *parent) : FormDialog(f
 
     auto *texts = new QVBoxLayout;
     texts->addWidget(title);
-    texts->addWidget(boundLabel(this, form.lblVersion));
-    texts->addWidget(wrappedLabel(this, form.lblDescription));
+    texts->addWidget(boundLabel(this, form.versionLabel));
+    texts->addWidget(wrappedLabel(this, form.descriptionLabel));
     texts->addWidget(m_link, 0, Qt::AlignLeft);
 
     auto *top = new QHBoxLayout;
@@ -73,14 +73,14 @@ AboutDialog::AboutDialog(about::AboutForm &form, QWidget *parent) : FormDialog(f
     line->setFrameShape(QFrame::HLine);
     line->setFrameShadow(QFrame::Sunken);
 
-    QPushButton *ok = boundPushButton(this, form.cmdOK);
+    QPushButton *ok = boundPushButton(this, form.okButton);
     ok->setDefault(true);
     auto *buttons = new QVBoxLayout;
     buttons->addWidget(ok);
-    buttons->addWidget(boundPushButton(this, form.cmdSysInfo));
+    buttons->addWidget(boundPushButton(this, form.systemInfoButton));
     buttons->addStretch(1);
     auto *bottom = new QHBoxLayout;
-    bottom->addWidget(wrappedLabel(this, form.lblDisclaimer), 1);
+    bottom->addWidget(wrappedLabel(this, form.disclaimerLabel), 1);
     bottom->addLayout(buttons);
 
     auto *layout = new QVBoxLayout(this);

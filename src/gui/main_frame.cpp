@@ -61,37 +61,37 @@ MainFrame::MainFrame(shell::MainWindow &model, shell::SessionList &sessions, pla
     setWindowTitle(model.caption());
     connect(&model, &core::Form::changed, this, [this] { setWindowTitle(m_model.caption()); });
 
-    QMenu *file = addMenu(nullptr, model.mnuFile);
-    addItem(file, model.mnuFileNew, QKeySequence(Qt::CTRL | Qt::Key_N));
-    addItem(file, model.mnuFileOpen, QKeySequence(Qt::CTRL | Qt::Key_O));
-    addItem(file, model.mnuFileClose);
+    QMenu *file = addMenu(nullptr, model.fileMenu);
+    addItem(file, model.fileNewItem, QKeySequence(Qt::CTRL | Qt::Key_N));
+    addItem(file, model.fileOpenItem, QKeySequence(Qt::CTRL | Qt::Key_O));
+    addItem(file, model.fileCloseItem);
     file->addSeparator();
-    addItem(file, model.mnuFileSave, QKeySequence(Qt::CTRL | Qt::Key_S));
-    addItem(file, model.mnuFileSaveAs);
+    addItem(file, model.fileSaveItem, QKeySequence(Qt::CTRL | Qt::Key_S));
+    addItem(file, model.fileSaveAsItem);
     file->addSeparator();
-    addItem(file, model.mnuOptions);
-    addItem(file, model.mPassword);
+    addItem(file, model.optionsItem);
+    addItem(file, model.passwordItem);
     file->addSeparator();
-    addItem(file, model.mnuFileExit);
+    addItem(file, model.fileExitItem);
 
-    m_windowMenu = addMenu(nullptr, model.mnuWindow);
-    addItem(m_windowMenu, model.mnuWindowCascade);
-    addItem(m_windowMenu, model.mnuWindowTileHorizontal);
-    addItem(m_windowMenu, model.mnuWindowTileVertical);
-    addItem(m_windowMenu, model.mnuWindowArrangeIcons);
+    m_windowMenu = addMenu(nullptr, model.windowMenu);
+    addItem(m_windowMenu, model.cascadeItem);
+    addItem(m_windowMenu, model.tileHorizontalItem);
+    addItem(m_windowMenu, model.tileVerticalItem);
+    addItem(m_windowMenu, model.arrangeIconsItem);
     connect(m_windowMenu, &QMenu::aboutToShow, this, &MainFrame::fillWindowList);
 
-    QMenu *tools = addMenu(nullptr, model.MTools);
-    addItem(tools, model.mPingTool);
-    addItem(tools, model.mResolve);
+    QMenu *tools = addMenu(nullptr, model.toolsMenu);
+    addItem(tools, model.pingToolItem);
+    addItem(tools, model.resolveToolItem);
 
-    QMenu *help = addMenu(nullptr, model.mnuHelp);
-    addItem(help, model.mnuHelpContents);
-    addItem(help, model.mnuHelpSearch);
+    QMenu *help = addMenu(nullptr, model.helpMenu);
+    addItem(help, model.helpContentsItem);
+    addItem(help, model.helpSearchItem);
     help->addSeparator();
     addItem(help, model.homePageItem);
     help->addSeparator();
-    addItem(help, model.mnuHelpAbout);
+    addItem(help, model.helpAboutItem);
 
     connect(&model, &shell::MainWindow::placementChanged, this, &MainFrame::applyPlacement);
     connect(&model, &shell::MainWindow::showRequested, this, &QWidget::show);

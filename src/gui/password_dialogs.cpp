@@ -38,16 +38,16 @@ void addField(QGridLayout *grid, int row, QWidget *parent, core::Control &label,
 SetPasswordDialog::SetPasswordDialog(shell::SetPasswordForm &form, QWidget *parent) : FormDialog(form, parent)
 {
     auto *grid = new QGridLayout(this);
-    addField(grid, 0, this, form.Label1, form.Text1);
-    addField(grid, 1, this, form.Label2, form.Text2);
-    grid->addLayout(okCancelRow(this, form.Command1, form.Command2), 2, 0, 1, 2);
+    addField(grid, 0, this, form.passwordLabel, form.password);
+    addField(grid, 1, this, form.confirmationLabel, form.confirmation);
+    grid->addLayout(okCancelRow(this, form.okButton, form.cancelButton), 2, 0, 1, 2);
 }
 
 EnterPasswordDialog::EnterPasswordDialog(shell::EnterPasswordForm &form, QWidget *parent) : FormDialog(form, parent)
 {
     auto *grid = new QGridLayout(this);
-    addField(grid, 0, this, form.Label1, form.Text1);
-    grid->addLayout(okCancelRow(this, form.Command1, form.Command2), 1, 0, 1, 2);
+    addField(grid, 0, this, form.passwordLabel, form.password);
+    grid->addLayout(okCancelRow(this, form.okButton, form.cancelButton), 1, 0, 1, 2);
 }
 
 } // namespace pvx::gui

@@ -47,30 +47,30 @@ QHBoxLayout *buttonRow(QWidget *parent, core::Control &ok, core::Control &cancel
 ServerOptionsDialog::ServerOptionsDialog(session::ServerOptionsForm &form, QWidget *parent) : FormDialog(form, parent)
 {
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(boundCheckBox(this, form.chkMultiClients));
-    layout->addWidget(choiceFrame(this, form.Frame1, form.OptionTCP));
-    layout->addWidget(choiceFrame(this, form.Frame2, form.OptionSerial));
-    layout->addWidget(boundCheckBox(this, form.chkRfc2217));
-    layout->addLayout(buttonRow(this, form.Command1, form.Command2));
+    layout->addWidget(boundCheckBox(this, form.multipleClientsBox));
+    layout->addWidget(choiceFrame(this, form.networkDataFrame, form.networkDataButtons));
+    layout->addWidget(choiceFrame(this, form.serialDataFrame, form.serialDataButtons));
+    layout->addWidget(boundCheckBox(this, form.rfc2217Box));
+    layout->addLayout(buttonRow(this, form.okButton, form.cancelButton));
 }
 
 ClientOptionsDialog::ClientOptionsDialog(session::ClientOptionsForm &form, QWidget *parent) : FormDialog(form, parent)
 {
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(choiceFrame(this, form.Frame1, form.Option1));
-    layout->addWidget(boundCheckBox(this, form.chkConnectOnVirtualPort));
-    layout->addWidget(boundCheckBox(this, form.chkRfc2217));
-    layout->addLayout(buttonRow(this, form.Command1, form.Command2));
+    layout->addWidget(choiceFrame(this, form.directionsFrame, form.directionButtons));
+    layout->addWidget(boundCheckBox(this, form.connectOnVirtualOpenBox));
+    layout->addWidget(boundCheckBox(this, form.rfc2217Box));
+    layout->addLayout(buttonRow(this, form.okButton, form.cancelButton));
 }
 
 LoginOptionsDialog::LoginOptionsDialog(session::LoginOptionsForm &form, QWidget *parent) : FormDialog(form, parent)
 {
     auto *grid = new QGridLayout(this);
     const std::pair<core::Control *, core::Control *> fields[] = {
-        {&form.Label1, &form.txtUserPrompt},
-        {&form.Label2, &form.txtUserPromptResponse},
-        {&form.Label3, &form.txtPasswordPrompt},
-        {&form.Label4, &form.txtPasswordPromptResponse},
+        {&form.userPromptLabel, &form.userPrompt},
+        {&form.userResponseLabel, &form.userResponse},
+        {&form.passwordPromptLabel, &form.passwordPrompt},
+        {&form.passwordResponseLabel, &form.passwordResponse},
     };
     int row = 0;
     for (const auto &[label, text] : fields) {
@@ -82,7 +82,7 @@ LoginOptionsDialog::LoginOptionsDialog(session::LoginOptionsForm &form, QWidget 
         ++row;
     }
     grid->setColumnMinimumWidth(1, 200);
-    grid->addLayout(buttonRow(this, form.btnOK, form.btnCancel), row, 0, 1, 2);
+    grid->addLayout(buttonRow(this, form.okButton, form.cancelButton), row, 0, 1, 2);
 }
 
 } // namespace pvx::gui

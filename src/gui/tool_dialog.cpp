@@ -57,16 +57,17 @@ void ToolDialog::reject()
 PingDialog::PingDialog(tools::PingForm &form, QWidget *parent) : ToolDialog(form, parent)
 {
     auto *grid = new QGridLayout(this);
-    QLineEdit *address = boundLineEdit(this, form.Text1);
-    addRow(grid, 0, boundLabel(this, form.Label1_0), address);
-    addRow(grid, 1, boundLabel(this, form.Label2), boundLineEdit(this, form.Text2));
+    QLineEdit *address = boundLineEdit(this, form.address);
+    addRow(grid, 0, boundLabel(this, form.addressLabel), address);
+    addRow(grid, 1, boundLabel(this, form.echoDataLabel), boundLineEdit(this, form.echoData));
     connect(&form, &tools::PingForm::addressFocusRequested, address, [address] { address->setFocus(); });
 
-    QGroupBox *results = boundGroupBox(this, form.Frame1);
+    QGroupBox *results = boundGroupBox(this, form.resultsFrame);
     auto *resultGrid = new QGridLayout(results);
     const std::pair<core::Control *, core::Control *> rows[] = {
-        {&form.Label1_1, &form.Text4_0}, {&form.Label1_2, &form.Text4_1}, {&form.Label1_3, &form.Text4_2},
-        {&form.Label1_4, &form.Text4_3}, {&form.Label1_5, &form.Text4_4},
+        {&form.replyStatusLabel, &form.replyStatus},     {&form.replyAddressLabel, &form.replyAddress},
+        {&form.roundTripTimeLabel, &form.roundTripTime}, {&form.replySizeLabel, &form.replySize},
+        {&form.replyDataLabel, &form.replyData},
     };
     int row = 0;
     for (const auto &[label, field] : rows) {
@@ -77,10 +78,10 @@ PingDialog::PingDialog(tools::PingForm &form, QWidget *parent) : ToolDialog(form
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    QPushButton *ping = boundPushButton(this, form.Command1);
+    QPushButton *ping = boundPushButton(this, form.pingButton);
     ping->setDefault(true);
     buttons->addWidget(ping);
-    buttons->addWidget(boundPushButton(this, form.Command3));
+    buttons->addWidget(boundPushButton(this, form.cancelButton));
     grid->addLayout(buttons, 3, 0, 1, 2);
     address->setFocus();
 }
@@ -88,18 +89,18 @@ PingDialog::PingDialog(tools::PingForm &form, QWidget *parent) : ToolDialog(form
 ResolveDialog::ResolveDialog(tools::ResolveForm &form, QWidget *parent) : ToolDialog(form, parent)
 {
     auto *grid = new QGridLayout(this);
-    QLineEdit *hostName = boundLineEdit(this, form.txtHostName);
+    QLineEdit *hostName = boundLineEdit(this, form.hostName);
     hostName->setMinimumWidth(260);
-    addRow(grid, 0, boundLabel(this, form.Label1), hostName);
-    addRow(grid, 1, boundLabel(this, form.Label2), readOnlyField(this, form.txtIPAddress));
+    addRow(grid, 0, boundLabel(this, form.hostNameLabel), hostName);
+    addRow(grid, 1, boundLabel(this, form.addressLabel), readOnlyField(this, form.address));
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    QPushButton *resolve = boundPushButton(this, form.Command1);
+    QPushButton *resolve = boundPushButton(this, form.resolveButton);
     resolve->setDefault(true);
     buttons->addWidget(resolve);
-    buttons->addWidget(boundPushButton(this, form.Command3));
-    buttons->addWidget(boundPushButton(this, form.Command4));
+    buttons->addWidget(boundPushButton(this, form.helpButton));
+    buttons->addWidget(boundPushButton(this, form.cancelButton));
     grid->addLayout(buttons, 2, 0, 1, 2);
     hostName->setFocus();
 }

@@ -2,6 +2,7 @@
 
 #include "resources/language.h"
 #include "resources/string_entry.h"
+#include "resources/string_ids.h"
 
 #include <QString>
 
@@ -19,6 +20,7 @@ public:
     Language language() const { return m_language; }
     /// The text of `id`, or an empty (null) string when there is none.
     QString text(int id) const;
+    QString text(StringId id) const { return text(static_cast<int>(id)); }
     bool contains(int id) const;
     /// Every id the table holds, ascending.
     std::vector<int> ids() const;

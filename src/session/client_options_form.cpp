@@ -15,39 +15,45 @@ using core::controlName;
 
 ClientOptionsForm::ClientOptionsForm(const resources::StringTable &strings, const ClientIoOptions &options)
     : ValueForm(controlName("frmClientOptions")),
-      Frame1(ControlKind::Frame, controlName("Frame1")),
-      Option1{{{ControlKind::OptionButton, controlName("Option1"), 0},
-               {ControlKind::OptionButton, controlName("Option1"), 1},
-               {ControlKind::OptionButton, controlName("Option1"), 2}}},
-      chkConnectOnVirtualPort(ControlKind::CheckBox, controlName("chkConnectOnVirtualPort")),
-      chkRfc2217(ControlKind::CheckBox, controlName("chkRfc2217")),
-      Command1(ControlKind::Button, controlName("Command1")),
-      Command2(ControlKind::Button, controlName("Command2")),
+      directionsFrame(ControlKind::Frame, controlName("Frame1")),
+      directionButtons{{{ControlKind::OptionButton, controlName("Option1"), 0},
+                        {ControlKind::OptionButton, controlName("Option1"), 1},
+                        {ControlKind::OptionButton, controlName("Option1"), 2}}},
+      connectOnVirtualOpenBox(ControlKind::CheckBox, controlName("chkConnectOnVirtualPort")),
+      rfc2217Box(ControlKind::CheckBox, controlName("chkRfc2217")),
+      okButton(ControlKind::Button, controlName("Command1")),
+      cancelButton(ControlKind::Button, controlName("Command2")),
       m_loaded(options)
 {
     setTag(QStringLiteral("5013"));
     const std::pair<core::Control *, int> tagged[] = {
-        {&Frame1, 5014},     {&Option1[0], 5015}, {&Option1[1], 5016}, {&Option1[2], 5017},
-        {&chkConnectOnVirtualPort, 5018}, {&chkRfc2217, 5140}, {&Command1, 1207}, {&Command2, 1208},
+        {&directionsFrame, 5014},
+        {&directionButtons[0], 5015},
+        {&directionButtons[1], 5016},
+        {&directionButtons[2], 5017},
+        {&connectOnVirtualOpenBox, 5018},
+        {&rfc2217Box, 5140},
+        {&okButton, 1207},
+        {&cancelButton, 1208},
     };
     for (const auto &[control, id] : tagged) {
         control->setTag(QString::number(id));
         addControl(*control);
     }
-    groupOptionButtons(Option1);
-    Command1.onClick = [this] { onOkClicked(); };
-    Command2.onClick = [this] { onCancelClicked(); };
+    groupOptionButtons(directionButtons);
+    okButton.onClick = [this] { onOkClicked(); };
+    cancelButton.onClick = [this] { onCancelClicked(); };
 
     resources::applyFormStrings(*this, strings);
-    selectOptionButton(Option1, options.ClientOptions);
-    chkConnectOnVirtualPort.setValue(options.ConnectOnVirtualOpen);
-    chkRfc2217.setValue(options.Rfc2217 == 1 ? 1 : 0);
+    selectOptionButton(directionButtons, options.ClientOptions);
+    connectOnVirtualOpenBox.setValue(options.ConnectOnVirtualOpen);
+    rfc2217Box.setValue(options.Rfc2217 == 1 ? 1 : 0);
 }
 
 void ClientOptionsForm::onOkClicked()
 {
-    accept({selectedOptionButton(Option1, m_loaded.ClientOptions),
-            static_cast<qint16>(chkConnectOnVirtualPort.value()), static_cast<qint16>(chkRfc2217.value())});
+    accept({selectedOptionButton(directionButtons, m_loaded.ClientOptions),
+            static_cast<qint16>(connectOnVirtualOpenBox.value()), static_cast<qint16>(rfc2217Box.value())});
 }
 
 } // namespace pvx::session

@@ -31,12 +31,13 @@ public:
     /// (none for a value outside 0..2), the box holding the stored flag.
     ClientOptionsForm(const resources::StringTable &strings, const ClientIoOptions &options);
 
-    core::Control Frame1;
-    std::array<core::Control, 3> Option1;
-    core::Control chkConnectOnVirtualPort;
-    core::Control chkRfc2217;
-    core::Control Command1;
-    core::Control Command2;
+    core::Control directionsFrame;
+    /// One button per ClientIo choice, in its order: the index is the stored value.
+    std::array<core::Control, 3> directionButtons;
+    core::Control connectOnVirtualOpenBox;
+    core::Control rfc2217Box;
+    core::Control okButton;
+    core::Control cancelButton;
 
     /// OK: the selected button's index (the stored value when none is
     /// selected) and the box's value.

@@ -12,40 +12,44 @@ using core::controlName;
 
 LoginOptionsForm::LoginOptionsForm(const LoginOptions &options)
     : ValueForm(controlName("frmLogin")),
-      Label1(ControlKind::Label, controlName("Label1")),
-      txtUserPrompt(ControlKind::TextBox, controlName("txtUserPrompt")),
-      Label2(ControlKind::Label, controlName("Label2")),
-      txtUserPromptResponse(ControlKind::TextBox, controlName("txtUserPromptResponse")),
-      Label3(ControlKind::Label, controlName("Label3")),
-      txtPasswordPrompt(ControlKind::TextBox, controlName("txtPasswordPrompt")),
-      Label4(ControlKind::Label, controlName("Label4")),
-      txtPasswordPromptResponse(ControlKind::TextBox, controlName("txtPasswordPromptResponse")),
-      btnOK(ControlKind::Button, controlName("btnOK")),
-      btnCancel(ControlKind::Button, controlName("btnCancel"))
+      userPromptLabel(ControlKind::Label, controlName("Label1")),
+      userPrompt(ControlKind::TextBox, controlName("txtUserPrompt")),
+      userResponseLabel(ControlKind::Label, controlName("Label2")),
+      userResponse(ControlKind::TextBox, controlName("txtUserPromptResponse")),
+      passwordPromptLabel(ControlKind::Label, controlName("Label3")),
+      passwordPrompt(ControlKind::TextBox, controlName("txtPasswordPrompt")),
+      passwordResponseLabel(ControlKind::Label, controlName("Label4")),
+      passwordResponse(ControlKind::TextBox, controlName("txtPasswordPromptResponse")),
+      okButton(ControlKind::Button, controlName("btnOK")),
+      cancelButton(ControlKind::Button, controlName("btnCancel"))
 {
     setCaption(QStringLiteral("Client Login Options"));
     const std::pair<core::Control *, const char *> captioned[] = {
-        {&Label1, "Username Prompt:"}, {&Label2, "Username Prompt Response:"}, {&Label3, "Password Prompt:"},
-        {&Label4, "Password Prompt Response:"}, {&btnOK, "&OK"}, {&btnCancel, "&Cancel"},
+        {&userPromptLabel, "Username Prompt:"},
+        {&userResponseLabel, "Username Prompt Response:"},
+        {&passwordPromptLabel, "Password Prompt:"},
+        {&passwordResponseLabel, "Password Prompt Response:"},
+        {&okButton, "&OK"},
+        {&cancelButton, "&Cancel"},
     };
     for (const auto &[control, caption] : captioned)
         control->setCaption(QLatin1String(caption));
-    for (core::Control *control : {&Label1, &txtUserPrompt, &Label2, &txtUserPromptResponse, &Label3,
-                                   &txtPasswordPrompt, &Label4, &txtPasswordPromptResponse, &btnOK, &btnCancel})
+    for (core::Control *control :
+         {&userPromptLabel, &userPrompt, &userResponseLabel, &userResponse, &passwordPromptLabel, &passwordPrompt,
+          &passwordResponseLabel, &passwordResponse, &okButton, &cancelButton})
         addControl(*control);
-    btnOK.onClick = [this] { onOkClicked(); };
-    btnCancel.onClick = [this] { onCancelClicked(); };
+    okButton.onClick = [this] { onOkClicked(); };
+    cancelButton.onClick = [this] { onCancelClicked(); };
 
-    txtUserPrompt.setText(options.UserPrompt);
-    txtUserPromptResponse.setText(options.UserPromptResponse);
-    txtPasswordPrompt.setText(options.PasswordPrompt);
-    txtPasswordPromptResponse.setText(options.PasswordPromptResponse);
+    userPrompt.setText(options.UserPrompt);
+    userResponse.setText(options.UserPromptResponse);
+    passwordPrompt.setText(options.PasswordPrompt);
+    passwordResponse.setText(options.PasswordPromptResponse);
 }
 
 void LoginOptionsForm::onOkClicked()
 {
-    accept({txtUserPrompt.text(), txtUserPromptResponse.text(), txtPasswordPrompt.text(),
-            txtPasswordPromptResponse.text()});
+    accept({userPrompt.text(), userResponse.text(), passwordPrompt.text(), passwordResponse.text()});
 }
 
 } // namespace pvx::session

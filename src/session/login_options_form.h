@@ -25,16 +25,16 @@ class LoginOptionsForm : public core::ValueForm<LoginOptions> {
 public:
     explicit LoginOptionsForm(const LoginOptions &options);
 
-    core::Control Label1;
-    core::Control txtUserPrompt;
-    core::Control Label2;
-    core::Control txtUserPromptResponse;
-    core::Control Label3;
-    core::Control txtPasswordPrompt;
-    core::Control Label4;
-    core::Control txtPasswordPromptResponse;
-    core::Control btnOK;
-    core::Control btnCancel;
+    core::Control userPromptLabel;
+    core::Control userPrompt;
+    core::Control userResponseLabel;
+    core::Control userResponse;
+    core::Control passwordPromptLabel;
+    core::Control passwordPrompt;
+    core::Control passwordResponseLabel;
+    core::Control passwordResponse;
+    core::Control okButton;
+    core::Control cancelButton;
 
     /// OK: gives back the four texts as they stand.
     void onOkClicked();

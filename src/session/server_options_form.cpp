@@ -15,49 +15,57 @@ using core::controlName;
 
 ServerOptionsForm::ServerOptionsForm(const resources::StringTable &strings, const ServerIoOptions &options)
     : ValueForm(controlName("frmServerOptions")),
-      chkMultiClients(ControlKind::CheckBox, controlName("chkMultiClients")),
-      Frame1(ControlKind::Frame, controlName("Frame1")),
-      OptionTCP{{{ControlKind::OptionButton, controlName("OptionTCP"), 0},
-                 {ControlKind::OptionButton, controlName("OptionTCP"), 1},
-                 {ControlKind::OptionButton, controlName("OptionTCP"), 2}}},
-      Frame2(ControlKind::Frame, controlName("Frame2")),
-      OptionSerial{{{ControlKind::OptionButton, controlName("OptionSerial"), 0},
-                    {ControlKind::OptionButton, controlName("OptionSerial"), 1},
-                    {ControlKind::OptionButton, controlName("OptionSerial"), 2}}},
-      chkRfc2217(ControlKind::CheckBox, controlName("chkRfc2217")),
-      Command1(ControlKind::Button, controlName("Command1")),
-      Command2(ControlKind::Button, controlName("Command2")),
+      multipleClientsBox(ControlKind::CheckBox, controlName("chkMultiClients")),
+      networkDataFrame(ControlKind::Frame, controlName("Frame1")),
+      networkDataButtons{{{ControlKind::OptionButton, controlName("OptionTCP"), 0},
+                          {ControlKind::OptionButton, controlName("OptionTCP"), 1},
+                          {ControlKind::OptionButton, controlName("OptionTCP"), 2}}},
+      serialDataFrame(ControlKind::Frame, controlName("Frame2")),
+      serialDataButtons{{{ControlKind::OptionButton, controlName("OptionSerial"), 0},
+                         {ControlKind::OptionButton, controlName("OptionSerial"), 1},
+                         {ControlKind::OptionButton, controlName("OptionSerial"), 2}}},
+      rfc2217Box(ControlKind::CheckBox, controlName("chkRfc2217")),
+      okButton(ControlKind::Button, controlName("Command1")),
+      cancelButton(ControlKind::Button, controlName("Command2")),
       m_loaded(options)
 {
     setTag(QStringLiteral("5019"));
     const std::pair<core::Control *, int> tagged[] = {
-        {&chkMultiClients, 5020}, {&Frame1, 5021},       {&OptionTCP[0], 5022},    {&OptionTCP[1], 5023},
-        {&OptionTCP[2], 5024},    {&Frame2, 5025},       {&OptionSerial[0], 5026}, {&OptionSerial[1], 5027},
-        {&OptionSerial[2], 5028}, {&chkRfc2217, 5140},   {&Command1, 1207},
-        {&Command2, 1208},
+        {&multipleClientsBox, 5020},
+        {&networkDataFrame, 5021},
+        {&networkDataButtons[0], 5022},
+        {&networkDataButtons[1], 5023},
+        {&networkDataButtons[2], 5024},
+        {&serialDataFrame, 5025},
+        {&serialDataButtons[0], 5026},
+        {&serialDataButtons[1], 5027},
+        {&serialDataButtons[2], 5028},
+        {&rfc2217Box, 5140},
+        {&okButton, 1207},
+        {&cancelButton, 1208},
     };
     for (const auto &[control, id] : tagged) {
         control->setTag(QString::number(id));
         addControl(*control);
     }
-    groupOptionButtons(OptionTCP);
-    groupOptionButtons(OptionSerial);
-    Command1.onClick = [this] { onOkClicked(); };
-    Command2.onClick = [this] { onCancelClicked(); };
+    groupOptionButtons(networkDataButtons);
+    groupOptionButtons(serialDataButtons);
+    okButton.onClick = [this] { onOkClicked(); };
+    cancelButton.onClick = [this] { onCancelClicked(); };
 
     resources::applyFormStrings(*this, strings);
-    chkMultiClients.setValue(options.AllowMultiConnect == 1 ? 1 : 0);
-    selectOptionButton(OptionSerial, options.ServerSerialOptions);
-    selectOptionButton(OptionTCP, options.ServerTCPOptions);
-    chkRfc2217.setValue(options.Rfc2217 == 1 ? 1 : 0);
+    multipleClientsBox.setValue(options.AllowMultiConnect == 1 ? 1 : 0);
+    selectOptionButton(serialDataButtons, options.ServerSerialOptions);
+    selectOptionButton(networkDataButtons, options.ServerTCPOptions);
+    rfc2217Box.setValue(options.Rfc2217 == 1 ? 1 : 0);
 }
 
 void ServerOptionsForm::onOkClicked()
 {
-    accept({static_cast<qint16>(chkMultiClients.value()),
-            selectedOptionButton(OptionSerial, m_loaded.ServerSerialOptions),
-            selectedOptionButton(OptionTCP, m_loaded.ServerTCPOptions),
-            static_cast<qint16>(chkRfc2217.value())});
+    accept({static_cast<qint16>(multipleClientsBox.value()),
+            selectedOptionButton(serialDataButtons, m_loaded.ServerSerialOptions),
+            selectedOptionButton(networkDataButtons, m_loaded.ServerTCPOptions),
+            static_cast<qint16>(rfc2217Box.value())});
 }
 
 } // namespace pvx::session

@@ -33,14 +33,16 @@ public:
     /// selected (none for a value outside 0..2).
     ServerOptionsForm(const resources::StringTable &strings, const ServerIoOptions &options);
 
-    core::Control chkMultiClients;
-    core::Control Frame1;
-    std::array<core::Control, 3> OptionTCP;
-    core::Control Frame2;
-    std::array<core::Control, 3> OptionSerial;
-    core::Control chkRfc2217;
-    core::Control Command1;
-    core::Control Command2;
+    core::Control multipleClientsBox;
+    core::Control networkDataFrame;
+    /// One button per ServerTcp choice, in its order: the index is the stored value.
+    std::array<core::Control, 3> networkDataButtons;
+    core::Control serialDataFrame;
+    /// One button per ServerSerial choice, in its order: the index is the stored value.
+    std::array<core::Control, 3> serialDataButtons;
+    core::Control rfc2217Box;
+    core::Control okButton;
+    core::Control cancelButton;
 
     /// OK: the box's value and the selected buttons' indices; a row with no
     /// button selected keeps its stored value.

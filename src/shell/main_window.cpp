@@ -26,40 +26,40 @@ constexpr int kIdleIntervalMs = 60000;
 
 MainWindow::MainWindow(Services services, Paths paths)
     : Form(QStringLiteral("frmMain")),
-      mnuFile(ControlKind::MenuItem, QStringLiteral("mnuFile")),
-      mnuFileNew(ControlKind::MenuItem, QStringLiteral("mnuFileNew")),
-      mnuFileOpen(ControlKind::MenuItem, QStringLiteral("mnuFileOpen")),
-      mnuFileClose(ControlKind::MenuItem, QStringLiteral("mnuFileClose")),
-      mnuFileSave(ControlKind::MenuItem, QStringLiteral("mnuFileSave")),
-      mnuFileSaveAs(ControlKind::MenuItem, QStringLiteral("mnuFileSaveAs")),
-      mnuOptions(ControlKind::MenuItem, QStringLiteral("mnuOptions")),
-      mPassword(ControlKind::MenuItem, QStringLiteral("mPassword")),
-      mnuFileExit(ControlKind::MenuItem, QStringLiteral("mnuFileExit")),
-      mnuWindow(ControlKind::MenuItem, QStringLiteral("mnuWindow")),
-      mnuWindowCascade(ControlKind::MenuItem, QStringLiteral("mnuWindowCascade")),
-      mnuWindowTileHorizontal(ControlKind::MenuItem, QStringLiteral("mnuWindowTileHorizontal")),
-      mnuWindowTileVertical(ControlKind::MenuItem, QStringLiteral("mnuWindowTileVertical")),
-      mnuWindowArrangeIcons(ControlKind::MenuItem, QStringLiteral("mnuWindowArrangeIcons")),
-      MTools(ControlKind::MenuItem, QStringLiteral("MTools")),
-      mPingTool(ControlKind::MenuItem, QStringLiteral("mPingTool")),
-      mResolve(ControlKind::MenuItem, QStringLiteral("mResolve")),
-      mnuHelp(ControlKind::MenuItem, QStringLiteral("mnuHelp")),
-      mnuHelpContents(ControlKind::MenuItem, QStringLiteral("mnuHelpContents")),
-      mnuHelpSearch(ControlKind::MenuItem, QStringLiteral("mnuHelpSearch")),
+      fileMenu(ControlKind::MenuItem, QStringLiteral("mnuFile")),
+      fileNewItem(ControlKind::MenuItem, QStringLiteral("mnuFileNew")),
+      fileOpenItem(ControlKind::MenuItem, QStringLiteral("mnuFileOpen")),
+      fileCloseItem(ControlKind::MenuItem, QStringLiteral("mnuFileClose")),
+      fileSaveItem(ControlKind::MenuItem, QStringLiteral("mnuFileSave")),
+      fileSaveAsItem(ControlKind::MenuItem, QStringLiteral("mnuFileSaveAs")),
+      optionsItem(ControlKind::MenuItem, QStringLiteral("mnuOptions")),
+      passwordItem(ControlKind::MenuItem, QStringLiteral("mPassword")),
+      fileExitItem(ControlKind::MenuItem, QStringLiteral("mnuFileExit")),
+      windowMenu(ControlKind::MenuItem, QStringLiteral("mnuWindow")),
+      cascadeItem(ControlKind::MenuItem, QStringLiteral("mnuWindowCascade")),
+      tileHorizontalItem(ControlKind::MenuItem, QStringLiteral("mnuWindowTileHorizontal")),
+      tileVerticalItem(ControlKind::MenuItem, QStringLiteral("mnuWindowTileVertical")),
+      arrangeIconsItem(ControlKind::MenuItem, QStringLiteral("mnuWindowArrangeIcons")),
+      toolsMenu(ControlKind::MenuItem, QStringLiteral("MTools")),
+      pingToolItem(ControlKind::MenuItem, QStringLiteral("mPingTool")),
+      resolveToolItem(ControlKind::MenuItem, QStringLiteral("mResolve")),
+      helpMenu(ControlKind::MenuItem, QStringLiteral("mnuHelp")),
+      helpContentsItem(ControlKind::MenuItem, QStringLiteral("mnuHelpContents")),
+      helpSearchItem(ControlKind::MenuItem, QStringLiteral("mnuHelpSearch")),
       homePageItem(ControlKind::MenuItem, QStringLiteral("homePageItem")),
-      mnuHelpAbout(ControlKind::MenuItem, QStringLiteral("mnuHelpAbout")),
-      mnuOpen(ControlKind::MenuItem, QStringLiteral("mnuOpen")),
-      mnuExit(ControlKind::MenuItem, QStringLiteral("mnuExit")),
-      mnuAbout(ControlKind::MenuItem, QStringLiteral("mnuAbout")),
+      helpAboutItem(ControlKind::MenuItem, QStringLiteral("mnuHelpAbout")),
+      trayOpenItem(ControlKind::MenuItem, QStringLiteral("mnuOpen")),
+      trayExitItem(ControlKind::MenuItem, QStringLiteral("mnuExit")),
+      trayAboutItem(ControlKind::MenuItem, QStringLiteral("mnuAbout")),
       m_services(std::move(services)),
       m_paths(std::move(paths)),
-      m_timer1(m_services.timers.create())
+      m_windowTimer(m_services.timers.create())
 {
     setCaption(QStringLiteral("Porvix"));
     registerMenus();
     registerTrayMenu();
-    m_timer1->setInterval(kStartupDelayMs);
-    m_timer1->setTimeout([this] { onTimerTick(); });
+    m_windowTimer->setInterval(kStartupDelayMs);
+    m_windowTimer->setTimeout([this] { onTimerTick(); });
 }
 
 MainWindow::~MainWindow() = default;
@@ -67,45 +67,43 @@ MainWindow::~MainWindow() = default;
 void MainWindow::registerMenus()
 {
     const std::pair<core::Control *, int> menus[] = {
-        {&mnuFile, 2102},          {&mnuFileNew, 2103},         {&mnuFileOpen, 2104},
-        {&mnuFileClose, 2101},     {&mnuFileSave, 2105},        {&mnuFileSaveAs, 2106},
-        {&mnuOptions, 2108},       {&mPassword, 2109},          {&mnuFileExit, 2107},
-        {&mnuWindow, 2110},        {&mnuWindowCascade, 2111},   {&mnuWindowTileHorizontal, 2112},
-        {&mnuWindowTileVertical, 2113}, {&mnuWindowArrangeIcons, 2114}, {&MTools, 2122},
-        {&mPingTool, 2123},        {&mResolve, 2124},           {&mnuHelp, 2125},
-        {&mnuHelpContents, 2126},  {&mnuHelpSearch, 2129},      {&homePageItem, 2127},
-        {&mnuHelpAbout, 2128},
+        {&fileMenu, 2102},         {&fileNewItem, 2103},      {&fileOpenItem, 2104},     {&fileCloseItem, 2101},
+        {&fileSaveItem, 2105},     {&fileSaveAsItem, 2106},   {&optionsItem, 2108},      {&passwordItem, 2109},
+        {&fileExitItem, 2107},     {&windowMenu, 2110},       {&cascadeItem, 2111},      {&tileHorizontalItem, 2112},
+        {&tileVerticalItem, 2113}, {&arrangeIconsItem, 2114}, {&toolsMenu, 2122},        {&pingToolItem, 2123},
+        {&resolveToolItem, 2124},  {&helpMenu, 2125},         {&helpContentsItem, 2126}, {&helpSearchItem, 2129},
+        {&homePageItem, 2127},     {&helpAboutItem, 2128},
     };
     for (const auto &[control, id] : menus) {
         control->setCaption(QString::number(id));
         addControl(*control);
     }
-    mnuHelpSearch.setVisible(false);
-    mnuHelpSearch.setEnabled(false);
+    helpSearchItem.setVisible(false);
+    helpSearchItem.setEnabled(false);
 
-    mnuFile.onClick = [this] { onFileMenuOpened(); };
-    mnuFileNew.onClick = [this] { onFileNewClicked(); };
-    mnuFileOpen.onClick = [this] { onFileOpenClicked(); };
-    mnuFileClose.onClick = [this] { onFileCloseClicked(); };
-    mnuFileSave.onClick = [this] { onFileSaveClicked(); };
-    mnuFileSaveAs.onClick = [this] { onFileSaveAsClicked(); };
-    mnuOptions.onClick = [this] { onOptionsClicked(); };
-    mPassword.onClick = [this] { onSetPasswordClicked(); };
-    mnuFileExit.onClick = [this] { onFileExitClicked(); };
-    mnuWindowCascade.onClick = [this] { emit arrangeRequested(Arrangement::Cascade); };
-    mnuWindowTileHorizontal.onClick = [this] { emit arrangeRequested(Arrangement::TileHorizontal); };
-    mnuWindowTileVertical.onClick = [this] { emit arrangeRequested(Arrangement::TileVertical); };
-    mnuWindowArrangeIcons.onClick = [this] { emit arrangeRequested(Arrangement::ArrangeIcons); };
-    mPingTool.onClick = [this] { onPingToolClicked(); };
-    mResolve.onClick = [this] { onResolveToolClicked(); };
-    mnuHelpContents.onClick = [this] { onHelpContentsClicked(); };
+    fileMenu.onClick = [this] { onFileMenuOpened(); };
+    fileNewItem.onClick = [this] { onFileNewClicked(); };
+    fileOpenItem.onClick = [this] { onFileOpenClicked(); };
+    fileCloseItem.onClick = [this] { onFileCloseClicked(); };
+    fileSaveItem.onClick = [this] { onFileSaveClicked(); };
+    fileSaveAsItem.onClick = [this] { onFileSaveAsClicked(); };
+    optionsItem.onClick = [this] { onOptionsClicked(); };
+    passwordItem.onClick = [this] { onSetPasswordClicked(); };
+    fileExitItem.onClick = [this] { onFileExitClicked(); };
+    cascadeItem.onClick = [this] { emit arrangeRequested(Arrangement::Cascade); };
+    tileHorizontalItem.onClick = [this] { emit arrangeRequested(Arrangement::TileHorizontal); };
+    tileVerticalItem.onClick = [this] { emit arrangeRequested(Arrangement::TileVertical); };
+    arrangeIconsItem.onClick = [this] { emit arrangeRequested(Arrangement::ArrangeIcons); };
+    pingToolItem.onClick = [this] { onPingToolClicked(); };
+    resolveToolItem.onClick = [this] { onResolveToolClicked(); };
+    helpContentsItem.onClick = [this] { onHelpContentsClicked(); };
     homePageItem.onClick = [this] { onHomePageClicked(); };
-    mnuHelpAbout.onClick = [this] { onHelpAboutClicked(); };
+    helpAboutItem.onClick = [this] { onHelpAboutClicked(); };
 }
 
 void MainWindow::scheduleStartup()
 {
-    m_timer1->start();
+    m_windowTimer->start();
 }
 
 void MainWindow::onTimerTick()
@@ -128,7 +126,7 @@ void MainWindow::closeOnExitRequest()
 
 void MainWindow::completeStartup()
 {
-    m_timer1->setInterval(kIdleIntervalMs);
+    m_windowTimer->setInterval(kIdleIntervalMs);
     initializeApplication();
     // A window the file left minimised starts where minimising puts it.
     if (TrayIconAdded && isMinimized())
@@ -268,7 +266,7 @@ void MainWindow::close()
         return;
     m_closing = true;
     emit closing();
-    m_timer1->stop();
+    m_windowTimer->stop();
     // Dialogs first: a close may arrive while one is open, and nothing may
     // be left waiting on a session that is about to go.
     m_services.dialogs.closeAll();

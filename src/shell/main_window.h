@@ -115,33 +115,33 @@ public:
 
     // The menus; each caption holds its string id until the start-up
     // localises it.
-    core::Control mnuFile;
-    core::Control mnuFileNew;
-    core::Control mnuFileOpen;
-    core::Control mnuFileClose;
-    core::Control mnuFileSave;
-    core::Control mnuFileSaveAs;
-    core::Control mnuOptions;
-    core::Control mPassword;
-    core::Control mnuFileExit;
-    core::Control mnuWindow;
-    core::Control mnuWindowCascade;
-    core::Control mnuWindowTileHorizontal;
-    core::Control mnuWindowTileVertical;
-    core::Control mnuWindowArrangeIcons;
-    core::Control MTools;
-    core::Control mPingTool;
-    core::Control mResolve;
-    core::Control mnuHelp;
-    core::Control mnuHelpContents;
-    core::Control mnuHelpSearch;
+    core::Control fileMenu;
+    core::Control fileNewItem;
+    core::Control fileOpenItem;
+    core::Control fileCloseItem;
+    core::Control fileSaveItem;
+    core::Control fileSaveAsItem;
+    core::Control optionsItem;
+    core::Control passwordItem;
+    core::Control fileExitItem;
+    core::Control windowMenu;
+    core::Control cascadeItem;
+    core::Control tileHorizontalItem;
+    core::Control tileVerticalItem;
+    core::Control arrangeIconsItem;
+    core::Control toolsMenu;
+    core::Control pingToolItem;
+    core::Control resolveToolItem;
+    core::Control helpMenu;
+    core::Control helpContentsItem;
+    core::Control helpSearchItem;
     /// Help's item that opens the project's home page.
     core::Control homePageItem;
-    core::Control mnuHelpAbout;
+    core::Control helpAboutItem;
     // The pop-up menu of the notification-area icon.
-    core::Control mnuOpen;
-    core::Control mnuExit;
-    core::Control mnuAbout;
+    core::Control trayOpenItem;
+    core::Control trayExitItem;
+    core::Control trayAboutItem;
 
     /// The file last chosen in File Open or Save As.
     QString CurrentFileName;
@@ -294,7 +294,7 @@ private:
 
     Services m_services;
     Paths m_paths;
-    std::unique_ptr<platform::Timer> m_timer1;
+    std::unique_ptr<platform::Timer> m_windowTimer;
     WindowPlacement m_placement;
     std::function<WindowPlacement()> m_placementSource;
     std::function<session::Session *()> m_activeSession;

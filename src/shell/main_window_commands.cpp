@@ -17,9 +17,9 @@ bool MainWindow::runCommand(const QString &command)
         return false;
     // The exit runs on a later tick, so that the request is answered first.
     ExitRequested = true;
-    m_timer1->stop();
-    m_timer1->setInterval(kExitDelayMs);
-    m_timer1->start();
+    m_windowTimer->stop();
+    m_windowTimer->setInterval(kExitDelayMs);
+    m_windowTimer->start();
     return true;
 }
 

@@ -164,9 +164,9 @@ QString MainWindow::backupHoldFile() const
 
 void MainWindow::onFileMenuOpened()
 {
-    mnuFileClose.setEnabled(false);
+    fileCloseItem.setEnabled(false);
     if (m_services.sessions.size() > 0)
-        mnuFileClose.setEnabled(true);
+        fileCloseItem.setEnabled(true);
 }
 
 void MainWindow::onFileNewClicked()

@@ -8,16 +8,17 @@ using Activation = platform::TrayIcon::Activation;
 
 void MainWindow::registerTrayMenu()
 {
-    const std::pair<core::Control *, int> items[] = {{&mnuOpen, 2130}, {&mnuExit, 2132}, {&mnuAbout, 2128}};
+    const std::pair<core::Control *, int> items[] = {
+        {&trayOpenItem, 2130}, {&trayExitItem, 2132}, {&trayAboutItem, 2128}};
     for (const auto &[control, id] : items) {
         control->setCaption(QString::number(id));
         addControl(*control);
     }
     // Without an About window there is nothing to offer.
-    mnuAbout.setVisible(static_cast<bool>(m_services.forms.about));
-    mnuOpen.onClick = [this] { onTrayOpenClicked(); };
-    mnuExit.onClick = [this] { onTrayExitClicked(); };
-    mnuAbout.onClick = [this] { onTrayAboutClicked(); };
+    trayAboutItem.setVisible(static_cast<bool>(m_services.forms.about));
+    trayOpenItem.onClick = [this] { onTrayOpenClicked(); };
+    trayExitItem.onClick = [this] { onTrayExitClicked(); };
+    trayAboutItem.onClick = [this] { onTrayAboutClicked(); };
 }
 
 void MainWindow::addTrayIcon()
@@ -60,11 +61,11 @@ void MainWindow::trayIconActivated(Activation activation)
         if (item.isVisible())
             menu.append({item.caption(), [&item] { item.onClick(); }, isDefault});
     };
-    add(mnuOpen, false);
-    add(mnuExit, false);
-    if (mnuAbout.isVisible())
+    add(trayOpenItem, false);
+    add(trayExitItem, false);
+    if (trayAboutItem.isVisible())
         menu.append(platform::TrayIcon::MenuItem{});
-    add(mnuAbout, true);
+    add(trayAboutItem, true);
     m_tray->showMenu(menu);
 }
 

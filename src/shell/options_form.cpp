@@ -33,51 +33,53 @@ void selectOrDefault(core::Control &list, int position, int defaultPosition)
 OptionsForm::OptionsForm(const resources::StringTable &strings, platform::Dialogs &dialogs,
                          const session::ProgramSettings &settings)
     : ValueForm(controlName("frmOptions")),
-      Label2(ControlKind::Label, controlName("Label2")),
-      Combo1(ControlKind::ComboBox, controlName("Combo1")),
-      Check1(ControlKind::CheckBox, controlName("Check1")),
-      Frame1(ControlKind::Frame, controlName("Frame1")),
-      Label1(ControlKind::Label, controlName("Label1")),
-      Text1(ControlKind::TextBox, controlName("Text1")),
-      Command1(ControlKind::Button, controlName("Command1")),
-      Frame2(ControlKind::Frame, controlName("Frame2")),
-      Check2(ControlKind::CheckBox, controlName("Check2")),
-      Label3(ControlKind::Label, controlName("Label3")),
-      Combo2(ControlKind::ComboBox, controlName("Combo2")),
-      Label4(ControlKind::Label, controlName("Label4")),
-      Combo3(ControlKind::ComboBox, controlName("Combo3")),
-      chkLoadWithWindows(ControlKind::CheckBox, controlName("chkLoadWithWindows")),
-      Command2(ControlKind::Button, controlName("Command2")),
-      Command3(ControlKind::Button, controlName("Command3")),
+      packetSizeLabel(ControlKind::Label, controlName("Label2")),
+      packetSize(ControlKind::ComboBox, controlName("Combo1")),
+      logErrorsBox(ControlKind::CheckBox, controlName("Check1")),
+      errorProgramFrame(ControlKind::Frame, controlName("Frame1")),
+      errorProgramLabel(ControlKind::Label, controlName("Label1")),
+      errorProgram(ControlKind::TextBox, controlName("Text1")),
+      browseButton(ControlKind::Button, controlName("Command1")),
+      pingFrame(ControlKind::Frame, controlName("Frame2")),
+      pingEnabledBox(ControlKind::CheckBox, controlName("Check2")),
+      pingFrequencyLabel(ControlKind::Label, controlName("Label3")),
+      pingFrequency(ControlKind::ComboBox, controlName("Combo2")),
+      pingTimeoutLabel(ControlKind::Label, controlName("Label4")),
+      pingTimeout(ControlKind::ComboBox, controlName("Combo3")),
+      startWithLoginBox(ControlKind::CheckBox, controlName("chkLoadWithWindows")),
+      okButton(ControlKind::Button, controlName("Command2")),
+      cancelButton(ControlKind::Button, controlName("Command3")),
       m_dialogs(dialogs),
       m_settings(settings)
 {
     setTag(QStringLiteral("5029"));
     const std::pair<core::Control *, int> tagged[] = {
-        {&Label2, 5030}, {&Check1, 5032},   {&Frame1, 5033}, {&Label1, 5034},
-        {&Command1, 5035}, {&Frame2, 5036}, {&Check2, 5037}, {&Label3, 5038},
-        {&Label4, 5039}, {&chkLoadWithWindows, 5031}, {&Command2, 1207}, {&Command3, 1208},
+        {&packetSizeLabel, 5030},  {&logErrorsBox, 5032},      {&errorProgramFrame, 5033}, {&errorProgramLabel, 5034},
+        {&browseButton, 5035},     {&pingFrame, 5036},         {&pingEnabledBox, 5037},    {&pingFrequencyLabel, 5038},
+        {&pingTimeoutLabel, 5039}, {&startWithLoginBox, 5031}, {&okButton, 1207},          {&cancelButton, 1208},
     };
     for (const auto &[control, id] : tagged)
         control->setTag(QString::number(id));
-    for (core::Control *control : {&Label2, &Combo1, &Check1, &Frame1, &Label1, &Text1, &Command1, &Frame2, &Check2,
-                                   &Label3, &Combo2, &Label4, &Combo3, &chkLoadWithWindows, &Command2, &Command3})
+    for (core::Control *control :
+         {&packetSizeLabel, &packetSize, &logErrorsBox, &errorProgramFrame, &errorProgramLabel, &errorProgram,
+          &browseButton, &pingFrame, &pingEnabledBox, &pingFrequencyLabel, &pingFrequency, &pingTimeoutLabel,
+          &pingTimeout, &startWithLoginBox, &okButton, &cancelButton})
         addControl(*control);
-    Command1.onClick = [this] { onBrowseClicked(); };
-    Command2.onClick = [this] { onOkClicked(); };
-    Command3.onClick = [this] { onCancelClicked(); };
+    browseButton.onClick = [this] { onBrowseClicked(); };
+    okButton.onClick = [this] { onOkClicked(); };
+    cancelButton.onClick = [this] { onCancelClicked(); };
 
     resources::applyFormStrings(*this, strings);
-    Text1.setText(settings.OnErrorRunApp);
-    Check1.setValue(settings.LogErrors != 0 ? 1 : 0);
-    Combo1.setItems(packetSizeList());
-    Combo1.setText(QString::number(settings.PacketSize));
-    Combo2.setItems(pingFrequencyList());
-    selectOrDefault(Combo2, settings.PingFrequency, kDefaultPingFrequency);
-    Combo3.setItems(pingTimeoutList());
-    selectOrDefault(Combo3, settings.PingTimeout, kDefaultPingTimeout);
-    Check2.setValue(settings.PingEnabled != 0 ? 1 : 0);
-    chkLoadWithWindows.setValue(settings.LoadWithWindows != 0 ? 1 : 0);
+    errorProgram.setText(settings.OnErrorRunApp);
+    logErrorsBox.setValue(settings.LogErrors != 0 ? 1 : 0);
+    packetSize.setItems(packetSizeList());
+    packetSize.setText(QString::number(settings.PacketSize));
+    pingFrequency.setItems(pingFrequencyList());
+    selectOrDefault(pingFrequency, settings.PingFrequency, kDefaultPingFrequency);
+    pingTimeout.setItems(pingTimeoutList());
+    selectOrDefault(pingTimeout, settings.PingTimeout, kDefaultPingTimeout);
+    pingEnabledBox.setValue(settings.PingEnabled != 0 ? 1 : 0);
+    startWithLoginBox.setValue(settings.LoadWithWindows != 0 ? 1 : 0);
 }
 
 void OptionsForm::onBrowseClicked()
@@ -86,19 +88,19 @@ void OptionsForm::onBrowseClicked()
     options.filter = QStringLiteral("Programs (*.EXE)|*.EXE|All Files (*.*)|*.*");
     const QString program = m_dialogs.openFileName(options);
     if (!program.isEmpty())
-        Text1.setText(program);
+        errorProgram.setText(program);
 }
 
 void OptionsForm::onOkClicked()
 {
     session::ProgramSettings edited = m_settings;
-    edited.OnErrorRunApp = Text1.text();
-    edited.LogErrors = Check1.value();
-    edited.PacketSize = packetSizeFromText(Combo1.text());
-    edited.PingEnabled = Check2.value();
-    edited.PingFrequency = Combo2.selectedIndex();
-    edited.PingTimeout = Combo3.selectedIndex();
-    edited.LoadWithWindows = chkLoadWithWindows.value();
+    edited.OnErrorRunApp = errorProgram.text();
+    edited.LogErrors = logErrorsBox.value();
+    edited.PacketSize = packetSizeFromText(packetSize.text());
+    edited.PingEnabled = pingEnabledBox.value();
+    edited.PingFrequency = pingFrequency.selectedIndex();
+    edited.PingTimeout = pingTimeout.selectedIndex();
+    edited.LoadWithWindows = startWithLoginBox.value();
     accept(std::move(edited));
 }
 

@@ -27,22 +27,22 @@ public:
     OptionsForm(const resources::StringTable &strings, platform::Dialogs &dialogs,
                 const session::ProgramSettings &settings);
 
-    core::Control Label2;
-    core::Control Combo1;
-    core::Control Check1;
-    core::Control Frame1;
-    core::Control Label1;
-    core::Control Text1;
-    core::Control Command1;
-    core::Control Frame2;
-    core::Control Check2;
-    core::Control Label3;
-    core::Control Combo2;
-    core::Control Label4;
-    core::Control Combo3;
-    core::Control chkLoadWithWindows;
-    core::Control Command2;
-    core::Control Command3;
+    core::Control packetSizeLabel;
+    core::Control packetSize;
+    core::Control logErrorsBox;
+    core::Control errorProgramFrame;
+    core::Control errorProgramLabel;
+    core::Control errorProgram;
+    core::Control browseButton;
+    core::Control pingFrame;
+    core::Control pingEnabledBox;
+    core::Control pingFrequencyLabel;
+    core::Control pingFrequency;
+    core::Control pingTimeoutLabel;
+    core::Control pingTimeout;
+    core::Control startWithLoginBox;
+    core::Control okButton;
+    core::Control cancelButton;
 
     /// Browse: picks the error program; Cancel leaves the command line.
     void onBrowseClicked();

@@ -9,49 +9,47 @@ namespace pvx::shell {
 namespace {
 
 using core::ControlKind;
-
-constexpr int kPasswordsDiffer = 5110;
-constexpr int kInvalidPassword = 5065;
-
 using core::controlName;
+using resources::StringId;
 
 } // namespace
 
 SetPasswordForm::SetPasswordForm(const resources::StringTable &strings, platform::Dialogs &dialogs,
-                                 const QString &password)
+                                 const QString &current)
     : ValueForm(controlName("Form1")),
-      Label1(ControlKind::Label, controlName("Label1")),
-      Text1(ControlKind::TextBox, controlName("Text1")),
-      Label2(ControlKind::Label, controlName("Label2")),
-      Text2(ControlKind::TextBox, controlName("Text2")),
-      Command1(ControlKind::Button, controlName("Command1")),
-      Command2(ControlKind::Button, controlName("Command2")),
+      passwordLabel(ControlKind::Label, controlName("Label1")),
+      password(ControlKind::TextBox, controlName("Text1")),
+      confirmationLabel(ControlKind::Label, controlName("Label2")),
+      confirmation(ControlKind::TextBox, controlName("Text2")),
+      okButton(ControlKind::Button, controlName("Command1")),
+      cancelButton(ControlKind::Button, controlName("Command2")),
       m_strings(strings),
       m_dialogs(dialogs)
 {
     setTag(QStringLiteral("5010"));
-    Label1.setTag(QStringLiteral("5011"));
-    Label2.setTag(QStringLiteral("5012"));
-    Command1.setTag(QStringLiteral("1207"));
-    Command2.setTag(QStringLiteral("1208"));
-    for (core::Control *control : {&Label1, &Text1, &Label2, &Text2, &Command1, &Command2})
+    passwordLabel.setTag(QStringLiteral("5011"));
+    confirmationLabel.setTag(QStringLiteral("5012"));
+    okButton.setTag(QStringLiteral("1207"));
+    cancelButton.setTag(QStringLiteral("1208"));
+    for (core::Control *control :
+         {&passwordLabel, &password, &confirmationLabel, &confirmation, &okButton, &cancelButton})
         addControl(*control);
-    Command1.onClick = [this] { onOkClicked(); };
-    Command2.onClick = [this] { onCancelClicked(); };
+    okButton.onClick = [this] { onOkClicked(); };
+    cancelButton.onClick = [this] { onCancelClicked(); };
 
     resources::applyFormStrings(*this, strings);
-    Text1.setText(password);
-    Text2.setText(password);
+    password.setText(current);
+    confirmation.setText(current);
 }
 
 void SetPasswordForm::onOkClicked()
 {
-    if (Text2.text() != Text1.text()) {
-        m_dialogs.messageBox(m_strings.text(kPasswordsDiffer), {}, platform::MessageButtons::Ok,
+    if (confirmation.text() != password.text()) {
+        m_dialogs.messageBox(m_strings.text(StringId::PasswordsDiffer), {}, platform::MessageButtons::Ok,
                              platform::MessageIcon::None);
         return;
     }
-    accept(Text1.text());
+    accept(password.text());
 }
 
 void SetPasswordForm::onCancelClicked()
@@ -61,24 +59,24 @@ void SetPasswordForm::onCancelClicked()
 
 EnterPasswordForm::EnterPasswordForm()
     : ValueForm(controlName("Form2")),
-      Label1(ControlKind::Label, controlName("Label1")),
-      Text1(ControlKind::TextBox, controlName("Text1")),
-      Command1(ControlKind::Button, controlName("Command1")),
-      Command2(ControlKind::Button, controlName("Command2"))
+      passwordLabel(ControlKind::Label, controlName("Label1")),
+      password(ControlKind::TextBox, controlName("Text1")),
+      okButton(ControlKind::Button, controlName("Command1")),
+      cancelButton(ControlKind::Button, controlName("Command2"))
 {
     setCaption(QStringLiteral("Porvix Password"));
-    Label1.setCaption(QStringLiteral("Enter Password:"));
-    Command1.setCaption(QStringLiteral("OK"));
-    Command2.setCaption(QStringLiteral("Cancel"));
-    for (core::Control *control : {&Label1, &Text1, &Command1, &Command2})
+    passwordLabel.setCaption(QStringLiteral("Enter Password:"));
+    okButton.setCaption(QStringLiteral("OK"));
+    cancelButton.setCaption(QStringLiteral("Cancel"));
+    for (core::Control *control : {&passwordLabel, &password, &okButton, &cancelButton})
         addControl(*control);
-    Command1.onClick = [this] { onOkClicked(); };
-    Command2.onClick = [this] { onCancelClicked(); };
+    okButton.onClick = [this] { onOkClicked(); };
+    cancelButton.onClick = [this] { onCancelClicked(); };
 }
 
 void EnterPasswordForm::onOkClicked()
 {
-    accept(Text1.text());
+    accept(password.text());
 }
 
 void EnterPasswordForm::onCancelClicked()
@@ -96,7 +94,7 @@ bool checkPassword(const QString &password, const EnterPasswordRunner &run, plat
     if (entered == password)
         return true;
     if (!entered.isEmpty())
-        dialogs.messageBox(strings.text(kInvalidPassword), {}, platform::MessageButtons::Ok,
+        dialogs.messageBox(strings.text(StringId::InvalidPassword), {}, platform::MessageButtons::Ok,
                            platform::MessageIcon::None);
     return false;
 }

@@ -19,15 +19,15 @@ class SetPasswordForm : public core::ValueForm<QString> {
     Q_OBJECT
 public:
     /// Loads the window: its texts from `strings`, both fields holding
-    /// `password`, the current one.
-    SetPasswordForm(const resources::StringTable &strings, platform::Dialogs &dialogs, const QString &password);
+    /// `current`, the password now in force.
+    SetPasswordForm(const resources::StringTable &strings, platform::Dialogs &dialogs, const QString &current);
 
-    core::Control Label1;
-    core::Control Text1;
-    core::Control Label2;
-    core::Control Text2;
-    core::Control Command1;
-    core::Control Command2;
+    core::Control passwordLabel;
+    core::Control password;
+    core::Control confirmationLabel;
+    core::Control confirmation;
+    core::Control okButton;
+    core::Control cancelButton;
 
     /// OK: both fields equal give back the new password (empty removes it)
     /// and close the dialog; otherwise a message says so and the dialog
@@ -49,10 +49,10 @@ class EnterPasswordForm : public core::ValueForm<QString> {
 public:
     EnterPasswordForm();
 
-    core::Control Label1;
-    core::Control Text1;
-    core::Control Command1;
-    core::Control Command2;
+    core::Control passwordLabel;
+    core::Control password;
+    core::Control okButton;
+    core::Control cancelButton;
 
     /// OK: gives back the text typed and closes the dialog.
     void onOkClicked();

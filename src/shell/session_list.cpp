@@ -17,7 +17,7 @@ session::Session &SessionList::create()
 {
     auto session = std::make_unique<session::Session>(m_services, m_devices());
     auto &window = session->window();
-    window.setCaption(window.titleFor(m_services.window.strings.text(5119)));
+    window.setCaption(window.titleFor(m_services.window.strings.text(resources::StringId::NewSessionName)));
     m_sessions.push_back(std::move(session));
     emit created(*m_sessions.back());
     return *m_sessions.back();

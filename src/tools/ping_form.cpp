@@ -13,36 +13,31 @@ namespace pvx::tools {
 namespace {
 
 using core::ControlKind;
-
-constexpr int kAddressTip = 5122;
-constexpr int kDataTip = 5123;
-constexpr int kNoAddress = 5112;
-constexpr int kNoAddressTitle = 5113;
-
 using core::controlName;
+using resources::StringId;
 
 } // namespace
 
-PingForm::PingForm(const resources::StringTable &strings, platform::Dialogs &dialogs,
-                   platform::HostResolver &resolver, platform::IcmpEcho &echo, int pingTimeout)
+PingForm::PingForm(const resources::StringTable &strings, platform::Dialogs &dialogs, platform::HostResolver &resolver,
+                   platform::IcmpEcho &echo, int pingTimeout)
     : ToolWindow(controlName("frmPing")),
-      Label1_0(ControlKind::Label, controlName("Label1"), 0),
-      Text1(ControlKind::TextBox, controlName("Text1")),
-      Label2(ControlKind::Label, controlName("Label2")),
-      Text2(ControlKind::TextBox, controlName("Text2")),
-      Command1(ControlKind::Button, controlName("Command1")),
-      Command3(ControlKind::Button, controlName("Command3")),
-      Frame1(ControlKind::Frame, controlName("Frame1")),
-      Label1_1(ControlKind::Label, controlName("Label1"), 1),
-      Label1_2(ControlKind::Label, controlName("Label1"), 2),
-      Label1_3(ControlKind::Label, controlName("Label1"), 3),
-      Label1_4(ControlKind::Label, controlName("Label1"), 4),
-      Label1_5(ControlKind::Label, controlName("Label1"), 5),
-      Text4_0(ControlKind::TextBox, controlName("Text4"), 0),
-      Text4_1(ControlKind::TextBox, controlName("Text4"), 1),
-      Text4_2(ControlKind::TextBox, controlName("Text4"), 2),
-      Text4_3(ControlKind::TextBox, controlName("Text4"), 3),
-      Text4_4(ControlKind::TextBox, controlName("Text4"), 4),
+      addressLabel(ControlKind::Label, controlName("Label1"), 0),
+      address(ControlKind::TextBox, controlName("Text1")),
+      echoDataLabel(ControlKind::Label, controlName("Label2")),
+      echoData(ControlKind::TextBox, controlName("Text2")),
+      pingButton(ControlKind::Button, controlName("Command1")),
+      cancelButton(ControlKind::Button, controlName("Command3")),
+      resultsFrame(ControlKind::Frame, controlName("Frame1")),
+      replyStatusLabel(ControlKind::Label, controlName("Label1"), 1),
+      replyAddressLabel(ControlKind::Label, controlName("Label1"), 2),
+      roundTripTimeLabel(ControlKind::Label, controlName("Label1"), 3),
+      replySizeLabel(ControlKind::Label, controlName("Label1"), 4),
+      replyDataLabel(ControlKind::Label, controlName("Label1"), 5),
+      replyStatus(ControlKind::TextBox, controlName("Text4"), 0),
+      replyAddress(ControlKind::TextBox, controlName("Text4"), 1),
+      roundTripTime(ControlKind::TextBox, controlName("Text4"), 2),
+      replySize(ControlKind::TextBox, controlName("Text4"), 3),
+      replyData(ControlKind::TextBox, controlName("Text4"), 4),
       m_strings(strings),
       m_dialogs(dialogs),
       m_resolver(resolver),
@@ -52,22 +47,24 @@ PingForm::PingForm(const resources::StringTable &strings, platform::Dialogs &dia
     // The window's own caption has no string id: it stays in English.
     setCaption(QStringLiteral("Ping IP Address"));
     const std::pair<core::Control *, int> tagged[] = {
-        {&Label1_0, 5041}, {&Label2, 5042},   {&Command1, 5049}, {&Command3, 5050}, {&Frame1, 5043},
-        {&Label1_1, 5044}, {&Label1_2, 5045}, {&Label1_3, 5046}, {&Label1_4, 5047}, {&Label1_5, 5048},
+        {&addressLabel, 5041},   {&echoDataLabel, 5042},    {&pingButton, 5049},        {&cancelButton, 5050},
+        {&resultsFrame, 5043},   {&replyStatusLabel, 5044}, {&replyAddressLabel, 5045}, {&roundTripTimeLabel, 5046},
+        {&replySizeLabel, 5047}, {&replyDataLabel, 5048},
     };
     for (const auto &[control, id] : tagged)
         control->setTag(QString::number(id));
-    for (core::Control *control : {&Label1_0, &Text1, &Label2, &Text2, &Command1, &Command3, &Frame1, &Label1_1,
-                                   &Label1_2, &Label1_3, &Label1_4, &Label1_5, &Text4_0, &Text4_1, &Text4_2,
-                                   &Text4_3, &Text4_4})
+    for (core::Control *control :
+         {&addressLabel, &address, &echoDataLabel, &echoData, &pingButton, &cancelButton, &resultsFrame,
+          &replyStatusLabel, &replyAddressLabel, &roundTripTimeLabel, &replySizeLabel, &replyDataLabel, &replyStatus,
+          &replyAddress, &roundTripTime, &replySize, &replyData})
         addControl(*control);
-    Command1.onClick = [this] { onPingClicked(); };
-    Command3.onClick = [this] { onCancelClicked(); };
+    pingButton.onClick = [this] { onPingClicked(); };
+    cancelButton.onClick = [this] { onCancelClicked(); };
 
     resources::applyFormStrings(*this, strings);
-    Text1.setToolTip(strings.text(kAddressTip));
-    Text2.setToolTip(strings.text(kDataTip));
-    Text2.setText(QStringLiteral("Testing 123"));
+    address.setToolTip(strings.text(StringId::PingAddressTip));
+    echoData.setToolTip(strings.text(StringId::PingDataTip));
+    echoData.setText(QStringLiteral("Testing 123"));
 }
 
 PingForm::~PingForm()
@@ -79,26 +76,27 @@ void PingForm::onPingClicked()
 {
     if (isBusy() || !isLoaded())
         return;
-    if (Text1.text().isEmpty()) {
-        m_dialogs.messageBox(m_strings.text(kNoAddress), m_strings.text(kNoAddressTitle),
-                             platform::MessageButtons::Ok, platform::MessageIcon::None);
+    if (address.text().isEmpty()) {
+        m_dialogs.messageBox(m_strings.text(StringId::PingAddressMissing),
+                             m_strings.text(StringId::PingAddressMissingTitle), platform::MessageButtons::Ok,
+                             platform::MessageIcon::None);
         emit addressFocusRequested();
         return;
     }
-    for (core::Control *field : {&Text4_0, &Text4_1, &Text4_2, &Text4_3, &Text4_4})
+    for (core::Control *field : {&replyStatus, &replyAddress, &roundTripTime, &replySize, &replyData})
         field->setText({});
-    Command1.setEnabled(false);
+    pingButton.setEnabled(false);
     setBusy(true);
-    m_lookup = m_resolver.lookup(Text1.text(), [this](const QString &address) {
+    m_lookup = m_resolver.lookup(address.text(), [this](const QString &found) {
         m_lookup = 0;
-        addressFound(address);
+        addressFound(found);
     });
 }
 
-void PingForm::addressFound(const QString &address)
+void PingForm::addressFound(const QString &found)
 {
     // The data goes as the user typed it: an empty text sends no data.
-    m_request = sendEcho(m_echo, address, Text2.text().toLocal8Bit(), m_pingTimeout, [this](const EchoReply &reply) {
+    m_request = sendEcho(m_echo, found, echoData.text().toLocal8Bit(), m_pingTimeout, [this](const EchoReply &reply) {
         m_request = 0;
         showReply(reply);
     });
@@ -106,14 +104,14 @@ void PingForm::addressFound(const QString &address)
 
 void PingForm::showReply(const EchoReply &reply)
 {
-    Text4_0.setText(echoStatusText(reply.Status));
-    Text4_1.setText(QString::number(reply.Address));
-    Text4_2.setText(QString::number(reply.RoundTripTime) + QStringLiteral(" ms"));
-    Text4_3.setText(QString::number(reply.DataSize) + QStringLiteral(" bytes"));
+    replyStatus.setText(echoStatusText(reply.Status));
+    replyAddress.setText(QString::number(reply.Address));
+    roundTripTime.setText(QString::number(reply.RoundTripTime) + QStringLiteral(" ms"));
+    replySize.setText(QString::number(reply.DataSize) + QStringLiteral(" bytes"));
     const qsizetype end = reply.Data.indexOf('\0');
-    Text4_4.setText(QString::fromLocal8Bit(end < 0 ? reply.Data : reply.Data.left(end)));
+    replyData.setText(QString::fromLocal8Bit(end < 0 ? reply.Data : reply.Data.left(end)));
     setBusy(false);
-    Command1.setEnabled(true);
+    pingButton.setEnabled(true);
     if (!reply.Failure.isEmpty())
         m_dialogs.messageBox(reply.Failure, {}, platform::MessageButtons::Ok, platform::MessageIcon::Warning);
 }

@@ -30,25 +30,25 @@ public:
              platform::IcmpEcho &echo, int pingTimeout);
     ~PingForm() override;
 
-    core::Control Label1_0;
-    core::Control Text1;
-    core::Control Label2;
-    core::Control Text2;
-    core::Control Command1;
-    core::Control Command3;
-    core::Control Frame1;
+    core::Control addressLabel;
+    core::Control address;
+    core::Control echoDataLabel;
+    core::Control echoData;
+    core::Control pingButton;
+    core::Control cancelButton;
+    core::Control resultsFrame;
     /// The captions of the five result fields.
-    core::Control Label1_1;
-    core::Control Label1_2;
-    core::Control Label1_3;
-    core::Control Label1_4;
-    core::Control Label1_5;
+    core::Control replyStatusLabel;
+    core::Control replyAddressLabel;
+    core::Control roundTripTimeLabel;
+    core::Control replySizeLabel;
+    core::Control replyDataLabel;
     /// The result fields: status, address, round trip, data size, data.
-    core::Control Text4_0;
-    core::Control Text4_1;
-    core::Control Text4_2;
-    core::Control Text4_3;
-    core::Control Text4_4;
+    core::Control replyStatus;
+    core::Control replyAddress;
+    core::Control roundTripTime;
+    core::Control replySize;
+    core::Control replyData;
 
     /// Ping: an empty address is refused with a message; otherwise the
     /// results are cleared and the address looked up and pinged.
@@ -64,7 +64,7 @@ protected:
     void dropPending() override;
 
 private:
-    void addressFound(const QString &address);
+    void addressFound(const QString &found);
     void showReply(const EchoReply &reply);
 
     const resources::StringTable &m_strings;

@@ -12,42 +12,41 @@ namespace pvx::tools {
 namespace {
 
 using core::ControlKind;
-
-constexpr int kHostNameTip = 5124;
-constexpr int kCannotResolve = 5115;
-
 using core::controlName;
+using resources::StringId;
 
 } // namespace
 
 ResolveForm::ResolveForm(const resources::StringTable &strings, platform::Dialogs &dialogs,
                          platform::HostResolver &resolver)
     : ToolWindow(controlName("frmResolve")),
-      Label1(ControlKind::Label, controlName("Label1")),
-      txtHostName(ControlKind::TextBox, controlName("txtHostName")),
-      Label2(ControlKind::Label, controlName("Label2")),
-      txtIPAddress(ControlKind::TextBox, controlName("txtIPAddress")),
-      Command1(ControlKind::Button, controlName("Command1")),
-      Command3(ControlKind::Button, controlName("Command3")),
-      Command4(ControlKind::Button, controlName("Command4")),
+      hostNameLabel(ControlKind::Label, controlName("Label1")),
+      hostName(ControlKind::TextBox, controlName("txtHostName")),
+      addressLabel(ControlKind::Label, controlName("Label2")),
+      address(ControlKind::TextBox, controlName("txtIPAddress")),
+      resolveButton(ControlKind::Button, controlName("Command1")),
+      helpButton(ControlKind::Button, controlName("Command3")),
+      cancelButton(ControlKind::Button, controlName("Command4")),
       m_strings(strings),
       m_dialogs(dialogs),
       m_resolver(resolver)
 {
     setTag(QStringLiteral("5051"));
     const std::pair<core::Control *, int> tagged[] = {
-        {&Label1, 5052}, {&Label2, 5053}, {&Command1, 5055}, {&Command3, 5054}, {&Command4, 5056},
+        {&hostNameLabel, 5052}, {&addressLabel, 5053}, {&resolveButton, 5055},
+        {&helpButton, 5054},    {&cancelButton, 5056},
     };
     for (const auto &[control, id] : tagged)
         control->setTag(QString::number(id));
-    for (core::Control *control : {&Label1, &txtHostName, &Label2, &txtIPAddress, &Command1, &Command3, &Command4})
+    for (core::Control *control :
+         {&hostNameLabel, &hostName, &addressLabel, &address, &resolveButton, &helpButton, &cancelButton})
         addControl(*control);
-    Command3.setEnabled(false);
-    Command1.onClick = [this] { onResolveClicked(); };
-    Command4.onClick = [this] { onCancelClicked(); };
+    helpButton.setEnabled(false);
+    resolveButton.onClick = [this] { onResolveClicked(); };
+    cancelButton.onClick = [this] { onCancelClicked(); };
 
     resources::applyFormStrings(*this, strings);
-    txtHostName.setToolTip(strings.text(kHostNameTip));
+    hostName.setToolTip(strings.text(StringId::HostNameTip));
 }
 
 ResolveForm::~ResolveForm()
@@ -59,24 +58,24 @@ void ResolveForm::onResolveClicked()
 {
     if (isBusy() || !isLoaded())
         return;
-    Command1.setEnabled(false);
+    resolveButton.setEnabled(false);
     setBusy(true);
-    const QString hostName = txtHostName.text();
-    m_lookup = m_resolver.lookup(hostName, [this, hostName](const QString &address) {
+    const QString name = hostName.text();
+    m_lookup = m_resolver.lookup(name, [this, name](const QString &found) {
         m_lookup = 0;
-        resolved(hostName, address);
+        resolved(name, found);
     });
 }
 
-void ResolveForm::resolved(const QString &hostName, const QString &address)
+void ResolveForm::resolved(const QString &name, const QString &found)
 {
     setBusy(false);
-    Command1.setEnabled(true);
-    if (!address.isEmpty()) {
-        txtIPAddress.setText(address);
+    resolveButton.setEnabled(true);
+    if (!found.isEmpty()) {
+        address.setText(found);
         return;
     }
-    m_dialogs.messageBox(m_strings.text(kCannotResolve) + QLatin1Char(' ') + hostName, {},
+    m_dialogs.messageBox(m_strings.text(StringId::CannotResolveHostName) + QLatin1Char(' ') + name, {},
                          platform::MessageButtons::Ok, platform::MessageIcon::None);
 }
 

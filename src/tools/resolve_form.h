@@ -24,15 +24,15 @@ public:
     ResolveForm(const resources::StringTable &strings, platform::Dialogs &dialogs, platform::HostResolver &resolver);
     ~ResolveForm() override;
 
-    core::Control Label1;
-    core::Control txtHostName;
-    core::Control Label2;
-    core::Control txtIPAddress;
-    core::Control Command1;
-    core::Control Command3;
-    core::Control Command4;
+    core::Control hostNameLabel;
+    core::Control hostName;
+    core::Control addressLabel;
+    core::Control address;
+    core::Control resolveButton;
+    core::Control helpButton;
+    core::Control cancelButton;
 
-    /// Resolve: the address goes into txtIPAddress; a name that does not
+    /// Resolve: the address goes into its field; a name that does not
     /// resolve is reported and the field keeps what it showed. An empty
     /// name looks up this computer.
     void onResolveClicked();
@@ -43,7 +43,7 @@ protected:
     void dropPending() override;
 
 private:
-    void resolved(const QString &hostName, const QString &address);
+    void resolved(const QString &name, const QString &found);
 
     const resources::StringTable &m_strings;
     platform::Dialogs &m_dialogs;

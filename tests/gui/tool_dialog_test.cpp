@@ -36,7 +36,7 @@ TEST(PingDialog, ShowsTheRepliesFieldsAndClosesWhileWaiting)
 
     QPushButton &ping = child<QPushButton>(dialog, "Command1");
     EXPECT_TRUE(ping.isDefault());
-    form.Text1.setText(s("localhost"));
+    form.address.setText(s("localhost"));
     ping.click();
     EXPECT_FALSE(ping.isEnabled());
     EXPECT_EQ(dialog.cursor().shape(), Qt::WaitCursor);
@@ -69,7 +69,7 @@ TEST(ResolveDialog, ShowsTheAddressAndHasNoHelpToGive)
     EXPECT_FALSE(child<QPushButton>(dialog, "Command3").isEnabled());
     EXPECT_TRUE(child<QLineEdit>(dialog, "txtIPAddress").isReadOnly());
 
-    form.txtHostName.setText(s("localhost"));
+    form.hostName.setText(s("localhost"));
     EXPECT_EQ(child<QLineEdit>(dialog, "txtHostName").text(), s("localhost"));
     child<QPushButton>(dialog, "Command1").click();
     f.resolver.resolveAll();

@@ -32,11 +32,11 @@ inline std::function<void(shell::EnterPasswordForm &)> typing(std::optional<cons
 {
     return [text](shell::EnterPasswordForm &form) {
         if (!text) {
-            form.Command2.onClick();
+            form.cancelButton.onClick();
             return;
         }
-        form.Text1.setText(QString::fromUtf8(*text));
-        form.Command1.onClick();
+        form.password.setText(QString::fromUtf8(*text));
+        form.okButton.onClick();
     };
 }
 

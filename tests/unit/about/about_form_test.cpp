@@ -34,13 +34,13 @@ TEST(AboutForm, TextsInBothLanguages)
         ShellFixture f(c.language);
         const AboutForm form = aboutOf(f);
         EXPECT_EQ(form.caption(), QString::fromUtf8(c.caption));
-        EXPECT_EQ(form.lblTitle.caption(), QString::fromUtf8(c.title));
-        EXPECT_EQ(form.lblVersion.caption(), s("V. " PVX_VERSION));
-        EXPECT_TRUE(form.lblDescription.caption().startsWith(f.strings.text(5060)));
-        EXPECT_EQ(form.lblDisclaimer.caption(), f.strings.text(1102));
-        EXPECT_EQ(form.Label4.caption(), s("https://porvix.example.org/"));
-        EXPECT_EQ(form.cmdOK.caption(), f.strings.text(1207));
-        EXPECT_EQ(form.cmdSysInfo.caption(), s("&System Info..."));
+        EXPECT_EQ(form.titleLabel.caption(), QString::fromUtf8(c.title));
+        EXPECT_EQ(form.versionLabel.caption(), s("V. " PVX_VERSION));
+        EXPECT_TRUE(form.descriptionLabel.caption().startsWith(f.strings.text(5060)));
+        EXPECT_EQ(form.disclaimerLabel.caption(), f.strings.text(1102));
+        EXPECT_EQ(form.webAddressLabel.caption(), s("https://porvix.example.org/"));
+        EXPECT_EQ(form.okButton.caption(), f.strings.text(1207));
+        EXPECT_EQ(form.systemInfoButton.caption(), s("&System Info..."));
     }
 }
 
@@ -51,9 +51,9 @@ TEST(AboutForm, TheCopyrightYearsEndWithTheCurrentYear)
         ShellFixture f;
         f.clock.time.setDate(QDate(year, 3, 1));
         const AboutForm form = aboutOf(f);
-        EXPECT_TRUE(form.lblDescription.caption().endsWith(s("Copyright \u00a9 ") + s(years)
-                                                           + s(" The Porvix developers")))
-            << form.lblDescription.caption().toStdString();
+        EXPECT_TRUE(
+            form.descriptionLabel.caption().endsWith(s("Copyright \u00a9 ") + s(years) + s(" The Porvix developers")))
+            << form.descriptionLabel.caption().toStdString();
     }
 }
 
@@ -73,7 +73,7 @@ TEST(AboutForm, SystemInformationStartsTheFirstProgramInstalledOrSaysItIsUnavail
         ShellFixture f;
         f.launcher.installed = c.installed;
         AboutForm form = aboutOf(f);
-        form.cmdSysInfo.onClick();
+        form.systemInfoButton.onClick();
         EXPECT_EQ(f.launcher.askedPrograms, c.asked);
         ASSERT_EQ(f.dialogs.messages.size(), c.unavailable ? 1 : 0);
         if (c.unavailable) {
@@ -88,13 +88,13 @@ TEST(AboutForm, TheLinkOpensTheWebPageAndEveryWayOutJustCloses)
     ShellFixture f;
     f.desktop.opens = false;
     AboutForm form = aboutOf(f);
-    form.Label4.onClick();
+    form.webAddressLabel.onClick();
     EXPECT_EQ(f.desktop.opened, QStringList{s("https://porvix.example.org/")});
     EXPECT_TRUE(f.dialogs.messages.isEmpty()) << "a failed open is not reported";
 
     for (const auto ending : pvx::testing::kEveryEnding) {
         AboutForm closing = aboutOf(f);
-        pvx::testing::endForm(closing, closing.cmdOK, closing.cmdOK, ending);
+        pvx::testing::endForm(closing, closing.okButton, closing.okButton, ending);
         EXPECT_FALSE(closing.isLoaded()) << pvx::testing::endingName(ending);
     }
 }
@@ -103,12 +103,12 @@ TEST(AboutForm, HelpAboutShowsIt)
 {
     ShellFixture f;
     f.start();
-    EXPECT_TRUE(f.window->mnuHelpAbout.isVisible());
+    EXPECT_TRUE(f.window->helpAboutItem.isVisible());
     QString shown;
     f.about = [&shown](AboutForm &form) {
         shown = form.caption();
         form.onOkClicked();
     };
-    f.window->mnuHelpAbout.onClick();
+    f.window->helpAboutItem.onClick();
     EXPECT_EQ(shown, s("About Porvix"));
 }

@@ -5,6 +5,7 @@
 #include <optional>
 
 using pvx::resources::Language;
+using pvx::resources::StringId;
 using pvx::resources::StringTable;
 
 namespace {
@@ -104,6 +105,41 @@ TEST(StringTable, JapaneseTextsAreRealTranslations)
         EXPECT_FALSE(text.contains(QChar::ReplacementCharacter)) << id;
         // The same key must open the same item in either language.
         EXPECT_EQ(accelerator(text), accelerator(english.text(id))) << id;
+    }
+}
+
+TEST(StringTable, NamedIdsLeadToTheTextsTheirNamesSay)
+{
+    const struct {
+        StringId id;
+        const char *english;
+    } cases[] = {
+        {StringId::ProgramTitle, "RS232 to TCP/IP Converter"},
+        {StringId::ProgramDescription, "Joins serial ports, real or virtual, to TCP/IP and UDP networks."},
+        {StringId::ServiceInstalled, "service installed successfully."},
+        {StringId::ServiceNotInstalled, "service did not install successfully."},
+        {StringId::ServiceUninstalled, "service uninstalled successfully."},
+        {StringId::ServiceNotUninstalled, "service did not uninstall successfully."},
+        {StringId::InvalidPassword, "Invalid password"},
+        {StringId::SystemInfoUnavailable, "System Information Is Unavailable At This Time"},
+        {StringId::PasswordsDiffer, "Your confirming password does not match your password. Please re-enter."},
+        {StringId::PingAddressMissing,
+         "Please enter an IP Address or host name for the computer or device that you want to ping."},
+        {StringId::PingAddressMissingTitle, "Ping Error - Missing or invalid IP Address"},
+        {StringId::CannotResolveHostName, "Cannot resolve the IP Address for host name:"},
+        {StringId::NewSessionName, "New"},
+        {StringId::PingAddressTip, "Enter the IP Address of the computer that you want to ping."},
+        {StringId::PingDataTip, "Enter the data string that you want to ping the computer with."},
+        {StringId::HostNameTip,
+         "Enter the Workstation Name or the URL for the computer that you want to find the IP Address of"},
+        {StringId::EnableServiceLater, "systemd is not running; once it runs, enable and start the service with:"},
+    };
+    const StringTable english(Language::English);
+    const StringTable japanese(Language::Japanese);
+    for (const auto &c : cases) {
+        const int number = static_cast<int>(c.id);
+        EXPECT_EQ(english.text(c.id), QString::fromUtf8(c.english)) << number;
+        EXPECT_EQ(japanese.text(c.id), japanese.text(number)) << number;
     }
 }
 

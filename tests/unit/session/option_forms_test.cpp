@@ -48,31 +48,31 @@ Outcome serverDialog(Ending ending)
 {
     const StringTable strings(Language::English);
     ServerOptionsForm form(strings, {1, 0, 2, 0});
-    form.chkMultiClients.setValue(0);
-    form.OptionTCP[1].setValue(1);
-    form.OptionSerial[2].setValue(1);
-    form.chkRfc2217.setValue(1);
-    return endAfterEdit(form, {0, 2, 1, 1}, form.Command1, form.Command2, ending);
+    form.multipleClientsBox.setValue(0);
+    form.networkDataButtons[1].setValue(1);
+    form.serialDataButtons[2].setValue(1);
+    form.rfc2217Box.setValue(1);
+    return endAfterEdit(form, {0, 2, 1, 1}, form.okButton, form.cancelButton, ending);
 }
 
 Outcome clientDialog(Ending ending)
 {
     const StringTable strings(Language::English);
     ClientOptionsForm form(strings, {0, 1, 1});
-    form.Option1[2].setValue(1);
-    form.chkConnectOnVirtualPort.setValue(0);
-    form.chkRfc2217.setValue(0);
-    return endAfterEdit(form, {2, 0, 0}, form.Command1, form.Command2, ending);
+    form.directionButtons[2].setValue(1);
+    form.connectOnVirtualOpenBox.setValue(0);
+    form.rfc2217Box.setValue(0);
+    return endAfterEdit(form, {2, 0, 0}, form.okButton, form.cancelButton, ending);
 }
 
 Outcome loginDialog(Ending ending)
 {
     LoginOptionsForm form({s("Username:"), {}, s("Password:"), {}});
-    form.txtUserPrompt.setText(s("login:"));
-    form.txtUserPromptResponse.setText(s("operator"));
-    form.txtPasswordPromptResponse.setText(s("s3cret"));
-    return endAfterEdit(form, {s("login:"), s("operator"), s("Password:"), s("s3cret")}, form.btnOK, form.btnCancel,
-                        ending);
+    form.userPrompt.setText(s("login:"));
+    form.userResponse.setText(s("operator"));
+    form.passwordResponse.setText(s("s3cret"));
+    return endAfterEdit(form, {s("login:"), s("operator"), s("Password:"), s("s3cret")}, form.okButton,
+                        form.cancelButton, ending);
 }
 
 } // namespace
@@ -114,10 +114,10 @@ TEST(SessionOptionForms, StoredChoicesShowAndUnchangedOnesComeBackAsTheyWere)
     };
     for (const Case &c : cases) {
         ServerOptionsForm form(strings, c.stored);
-        EXPECT_EQ(form.chkMultiClients.value(), c.ticked);
+        EXPECT_EQ(form.multipleClientsBox.value(), c.ticked);
         for (int i = 0; i < 3; ++i) {
-            EXPECT_EQ(form.OptionTCP[static_cast<std::size_t>(i)].value(), i == c.tcpButton ? 1 : 0);
-            EXPECT_EQ(form.OptionSerial[static_cast<std::size_t>(i)].value(), i == c.serialButton ? 1 : 0);
+            EXPECT_EQ(form.networkDataButtons[static_cast<std::size_t>(i)].value(), i == c.tcpButton ? 1 : 0);
+            EXPECT_EQ(form.serialDataButtons[static_cast<std::size_t>(i)].value(), i == c.serialButton ? 1 : 0);
         }
         form.onOkClicked();
         ASSERT_TRUE(form.result());
@@ -126,10 +126,10 @@ TEST(SessionOptionForms, StoredChoicesShowAndUnchangedOnesComeBackAsTheyWere)
     }
 
     ClientOptionsForm client(strings, {1, 1});
-    EXPECT_EQ(client.Option1[1].value(), 1);
-    EXPECT_EQ(client.chkConnectOnVirtualPort.value(), 1);
-    client.Option1[0].setValue(1);
-    EXPECT_EQ(client.Option1[1].value(), 0) << "one choice at a time";
+    EXPECT_EQ(client.directionButtons[1].value(), 1);
+    EXPECT_EQ(client.connectOnVirtualOpenBox.value(), 1);
+    client.directionButtons[0].setValue(1);
+    EXPECT_EQ(client.directionButtons[1].value(), 0) << "one choice at a time";
 }
 
 TEST(SessionOptionForms, CaptionsFollowTheLanguageExceptTheLoginDialogs)
@@ -138,20 +138,20 @@ TEST(SessionOptionForms, CaptionsFollowTheLanguageExceptTheLoginDialogs)
         const StringTable strings(language);
         ServerOptionsForm server(strings, {});
         EXPECT_EQ(server.caption(), strings.text(5019));
-        EXPECT_EQ(server.OptionTCP[2].caption(), strings.text(5024));
-        EXPECT_EQ(server.Frame2.caption(), strings.text(5025));
-        EXPECT_EQ(server.Command2.caption(), strings.text(1208));
+        EXPECT_EQ(server.networkDataButtons[2].caption(), strings.text(5024));
+        EXPECT_EQ(server.serialDataFrame.caption(), strings.text(5025));
+        EXPECT_EQ(server.cancelButton.caption(), strings.text(1208));
         ClientOptionsForm client(strings, {});
         EXPECT_EQ(client.caption(), strings.text(5013));
-        EXPECT_EQ(client.chkConnectOnVirtualPort.caption(), strings.text(5018));
-        EXPECT_EQ(server.chkRfc2217.caption(), strings.text(5140));
-        EXPECT_EQ(client.chkRfc2217.caption(), strings.text(5140));
+        EXPECT_EQ(client.connectOnVirtualOpenBox.caption(), strings.text(5018));
+        EXPECT_EQ(server.rfc2217Box.caption(), strings.text(5140));
+        EXPECT_EQ(client.rfc2217Box.caption(), strings.text(5140));
     }
     EXPECT_EQ(StringTable(Language::English).text(5140), s("RFC 2217 (remote serial settings)"));
     EXPECT_EQ(StringTable(Language::English).text(5024),
               s("Transmit inbound TCP/IP data from first connected client only"));
     LoginOptionsForm login({});
     EXPECT_EQ(login.caption(), s("Client Login Options"));
-    EXPECT_EQ(login.Label4.caption(), s("Password Prompt Response:"));
-    EXPECT_EQ(login.btnCancel.caption(), s("&Cancel"));
+    EXPECT_EQ(login.passwordResponseLabel.caption(), s("Password Prompt Response:"));
+    EXPECT_EQ(login.cancelButton.caption(), s("&Cancel"));
 }

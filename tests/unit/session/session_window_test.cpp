@@ -218,21 +218,21 @@ TEST(SessionWindow, OptionButtonsOpenTheRolesDialogAndApplyWhatItGivesBack)
     pvx::session::OptionDialogs dialogs{
         [&](pvx::session::ServerOptionsForm &form) {
             opened.push_back(form.name());
-            EXPECT_EQ(form.OptionTCP[2].value(), 1);
-            form.chkMultiClients.setValue(0);
-            form.OptionSerial[1].setValue(1);
-            pvx::testing::endForm(form, form.Command1, form.Command2, ending);
+            EXPECT_EQ(form.networkDataButtons[2].value(), 1);
+            form.multipleClientsBox.setValue(0);
+            form.serialDataButtons[1].setValue(1);
+            pvx::testing::endForm(form, form.okButton, form.cancelButton, ending);
         },
         [&](pvx::session::ClientOptionsForm &form) {
             opened.push_back(form.name());
-            form.Option1[2].setValue(1);
-            pvx::testing::endForm(form, form.Command1, form.Command2, ending);
+            form.directionButtons[2].setValue(1);
+            pvx::testing::endForm(form, form.okButton, form.cancelButton, ending);
         },
         [&](pvx::session::LoginOptionsForm &form) {
             opened.push_back(form.name());
-            EXPECT_EQ(form.txtPasswordPrompt.text(), s("Password:"));
-            form.txtUserPrompt.setText(s("login:"));
-            pvx::testing::endForm(form, form.btnOK, form.btnCancel, ending);
+            EXPECT_EQ(form.passwordPrompt.text(), s("Password:"));
+            form.userPrompt.setText(s("login:"));
+            pvx::testing::endForm(form, form.okButton, form.cancelButton, ending);
         },
     };
     pvx::session::SessionWindow w({f.strings, f.dialogs, f.network, dialogs});

@@ -27,22 +27,22 @@ TEST(OptionsForm, OpensWithTheSettingsAndItsTexts)
     f.settings = {s("pw"), s("beep --now"), 1, 512, 1, 3, 9, 1};
     OptionsForm form(f.strings, f.dialogs, f.settings);
     EXPECT_EQ(form.caption(), s("Porvix Options"));
-    EXPECT_EQ(form.Frame2.caption(), s("Ping remote IP Addresses to detect failed connections:"));
-    EXPECT_EQ(form.chkLoadWithWindows.caption(), s("Load Porvix with Windows at startup"));
-    EXPECT_EQ(form.Command2.caption(), s("&OK"));
-    EXPECT_EQ(form.Text1.text(), s("beep --now"));
-    EXPECT_EQ(form.Check1.value(), 1);
-    EXPECT_EQ(form.Combo1.text(), s("512"));
-    EXPECT_EQ(form.Combo1.items().size(), 7);
-    EXPECT_EQ(form.Combo2.text(), s("10 Seconds"));
-    EXPECT_EQ(form.Combo2.items().size(), 14);
-    EXPECT_EQ(form.Combo2.items().first(), s(".5 Second"));
-    EXPECT_EQ(form.Combo2.items().last(), s("60 Seconds"));
-    EXPECT_EQ(form.Combo3.text(), s("1000 ms"));
-    EXPECT_EQ(form.Combo3.items().size(), 20);
-    EXPECT_EQ(form.Combo3.items().last(), s("2000 ms"));
-    EXPECT_EQ(form.Check2.value(), 1);
-    EXPECT_EQ(form.chkLoadWithWindows.value(), 1);
+    EXPECT_EQ(form.pingFrame.caption(), s("Ping remote IP Addresses to detect failed connections:"));
+    EXPECT_EQ(form.startWithLoginBox.caption(), s("Load Porvix with Windows at startup"));
+    EXPECT_EQ(form.okButton.caption(), s("&OK"));
+    EXPECT_EQ(form.errorProgram.text(), s("beep --now"));
+    EXPECT_EQ(form.logErrorsBox.value(), 1);
+    EXPECT_EQ(form.packetSize.text(), s("512"));
+    EXPECT_EQ(form.packetSize.items().size(), 7);
+    EXPECT_EQ(form.pingFrequency.text(), s("10 Seconds"));
+    EXPECT_EQ(form.pingFrequency.items().size(), 14);
+    EXPECT_EQ(form.pingFrequency.items().first(), s(".5 Second"));
+    EXPECT_EQ(form.pingFrequency.items().last(), s("60 Seconds"));
+    EXPECT_EQ(form.pingTimeout.text(), s("1000 ms"));
+    EXPECT_EQ(form.pingTimeout.items().size(), 20);
+    EXPECT_EQ(form.pingTimeout.items().last(), s("2000 ms"));
+    EXPECT_EQ(form.pingEnabledBox.value(), 1);
+    EXPECT_EQ(form.startWithLoginBox.value(), 1);
 }
 
 TEST(OptionsForm, StoredValuesOutsideTheListsShowTheDefaults)
@@ -52,9 +52,9 @@ TEST(OptionsForm, StoredValuesOutsideTheListsShowTheDefaults)
     f.settings.PingTimeout = -1;
     f.settings.LogErrors = 2;
     OptionsForm form(f.strings, f.dialogs, f.settings);
-    EXPECT_EQ(form.Combo2.selectedIndex(), 3);
-    EXPECT_EQ(form.Combo3.selectedIndex(), -1) << "-1 is a valid stored choice: none";
-    EXPECT_EQ(form.Check1.value(), 1);
+    EXPECT_EQ(form.pingFrequency.selectedIndex(), 3);
+    EXPECT_EQ(form.pingTimeout.selectedIndex(), -1) << "-1 is a valid stored choice: none";
+    EXPECT_EQ(form.logErrorsBox.value(), 1);
 }
 
 TEST(OptionsForm, OkStoresEveryFieldAndCancelNone)
@@ -62,13 +62,13 @@ TEST(OptionsForm, OkStoresEveryFieldAndCancelNone)
     ShellFixture f;
     const pvx::session::ProgramSettings before = f.settings;
     const auto edit = [](OptionsForm &form) {
-        form.Text1.setText(s("/usr/bin/logger oops"));
-        form.Check1.setValue(1);
-        form.Combo1.setText(s("1500.5"));
-        form.Check2.setValue(1);
-        form.Combo2.select(0);
-        form.Combo3.select(19);
-        form.chkLoadWithWindows.setValue(1);
+        form.errorProgram.setText(s("/usr/bin/logger oops"));
+        form.logErrorsBox.setValue(1);
+        form.packetSize.setText(s("1500.5"));
+        form.pingEnabledBox.setValue(1);
+        form.pingFrequency.select(0);
+        form.pingTimeout.select(19);
+        form.startWithLoginBox.setValue(1);
     };
     f.options = [&edit](OptionsForm &form) {
         edit(form);
@@ -91,10 +91,10 @@ TEST(OptionsForm, BrowsePicksTheErrorProgram)
     f.settings.OnErrorRunApp = s("old");
     OptionsForm form(f.strings, f.dialogs, f.settings);
     form.onBrowseClicked();
-    EXPECT_EQ(form.Text1.text(), s("old")) << "a cancelled dialog leaves the command line";
+    EXPECT_EQ(form.errorProgram.text(), s("old")) << "a cancelled dialog leaves the command line";
     ASSERT_EQ(f.dialogs.fileDialogs.size(), 1);
     EXPECT_EQ(f.dialogs.fileDialogs.first().filter, s("Programs (*.EXE)|*.EXE|All Files (*.*)|*.*"));
     f.dialogs.nextFileName = s("/usr/local/bin/alarm");
     form.onBrowseClicked();
-    EXPECT_EQ(form.Text1.text(), s("/usr/local/bin/alarm"));
+    EXPECT_EQ(form.errorProgram.text(), s("/usr/local/bin/alarm"));
 }

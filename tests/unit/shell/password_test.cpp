@@ -18,12 +18,12 @@ TEST(SetPassword, OpensWithTheCurrentPasswordAndItsTexts)
     f.settings.Password = s("abc");
     SetPasswordForm form(f.strings, f.dialogs, f.settings.Password);
     EXPECT_EQ(form.caption(), s("Porvix Password"));
-    EXPECT_EQ(form.Label1.caption(), s("Enter Password:"));
-    EXPECT_EQ(form.Label2.caption(), s("Confirm Password"));
-    EXPECT_EQ(form.Command1.caption(), s("&OK"));
-    EXPECT_EQ(form.Command2.caption(), s("&Cancel"));
-    EXPECT_EQ(form.Text1.text(), s("abc"));
-    EXPECT_EQ(form.Text2.text(), s("abc"));
+    EXPECT_EQ(form.passwordLabel.caption(), s("Enter Password:"));
+    EXPECT_EQ(form.confirmationLabel.caption(), s("Confirm Password"));
+    EXPECT_EQ(form.okButton.caption(), s("&OK"));
+    EXPECT_EQ(form.cancelButton.caption(), s("&Cancel"));
+    EXPECT_EQ(form.password.text(), s("abc"));
+    EXPECT_EQ(form.confirmation.text(), s("abc"));
 }
 
 TEST(SetPassword, MismatchKeepsTheDialogAndTheOldPassword)
@@ -31,11 +31,11 @@ TEST(SetPassword, MismatchKeepsTheDialogAndTheOldPassword)
     ShellFixture f;
     f.settings.Password = s("old");
     f.setPassword = [](SetPasswordForm &form) {
-        form.Text1.setText(s("new1"));
-        form.Text2.setText(s("new2"));
+        form.password.setText(s("new1"));
+        form.confirmation.setText(s("new2"));
         form.onOkClicked();
         EXPECT_TRUE(form.isLoaded());
-        EXPECT_EQ(form.Text1.text(), s("new1"));
+        EXPECT_EQ(form.password.text(), s("new1"));
         form.onCancelClicked();
     };
     f.window->onSetPasswordClicked();
@@ -51,8 +51,8 @@ TEST(SetPassword, MatchSetsAndEmptyRemovesAndTheFileFollowsAtTheNextSave)
     f.start();
     for (const char *wanted : {"Secret", ""}) {
         f.setPassword = [wanted](SetPasswordForm &form) {
-            form.Text1.setText(s(wanted));
-            form.Text2.setText(s(wanted));
+            form.password.setText(s(wanted));
+            form.confirmation.setText(s(wanted));
             form.onOkClicked();
             EXPECT_FALSE(form.isLoaded());
         };
@@ -104,9 +104,9 @@ TEST(PasswordCheck, EnterDialogKeepsItsBuiltInTexts)
 {
     EnterPasswordForm form;
     EXPECT_EQ(form.caption(), s("Porvix Password"));
-    EXPECT_EQ(form.Label1.caption(), s("Enter Password:"));
-    EXPECT_EQ(form.Command1.caption(), s("OK"));
-    EXPECT_EQ(form.Command2.caption(), s("Cancel"));
+    EXPECT_EQ(form.passwordLabel.caption(), s("Enter Password:"));
+    EXPECT_EQ(form.okButton.caption(), s("OK"));
+    EXPECT_EQ(form.cancelButton.caption(), s("Cancel"));
 }
 
 TEST(PasswordCheck, RestoringTheMinimisedWindow)

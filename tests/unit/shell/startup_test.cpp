@@ -27,11 +27,11 @@ TEST(Startup, FirstTickLocalisesLoadsActivatesAndShows)
     QObject::connect(f.window.get(), &pvx::shell::MainWindow::showRequested, [&shown] { ++shown; });
     f.window->scheduleStartup();
     EXPECT_EQ(f.timer1().interval(), 1000);
-    EXPECT_EQ(f.window->mnuFile.caption(), s("2102")) << "captions come with the start-up";
+    EXPECT_EQ(f.window->fileMenu.caption(), s("2102")) << "captions come with the start-up";
     EXPECT_EQ(f.sessions.size(), 0u);
 
     f.timer1().fire();
-    EXPECT_EQ(f.window->mnuFile.caption(), s("&File"));
+    EXPECT_EQ(f.window->fileMenu.caption(), s("&File"));
     EXPECT_EQ(f.window->homePageItem.caption(), s("Porvix on the &Web"));
     EXPECT_EQ(f.timer1().interval(), 60000);
     ASSERT_EQ(f.sessions.size(), 3u);
@@ -139,7 +139,7 @@ TEST(Startup, SaveSaveAsNewAndClose)
     pvx::session::Session *active = &f.sessions.at(0);
     f.window->setActiveSessionSource([&active] { return active; });
     f.window->onFileMenuOpened();
-    EXPECT_TRUE(f.window->mnuFileClose.isEnabled());
+    EXPECT_TRUE(f.window->fileCloseItem.isEnabled());
     f.window->onFileCloseClicked();
     ASSERT_EQ(f.sessions.size(), 1u);
     active = &f.sessions.at(0);
@@ -147,7 +147,7 @@ TEST(Startup, SaveSaveAsNewAndClose)
     active = nullptr;
     f.window->onFileCloseClicked();
     f.window->onFileMenuOpened();
-    EXPECT_FALSE(f.window->mnuFileClose.isEnabled());
+    EXPECT_FALSE(f.window->fileCloseItem.isEnabled());
 }
 
 TEST(Startup, HelpContentsAndTheWebPage)
@@ -168,28 +168,28 @@ TEST(Startup, HelpContentsAndTheWebPage)
 TEST(Startup, ItemsOfLaterWorkAreNotOffered)
 {
     ShellFixture f;
-    for (const auto *item : {&f.window->mnuHelpSearch})
+    for (const auto *item : {&f.window->helpSearchItem})
         EXPECT_FALSE(item->isVisible()) << item->name().toStdString();
-    EXPECT_FALSE(f.window->mnuHelpSearch.isEnabled());
+    EXPECT_FALSE(f.window->helpSearchItem.isEnabled());
 }
 
 TEST(Startup, ToolsMenuOpensThePingAndResolverWindows)
 {
     ShellFixture f;
     f.start();
-    EXPECT_EQ(f.window->mPingTool.caption(), s("&Ping IP Address..."));
+    EXPECT_EQ(f.window->pingToolItem.caption(), s("&Ping IP Address..."));
     f.settings.PingTimeout = 9;
     f.resolver.addresses.insert(s("localhost"), s("127.0.0.1"));
     QStringList opened;
     f.pingTool = [&](pvx::tools::PingForm &form) {
         // The window pings with the time-out the global options hold now.
-        form.Text1.setText(s("localhost"));
+        form.address.setText(s("localhost"));
         form.onPingClicked();
         f.resolver.resolveAll();
         opened.append(form.name() + QString::number(f.echo.pending.first().timeoutMs));
     };
     f.resolveTool = [&](pvx::tools::ResolveForm &form) { opened.append(form.name()); };
-    for (auto *item : {&f.window->MTools, &f.window->mPingTool, &f.window->mResolve}) {
+    for (auto *item : {&f.window->toolsMenu, &f.window->pingToolItem, &f.window->resolveToolItem}) {
         EXPECT_TRUE(item->isVisible()) << item->name().toStdString();
         if (item->onClick)
             item->onClick();

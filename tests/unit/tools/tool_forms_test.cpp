@@ -18,13 +18,13 @@ struct PingTest : ToolsFixture, ::testing::Test {
 
     QStringList results() const
     {
-        return {form.Text4_0.text(), form.Text4_1.text(), form.Text4_2.text(), form.Text4_3.text(),
-                form.Text4_4.text()};
+        return {form.replyStatus.text(), form.replyAddress.text(), form.roundTripTime.text(), form.replySize.text(),
+                form.replyData.text()};
     }
     void ping(const char *address, const QString &data)
     {
-        form.Text1.setText(s(address));
-        form.Text2.setText(data);
+        form.address.setText(s(address));
+        form.echoData.setText(data);
         form.onPingClicked();
     }
 };
@@ -40,27 +40,27 @@ TEST_F(PingTest, EmptyAddressIsRefusedWithoutSending)
     EXPECT_EQ(dialogs.messages[0].title, s("Ping Error - Missing or invalid IP Address"));
     EXPECT_EQ(focused, 1);
     EXPECT_TRUE(resolver.pending.isEmpty());
-    EXPECT_TRUE(form.Command1.isEnabled());
+    EXPECT_TRUE(form.pingButton.isEnabled());
 }
 
 TEST_F(PingTest, WaitsDisabledAndBusyThenShowsEveryField)
 {
-    form.Text4_0.setText(s("old"));
+    form.replyStatus.setText(s("old"));
     ping("localhost", s("Testing 123"));
     EXPECT_EQ(results(), QStringList(5, QString()));
-    EXPECT_FALSE(form.Command1.isEnabled());
+    EXPECT_FALSE(form.pingButton.isEnabled());
     EXPECT_TRUE(form.isBusy());
 
     resolver.resolveAll();
     ASSERT_EQ(echo.pending.size(), 1);
     EXPECT_EQ(echo.pending.first().address, s("127.0.0.1"));
     EXPECT_EQ(echo.pending.first().timeoutMs, 500);
-    EXPECT_FALSE(form.Command1.isEnabled());
+    EXPECT_FALSE(form.pingButton.isEnabled());
 
     answerEcho(QByteArray("Testing 123\0junk", 16), 0);
     EXPECT_EQ(results(), (QStringList{s("0   [IP Success]"), s("16777343"), s("0 ms"), s("16 bytes"),
                                       s("Testing 123")}));
-    EXPECT_TRUE(form.Command1.isEnabled());
+    EXPECT_TRUE(form.pingButton.isEnabled());
     EXPECT_FALSE(form.isBusy());
     EXPECT_TRUE(dialogs.messages.isEmpty());
 }
@@ -82,7 +82,7 @@ TEST_F(PingTest, FailuresShowTheirStatusAndZeroFields)
         ping(c.address, QString::fromLatin1(c.data));
         resolver.resolveAll();
         EXPECT_EQ(results(), (QStringList{s(c.status), s("0"), s("0 ms"), s("0 bytes"), QString()})) << c.address;
-        EXPECT_TRUE(form.Command1.isEnabled());
+        EXPECT_TRUE(form.pingButton.isEnabled());
     }
     EXPECT_TRUE(echo.pending.isEmpty());
 }
@@ -92,7 +92,7 @@ TEST_F(PingTest, AnEchoThatCannotBeSentSaysWhy)
     ping("127.0.0.1", s("Testing 123"));
     resolver.resolveAll();
     echo.answer(echo.pending.firstKey(), {11050, {}, 0, 0, {}, s("raw sockets need root")});
-    EXPECT_EQ(form.Text4_0.text(), s("11050   [IP General Failure]"));
+    EXPECT_EQ(form.replyStatus.text(), s("11050   [IP General Failure]"));
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_EQ(dialogs.messages[0].text, s("raw sockets need root"));
 }
@@ -108,7 +108,7 @@ TEST_F(PingTest, ClosingDropsTheLookupOrTheEcho)
     EXPECT_FALSE(form.isBusy());
 
     pvx::tools::PingForm second(strings, dialogs, resolver, echo, 0);
-    second.Text1.setText(s("127.0.0.1"));
+    second.address.setText(s("127.0.0.1"));
     second.onPingClicked();
     resolver.resolveAll();
     ASSERT_EQ(echo.pending.size(), 1);
@@ -123,21 +123,21 @@ TEST(ResolveForm, ShowsTheAddressOrSaysTheNameDoesNotResolve)
     ToolsFixture f;
     pvx::tools::ResolveForm form(f.strings, f.dialogs, f.resolver);
     EXPECT_EQ(form.caption(), s("Resolve IP Address from Host Name:"));
-    EXPECT_EQ(form.Command1.caption(), s("Resolve IP Address"));
-    EXPECT_FALSE(form.Command3.isEnabled());
+    EXPECT_EQ(form.resolveButton.caption(), s("Resolve IP Address"));
+    EXPECT_FALSE(form.helpButton.isEnabled());
 
-    form.txtHostName.setText(s("localhost"));
+    form.hostName.setText(s("localhost"));
     form.onResolveClicked();
-    EXPECT_FALSE(form.Command1.isEnabled());
+    EXPECT_FALSE(form.resolveButton.isEnabled());
     EXPECT_TRUE(form.isBusy());
     f.resolver.resolveAll();
-    EXPECT_EQ(form.txtIPAddress.text(), s("127.0.0.1"));
-    EXPECT_TRUE(form.Command1.isEnabled());
+    EXPECT_EQ(form.address.text(), s("127.0.0.1"));
+    EXPECT_TRUE(form.resolveButton.isEnabled());
 
-    form.txtHostName.setText(s("nosuchhost"));
+    form.hostName.setText(s("nosuchhost"));
     form.onResolveClicked();
     f.resolver.resolveAll();
-    EXPECT_EQ(form.txtIPAddress.text(), s("127.0.0.1"));
+    EXPECT_EQ(form.address.text(), s("127.0.0.1"));
     ASSERT_EQ(f.dialogs.messages.size(), 1);
     EXPECT_EQ(f.dialogs.messages[0].text, s("Cannot resolve the IP Address for host name: nosuchhost"));
 
