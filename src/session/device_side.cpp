@@ -4,11 +4,12 @@
 
 #include "core/port_map.h"
 #include "platform/serial_port.h"
+#include "resources/string_ids.h"
 #include "resources/string_table.h"
 #include "session/flow_limits.h"
 #include "session/line_choices.h"
-#include "session/session_lists.h"
 #include "session/serial_settings_text.h"
+#include "session/session_lists.h"
 #include "session/side_status.h"
 #include "session/traffic_tap.h"
 #include "session/transfer_buffer.h"
@@ -16,6 +17,8 @@
 #include <algorithm>
 
 namespace pvx::session {
+
+using resources::StringId;
 
 DeviceSide::DeviceSide(Devices devices, Context context)
     : m_devices(devices), m_context(std::move(context)), m_return(devices.watch)
@@ -51,10 +54,10 @@ bool DeviceSide::open(int connector)
     const SideStatus &status = m_context.status;
     if (!m_devices.port.isOpen()) {
         m_return.stop();
-        status.showState(status.text(5095));
+        status.showState(status.text(StringId::PortNotAvailable));
         return false;
     }
-    status.showState(status.text(5096), device);
+    status.showState(status.text(StringId::Open), device);
     return true;
 }
 
@@ -63,7 +66,7 @@ bool DeviceSide::fail(const QString &description)
     m_return.stop();
     closePort();
     const SideStatus &status = m_context.status;
-    status.showState(status.text(5099) + QLatin1Char(' ') + description);
+    status.showState(status.text(StringId::ErrorPrefix) + QLatin1Char(' ') + description);
     return false;
 }
 
@@ -71,7 +74,7 @@ bool DeviceSide::close()
 {
     m_return.stop();
     closePort();
-    m_context.status.showState(m_context.status.text(5100));
+    m_context.status.showState(m_context.status.text(StringId::Closed));
     return true;
 }
 
@@ -143,7 +146,7 @@ void DeviceSide::onFailed(const platform::Error &error)
     // The port is closed already; what the network sends meanwhile stays
     // queued, as for any closed port, until the device comes back.
     const SideStatus &status = m_context.status;
-    status.showState(status.text(5099) + QLatin1Char(' ') + error.detail);
+    status.showState(status.text(StringId::ErrorPrefix) + QLatin1Char(' ') + error.detail);
     retryAfterFailure();
 }
 

@@ -8,16 +8,13 @@
 #include "session/device_side.h"
 
 #include "platform/serial_port.h"
+#include "resources/string_ids.h"
 #include "session/line_choices.h"
 #include "session/side_status.h"
 
 namespace pvx::session {
 
-namespace {
-
-constexpr int kWaitingForDevice = 5132;
-
-} // namespace
+using resources::StringId;
 
 void DeviceSide::watchPath()
 {
@@ -41,7 +38,7 @@ bool DeviceSide::waitForDevice(const platform::Error &refusal)
         return false;
     (void)m_return.refused(refusal);
     const SideStatus &status = m_context.status;
-    status.showState(status.text(kWaitingForDevice).arg(path()), refusal.detail);
+    status.showState(status.text(StringId::WaitingForDevice).arg(path()), refusal.detail);
     return true;
 }
 
@@ -71,7 +68,7 @@ void DeviceSide::reopen()
     const auto settings = lineSettings(m_context.window);
     platform::Result<void> opened = settings ? m_devices.port.reopen(device, *settings) : settings.error();
     if (opened && !m_devices.port.isOpen())
-        opened = platform::makeError(platform::ErrorCode::IoError, status.text(5095));
+        opened = platform::makeError(platform::ErrorCode::IoError, status.text(StringId::PortNotAvailable));
     if (!opened) {
         // Nothing there yet is the normal wait. Something else at the path
         // (a file, a folder, another kind of device, a device that refuses
@@ -83,7 +80,7 @@ void DeviceSide::reopen()
     }
     m_return.reopened();
     m_context.log(QStringLiteral("The device %1 came back").arg(device));
-    status.showState(status.text(5096), device);
+    status.showState(status.text(StringId::Open), device);
     m_context.events.reopened();
 }
 

@@ -1,32 +1,24 @@
 #include "session/session.h"
 
 #include "platform/dialogs.h"
+#include "resources/string_ids.h"
 #include "resources/string_table.h"
 #include "session/device_side.h"
 #include "session/flow_limits.h"
-#include "session/tcp_client_side.h"
-#include "session/tcp_server_side.h"
-#include "session/udp_side.h"
 #include "session/virtual_port_side.h"
 #include "session/window_serial_line.h"
 
 namespace pvx::session {
 
-namespace {
-
-constexpr int kSerialStatusLabel = 5090;
-constexpr int kNetworkStatusLabel = 5091;
-constexpr int kConnectedClientsTitle = 5101;
-
-} // namespace
+using resources::StringId;
 
 Session::Session(SessionServices services, SessionDevices devices)
     : m_services(services), m_devices(std::move(devices)), m_window(services.window),
-      m_serialStatus(services.window.strings, kSerialStatusLabel, m_window.statusLine(StatusLine::Serial),
+      m_serialStatus(services.window.strings, StringId::SerialStatusLabel, m_window.statusLine(StatusLine::Serial),
                      [this](const QString &text, const QString &reason) {
                          setStatus(StatusLine::Serial, text, reason);
                      }),
-      m_networkStatus(services.window.strings, kNetworkStatusLabel, m_window.statusLine(StatusLine::Network),
+      m_networkStatus(services.window.strings, StringId::NetworkStatusLabel, m_window.statusLine(StatusLine::Network),
                       [this](const QString &text, const QString &reason) {
                           setStatus(StatusLine::Network, text, reason);
                       }),
@@ -82,12 +74,8 @@ std::unique_ptr<NetworkSide> Session::makeNetworkSide()
             .wakePump = [this] { wakePump(); },
         },
     };
-    const Role role = m_window.selectedRole();
-    if (m_window.udpSelected())
-        return std::make_unique<UdpSide>(std::move(context), role);
-    if (role == Role::Server)
-        return std::make_unique<TcpServerSide>(std::move(context), m_services.pings);
-    return std::make_unique<TcpClientSide>(std::move(context), m_services.pings);
+    return session::makeNetworkSide(m_window.selectedRole(), m_window.udpSelected(), std::move(context),
+                                    m_services.pings);
 }
 
 SerialSide &Session::serial()
@@ -117,7 +105,7 @@ platform::Socket::Events Session::socketEvents(int index)
     };
 }
 
-QString Session::text(int id) const
+QString Session::text(StringId id) const
 {
     return m_services.window.strings.text(id);
 }
@@ -158,7 +146,7 @@ void Session::showConnectedClients()
     QString clients;
     for (const int index : m_links.connectedSockets(false))
         clients += m_links.socket(index).remoteHostIP() + QStringLiteral("\r\n");
-    m_services.window.dialogs.messageBox(clients, text(kConnectedClientsTitle), platform::MessageButtons::Ok,
+    m_services.window.dialogs.messageBox(clients, text(StringId::ConnectedClientsTitle), platform::MessageButtons::Ok,
                                          platform::MessageIcon::None);
 }
 

@@ -1,66 +1,22 @@
 #pragma once
 
-#include "platform/result.h"
-#include "platform/serial_port.h"
 #include "platform/socket.h"
-#include "platform/virtual_port.h"
 #include "session/client_links.h"
-#include "session/error_log.h"
-#include "session/link_watchdog.h"
 #include "session/network_side.h"
 #include "session/packetizer.h"
-#include "session/program_settings.h"
-#include "session/pump_tick.h"
 #include "session/serial_side.h"
+#include "session/session_services.h"
 #include "session/session_status.h"
-#include "session/session_window.h"
 #include "session/side_status.h"
 #include "session/traffic_tap.h"
 #include "session/transfer_buffer.h"
-#include "session/turn_share.h"
 
 #include <QObject>
 
 #include <functional>
 #include <memory>
-#include <optional>
-#include <vector>
-
-namespace pvx::core {
-struct PortMap;
-}
-namespace pvx::platform {
-class DeviceWatch;
-class SocketFactory;
-class TimerFactory;
-}
 
 namespace pvx::session {
-
-/// The devices one session owns: its real serial port and its virtual port.
-struct SessionDevices {
-    std::unique_ptr<platform::SerialPort> serial;
-    std::unique_ptr<platform::VirtualPort> virtualPort;
-};
-
-/// Program-wide services a session uses and does not own.
-struct SessionServices {
-    SessionWindow::Services window;
-    platform::SocketFactory &sockets;
-    platform::TimerFactory &timers;
-    /// Where "COM" n is found and where virtual ports are made.
-    const core::PortMap &ports;
-    const ProgramSettings &settings;
-    ErrorLog &log;
-    /// The echo the link watch pings with.
-    PingService &pings;
-    /// The program's pump tick, which runs onPumpTick while anything is pending.
-    PumpTick &pump;
-    /// Shares the event loop between busy sessions.
-    TurnShare &turns;
-    /// Tells when a real device that failed may be back at its path.
-    platform::DeviceWatch &deviceWatch;
-};
 
 /// One serial-to-network bridge: the session window's model and the engine
 /// that acts on it. Everything runs on the event-loop thread.
@@ -157,7 +113,7 @@ signals:
     void statusChanged(StatusLine line, const QString &text);
 
 private:
-    QString text(int id) const;
+    QString text(resources::StringId id) const;
 
     // Activation and deactivation.
     /// What every press does first, before it activates or deactivates.
@@ -167,7 +123,6 @@ private:
     bool startNetworkSide(int port);
     void rollBackNetworkStart(const platform::Error &error);
     void sizeTransferBuffers();
-    void setSettingsLocked(bool locked);
     /// The network side the window selects, for a press of the button.
     std::unique_ptr<NetworkSide> makeNetworkSide();
     /// The serial side the window selects.
@@ -176,11 +131,6 @@ private:
     /// Hands the events of socket `index` to the network side of the moment.
     platform::Socket::Events socketEvents(int index);
     void showErrorBox(const QString &description);
-
-    // Commands from other programs.
-    /// Selects the serial choices a settings command names in `fields`
-    /// ("baud,parity,data bits,stop bits", upper case).
-    void selectSerialSettings(QString fields);
 
     // Sharing the event loop with the other sessions.
     /// Handles an arrival of serial data now, or at the session's turn.

@@ -3,23 +3,17 @@
 #include "session/session.h"
 
 #include "core/numeric_text.h"
+#include "resources/string_ids.h"
 #include "session/flow_limits.h"
 #include "session/session_lists.h"
 
 namespace pvx::session {
 
+using resources::StringId;
+
 namespace {
 
 constexpr int kMaxPort = 65535;
-constexpr int kNoRemoteHost = 5088;
-constexpr int kBadPort = 5089;
-constexpr int kSerialStatusLabel = 5090;
-constexpr int kNetworkStatusLabel = 5091;
-constexpr int kErrorWord = 5099;
-constexpr int kClosedWord = 5100;
-constexpr int kActivateCaption = 5087;
-constexpr int kDeactivateCaption = 5118;
-constexpr int kNoConnectorTitle = 5119;
 
 } // namespace
 
@@ -58,22 +52,22 @@ void Session::startPress()
 void Session::runActivation()
 {
     if (m_window.remoteHost.isVisible() && m_window.remoteHost.text().isEmpty()) {
-        m_networkStatus.showState(text(kNoRemoteHost));
+        m_networkStatus.showState(text(StringId::InvalidIpAddress));
         return;
     }
     // The rounded number is checked, so that "65535.7" cannot slip through as 65536.
     const int port = core::roundHalfEven(core::numericValue(m_window.portNumber.text()));
     if (port < 0 || port > kMaxPort) {
-        m_networkStatus.showState(text(kBadPort));
+        m_networkStatus.showState(text(StringId::InvalidPortNumber));
         return;
     }
 
     m_connector = m_window.connector.selectedIndex();
     if (m_connector == 0) {
         if (!m_window.isNamed())
-            m_window.setCaption(m_window.titleFor(text(kNoConnectorTitle)));
-        m_serialStatus.show(text(kSerialStatusLabel));
-        m_networkStatus.show(text(kNetworkStatusLabel));
+            m_window.setCaption(m_window.titleFor(text(StringId::NewSessionName)));
+        m_serialStatus.show(text(StringId::SerialStatusLabel));
+        m_networkStatus.show(text(StringId::NetworkStatusLabel));
         return;
     }
 
@@ -85,8 +79,8 @@ void Session::runActivation()
 
     if (!m_window.isNamed())
         m_window.setCaption(m_window.titleFor(m_window.connector.text()));
-    setSettingsLocked(true);
-    m_window.activateButton.setCaption(text(kDeactivateCaption));
+    m_window.setSettingsLocked(true);
+    m_window.activateButton.setCaption(text(StringId::DeactivateCaption));
     // The pump serves what the activation left pending; once a connection
     // is up, it counts the quiet towards the first ping.
     wakePump();
@@ -122,7 +116,7 @@ void Session::rollBackNetworkStart(const platform::Error &error)
     socket0.close();
     socket0.setRemoteHost(QString());
     socket0.setRemotePort(0);
-    m_networkStatus.showState(text(kErrorWord) + QLatin1Char(' ') + error.detail);
+    m_networkStatus.showState(text(StringId::ErrorPrefix) + QLatin1Char(' ') + error.detail);
     (void)serial().close();
 }
 
@@ -132,19 +126,9 @@ void Session::runDeactivation()
         return;
     m_links.closeAll();
     m_links.socket(0).setProtocol(platform::SocketProtocol::Tcp);
-    m_networkStatus.showState(text(kClosedWord));
-    setSettingsLocked(false);
-    m_window.activateButton.setCaption(text(kActivateCaption));
-}
-
-void Session::setSettingsLocked(bool locked)
-{
-    for (core::Control *control :
-         {&m_window.connector, &m_window.baudRate, &m_window.parity, &m_window.dataBits, &m_window.stopBits,
-          &m_window.flowControl, &m_window.bufferSize, &m_window.ioOptionsButton, &m_window.clientRoleButton,
-          &m_window.serverRoleButton, &m_window.remoteHost, &m_window.portNumber, &m_window.localAddress,
-          &m_window.useVirtualPort, &m_window.useUdp})
-        control->setEnabled(!locked);
+    m_networkStatus.showState(text(StringId::Closed));
+    m_window.setSettingsLocked(false);
+    m_window.activateButton.setCaption(text(StringId::ActivateCaption));
 }
 
 } // namespace pvx::session

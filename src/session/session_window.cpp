@@ -4,6 +4,7 @@
 #include "platform/dialogs.h"
 #include "platform/network_info.h"
 #include "resources/form_strings.h"
+#include "resources/string_ids.h"
 #include "resources/string_table.h"
 #include "session/client_options_form.h"
 #include "session/login_options_form.h"
@@ -11,6 +12,8 @@
 #include "session/session_lists.h"
 
 namespace pvx::session {
+
+using resources::StringId;
 
 namespace {
 
@@ -173,7 +176,7 @@ void SessionWindow::onLocalAddressDropDown()
 void SessionWindow::checkPortNumber()
 {
     if (core::numericValue(portNumber.text()) > kMaxPort) {
-        m_services.dialogs.messageBox(m_services.strings.text(5102), m_services.strings.text(5103),
+        m_services.dialogs.messageBox(m_services.strings.text(StringId::PortNumberRange), m_services.strings.text(StringId::Error),
                                       platform::MessageButtons::Ok, platform::MessageIcon::Critical);
     }
 }
@@ -242,12 +245,12 @@ void SessionWindow::setWindowName(const QString &windowName)
 
 QString SessionWindow::titleFor(const QString &prefix) const
 {
-    return prefix + QStringLiteral(" - ") + m_services.strings.text(5120);
+    return prefix + QStringLiteral(" - ") + m_services.strings.text(StringId::WindowTitleSuffix);
 }
 
 bool SessionWindow::isActive() const
 {
-    return activateButton.caption() == m_services.strings.text(5118);
+    return activateButton.caption() == m_services.strings.text(StringId::DeactivateCaption);
 }
 
 double SessionWindow::transmitTimeout() const
@@ -304,6 +307,14 @@ ClientIo SessionWindow::clientIo() const
     default:
         return ClientIo::TwoWay;
     }
+}
+
+void SessionWindow::setSettingsLocked(bool locked)
+{
+    for (core::Control *control : {&connector, &baudRate, &parity, &dataBits, &stopBits, &flowControl, &bufferSize,
+                                   &ioOptionsButton, &clientRoleButton, &serverRoleButton, &remoteHost, &portNumber,
+                                   &localAddress, &useVirtualPort, &useUdp})
+        control->setEnabled(!locked);
 }
 
 } // namespace pvx::session

@@ -120,6 +120,8 @@ public:
     QString titleFor(const QString &prefix) const;
     /// True while the session is active (the button offers "De-Activate").
     bool isActive() const;
+    /// While the session is active, the settings it runs with cannot be changed.
+    void setSettingsLocked(bool locked);
 
     // The settings as the engine reads them: from the controls and option
     // fields at every call, so that a change acts at once.

@@ -5,14 +5,15 @@
 
 namespace pvx::session {
 
-SideStatus::SideStatus(const resources::StringTable &strings, int labelId, const core::Control &line, Show show)
-    : m_strings(strings), m_labelId(labelId), m_line(line), m_show(std::move(show))
+SideStatus::SideStatus(const resources::StringTable &strings, resources::StringId label, const core::Control &line,
+                       Show show)
+    : m_strings(strings), m_label(label), m_line(line), m_show(std::move(show))
 {
 }
 
 QString SideStatus::labelled(const QString &word) const
 {
-    return text(m_labelId) + QLatin1Char(' ') + word;
+    return text(m_label) + QLatin1Char(' ') + word;
 }
 
 QString SideStatus::caption() const
@@ -20,7 +21,7 @@ QString SideStatus::caption() const
     return m_line.caption();
 }
 
-QString SideStatus::text(int id) const
+QString SideStatus::text(resources::StringId id) const
 {
     return m_strings.text(id);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "resources/string_ids.h"
+
 #include <QString>
 
 #include <functional>
@@ -21,7 +23,7 @@ class SideStatus {
 public:
     using Show = std::function<void(const QString &text, const QString &reason)>;
 
-    SideStatus(const resources::StringTable &strings, int labelId, const core::Control &line, Show show);
+    SideStatus(const resources::StringTable &strings, resources::StringId label, const core::Control &line, Show show);
 
     void show(const QString &text, const QString &reason = {}) const { m_show(text, reason); }
     /// Shows the line's label and `word`.
@@ -31,11 +33,11 @@ public:
     /// What the line shows now.
     QString caption() const;
     /// The text `id` of the string table.
-    QString text(int id) const;
+    QString text(resources::StringId id) const;
 
 private:
     const resources::StringTable &m_strings;
-    int m_labelId;
+    resources::StringId m_label;
     const core::Control &m_line;
     Show m_show;
 };

@@ -3,6 +3,7 @@
 #include "core/numeric_text.h"
 #include "platform/socket.h"
 #include "platform/timer.h"
+#include "resources/string_ids.h"
 #include "session/client_links.h"
 #include "session/remote_line_control.h"
 #include "session/serial_side.h"
@@ -11,10 +12,11 @@
 
 namespace pvx::session {
 
+using resources::StringId;
+
 namespace {
 
 constexpr int kReconnectIntervalMs = 5000;
-constexpr int kWaitingForVirtualPort = 5130;
 
 } // namespace
 
@@ -41,7 +43,7 @@ platform::Result<void> TcpClientSide::start(int port)
         status.show(status.caption(), waitReason());
         return {};
     }
-    status.showState(status.text(5097));
+    status.showState(status.text(StringId::Connecting));
     return connection.connect();
 }
 
@@ -54,13 +56,13 @@ void TcpClientSide::onConnected(int index)
 {
     connectionStarted(index);
     m_reconnect->stop();
-    m_context.status.showState(m_context.status.text(5109));
+    m_context.status.showState(m_context.status.text(StringId::Connected));
     m_context.events.wakePump();
 }
 
 void TcpClientSide::connectionClosed(const QString &reason)
 {
-    m_context.status.showState(m_context.status.text(5100), reason);
+    m_context.status.showState(m_context.status.text(StringId::Closed), reason);
     m_reconnect->start();
 }
 
@@ -81,7 +83,7 @@ bool TcpClientSide::waitsForProgram() const
 
 QString TcpClientSide::waitReason() const
 {
-    return m_context.status.text(kWaitingForVirtualPort).arg(m_context.serial.path());
+    return m_context.status.text(StringId::WaitingForProgram).arg(m_context.serial.path());
 }
 
 void TcpClientSide::onReconnectTick()
@@ -103,12 +105,12 @@ void TcpClientSide::connectToConfiguredServer()
     connection.setRemoteHost(window.remoteHost.text());
     connection.setRemotePort(core::roundHalfEven(core::numericValue(window.portNumber.text())));
     const SideStatus &status = m_context.status;
-    status.showState(status.text(5097));
+    status.showState(status.text(StringId::Connecting));
     if (const auto connecting = connection.connect(); !connecting) {
         connection.close();
         connection.setRemoteHost(QString());
         connection.setRemotePort(0);
-        status.showState(status.text(5099) + QLatin1Char(' ') + connecting.error().detail);
+        status.showState(status.text(StringId::ErrorPrefix) + QLatin1Char(' ') + connecting.error().detail);
         m_context.log(connecting.error().detail);
         // Tried again on the next tick (which waits while the virtual port is closed).
         m_reconnect->start();
@@ -127,10 +129,10 @@ void TcpClientSide::onProgramOpened(bool opened)
         if (connection.state() != platform::kSocketConnected)
             connectToConfiguredServer();
         else
-            status.showState(status.text(5097));
+            status.showState(status.text(StringId::Connecting));
         return;
     }
-    status.showState(status.text(5100), waitReason());
+    status.showState(status.text(StringId::Closed), waitReason());
     // Not only a connected socket: an attempt still under way would connect
     // after the program has gone, and the reconnect cycle would bring the
     // connection back.

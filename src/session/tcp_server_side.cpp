@@ -1,11 +1,14 @@
 #include "session/tcp_server_side.h"
 
 #include "platform/socket.h"
+#include "resources/string_ids.h"
 #include "session/client_links.h"
 #include "session/session_window.h"
 #include "session/side_status.h"
 
 namespace pvx::session {
+
+using resources::StringId;
 
 TcpServerSide::TcpServerSide(Context context, PingService &pings) : TcpSide(std::move(context), pings) {}
 
@@ -21,7 +24,7 @@ platform::Result<void> TcpServerSide::start(int port)
         started = listener.listen();
     if (!started)
         return started;
-    m_context.status.showState(m_context.status.text(5098));
+    m_context.status.showState(m_context.status.text(StringId::Listening));
     return {};
 }
 
@@ -55,8 +58,8 @@ void TcpServerSide::showClientCount(const QString &reason)
         return;
     const SideStatus &status = m_context.status;
     const int clients = m_context.links.clientCount();
-    status.showState(clients != 0 ? QLatin1Char('(') + QString::number(clients) + QLatin1Char(')') + status.text(5109)
-                                   : status.text(5098),
+    status.showState(clients != 0 ? QLatin1Char('(') + QString::number(clients) + QLatin1Char(')') + status.text(StringId::Connected)
+                                   : status.text(StringId::Listening),
                      reason);
 }
 
@@ -70,7 +73,7 @@ void TcpServerSide::onError(int index, int number, const QString &description)
     // longer taken.
     m_context.links.socket(0).close();
     const SideStatus &status = m_context.status;
-    status.showState(status.text(5099) + QLatin1Char(' ') + description);
+    status.showState(status.text(StringId::ErrorPrefix) + QLatin1Char(' ') + description);
     m_context.errorBox(description);
 }
 

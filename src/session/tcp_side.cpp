@@ -5,6 +5,7 @@
 
 #include "platform/socket.h"
 #include "platform/timer.h"
+#include "resources/string_ids.h"
 #include "session/client_links.h"
 #include "session/flow_limits.h"
 #include "session/remote_line_control.h"
@@ -13,6 +14,8 @@
 #include "session/side_status.h"
 
 namespace pvx::session {
+
+using resources::StringId;
 
 namespace {
 
@@ -88,7 +91,7 @@ void TcpSide::onError(int index, int number, const QString &description)
     if (ends)
         keepWhatWasSent(index);
     const SideStatus &status = m_context.status;
-    status.showState(status.text(5103), description);
+    status.showState(status.text(StringId::Error), description);
     m_context.log(description);
     if (ends) {
         if (m_context.links.leaveClientCount(index))

@@ -1,6 +1,7 @@
 #include "session/udp_side.h"
 
 #include "platform/socket.h"
+#include "resources/string_ids.h"
 #include "session/client_links.h"
 #include "session/flow_limits.h"
 #include "session/serial_side.h"
@@ -10,6 +11,8 @@
 #include "session/transfer_buffer.h"
 
 namespace pvx::session {
+
+using resources::StringId;
 
 UdpSide::UdpSide(Context context, Role role) : m_context(std::move(context)), m_role(role) {}
 
@@ -23,7 +26,7 @@ platform::Result<void> UdpSide::start(int port)
         socket.setRemotePort(port);
         if (auto bound = socket.bind(port, m_context.window.localAddress.text()); !bound)
             return bound;
-        status.showState(status.text(5098));
+        status.showState(status.text(StringId::Listening));
         return {};
     }
     socket.setRemoteHost(m_context.window.remoteHost.text());
@@ -31,7 +34,7 @@ platform::Result<void> UdpSide::start(int port)
     // Datagrams need no connection: one that waits for the program on the
     // virtual port leaves the line as it is.
     if (!(m_context.window.connectOnVirtualOpen() && m_context.serial.awaitsProgram()))
-        status.showState(status.text(5097));
+        status.showState(status.text(StringId::Connecting));
     (void)socket.bind(port, QString());
     return {};
 }
@@ -82,7 +85,7 @@ bool UdpSide::dropsInput() const
 void UdpSide::onError(int, int, const QString &description)
 {
     const SideStatus &status = m_context.status;
-    status.showState(status.text(5103), description);
+    status.showState(status.text(StringId::Error), description);
     m_context.log(description);
     m_context.errorBox(description);
 }

@@ -3,6 +3,7 @@
 #include "session/virtual_port_side.h"
 
 #include "platform/virtual_port.h"
+#include "resources/string_ids.h"
 #include "session/flow_limits.h"
 #include "session/session_lists.h"
 #include "session/session_window.h"
@@ -11,6 +12,8 @@
 #include "session/transfer_buffer.h"
 
 namespace pvx::session {
+
+using resources::StringId;
 
 VirtualPortSide::VirtualPortSide(platform::VirtualPort &port, Context context)
     : m_port(port), m_context(std::move(context))
@@ -34,10 +37,10 @@ bool VirtualPortSide::open(int connector)
     if (!created) {
         // The status keeps its short form; the reason rides along as the
         // line's tool tip and in the log.
-        status.show(status.text(5092) + QLatin1Char(' ') + name, created.error().detail);
+        status.show(status.text(StringId::CannotCreateVirtual) + QLatin1Char(' ') + name, created.error().detail);
         return false;
     }
-    status.show(status.text(5093) + QLatin1Char(' ') + name + QLatin1Char(' ') + status.text(5094),
+    status.show(status.text(StringId::VirtualPortWord) + QLatin1Char(' ') + name + QLatin1Char(' ') + status.text(StringId::CreatedWord),
                 m_port.devicePath());
     return true;
 }
@@ -46,10 +49,10 @@ bool VirtualPortSide::close()
 {
     const SideStatus &status = m_context.status;
     if (const auto removed = m_port.remove(); !removed) {
-        status.show(status.text(5084), removed.error().detail);
+        status.show(status.text(StringId::VirtualPortNotClosed), removed.error().detail);
         return false;
     }
-    status.show(status.text(5085));
+    status.show(status.text(StringId::VirtualPortClosed));
     return true;
 }
 
