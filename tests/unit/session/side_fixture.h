@@ -34,7 +34,7 @@ struct SideFixture : FakeLogServices {
 
     session::SerialSide::Context serialContext()
     {
-        return {window, serialStatus, record(logged), tap,
+        return {window, serialLine, record(logged), tap,
                 {.arrived = record(events, "arrived"),
                  .writable = record(events, "writable"),
                  // Handed on to the network side, as the session does.
@@ -49,7 +49,7 @@ struct SideFixture : FakeLogServices {
     /// The network side's context; `serial` is the side it is paired with.
     session::NetworkSide::Context networkContext(const session::SerialSide &serial)
     {
-        return {window, networkStatus, record(logged), record(errorBoxes), tap, toNetwork, toSerial, links, serial,
+        return {window, networkLine, record(logged), record(errorBoxes), tap, toNetwork, toSerial, links, serial,
                 [] { return nullptr; }, timers, settings,
                 {.withinTurn =
                      [](const std::function<void()> &move) {
@@ -96,9 +96,9 @@ struct SideFixture : FakeLogServices {
     fakes::FakeDialogs dialogs;
     fakes::FakeNetworkInfo networkInfo;
     session::SessionWindow window{{strings, dialogs, networkInfo, {}}};
-    session::SideStatus serialStatus{strings, 5090, window.statusLine(session::StatusLine::Serial),
+    session::SideStatus serialLine{strings, 5090, window.statusLine(session::StatusLine::Serial),
                                      showOn(session::StatusLine::Serial)};
-    session::SideStatus networkStatus{strings, 5091, window.statusLine(session::StatusLine::Network),
+    session::SideStatus networkLine{strings, 5091, window.statusLine(session::StatusLine::Network),
                                       showOn(session::StatusLine::Network)};
     session::TrafficTap tap;
     session::TransferBuffer toNetwork;
