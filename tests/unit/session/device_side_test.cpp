@@ -18,7 +18,10 @@ const QString kOpen = s("COM Status: Open");
 const QString kGone = s("COM Status: Error - /dev/fake4: the device hung up or was removed");
 
 struct DeviceSideTest : pvx::testing::SideFixture {
-    void deviceGoes() { serialPort.fail(makeError(ErrorCode::IoError, s("/dev/fake4: the device hung up or was removed"))); }
+    void deviceGoes()
+    {
+        serialPort.fail(makeError(ErrorCode::IoError, s("/dev/fake4: the device hung up or was removed")));
+    }
     /// Something happens at the device's path; what is there answers the open.
     void pathChanges(std::optional<pvx::platform::Error> whatIsThere = std::nullopt)
     {
@@ -27,7 +30,10 @@ struct DeviceSideTest : pvx::testing::SideFixture {
     }
     QString serialStatus() const { return status(StatusLine::Serial); }
     /// Selects `rate` in the window's baud rate list.
-    void baudRate(const char *rate) { window.baudRate.select(static_cast<int>(window.baudRate.items().indexOf(s(rate)))); }
+    void baudRate(const char *rate)
+    {
+        window.baudRate.select(static_cast<int>(window.baudRate.items().indexOf(s(rate))));
+    }
 
     pvx::session::DeviceSide side{{serialPort, deviceWatch, ports}, serialContext()};
 };
@@ -47,7 +53,8 @@ TEST(DeviceSide, OpenShowsItsOutcomeAndWaitsOnlyForADeviceThatMayTurnUp)
         const char *reason;
         int watches;
     } cases[] = {
-        {"no such connector", -1, "/dev/fake4", {}, true, false, "COM Status: Error - COM-1: no such serial port", "", 0},
+        {"no such connector", -1, "/dev/fake4", {}, true, false, "COM Status: Error - COM-1: no such serial port", "",
+         0},
         {"missing", 4, "/dev/fake4", ErrorCode::NotFound, true, true, "COM Status: Waiting for the device /dev/fake4",
          "refused", 1},
         {"busy", 4, "/dev/fake4", ErrorCode::Busy, true, true, "COM Status: Waiting for the device /dev/fake4",
@@ -81,7 +88,8 @@ TEST(DeviceSide, ListsWithoutAChoiceAreRefusedBeforeTheDevice)
     DeviceSideTest f;
     f.window.baudRate.select(-1);
     EXPECT_FALSE(f.side.open(4));
-    EXPECT_TRUE(f.serialStatus().startsWith(s("COM Status: Error - Invalid baud rate"))) << f.serialStatus().toStdString();
+    EXPECT_TRUE(f.serialStatus().startsWith(s("COM Status: Error - Invalid baud rate")))
+        << f.serialStatus().toStdString();
     EXPECT_EQ(f.serialPort.openCalls, 0);
 }
 

@@ -62,18 +62,7 @@ struct SideFixture : FakeLogServices {
     }
 
     /// A client asks the listener; the socket it was given, or -1.
-    int connectClient(const char *address = "198.51.100.9")
-    {
-        const int requestId = m_nextRequest++;
-        sockets.socket(0).events.connectionRequest(requestId);
-        for (int i = 1; i < sockets.created.size(); ++i) {
-            if (sockets.socket(i).acceptedRequests.contains(requestId)) {
-                sockets.socket(i).peerAddress = s(address);
-                return i;
-            }
-        }
-        return -1;
-    }
+    int connectClient() { return sockets.connectClient(m_nextRequest++, s("198.51.100.9")); }
     fakes::FakeSocket &socket(int index) { return sockets.socket(index); }
     QString status(session::StatusLine line) const { return window.statusLine(line).caption(); }
     QString reason(session::StatusLine line) const { return window.statusLine(line).toolTip(); }
