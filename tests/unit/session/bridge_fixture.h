@@ -57,15 +57,7 @@ struct BridgeFixture : SessionFixture {
     /// A client connects to the server; returns the socket it was given.
     int connectClient(const char *address = "198.51.100.9")
     {
-        const int requestId = m_nextRequest++;
-        socket(0).events.connectionRequest(requestId);
-        for (int i = 1; i < sockets.created.size(); ++i) {
-            if (socket(i).acceptedRequests.contains(requestId)) {
-                socket(i).peerAddress = s(address);
-                return i;
-            }
-        }
-        return -1;
+        return sockets.connectClient(m_nextRequest++, s(address));
     }
 
     /// The client's connection attempt succeeds.

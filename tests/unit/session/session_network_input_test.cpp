@@ -49,51 +49,6 @@ TEST(NetworkInput, RoutingOptionsChooseWhatReachesTheSerialSide)
     }
 }
 
-TEST(NetworkInput, TheFirstClientIsTheLowestConnectedSocket)
-{
-    BridgeFixture f(Role::Server);
-    f.window().options.ServerTCPOptions = 2;
-    f.activate();
-    f.connectClient();
-    f.connectClient();
-    f.socket(1).peerCloses();
-    f.socket(2).arrive("second ");
-    f.connectClient();  // takes socket 1 again and becomes the first
-    f.socket(2).arrive("dropped");
-    f.socket(1).arrive("new first");
-    EXPECT_EQ(f.serial->written, QByteArray("second new first"));
-}
-
-TEST(NetworkInput, UdpServerAnswersTheLastSender)
-{
-    BridgeFixture f(Role::Server, Side::RealPort, true);
-    f.window().options.ServerTCPOptions = 2;
-    f.activate();
-    f.serialSends("before");
-    EXPECT_TRUE(f.socket(0).sent.isEmpty());
-
-    f.socket(0).arriveDatagram("ping", s("192.0.2.7"), 4001);
-    f.serialSends("one");
-    f.socket(0).arriveDatagram("", s("192.0.2.8"), 4002);
-    f.socket(0).arriveDatagram("pong", s("192.0.2.8"), 4002);
-    f.serialSends("two");
-    EXPECT_EQ(f.socket(0).sent, (QList<QByteArray>{"one", "two"}));
-    EXPECT_EQ(f.socket(0).sentTo, (QStringList{s("192.0.2.7:4001"), s("192.0.2.8:4002")}));
-    EXPECT_EQ(f.serial->written, QByteArray("pingpong"));
-}
-
-TEST(NetworkInput, UdpDropsWhatFindsNoRoom)
-{
-    BridgeFixture f(Role::Client, Side::RealPort, true);
-    f.bufferSize(0);
-    f.activate();
-    f.serial->close();  // a closed port keeps what it is sent
-    f.socket(0).arriveDatagram(pattern(1500), s("192.0.2.1"), 5000);
-    f.socket(0).arriveDatagram("more", s("192.0.2.1"), 5000);
-    EXPECT_EQ(f.session->toSerialBuffer().count(), 1024);
-    EXPECT_TRUE(f.socket(0).datagrams.isEmpty());
-}
-
 TEST(NetworkInput, ASocketIsReadOnlyAsFarAsThereIsRoom)
 {
     BridgeFixture f(Role::Server);
