@@ -85,10 +85,10 @@ struct SideFixture : FakeLogServices {
     fakes::FakeDialogs dialogs;
     fakes::FakeNetworkInfo networkInfo;
     session::SessionWindow window{{strings, dialogs, networkInfo, {}}};
-    session::SideStatus serialLine{strings, 5090, window.statusLine(session::StatusLine::Serial),
-                                     showOn(session::StatusLine::Serial)};
-    session::SideStatus networkLine{strings, 5091, window.statusLine(session::StatusLine::Network),
-                                      showOn(session::StatusLine::Network)};
+    session::SideStatus serialLine{strings, resources::StringId::SerialStatusLabel,
+                                   window.statusLine(session::StatusLine::Serial), showOn(session::StatusLine::Serial)};
+    session::SideStatus networkLine{strings, resources::StringId::NetworkStatusLabel,
+                                    window.statusLine(session::StatusLine::Network), showOn(session::StatusLine::Network)};
     session::TrafficTap tap;
     session::TransferBuffer toNetwork;
     session::TransferBuffer toSerial;
