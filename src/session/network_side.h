@@ -2,7 +2,6 @@
 
 #include "platform/result.h"
 #include "session/packetizer.h"
-#include "session/session_choices.h"
 
 #include <QString>
 
@@ -23,7 +22,6 @@ class SessionWindow;
 class SideStatus;
 class TrafficTap;
 class TransferBuffer;
-struct PingService;
 struct ProgramSettings;
 
 /// The network end of a session: a TCP server with its clients, a TCP
@@ -125,8 +123,5 @@ public:
     /// remote line control; nothing otherwise.
     virtual std::optional<QString> remoteModemText() const = 0;
 };
-
-/// The network side of `role`, over UDP or TCP.
-std::unique_ptr<NetworkSide> makeNetworkSide(Role role, bool udp, NetworkSide::Context context, PingService &pings);
 
 } // namespace pvx::session

@@ -5,6 +5,7 @@
 #include "resources/string_table.h"
 #include "session/device_side.h"
 #include "session/flow_limits.h"
+#include "session/network_side_factory.h"
 #include "session/virtual_port_side.h"
 #include "session/window_serial_line.h"
 

@@ -1,4 +1,4 @@
-#include "session/network_side.h"
+#include "session/network_side_factory.h"
 
 #include "session/tcp_client_side.h"
 #include "session/tcp_server_side.h"
