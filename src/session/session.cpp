@@ -79,12 +79,7 @@ std::unique_ptr<NetworkSide> Session::makeNetworkSide()
                                     m_services.pings);
 }
 
-SerialSide &Session::serial()
-{
-    return m_window.usesVirtualPort() ? *m_virtualPort : *m_device;
-}
-
-const SerialSide &Session::serial() const
+SerialSide &Session::serial() const
 {
     return m_window.usesVirtualPort() ? *m_virtualPort : *m_device;
 }

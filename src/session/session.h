@@ -126,8 +126,7 @@ private:
     /// The network side the window selects, for a press of the button.
     std::unique_ptr<NetworkSide> makeNetworkSide();
     /// The serial side the window selects.
-    SerialSide &serial();
-    const SerialSide &serial() const;
+    SerialSide &serial() const;
     /// Hands the events of socket `index` to the network side of the moment.
     platform::Socket::Events socketEvents(int index);
     void showErrorBox(const QString &description);
