@@ -84,8 +84,9 @@ SessionWidget::SessionWidget(session::Session &session, QWidget *parent)
     buttons->addWidget(boundPushButton(this, w.activateButton));
 
     auto *statusLines = new QGridLayout;
-    for (int line = 0; line < 2; ++line) {
-        auto &status = w.statusLines[static_cast<std::size_t>(line)];
+    int statusRow = 0;
+    for (const session::StatusLine line : {session::StatusLine::Serial, session::StatusLine::Network}) {
+        auto &status = w.statusLine(line);
         auto *text = boundLabel(this, status);
         text->setFrameShape(QFrame::StyledPanel);
         text->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -94,8 +95,9 @@ SessionWidget::SessionWidget(session::Session &session, QWidget *parent)
         QSizePolicy policy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         policy.setHeightForWidth(true);
         text->setSizePolicy(policy);
-        statusLines->addWidget(boundLamp(this, w.lamps[static_cast<std::size_t>(line)]), line, 0);
-        statusLines->addWidget(text, line, 1);
+        statusLines->addWidget(boundLamp(this, w.lamp(line)), statusRow, 0);
+        statusLines->addWidget(text, statusRow, 1);
+        ++statusRow;
     }
     statusLines->setColumnStretch(1, 1);
 

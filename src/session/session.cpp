@@ -1,68 +1,114 @@
 #include "session/session.h"
 
 #include "platform/dialogs.h"
-#include "platform/serial_port.h"
-#include "platform/socket.h"
-#include "platform/timer.h"
-#include "platform/virtual_port.h"
+#include "resources/string_ids.h"
 #include "resources/string_table.h"
+#include "session/device_side.h"
 #include "session/flow_limits.h"
+#include "session/network_side_factory.h"
+#include "session/virtual_port_side.h"
+#include "session/window_serial_line.h"
 
 namespace pvx::session {
 
-namespace {
-
-constexpr int kReconnectIntervalMs = 5000;
-constexpr int kStatusLabel[] = {5090, 5091};
-
-} // namespace
+using resources::StringId;
 
 Session::Session(SessionServices services, SessionDevices devices)
     : m_services(services), m_devices(std::move(devices)), m_window(services.window),
+      m_serialStatus(services.window.strings, StringId::SerialStatusLabel, m_window.statusLine(StatusLine::Serial),
+                     [this](const QString &text, const QString &reason) {
+                         setStatus(StatusLine::Serial, text, reason);
+                     }),
+      m_networkStatus(services.window.strings, StringId::NetworkStatusLabel, m_window.statusLine(StatusLine::Network),
+                      [this](const QString &text, const QString &reason) {
+                          setStatus(StatusLine::Network, text, reason);
+                      }),
       m_links(services.sockets, [this](int index) { return socketEvents(index); }), m_packetizer(kPumpIntervalMs),
-      m_watchdog(services.pings, services.settings, m_links,
-                 {.close = [this](int index, const QString &reason) { closeConnection(index, reason); },
-                  .log = [this](const QString &text) { logError(text); }}),
-      m_deviceReturn(services.deviceWatch),
       m_pump(services.pump, [this] { onPumpTick(); }, [this] { return pumpPending(); }),
-      m_turn(services.turns, [this] { resumeTurn(); },
-             [this] { return m_heldSerialArrival.has_value() || m_heldNetworkArrival; })
+      m_turn(services.turns, [this] { resumeTurn(); }, [this] { return m_heldSerialArrival || m_heldNetworkArrival; })
 {
-    m_reconnectTimer = m_services.timers.create();
-    m_reconnectTimer->setInterval(kReconnectIntervalMs);
-    m_reconnectTimer->setTimeout([this] { onReconnectTick(); });
-    m_nextTurn = m_services.timers.create();
-    m_nextTurn->setInterval(0);
-    m_nextTurn->setTimeout([this] { onNextTurn(); });
-
-    serialPort().setEvents({
-        .readyRead = [this] { onSerialReadable(); },
-        .bytesWritten = [this](qint64) { moveWithinTurn([this] { moveNetworkToSerial(); }); },
-        .failed = [this](const platform::Error &error) { onDeviceFailed(error); },
-    });
-    virtualPort().setEvents({
-        .dataReceived = [this] { onVirtualPortDataReceived(); },
-        .openedChanged = [this](bool opened) { onVirtualPortOpenedChanged(opened); },
-        .writable = [this] { moveWithinTurn([this] { moveNetworkToSerial(); }); },
-    });
+    const SerialSide::Context serialContext{
+        .window = m_window,
+        .status = m_serialStatus,
+        .log = [this](const QString &text) { logError(text); },
+        .tap = m_tap,
+        .events = {
+            .arrived = [this] { onSerialArrived(); },
+            .writable = [this] { moveWithinTurn([this] { moveNetworkToSerial(); }); },
+            .programOpened = [this](bool opened) { onProgramOpened(opened); },
+            .reopened = [this] { moveNetworkToSerial(); },
+        },
+    };
+    m_device = std::make_unique<DeviceSide>(
+        DeviceSide::Devices{*m_devices.serial, services.deviceWatch, services.ports}, serialContext);
+    m_virtualPort = std::make_unique<VirtualPortSide>(*m_devices.virtualPort, serialContext);
+    m_network = makeNetworkSide();
     m_window.activateButton.onClick = [this] { toggleActive(); };
 }
 
 Session::~Session() = default;
 
-QString Session::text(int id) const
+std::unique_ptr<NetworkSide> Session::makeNetworkSide()
+{
+    NetworkSide::Context context{
+        .window = m_window,
+        .status = m_networkStatus,
+        .log = [this](const QString &text) { logError(text); },
+        .errorBox = [this](const QString &description) { showErrorBox(description); },
+        .tap = m_tap,
+        .toNetwork = m_packetizer.queue(),
+        .toSerial = m_toSerial,
+        .links = m_links,
+        .serial = serial(),
+        .makeRemoteLine =
+            [this] {
+                return std::make_unique<WindowSerialLine>(
+                    m_window, *m_devices.serial, *m_devices.virtualPort,
+                    WindowSerialLine::Buffers{m_packetizer.queue(), m_toSerial});
+            },
+        .timers = m_services.timers,
+        .settings = m_services.settings,
+        .events = {
+            .withinTurn = [this](const std::function<void()> &move) { return moveWithinTurn(move); },
+            .serialMayMove = [this] { pullSerialInput(); },
+            .moveToSerial = [this] { moveNetworkToSerial(); },
+            .wakePump = [this] { wakePump(); },
+        },
+    };
+    return session::makeNetworkSide(m_window.selectedRole(), m_window.udpSelected(), std::move(context),
+                                    m_services.pings);
+}
+
+SerialSide &Session::serial() const
+{
+    return m_window.usesVirtualPort() ? *m_virtualPort : *m_device;
+}
+
+platform::Socket::Events Session::socketEvents(int index)
+{
+    // Sockets are kept for reuse across presses; their events go to the
+    // network side of the moment.
+    return {
+        .connected = [this, index] { m_network->onConnected(index); },
+        .closed = [this, index] { m_network->onPeerClosed(index); },
+        .connectionRequest = [this, index](int requestId) { m_network->onConnectionRequest(index, requestId); },
+        .dataArrival = [this, index](qint64) { onNetworkDataArrived(index); },
+        .sendProgress = [this, index](qint64) { onSendProgress(index); },
+        .error = [this, index](int number, const QString &description) {
+            m_network->onError(index, number, description);
+        },
+        .warning = [this](const QString &description) { logError(description); },
+    };
+}
+
+QString Session::text(StringId id) const
 {
     return m_services.window.strings.text(id);
 }
 
-QString Session::statusText(int line, const QString &word) const
+void Session::setStatus(StatusLine line, const QString &statusText, const QString &reason)
 {
-    return text(kStatusLabel[line]) + QLatin1Char(' ') + word;
-}
-
-void Session::setStatus(int line, const QString &statusText, const QString &reason)
-{
-    auto &status = m_window.statusLines[static_cast<std::size_t>(line)];
+    core::Control &status = m_window.statusLine(line);
     if (status.caption() == statusText && status.toolTip() == reason)
         return;
     status.setToolTip(reason);
@@ -82,14 +128,21 @@ void Session::logError(const QString &description)
     m_services.log.report(description, m_window.machineAddress, modePart);
 }
 
+void Session::showErrorBox(const QString &description)
+{
+    // One box per session at a time: a new error replaces the one shown.
+    m_services.window.dialogs.notice(QStringLiteral("socket-error-%1").arg(reinterpret_cast<quintptr>(this), 0, 16),
+                                     description, m_window.caption());
+}
+
 void Session::showConnectedClients()
 {
     if (m_window.selectedRole() != Role::Server)
         return;
     QString clients;
     for (const int index : m_links.connectedSockets(false))
-        clients += socket(index).remoteHostIP() + QStringLiteral("\r\n");
-    m_services.window.dialogs.messageBox(clients, text(5101), platform::MessageButtons::Ok,
+        clients += m_links.socket(index).remoteHostIP() + QStringLiteral("\r\n");
+    m_services.window.dialogs.messageBox(clients, text(StringId::ConnectedClientsTitle), platform::MessageButtons::Ok,
                                          platform::MessageIcon::None);
 }
 

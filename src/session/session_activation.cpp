@@ -3,21 +3,16 @@
 #include "session/session.h"
 
 #include "core/numeric_text.h"
-#include "core/port_map.h"
-#include "platform/serial_port.h"
-#include "platform/socket.h"
-#include "platform/timer.h"
-#include "platform/virtual_port.h"
+#include "resources/string_ids.h"
 #include "session/flow_limits.h"
-#include "session/line_choices.h"
 #include "session/session_lists.h"
 
 namespace pvx::session {
 
+using resources::StringId;
+
 namespace {
 
-constexpr int kSerial = 0;
-constexpr int kNetwork = 1;
 constexpr int kMaxPort = 65535;
 
 } // namespace
@@ -48,113 +43,47 @@ void Session::deactivate()
 
 void Session::startPress()
 {
-    UdpMode = m_window.udpSelected();
-    m_watchdog.restart();
-    m_reconnectTimer->stop();
+    // The connections and what was tracked about them end with the side
+    // they belonged to.
     m_links.forgetAll();
-    m_fanOut.clear();
-    m_udpPeerKnown = false;
-    m_remoteLine.reset();
+    m_network = makeNetworkSide();
 }
 
 void Session::runActivation()
 {
     if (m_window.remoteHost.isVisible() && m_window.remoteHost.text().isEmpty()) {
-        setStatus(kNetwork, statusText(kNetwork, text(5088)));
+        m_networkStatus.showState(text(StringId::InvalidIpAddress));
         return;
     }
     // The rounded number is checked, so that "65535.7" cannot slip through as 65536.
     const int port = core::roundHalfEven(core::numericValue(m_window.portNumber.text()));
     if (port < 0 || port > kMaxPort) {
-        setStatus(kNetwork, statusText(kNetwork, text(5089)));
+        m_networkStatus.showState(text(StringId::InvalidPortNumber));
         return;
     }
 
-    ComPortNumber = m_window.connector.selectedIndex();
-    if (ComPortNumber == 0) {
+    m_connector = m_window.connector.selectedIndex();
+    if (m_connector == 0) {
         if (!m_window.isNamed())
-            m_window.setCaption(m_window.titleFor(text(5119)));
-        setStatus(kSerial, text(5090));
-        setStatus(kNetwork, text(5091));
+            m_window.setCaption(m_window.titleFor(text(StringId::NewSessionName)));
+        m_serialStatus.show(text(StringId::SerialStatusLabel));
+        m_networkStatus.show(text(StringId::NetworkStatusLabel));
         return;
     }
 
-    if (!openSerialSide())
+    sizeTransferBuffers();
+    if (!serial().open(m_connector))
         return;
-    takeUpRemoteLineControl();
     if (!startNetworkSide(port))
         return;
 
     if (!m_window.isNamed())
         m_window.setCaption(m_window.titleFor(m_window.connector.text()));
-    setSettingsLocked(true);
-    m_window.activateButton.setCaption(text(5118));
+    m_window.setSettingsLocked(true);
+    m_window.activateButton.setCaption(text(StringId::DeactivateCaption));
     // The pump serves what the activation left pending; once a connection
     // is up, it counts the quiet towards the first ping.
     wakePump();
-}
-
-bool Session::openSerialSide()
-{
-    if (m_window.usesVirtualPort()) {
-        (void)virtualPort().remove();
-        const QString name = connectorName(ComPortNumber);
-        const auto created = ComPortNumber > 0
-                                 ? virtualPort().create(name)
-                                 : platform::Result<void>(platform::makeError(
-                                       platform::ErrorCode::InvalidArgument,
-                                       name + QStringLiteral(": not a connector number")));
-        if (!created) {
-            // The status keeps its short form; the reason rides along as the
-            // line's tool tip and in the log.
-            setStatus(kSerial, text(5092) + QLatin1Char(' ') + name, created.error().detail);
-            return false;
-        }
-        setStatus(kSerial, text(5093) + QLatin1Char(' ') + name + QLatin1Char(' ') + text(5094),
-                  virtualPort().devicePath());
-        sizeTransferBuffers();
-        return true;
-    }
-    return openRealPort();
-}
-
-bool Session::openRealPort()
-{
-    closeRealPort();
-    const auto fail = [this](const QString &description) {
-        m_deviceReturn.stop();
-        closeRealPort();
-        setStatus(kSerial, statusText(kSerial, text(5099) + QLatin1Char(' ') + description));
-        return false;
-    };
-
-    const QString device = m_services.ports.deviceFor(ComPortNumber);
-    if (device.isEmpty())
-        return fail(connectorName(ComPortNumber) + QStringLiteral(": no such serial port"));
-    const auto settings = lineSettings(m_window);
-    if (!settings)
-        return fail(settings.error().detail);
-    sizeTransferBuffers();
-    // Watched before the open, so that a device that turns up just after a
-    // failed open is not missed.
-    watchDevicePath();
-    if (const auto opened = serialPort().open(device, *settings); !opened)
-        return waitForDevice(device, opened.error()) || fail(opened.error().detail);
-
-    if (!serialPort().isOpen()) {
-        m_deviceReturn.stop();
-        setStatus(kSerial, statusText(kSerial, text(5095)));
-        return false;
-    }
-    setStatus(kSerial, statusText(kSerial, text(5096)), device);
-    return true;
-}
-
-void Session::takeUpRemoteLineControl()
-{
-    if (m_window.rfc2217() && !UdpMode)
-        m_remoteLine = std::make_unique<WindowSerialLine>(m_window, serialPort(), virtualPort(),
-                                                          WindowSerialLine::Buffers{m_packetizer.queue(), SerialOutBuffer});
 }
 
 void Session::sizeTransferBuffers()
@@ -164,56 +93,18 @@ void Session::sizeTransferBuffers()
     core::Control &sizes = m_window.bufferSize;
     if (sizes.selectedIndex() < 0 || core::numericValue(sizes.text()) < 1)
         (void)sizes.select(kDefaultBufferSize);
-    const auto capacity = static_cast<qint32>(core::numericValue(m_window.bufferSize.text()));
+    const auto capacity = static_cast<qint32>(core::numericValue(sizes.text()));
     m_packetizer.queue().allocate(capacity);
-    SerialOutBuffer.allocate(capacity);
+    m_toSerial.allocate(capacity);
     // The counts start afresh with the buffers.
-    m_moved = {};
+    m_tap.restartCounts();
 }
 
 bool Session::startNetworkSide(int port)
 {
-    platform::Socket &socket0 = socket(0);
-    if (UdpMode) {
-        socket0.setProtocol(platform::SocketProtocol::Udp);
-    } else {
-        socket0.close();
-        socket0.setProtocol(platform::SocketProtocol::Tcp);
-    }
-
-    if (m_window.selectedRole() == Role::Server) {
-        m_window.setRole(Role::Server);
-        socket0.setLocalPort(port);
-        if (UdpMode)
-            socket0.setRemotePort(port);
-        auto started = socket0.bind(port, m_window.localAddress.text());
-        if (started && !UdpMode)
-            started = socket0.listen();
-        if (!started) {
-            rollBackNetworkStart(started.error());
-            return false;
-        }
-        setStatus(kNetwork, statusText(kNetwork, text(5098)));
-        return true;
-    }
-
-    m_window.setRole(Role::Client);
-    socket0.setRemoteHost(m_window.remoteHost.text());
-    socket0.setRemotePort(port);
-    const bool waitsForVirtualPort = m_window.usesVirtualPort() && m_window.connectOnVirtualOpen();
-    if (!waitsForVirtualPort)
-        setStatus(kNetwork, statusText(kNetwork, text(5097)));
-    else if (!UdpMode)
-        // The line keeps its text; only the tool tip says what it waits for.
-        setStatus(kNetwork, m_window.statusLines[kNetwork].caption(), waitingForVirtualPortReason());
-    if (UdpMode) {
-        (void)socket0.bind(port, QString());
-        return true;
-    }
-    if (waitsForVirtualPort)
-        return true;
-    if (const auto connecting = socket0.connect(); !connecting) {
-        rollBackNetworkStart(connecting.error());
+    m_window.setRole(m_window.selectedRole());
+    if (const auto started = m_network->start(port); !started) {
+        rollBackNetworkStart(started.error());
         return false;
     }
     return true;
@@ -221,61 +112,23 @@ bool Session::startNetworkSide(int port)
 
 void Session::rollBackNetworkStart(const platform::Error &error)
 {
-    platform::Socket &socket0 = socket(0);
+    platform::Socket &socket0 = m_links.socket(0);
     socket0.close();
     socket0.setRemoteHost(QString());
     socket0.setRemotePort(0);
-    setStatus(kNetwork, statusText(kNetwork, text(5099) + QLatin1Char(' ') + error.detail));
-    if (m_window.usesVirtualPort()) {
-        removeVirtualPort();
-        return;
-    }
-    m_deviceReturn.stop();
-    closeRealPort();
-    setStatus(kSerial, statusText(kSerial, text(5100)));
-}
-
-bool Session::removeVirtualPort()
-{
-    if (const auto removed = virtualPort().remove(); !removed) {
-        setStatus(kSerial, text(5084), removed.error().detail);
-        return false;
-    }
-    setStatus(kSerial, text(5085));
-    return true;
-}
-
-void Session::closeRealPort()
-{
-    if (serialPort().isOpen())
-        serialPort().close();
+    m_networkStatus.showState(text(StringId::ErrorPrefix) + QLatin1Char(' ') + error.detail);
+    (void)serial().close();
 }
 
 void Session::runDeactivation()
 {
-    if (m_window.usesVirtualPort()) {
-        if (!removeVirtualPort())
-            return;
-    } else {
-        m_deviceReturn.stop();
-        closeRealPort();
-        setStatus(kSerial, statusText(kSerial, text(5100)));
-    }
+    if (!serial().close())
+        return;
     m_links.closeAll();
-    socket(0).setProtocol(platform::SocketProtocol::Tcp);
-    setStatus(kNetwork, statusText(kNetwork, text(5100)));
-    setSettingsLocked(false);
-    m_window.activateButton.setCaption(text(5087));
-}
-
-void Session::setSettingsLocked(bool locked)
-{
-    for (core::Control *control :
-         {&m_window.connector, &m_window.baudRate, &m_window.parity, &m_window.dataBits, &m_window.stopBits,
-          &m_window.flowControl, &m_window.bufferSize, &m_window.ioOptionsButton, &m_window.clientRoleButton,
-          &m_window.serverRoleButton, &m_window.remoteHost, &m_window.portNumber, &m_window.localAddress,
-          &m_window.useVirtualPort, &m_window.useUdp})
-        control->setEnabled(!locked);
+    m_links.socket(0).setProtocol(platform::SocketProtocol::Tcp);
+    m_networkStatus.showState(text(StringId::Closed));
+    m_window.setSettingsLocked(false);
+    m_window.activateButton.setCaption(text(StringId::ActivateCaption));
 }
 
 } // namespace pvx::session

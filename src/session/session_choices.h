@@ -2,6 +2,12 @@
 
 namespace pvx::session {
 
+/// The session window's two status lines, each with its lamp.
+enum class StatusLine {
+    Serial,
+    Network,
+};
+
 /// Which end of the TCP connection this PC is.
 enum class Role {
     Client,

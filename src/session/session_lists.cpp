@@ -1,6 +1,10 @@
 #include "session/session_lists.h"
 
+
+#include "resources/string_ids.h"
 namespace pvx::session {
+
+using resources::StringId;
 
 namespace {
 
@@ -24,7 +28,7 @@ QStringList connectorList(const resources::StringTable &strings)
     // Every session window lists the same names: a thousand sessions share
     // one copy instead of holding 70 KB each.
     static QStringList shared;
-    const QString none = strings.text(2205);
+    const QString none = strings.text(StringId::ParityNone);
     if (shared.isEmpty() || shared.constFirst() != none) {
         shared = QStringList{none};
         for (int n = 1; n <= kMaxConnector; ++n)
@@ -46,8 +50,8 @@ QStringList baudRateList()
 QStringList parityList(const resources::StringTable &strings)
 {
     // Even before Odd, matching the parity letters "NEOMS".
-    return {strings.text(2205), strings.text(2207), strings.text(2206), strings.text(2208),
-            strings.text(2209)};
+    return {strings.text(StringId::ParityNone), strings.text(StringId::ParityEven), strings.text(StringId::ParityOdd), strings.text(StringId::ParityMark),
+            strings.text(StringId::ParitySpace)};
 }
 
 QStringList dataBitsList()
@@ -64,7 +68,7 @@ QStringList stopBitsList()
 
 QStringList flowControlList(const resources::StringTable &strings)
 {
-    return {strings.text(2213), strings.text(2214), strings.text(2215), strings.text(2216)};
+    return {strings.text(StringId::FlowNone), strings.text(StringId::FlowXonXoff), strings.text(StringId::FlowHardware), strings.text(StringId::FlowOptoRs)};
 }
 
 QStringList bufferSizeList()

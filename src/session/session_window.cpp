@@ -4,6 +4,7 @@
 #include "platform/dialogs.h"
 #include "platform/network_info.h"
 #include "resources/form_strings.h"
+#include "resources/string_ids.h"
 #include "resources/string_table.h"
 #include "session/client_options_form.h"
 #include "session/login_options_form.h"
@@ -11,6 +12,8 @@
 #include "session/session_lists.h"
 
 namespace pvx::session {
+
+using resources::StringId;
 
 namespace {
 
@@ -45,9 +48,6 @@ SessionWindow::SessionWindow(Services services)
       ioOptionsButton(ControlKind::Button, controlName("Command2")),
       windowNameButton(ControlKind::Button, controlName("Command3")),
       loginOptionsButton(ControlKind::Button, controlName("btnLogin")),
-      statusLines{{{ControlKind::StatusLine, controlName("StatusBar1"), 0},
-                  {ControlKind::StatusLine, controlName("StatusBar1"), 1}}},
-      lamps{{{ControlKind::Shape, controlName("Shape1"), 0}, {ControlKind::Shape, controlName("Shape1"), 1}}},
       remoteHostLabel(ControlKind::Label, controlName("Label2")),
       remotePortLabel(ControlKind::Label, controlName("Label3")),
       serialFrame(ControlKind::Frame, controlName("Frame1")),
@@ -60,6 +60,9 @@ SessionWindow::SessionWindow(Services services)
                     {ControlKind::Label, controlName("Label1"), 5},
                     {ControlKind::Label, controlName("Label1"), 6},
                     {ControlKind::Label, controlName("Label1"), 7}}},
+      m_statusLines{{{ControlKind::StatusLine, controlName("StatusBar1"), 0},
+                    {ControlKind::StatusLine, controlName("StatusBar1"), 1}}},
+      m_lamps{{{ControlKind::Shape, controlName("Shape1"), 0}, {ControlKind::Shape, controlName("Shape1"), 1}}},
       m_services(std::move(services))
 {
     registerControls();
@@ -100,7 +103,7 @@ void SessionWindow::registerControls()
         {&serialFrame, 5000},        {&networkFrame, 5001},           {&useVirtualPort, 5002},
         {&bufferWhileClosed, 5003}, {&waitForTimeout, 5004},        {&clientRoleButton, 5006},
         {&serverRoleButton, 5007},  {&ioOptionsButton, 5008},         {&activateButton, 5009},
-        {&statusLines[0], 5090}, {&statusLines[1], 5091},    {&remoteHostLabel, 5104},
+        {&m_statusLines[0], 5090}, {&m_statusLines[1], 5091},    {&remoteHostLabel, 5104},
         {&remotePortLabel, 5105},        {&serialLabels[0], 2202},  {&serialLabels[1], 2203},
         {&serialLabels[2], 2204}, {&serialLabels[3], 2210}, {&serialLabels[4], 2211},
         {&serialLabels[5], 2212}, {&serialLabels[6], 2217}, {&serialLabels[7], 5005},
@@ -113,8 +116,8 @@ void SessionWindow::registerControls()
     loginOptionsButton.setEnabled(false);
     timeoutValue.setText(QStringLiteral("150"));
     portNumber.setText(QStringLiteral("1000"));
-    lamps[0].setValue(kLampIdle);
-    lamps[1].setValue(kLampIdle);
+    m_lamps[0].setValue(kLampIdle);
+    m_lamps[1].setValue(kLampIdle);
     clientRoleButton.setGroup({&clientRoleButton, &serverRoleButton});
     serverRoleButton.setGroup({&clientRoleButton, &serverRoleButton});
 
@@ -123,8 +126,8 @@ void SessionWindow::registerControls()
           &serialLabels[3], &dataBits, &serialLabels[4], &stopBits, &serialLabels[5], &flowControl,
           &serialLabels[6], &bufferSize, &useVirtualPort, &bufferWhileClosed, &waitForTimeout, &serialLabels[7],
           &timeoutValue, &networkFrame, &clientRoleButton, &serverRoleButton, &remoteHostLabel, &remoteHost, &localAddress, &remotePortLabel,
-          &portNumber, &useUdp, &activateButton, &ioOptionsButton, &windowNameButton, &loginOptionsButton, &statusLines[0], &statusLines[1],
-          &lamps[0], &lamps[1]})
+          &portNumber, &useUdp, &activateButton, &ioOptionsButton, &windowNameButton, &loginOptionsButton, &m_statusLines[0], &m_statusLines[1],
+          &m_lamps[0], &m_lamps[1]})
         addControl(*control);
 
     connector.onClick = [this] { m_linkTopic = connector.text(); };
@@ -173,7 +176,7 @@ void SessionWindow::onLocalAddressDropDown()
 void SessionWindow::checkPortNumber()
 {
     if (core::numericValue(portNumber.text()) > kMaxPort) {
-        m_services.dialogs.messageBox(m_services.strings.text(5102), m_services.strings.text(5103),
+        m_services.dialogs.messageBox(m_services.strings.text(StringId::PortNumberRange), m_services.strings.text(StringId::Error),
                                       platform::MessageButtons::Ok, platform::MessageIcon::Critical);
     }
 }
@@ -242,12 +245,12 @@ void SessionWindow::setWindowName(const QString &windowName)
 
 QString SessionWindow::titleFor(const QString &prefix) const
 {
-    return prefix + QStringLiteral(" - ") + m_services.strings.text(5120);
+    return prefix + QStringLiteral(" - ") + m_services.strings.text(StringId::WindowTitleSuffix);
 }
 
 bool SessionWindow::isActive() const
 {
-    return activateButton.caption() == m_services.strings.text(5118);
+    return activateButton.caption() == m_services.strings.text(StringId::DeactivateCaption);
 }
 
 double SessionWindow::transmitTimeout() const
@@ -304,6 +307,14 @@ ClientIo SessionWindow::clientIo() const
     default:
         return ClientIo::TwoWay;
     }
+}
+
+void SessionWindow::setSettingsLocked(bool locked)
+{
+    for (core::Control *control : {&connector, &baudRate, &parity, &dataBits, &stopBits, &flowControl, &bufferSize,
+                                   &ioOptionsButton, &clientRoleButton, &serverRoleButton, &remoteHost, &portNumber,
+                                   &localAddress, &useVirtualPort, &useUdp})
+        control->setEnabled(!locked);
 }
 
 } // namespace pvx::session

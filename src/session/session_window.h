@@ -69,8 +69,6 @@ public:
     core::Control ioOptionsButton;
     core::Control windowNameButton;
     core::Control loginOptionsButton;
-    std::array<core::Control, 2> statusLines;
-    std::array<core::Control, 2> lamps;
     core::Control remoteHostLabel;
     core::Control remotePortLabel;
     core::Control serialFrame;
@@ -88,6 +86,10 @@ public:
     {
         return {&baudRate, &parity, &dataBits, &stopBits, &flowControl, &bufferSize};
     }
+    core::Control &statusLine(StatusLine line) { return m_statusLines[static_cast<std::size_t>(line)]; }
+    const core::Control &statusLine(StatusLine line) const { return m_statusLines[static_cast<std::size_t>(line)]; }
+    core::Control &lamp(StatusLine line) { return m_lamps[static_cast<std::size_t>(line)]; }
+    const core::Control &lamp(StatusLine line) const { return m_lamps[static_cast<std::size_t>(line)]; }
     /// The role buttons: the client's, then the server's.
     std::array<core::Control *, 2> roleButtons() { return {&clientRoleButton, &serverRoleButton}; }
 
@@ -118,6 +120,8 @@ public:
     QString titleFor(const QString &prefix) const;
     /// True while the session is active (the button offers "De-Activate").
     bool isActive() const;
+    /// While the session is active, the settings it runs with cannot be changed.
+    void setSettingsLocked(bool locked);
 
     // The settings as the engine reads them: from the controls and option
     // fields at every call, so that a change acts at once.
@@ -153,6 +157,8 @@ private:
     void checkPortNumber();
     void registerControls();
 
+    std::array<core::Control, 2> m_statusLines;
+    std::array<core::Control, 2> m_lamps;
     Services m_services;
     QString m_linkTopic;
     Role m_role = Role::Client;

@@ -32,9 +32,9 @@ HeadlessReport::HeadlessReport(MainWindow &window, SessionList &sessions, QStrin
 
 void HeadlessReport::watch(session::Session &session)
 {
-    connect(&session, &session::Session::statusChanged, this, [this, &session](int line, const QString &text) {
+    connect(&session, &session::Session::statusChanged, this, [this, &session](session::StatusLine line, const QString &text) {
         const session::SessionWindow &window = session.window();
-        const QString reason = window.statusLines[static_cast<std::size_t>(line)].toolTip();
+        const QString reason = window.statusLine(line).toolTip();
         say(nameOf(window) + QStringLiteral(": ") + text
             + (reason.isEmpty() ? QString() : QStringLiteral(" (") + reason + QLatin1Char(')')));
     });

@@ -152,7 +152,7 @@ void MainWindow::initializeApplication()
     // links left behind by earlier runs are stale.
     SessionList &sessions = m_services.sessions;
     if (sessions.size() > 0)
-        sessions.at(0).virtualPort().resetBus();
+        sessions.at(0).removeStaleVirtualPorts();
 
     for (std::size_t n = 1; n <= sessions.size(); ++n) {
         if (n < AutoActivateFlags.size() && AutoActivateFlags[n] == 1) {

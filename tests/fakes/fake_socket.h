@@ -223,6 +223,19 @@ public:
         return socket;
     }
     FakeSocket &socket(int index) { return *created.at(index); }
+    /// A client from `address` asks socket 0, the listener, with request
+    /// `requestId`; the socket it was accepted on, or -1.
+    int connectClient(int requestId, const QString &address)
+    {
+        socket(0).events.connectionRequest(requestId);
+        for (int i = 1; i < created.size(); ++i) {
+            if (socket(i).acceptedRequests.contains(requestId)) {
+                socket(i).peerAddress = address;
+                return i;
+            }
+        }
+        return -1;
+    }
 
     QList<FakeSocket *> created;
 };

@@ -4,11 +4,21 @@
 
 #include <QList>
 
+#include <stdexcept>
+
 namespace pvx::fakes {
 
 /// A timer that fires only when the test says so.
 class FakeTimer : public platform::Timer {
 public:
+    /// `registry`: the list that holds the timer while it lives.
+    explicit FakeTimer(QList<FakeTimer *> *registry = nullptr) : m_registry(registry) {}
+    ~FakeTimer() override
+    {
+        if (m_registry)
+            m_registry->removeOne(this);
+    }
+
     void setInterval(int milliseconds) override { m_interval = milliseconds; }
     int interval() const override { return m_interval; }
     void start() override
@@ -31,6 +41,7 @@ public:
     int starts = 0;
 
 private:
+    QList<FakeTimer *> *m_registry;
     int m_interval = 0;
     bool m_active = false;
     std::function<void()> m_timeout;
@@ -40,10 +51,20 @@ class FakeTimerFactory : public platform::TimerFactory {
 public:
     std::unique_ptr<platform::Timer> create() override
     {
-        auto timer = std::make_unique<FakeTimer>();
+        auto timer = std::make_unique<FakeTimer>(&created);
         created.append(timer.get());
         return timer;
     }
+    /// The newest timer with `interval` that still lives.
+    FakeTimer &newest(int interval)
+    {
+        for (auto it = created.rbegin(); it != created.rend(); ++it) {
+            if ((*it)->interval() == interval)
+                return **it;
+        }
+        throw std::logic_error("no such timer");
+    }
+    /// The timers made, in order, while they live.
     QList<FakeTimer *> created;
 };
 

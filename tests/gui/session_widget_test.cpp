@@ -68,7 +68,7 @@ TEST(SessionWidget, FollowsTheModelAndHandsUserActionsBack)
     EXPECT_FALSE(connector.isEnabled());
     EXPECT_EQ(view.windowTitle(), s("COM2 - RS232 to TCP/IP"));
 
-    w.lamps[1].setValue(255);
+    w.lamp(pvx::session::StatusLine::Network).setValue(255);
     EXPECT_EQ(child<pvx::gui::Lamp>(view, "Shape11").colourValue(), 255);
 }
 

@@ -25,8 +25,8 @@ using pvx::testing::RealSession;
 
 namespace {
 
-constexpr int kSerial = 0;
-constexpr int kNetwork = 1;
+constexpr auto kSerial = pvx::session::StatusLine::Serial;
+constexpr auto kNetwork = pvx::session::StatusLine::Network;
 
 /// A server session on COM3, which is the pty's slave, listening on a free
 /// loopback port.
@@ -56,7 +56,7 @@ TEST(ActivationOnRealParts, ServerOpensThePtyAndListens)
     ASSERT_TRUE(f.session->isActive()) << f.status(kSerial).toStdString() << " / " << f.status(kNetwork).toStdString();
     EXPECT_EQ(f.status(kSerial), s("COM Status: Open"));
     EXPECT_EQ(f.status(kNetwork), s("TCP/IP Status: Listening..."));
-    EXPECT_EQ(f.window().statusLines[kSerial].toolTip(), f.pty.slave());
+    EXPECT_EQ(f.window().statusLine(kSerial).toolTip(), f.pty.slave());
 
     QTcpSocket client;
     client.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(f.port()));
@@ -107,7 +107,7 @@ TEST(ActivationOnRealParts, SettingsCommandReachesTheOpenPortAndARefusalLeavesIt
     EXPECT_EQ(f.status(kSerial), s("COM Status: Open"));
     const QString log = QString::fromUtf8(f.files.files.value(f.log.path()));
     EXPECT_TRUE(log.contains(s("Serial settings 9600,E,7,1 not applied")));
-    EXPECT_TRUE(f.session->serialPort().isOpen());
+    EXPECT_TRUE(f.serialDevice->isOpen());
 }
 
 TEST(ActivationOnRealParts, AMissingDeviceIsWaitedForAndWhatIsNoSerialDeviceFails)
@@ -144,7 +144,7 @@ TEST(ActivationOnRealParts, BindConflictClosesTheSerialPortAgain)
     EXPECT_EQ(f.status(kSerial), s("COM Status: Closed"));
     EXPECT_TRUE(f.status(kNetwork).startsWith(s("TCP/IP Status: Error - Address already in use")))
         << f.status(kNetwork).toStdString();
-    EXPECT_FALSE(f.session->serialPort().isOpen());
+    EXPECT_FALSE(f.serialDevice->isOpen());
 
     // The device is free again: a second session run can open it.
     holder.close();
@@ -212,7 +212,7 @@ TEST(ActivationOnRealParts, ForeignFileUnderThePortNameIsLeftAlone)
     f.session.session->toggleActive();
     EXPECT_FALSE(f.session.session->isActive());
     EXPECT_EQ(f.session.status(kSerial), s("Cannot create virtual COM5"));
-    EXPECT_TRUE(f.session.window().statusLines[kSerial].toolTip().contains(f.link()));
+    EXPECT_TRUE(f.session.window().statusLine(kSerial).toolTip().contains(f.link()));
     ASSERT_TRUE(foreign.open(QIODevice::ReadOnly));
     EXPECT_EQ(foreign.readAll(), QByteArray("not ours"));
 }
@@ -226,7 +226,7 @@ TEST(ActivationOnRealParts, FolderOthersMayWriteIntoIsNamedInTheToolTipAndTheLog
     EXPECT_FALSE(f.session.session->isActive());
     EXPECT_EQ(f.session.status(kSerial), s("Cannot create virtual COM5"));
     const QString reason = s("The virtual port folder %1 is writable by group or others (mode 0777)").arg(f.folder.path());
-    EXPECT_EQ(f.session.window().statusLines[kSerial].toolTip(), reason);
+    EXPECT_EQ(f.session.window().statusLine(kSerial).toolTip(), reason);
     const QString log = QString::fromUtf8(f.session.files.files.value(f.session.log.path()));
     EXPECT_TRUE(log.contains(s("Porvix Error: Cannot create virtual COM5 (") + reason + s("), "))) << log.toStdString();
     EXPECT_FALSE(QFileInfo(f.link()).isSymLink());

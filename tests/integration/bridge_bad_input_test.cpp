@@ -48,7 +48,7 @@ TEST(BridgeBadInput, ClientsThatVanishResetOrFloodLeaveTheServerWorking)
     runEventsFor(500ms);
 
     // The flood waits in the kernel, not in the program.
-    EXPECT_LE(f.session->SerialOutBuffer.count(), 8192);
+    EXPECT_LE(f.session->toSerialBuffer().count(), 8192);
 
     // Once the device reads, the reset is seen behind the data that was
     // held back, and the flood goes through.
@@ -86,7 +86,7 @@ TEST(BridgeBadInput, AClientThatResetsLosesNothingItSentAndIsReported)
     QByteArray atDevice;
     FdPeer device(f.device.master());
     device.receive([&](const QByteArray &bytes) { atDevice += bytes; });
-    ASSERT_TRUE(waitUntil([&] { return f.session->socket(1).state() == pvx::platform::kSocketClosed; }, 10s));
+    ASSERT_TRUE(waitUntil([&] { return f.session->clients().socket(1).state() == pvx::platform::kSocketClosed; }, 10s));
     runEventsFor(100ms);
     EXPECT_EQ(atDevice.size(), sent.size());
     EXPECT_TRUE(atDevice == sent);
@@ -107,12 +107,12 @@ TEST(BridgeBadInput, ADeviceThatDisappearsIsReportedAndTheNetworkGoesOn)
     f.device.closeMaster();
     ASSERT_TRUE(waitUntil([&] { return f.status(kSerialLine).startsWith(s("COM Status: Error - ")); }, 5s))
         << f.status(kSerialLine).toStdString();
-    EXPECT_FALSE(f.session->serialPort().isOpen());
+    EXPECT_FALSE(f.serialDevice->isOpen());
     EXPECT_TRUE(f.session->isActive());
 
     // Network data waits for the port; the connection stays.
     client.socket().write("for later");
-    ASSERT_TRUE(waitUntil([&] { return f.session->SerialOutBuffer.count() == 9; }, 5s));
+    ASSERT_TRUE(waitUntil([&] { return f.session->toSerialBuffer().count() == 9; }, 5s));
     runEventsFor(200ms);
     EXPECT_EQ(client.socket().state(), QAbstractSocket::ConnectedState);
     EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: (1)Connected"));

@@ -30,8 +30,8 @@
 
 namespace pvx::testing {
 
-inline constexpr int kSerialLine = 0;
-inline constexpr int kNetworkLine = 1;
+inline constexpr auto kSerialLine = session::StatusLine::Serial;
+inline constexpr auto kNetworkLine = session::StatusLine::Network;
 
 /// A free loopback port (nothing listens on it once this returns).
 inline quint16 freePort()
@@ -73,11 +73,14 @@ struct PtyBridge : FakeLogServices {
     explicit PtyBridge(Role role, Serial serial = Serial::Device, bool udp = false, session::TurnShare *share = nullptr)
     {
         settings.LogErrors = 1;
+        auto serialPort = std::make_unique<RecordingSerialPort>(marks);
+        auto virtualPort = std::make_unique<platform::PtyVirtualPort>(watcher, [this] { return folder.path(); });
+        serialDevice = serialPort.get();
+        vport = virtualPort.get();
         session = std::make_unique<session::Session>(
             session::SessionServices{{strings, dialogs, network, {}}, sockets, timers, ports,
                                      settings, log, pings, pump, share ? *share : turns, deviceWatch},
-            session::SessionDevices{std::make_unique<RecordingSerialPort>(marks),
-                                    std::make_unique<platform::PtyVirtualPort>(watcher, [this] { return folder.path(); })});
+            session::SessionDevices{std::move(serialPort), std::move(virtualPort)});
         ports.devices.insert(3, device.slave());
         window().connector.select(3);
         window().useVirtualPort.setValue(serial == Serial::VirtualPort ? 1 : 0);
@@ -92,7 +95,7 @@ struct PtyBridge : FakeLogServices {
     }
 
     session::SessionWindow &window() { return session->window(); }
-    QString status(int line) { return window().statusLines[static_cast<std::size_t>(line)].caption(); }
+    QString status(session::StatusLine line) { return window().statusLine(line).caption(); }
     quint16 port() { return static_cast<quint16>(window().portNumber.text().toInt()); }
     QString logText() { return QString::fromUtf8(files.files.value(log.path())); }
 
@@ -112,7 +115,7 @@ struct PtyBridge : FakeLogServices {
     }
 
     /// Opens the session's virtual port as another program would.
-    platform::UniqueFd openVirtualPort() { return openAsProgram(session->virtualPort().devicePath()); }
+    platform::UniqueFd openVirtualPort() { return openAsProgram(vport->devicePath()); }
 
     HighWater marks;
     Pty device;
@@ -127,6 +130,8 @@ struct PtyBridge : FakeLogServices {
     session::PumpTick pump{timers, session::kPumpIntervalMs};
     session::TurnShare turns{timers};
     core::PortMap ports;
+    platform::SerialPort *serialDevice = nullptr;
+    platform::VirtualPort *vport = nullptr;
     std::unique_ptr<session::Session> session;
 };
 
@@ -145,7 +150,7 @@ struct ServedClient : PtyBridge {
         if (!waitUntil([&] { return server.hasPendingConnections(); }, 5000))
             return nullptr;
         auto peer = std::make_unique<TcpPeer>(server.nextPendingConnection());
-        if (!waitUntil([&] { return session->socket(0).state() == platform::kSocketConnected; }, 5000))
+        if (!waitUntil([&] { return session->clients().socket(0).state() == platform::kSocketConnected; }, 5000))
             return nullptr;
         return peer;
     }

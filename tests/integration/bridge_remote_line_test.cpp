@@ -214,10 +214,10 @@ TEST(BridgeRemoteLine, AVirtualPortStandsForADeviceOnATerminalServer)
     f.window().portNumber.setText(QString::number(port));
     ASSERT_TRUE(f.activate());
 
-    auto program = python(wholeScript(kLocalProgram), {f.session->virtualPort().devicePath()});
+    auto program = python(wholeScript(kLocalProgram), {f.vport->devicePath()});
     ASSERT_TRUE(program);
     ASSERT_EQ(program->line(), s("open"));
-    ASSERT_TRUE(waitUntil([&] { return f.session->socket(0).state() == pvx::platform::kSocketConnected; }, kStep));
+    ASSERT_TRUE(waitUntil([&] { return f.session->clients().socket(0).state() == pvx::platform::kSocketConnected; }, kStep));
     EXPECT_TRUE(waitUntil([&] {
         const termios line = lineOf(device.master());
         return ::cfgetospeed(&line) == static_cast<speed_t>(B19200);

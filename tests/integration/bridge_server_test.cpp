@@ -56,7 +56,7 @@ TEST(BridgeServer, ThreeClientsShareTheDeviceAndReuseSockets)
     clients[1] = std::make_unique<TcpPeer>();
     ASSERT_TRUE(f.connectClient(*clients[1]));
     EXPECT_EQ(f.session->clients().maxSocketIndex(), 3);
-    EXPECT_EQ(f.session->socket(2).state(), pvx::platform::kSocketConnected);
+    EXPECT_EQ(f.session->clients().socket(2).state(), pvx::platform::kSocketConnected);
     EXPECT_TRUE(f.logText().contains(s("TCP/IP Status: (3)Connected, ")));
 
     // First client only, both ways.
@@ -99,7 +99,7 @@ TEST(BridgeServer, ASecondClientIsTurnedAwayWithoutMultiConnect)
     ASSERT_TRUE(waitUntil([&] { return f.session->clients().clientCount() == 0; }, 5s));
     TcpPeer third;
     ASSERT_TRUE(f.connectClient(third));
-    EXPECT_EQ(f.session->socket(1).state(), pvx::platform::kSocketConnected);
+    EXPECT_EQ(f.session->clients().socket(1).state(), pvx::platform::kSocketConnected);
 }
 
 TEST(BridgeServer, MegabytesFromThreeClientsReachTheDeviceWhole)

@@ -24,12 +24,12 @@ using pvx::testing::TcpPeer;
 TEST(BridgeVirtualPort, MegabytesBothWaysArriveByteExact)
 {
     ServedClient f(ServedClient::Serial::VirtualPort);
-    ASSERT_TRUE(f.activate()) << f.status(0).toStdString();
+    ASSERT_TRUE(f.activate()) << f.status(pvx::testing::kSerialLine).toStdString();
     auto network = f.nextConnection();
     ASSERT_TRUE(network);
     const pvx::platform::UniqueFd program = f.openVirtualPort();
     ASSERT_TRUE(program.valid());
-    ASSERT_TRUE(waitUntil([&] { return f.session->virtualPort().isOpenedByApplication(); }, 5s));
+    ASSERT_TRUE(waitUntil([&] { return f.vport->isOpenedByApplication(); }, 5s));
 
     constexpr qint64 kTotal = 8 * 1024 * 1024;
     ByteSource fromProgram(kTotal, 11);
@@ -74,11 +74,11 @@ TEST(BridgeVirtualPort, SessionsTakingTurnsLoseNothing)
     std::vector<std::unique_ptr<Bridge>> bridges;
     for (int i = 0; i < 6; ++i) {
         auto &b = *bridges.emplace_back(std::make_unique<Bridge>(share, 20 + 2 * i));
-        ASSERT_TRUE(b.f.activate()) << b.f.status(0).toStdString();
+        ASSERT_TRUE(b.f.activate()) << b.f.status(pvx::testing::kSerialLine).toStdString();
         b.network = b.f.nextConnection();
         ASSERT_TRUE(b.network);
         b.program = b.f.openVirtualPort();
-        ASSERT_TRUE(waitUntil([&] { return b.f.session->virtualPort().isOpenedByApplication(); }, 5s));
+        ASSERT_TRUE(waitUntil([&] { return b.f.vport->isOpenedByApplication(); }, 5s));
     }
     for (auto &b : bridges) {
         b->programPeer = std::make_unique<FdPeer>(b->program.get());
@@ -136,7 +136,7 @@ TEST(BridgeVirtualPort, NetworkDataWaitsForTheProgramToOpenThePort)
     auto network = f.nextConnection();
     ASSERT_TRUE(network);
     network->socket().write("held for you");
-    ASSERT_TRUE(waitUntil([&] { return f.session->SerialOutBuffer.count() == 12; }, 5s));
+    ASSERT_TRUE(waitUntil([&] { return f.session->toSerialBuffer().count() == 12; }, 5s));
 
     const pvx::platform::UniqueFd program = f.openVirtualPort();
     QByteArray received;

@@ -24,14 +24,16 @@ namespace pvx::testing {
 struct RealSession : FakeLogServices {
     explicit RealSession(std::unique_ptr<platform::VirtualPort> virtualPort = std::make_unique<fakes::FakeVirtualPort>())
     {
+        auto serialPort = std::make_unique<platform::QtSerialPort>();
+        serialDevice = serialPort.get();
         session = std::make_unique<session::Session>(
             session::SessionServices{{strings, dialogs, network, {}}, sockets, timers, ports,
                                      settings, log, pings, pump, turns, deviceWatch},
-            session::SessionDevices{std::make_unique<platform::QtSerialPort>(), std::move(virtualPort)});
+            session::SessionDevices{std::move(serialPort), std::move(virtualPort)});
     }
 
     session::SessionWindow &window() { return session->window(); }
-    QString status(int line) { return window().statusLines[static_cast<std::size_t>(line)].caption(); }
+    QString status(session::StatusLine line) { return window().statusLine(line).caption(); }
 
     resources::StringTable strings{resources::Language::English};
     fakes::FakeDialogs dialogs;
@@ -42,6 +44,7 @@ struct RealSession : FakeLogServices {
     session::TurnShare turns{timers};
     core::PortMap ports;
     fakes::FakeDeviceWatch deviceWatch;
+    platform::SerialPort *serialDevice = nullptr;
     std::unique_ptr<session::Session> session;
 };
 

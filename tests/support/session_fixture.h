@@ -12,6 +12,8 @@
 #include "session/flow_limits.h"
 #include "session/pump_tick.h"
 #include "session/session.h"
+#include "session/tcp_side.h"
+#include "session/tcp_side.h"
 #include "support/fake_log_services.h"
 
 #include <memory>
@@ -35,10 +37,13 @@ struct SessionFixture : FakeLogServices {
 
     session::SessionWindow &window() { return session->window(); }
     fakes::FakeSocket &socket(int index) { return sockets.socket(index); }
-    fakes::FakeTimer &reconnectTimer() { return *timers.created.at(0); }
-    /// Brings the session's next turn when one turn's sends were not enough.
-    fakes::FakeTimer &nextTurnTimer() { return *timers.created.at(1); }
-    QString status(int line) { return window().statusLines[static_cast<std::size_t>(line)].caption(); }
+    /// The TCP client's reconnect tick, of the network side made at the last press.
+    fakes::FakeTimer &reconnectTimer() { return timers.newest(5000); }
+    /// Brings the next turn when one turn's sends were not enough.
+    fakes::FakeTimer &nextTurnTimer() { return timers.newest(0); }
+    /// The TCP side made at the last press.
+    session::TcpSide &tcp() { return dynamic_cast<session::TcpSide &>(session->network()); }
+    QString status(session::StatusLine line) { return window().statusLine(line).caption(); }
 
     resources::StringTable strings;
     fakes::FakeDialogs dialogs;

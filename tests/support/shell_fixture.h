@@ -118,7 +118,7 @@ struct ShellFixture : FakeLogServices {
     session::SessionWindow &sessionWindow(std::size_t index) { return sessions.at(index).window(); }
     fakes::FakeVirtualPort &virtualPort(std::size_t index)
     {
-        return static_cast<fakes::FakeVirtualPort &>(sessions.at(index).virtualPort());
+        return *virtualPorts.at(index);
     }
 
     resources::StringTable strings;
@@ -143,12 +143,15 @@ struct ShellFixture : FakeLogServices {
     std::function<void(tools::ResolveForm &)> resolveTool;
     std::function<void(about::AboutForm &)> about;
     int passwordPrompts = 0;
+    /// The virtual port of each session made, in order.
+    std::vector<fakes::FakeVirtualPort *> virtualPorts;
     shell::SessionList sessions{
         session::SessionServices{{strings, dialogs, network, optionDialogs},
                                  sockets, timers, ports, settings, log, pings, pump, turns, deviceWatch},
-        [] {
-            return session::SessionDevices{std::make_unique<fakes::FakeSerialPort>(),
-                                           std::make_unique<fakes::FakeVirtualPort>()};
+        [this] {
+            auto virtualPort = std::make_unique<fakes::FakeVirtualPort>();
+            virtualPorts.push_back(virtualPort.get());
+            return session::SessionDevices{std::make_unique<fakes::FakeSerialPort>(), std::move(virtualPort)};
         }};
     std::unique_ptr<shell::MainWindow> window;
 };

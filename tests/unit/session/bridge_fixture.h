@@ -18,8 +18,8 @@ inline QByteArray pattern(qsizetype size, int seed = 0)
     return bytes;
 }
 
-inline constexpr int kSerialLine = 0;
-inline constexpr int kNetworkLine = 1;
+inline constexpr auto kSerialLine = session::StatusLine::Serial;
+inline constexpr auto kNetworkLine = session::StatusLine::Network;
 
 /// A session on COM4 set up for one role, ready to activate.
 struct BridgeFixture : SessionFixture {
@@ -57,15 +57,7 @@ struct BridgeFixture : SessionFixture {
     /// A client connects to the server; returns the socket it was given.
     int connectClient(const char *address = "198.51.100.9")
     {
-        const int requestId = m_nextRequest++;
-        socket(0).events.connectionRequest(requestId);
-        for (int i = 1; i < sockets.created.size(); ++i) {
-            if (socket(i).acceptedRequests.contains(requestId)) {
-                socket(i).peerAddress = s(address);
-                return i;
-            }
-        }
-        return -1;
+        return sockets.connectClient(m_nextRequest++, s(address));
     }
 
     /// The client's connection attempt succeeds.

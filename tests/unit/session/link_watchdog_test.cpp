@@ -51,7 +51,7 @@ struct WatchedServer : BridgeFixture {
     /// Log lines that report `text` itself (not as a status's reason).
     int logLines(const char *text) { return static_cast<int>(logText().count(s("Porvix Error: ") + s(text))); }
     /// The reason shown with the network status.
-    QString reason() { return window().statusLines[pvx::testing::kNetworkLine].toolTip(); }
+    QString reason() { return window().statusLine(pvx::testing::kNetworkLine).toolTip(); }
 };
 
 } // namespace
@@ -176,7 +176,7 @@ TEST(LinkWatchdog, AnAddressThatCannotBePingedFailsAtOnce)
     EXPECT_TRUE(f.echo.pending.isEmpty());
     EXPECT_EQ(f.socket(1).state(), pvx::platform::kSocketClosed);
     EXPECT_EQ(f.logLines("Ping Failed - Ping Result = -1   [Bad IP Format]"), 1);
-    EXPECT_FALSE(f.session->watchdog().passPending());
+    EXPECT_FALSE(f.tcp().watchdog().passPending());
 }
 
 TEST(LinkWatchdog, ALateAnswerIsForTheConnectionThatWasPinged)
@@ -214,7 +214,7 @@ TEST(LinkWatchdog, OnePassAtATime)
     // Switching the session off drops the pass; nothing is left waiting.
     f.session->toggleActive();
     EXPECT_TRUE(f.echo.pending.isEmpty());
-    EXPECT_FALSE(f.session->watchdog().passPending());
+    EXPECT_FALSE(f.tcp().watchdog().passPending());
 }
 
 TEST(LinkWatchdog, AMachineThatCannotPingClosesNothingAndSaysSoOnce)

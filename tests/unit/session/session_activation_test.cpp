@@ -15,8 +15,8 @@ using pvx::testing::SessionFixture;
 
 namespace {
 
-constexpr int kSerial = 0;
-constexpr int kNetwork = 1;
+constexpr auto kSerial = pvx::session::StatusLine::Serial;
+constexpr auto kNetwork = pvx::session::StatusLine::Network;
 
 /// A client session on COM4 (a fake device) talking to 192.0.2.1:5000.
 struct ClientSession : SessionFixture {
@@ -93,7 +93,7 @@ TEST(Activation, ConnectorNoneResetsTheStatusLinesAndStaysInactive)
         f.window().connector.select(0);
         if (named)
             f.window().setWindowName(s("Weighbridge"));
-        f.window().statusLines[0].setCaption(s("something"));
+        f.window().statusLine(kSerial).setCaption(s("something"));
         f.session->toggleActive();
         EXPECT_EQ(f.window().caption(), named ? s("Weighbridge") : s("New - RS232 to TCP/IP"));
         EXPECT_EQ(f.status(kSerial), s("COM Status:"));
@@ -173,8 +173,8 @@ TEST(Activation, StatusReasonIsTheToolTipAndGoesIntoTheLog)
     // What a receiver of statusChanged sees: the text and, at that moment, the tool tip.
     QStringList seen;
     QObject::connect(f.session.get(), &pvx::session::Session::statusChanged,
-                     [&f, &seen](int line, const QString &text) {
-                         seen.append(text + s(" | ") + f.window().statusLines[static_cast<std::size_t>(line)].toolTip());
+                     [&f, &seen](pvx::session::StatusLine line, const QString &text) {
+                         seen.append(text + s(" | ") + f.window().statusLine(line).toolTip());
                      });
 
     for (const char *reason : {"held by process 1234", "owned by another user"}) {
@@ -190,7 +190,7 @@ TEST(Activation, StatusReasonIsTheToolTipAndGoesIntoTheLog)
                                  s("Cannot create virtual COM4 | owned by another user"),
                                  s("Virtual Port COM4 created | /fake/COM4"), s("TCP/IP Status: Connecting... | "),
                                  s("Virtual port closed | "), s("TCP/IP Status: Closed | ")}));
-    EXPECT_TRUE(f.window().statusLines[kSerial].toolTip().isEmpty());
+    EXPECT_TRUE(f.window().statusLine(kSerial).toolTip().isEmpty());
     const QString log = QString::fromUtf8(f.files.files.value(f.log.path()));
     EXPECT_TRUE(log.contains(s("Porvix Error: Cannot create virtual COM4 (held by process 1234), ")));
     EXPECT_TRUE(log.contains(s("Porvix Error: Cannot create virtual COM4 (owned by another user), ")));
@@ -213,7 +213,7 @@ TEST(Activation, BufferSizeWithoutAUsableChoiceTakesTheDefault)
             ASSERT_TRUE(f.session->isActive());
             EXPECT_EQ(f.window().bufferSize.selectedIndex(), 2);
             EXPECT_EQ(f.session->packetizer().queue().capacity(), 8192);
-            EXPECT_EQ(f.session->SerialOutBuffer.capacity(), 8192);
+            EXPECT_EQ(f.session->toSerialBuffer().capacity(), 8192);
         }
     }
 }
@@ -226,7 +226,7 @@ TEST(Activation, VirtualClientWaitingForTheOpenMakesNoConnection)
     f.session->toggleActive();
     EXPECT_EQ(f.status(kSerial), s("Virtual Port COM4 created"));
     EXPECT_EQ(f.status(kNetwork), s("TCP/IP Status:"));
-    EXPECT_EQ(f.window().statusLines[kNetwork].toolTip(), s("Waiting for a program to open the virtual port /fake/COM4"));
+    EXPECT_EQ(f.window().statusLine(kNetwork).toolTip(), s("Waiting for a program to open the virtual port /fake/COM4"));
     EXPECT_EQ(f.socket(0).connectCalls, 0);
     EXPECT_EQ(f.window().activateButton.caption(), s("De-Activate"));
     EXPECT_EQ(f.serial->openCalls, 0);
@@ -267,7 +267,6 @@ TEST(Activation, UdpBindsInBothRoles)
     ServerSession server;
     server.window().useUdp.setValue(1);
     server.session->toggleActive();
-    EXPECT_TRUE(server.session->UdpMode);
     EXPECT_EQ(server.socket(0).protocol(), pvx::platform::SocketProtocol::Udp);
     EXPECT_EQ(server.socket(0).remotePort(), 5000);
     EXPECT_EQ(server.socket(0).listenCalls, 0);
@@ -290,9 +289,10 @@ TEST(Activation, DeactivationClosesEverythingAndUnlocks)
     f.socket(0).events.connectionRequest(1);
     f.socket(0).events.connectionRequest(2);
     ASSERT_EQ(f.session->clients().clientCount(), 2);
-    f.reconnectTimer().start();
+    f.nextTurnTimer().start();
     f.session->toggleActive();
-    EXPECT_FALSE(f.reconnectTimer().isActive());
+    for (const pvx::fakes::FakeTimer *timer : f.timers.created)
+        EXPECT_FALSE(timer->isActive());
     EXPECT_EQ(f.status(kSerial), s("COM Status: Closed"));
     EXPECT_EQ(f.status(kNetwork), s("TCP/IP Status: Closed"));
     EXPECT_EQ(f.socket(0).state(), pvx::platform::kSocketClosed);
@@ -324,13 +324,13 @@ TEST(Activation, ReactivationStartsWithEmptyBuffers)
     ClientSession f;
     f.session->toggleActive();
     f.session->packetizer().queue().append("left over");
-    f.session->SerialOutBuffer.append("also left");
+    f.session->toSerialBuffer().append("also left");
     f.session->toggleActive();
     EXPECT_EQ(f.session->packetizer().queue().count(), 9);
     f.socket(0).setState(pvx::platform::kSocketClosed);
     f.session->toggleActive();
     EXPECT_EQ(f.session->packetizer().queue().count(), 0);
-    EXPECT_EQ(f.session->SerialOutBuffer.count(), 0);
+    EXPECT_EQ(f.session->toSerialBuffer().count(), 0);
 }
 
 TEST(Activation, NamedWindowKeepsItsName)

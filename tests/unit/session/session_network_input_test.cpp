@@ -6,6 +6,7 @@
 
 #include <cctype>
 
+using pvx::testing::kNetworkLine;
 using pvx::testing::BridgeFixture;
 using pvx::testing::pattern;
 using pvx::testing::s;
@@ -29,7 +30,7 @@ TEST(NetworkInput, RoutingOptionsChooseWhatReachesTheSerialSide)
         f.activate();
         f.settings.PingEnabled = 1;
         for (int tick = 0; tick < 5; ++tick)
-            f.session->watchdog().tick();
+            f.tcp().countQuietTick();
         if (c.role == Role::Server) {
             f.connectClient();
             f.connectClient();
@@ -43,54 +44,9 @@ TEST(NetworkInput, RoutingOptionsChooseWhatReachesTheSerialSide)
         // Dropped data is read all the same, and still shows the link alive.
         for (int i = 0; i < f.sockets.created.size(); ++i)
             EXPECT_TRUE(f.socket(i).incoming.isEmpty());
-        EXPECT_EQ(f.session->watchdog().tickCount(), 0);
-        EXPECT_EQ(f.window().lamps[1].value(), pvx::session::kLampActive);
+        EXPECT_EQ(f.tcp().watchdog().tickCount(), 0);
+        EXPECT_EQ(f.window().lamp(kNetworkLine).value(), pvx::session::kLampActive);
     }
-}
-
-TEST(NetworkInput, TheFirstClientIsTheLowestConnectedSocket)
-{
-    BridgeFixture f(Role::Server);
-    f.window().options.ServerTCPOptions = 2;
-    f.activate();
-    f.connectClient();
-    f.connectClient();
-    f.socket(1).peerCloses();
-    f.socket(2).arrive("second ");
-    f.connectClient();  // takes socket 1 again and becomes the first
-    f.socket(2).arrive("dropped");
-    f.socket(1).arrive("new first");
-    EXPECT_EQ(f.serial->written, QByteArray("second new first"));
-}
-
-TEST(NetworkInput, UdpServerAnswersTheLastSender)
-{
-    BridgeFixture f(Role::Server, Side::RealPort, true);
-    f.window().options.ServerTCPOptions = 2;
-    f.activate();
-    f.serialSends("before");
-    EXPECT_TRUE(f.socket(0).sent.isEmpty());
-
-    f.socket(0).arriveDatagram("ping", s("192.0.2.7"), 4001);
-    f.serialSends("one");
-    f.socket(0).arriveDatagram("", s("192.0.2.8"), 4002);
-    f.socket(0).arriveDatagram("pong", s("192.0.2.8"), 4002);
-    f.serialSends("two");
-    EXPECT_EQ(f.socket(0).sent, (QList<QByteArray>{"one", "two"}));
-    EXPECT_EQ(f.socket(0).sentTo, (QStringList{s("192.0.2.7:4001"), s("192.0.2.8:4002")}));
-    EXPECT_EQ(f.serial->written, QByteArray("pingpong"));
-}
-
-TEST(NetworkInput, UdpDropsWhatFindsNoRoom)
-{
-    BridgeFixture f(Role::Client, Side::RealPort, true);
-    f.bufferSize(0);
-    f.activate();
-    f.serial->close();  // a closed port keeps what it is sent
-    f.socket(0).arriveDatagram(pattern(1500), s("192.0.2.1"), 5000);
-    f.socket(0).arriveDatagram("more", s("192.0.2.1"), 5000);
-    EXPECT_EQ(f.session->SerialOutBuffer.count(), 1024);
-    EXPECT_TRUE(f.socket(0).datagrams.isEmpty());
 }
 
 TEST(NetworkInput, ASocketIsReadOnlyAsFarAsThereIsRoom)
@@ -106,7 +62,7 @@ TEST(NetworkInput, ASocketIsReadOnlyAsFarAsThereIsRoom)
     const QByteArray digits = QByteArray("0123456789").repeated(300);
     f.socket(one).arrive(letters);
     f.socket(two).arrive(digits);
-    EXPECT_EQ(f.session->SerialOutBuffer.count(), 1024);
+    EXPECT_EQ(f.session->toSerialBuffer().count(), 1024);
     EXPECT_EQ(f.socket(one).incoming.size() + f.socket(two).incoming.size(),
               letters.size() + digits.size() - 1024);
 
@@ -137,7 +93,7 @@ TEST(NetworkInput, WhatAClosedPeerSentStillReachesTheSerialSide)
     f.socket(client).peerCloses();
     // Gone from the count at once; its bytes still follow.
     EXPECT_EQ(f.session->clients().clientCount(), 0);
-    EXPECT_EQ(f.status(1), s("TCP/IP Status: Listening..."));
+    EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: Listening..."));
     EXPECT_NE(f.socket(client).state(), pvx::platform::kSocketClosed);
 
     for (int tick = 0; tick < 3; ++tick) {
@@ -159,9 +115,9 @@ TEST(NetworkInput, AClosedPeerWhoseDataFindsNoRoomIsClosedAfterTenSeconds)
     f.socket(0).arrive(pattern(3000));
     f.socket(0).peerCloses();
     f.tick(199);
-    EXPECT_EQ(f.status(1), s("TCP/IP Status: Connected"));
+    EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: Connected"));
     f.tick(1);
-    EXPECT_EQ(f.status(1), s("TCP/IP Status: Closed"));
+    EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: Closed"));
     EXPECT_TRUE(f.logText().contains(s("bytes it sent found no room for 10 seconds")));
-    EXPECT_EQ(f.session->SerialOutBuffer.count(), 1024);
+    EXPECT_EQ(f.session->toSerialBuffer().count(), 1024);
 }

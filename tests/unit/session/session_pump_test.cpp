@@ -47,7 +47,7 @@ TEST(Pump, TheProgramTickSleepsUntilSomethingIsPending)
     const int fired = tickUntilIdle(f, 10);
     EXPECT_GE(fired, 1);
     EXPECT_LE(fired, 3);
-    EXPECT_EQ(f.window().lamps[kNetworkLine].value(), pvx::session::kLampIdle);
+    EXPECT_EQ(f.window().lamp(kNetworkLine).value(), pvx::session::kLampIdle);
 }
 
 TEST(Pump, PendingWorkKeepsTheSessionServedUntilItIsDone)
@@ -65,9 +65,9 @@ TEST(Pump, PendingWorkKeepsTheSessionServedUntilItIsDone)
     } cases[] = {
         {"ping period", Role::Client, [](BridgeFixture &f) { f.settings.PingEnabled = 1; }, [](BridgeFixture &) {},
          // Every tick since the activation counts towards the first ping.
-         [](BridgeFixture &f) { return f.session->watchdog().tickCount() == 60; },
+         [](BridgeFixture &f) { return f.tcp().watchdog().tickCount() == 60; },
          [](BridgeFixture &f) { f.session->deactivate(); },
-         [](BridgeFixture &f) { return f.session->watchdog().tickCount() == 0; }},
+         [](BridgeFixture &f) { return f.tcp().watchdog().tickCount() == 0; }},
         {"idle flush", Role::Client,
          [](BridgeFixture &f) {
              f.settings.PacketSize = 512;
@@ -217,7 +217,7 @@ TEST(Pump, ClosedSerialSidesKeepOrDiscardNetworkData)
         f.serial->close();
         f.socket(0).arrive("data");
         f.tick(1);
-        EXPECT_EQ(f.session->SerialOutBuffer.count(), c.kept ? 4 : 0);
+        EXPECT_EQ(f.session->toSerialBuffer().count(), c.kept ? 4 : 0);
         if (c.side == Side::VirtualPort) {
             f.vport->setOpenedByApplication(true);
             EXPECT_EQ(f.vport->written, c.kept ? QByteArray("data") : QByteArray());

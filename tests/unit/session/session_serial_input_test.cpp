@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+using pvx::testing::kNetworkLine;
 using pvx::testing::BridgeFixture;
 using pvx::testing::kSerialLine;
 using pvx::testing::pattern;
@@ -53,7 +54,7 @@ TEST(SerialInput, RoutingOptionsChooseTheDestinations)
             // Refused input is thrown away, never queued.
             EXPECT_EQ(f.session->packetizer().queue().count(), 0);
             EXPECT_TRUE(f.serial->received.isEmpty() && f.vport->received.isEmpty());
-            EXPECT_EQ(f.window().lamps[kSerialLine].value(), pvx::session::kLampActive);
+            EXPECT_EQ(f.window().lamp(kSerialLine).value(), pvx::session::kLampActive);
         }
     }
 }
@@ -234,7 +235,7 @@ TEST(SerialInput, AClientThatTakesNothingForTenSecondsIsClosed)
     f.tick(1);
     EXPECT_EQ(f.socket(stuck).state(), pvx::platform::kSocketClosed);
     EXPECT_TRUE(f.logText().contains(s("Connection to 198.51.100.1 closed: it took no data for 10 seconds")));
-    EXPECT_EQ(f.status(1), s("TCP/IP Status: (1)Connected"));
+    EXPECT_EQ(f.status(kNetworkLine), s("TCP/IP Status: (1)Connected"));
     EXPECT_EQ(f.socket(healthy).sentBytes(), data);
 }
 
@@ -246,13 +247,13 @@ TEST(SerialInput, LampsLightOnActivityAndResetEveryThirdTick)
     f.tick(1);
     f.serialSends("a");
     f.socket(0).arrive("b");
-    EXPECT_EQ(f.window().lamps[0].value(), pvx::session::kLampActive);
-    EXPECT_EQ(f.window().lamps[1].value(), pvx::session::kLampActive);
+    EXPECT_EQ(f.window().lamp(kSerialLine).value(), pvx::session::kLampActive);
+    EXPECT_EQ(f.window().lamp(kNetworkLine).value(), pvx::session::kLampActive);
     f.tick(1);
-    EXPECT_EQ(f.window().lamps[0].value(), pvx::session::kLampActive);
+    EXPECT_EQ(f.window().lamp(kSerialLine).value(), pvx::session::kLampActive);
     f.tick(1);
-    EXPECT_EQ(f.window().lamps[0].value(), pvx::session::kLampIdle);
-    EXPECT_EQ(f.window().lamps[1].value(), pvx::session::kLampIdle);
+    EXPECT_EQ(f.window().lamp(kSerialLine).value(), pvx::session::kLampIdle);
+    EXPECT_EQ(f.window().lamp(kNetworkLine).value(), pvx::session::kLampIdle);
 }
 
 TEST(SerialInput, UdpSendsOnSocketZeroWhateverTheBuffering)
@@ -280,5 +281,5 @@ TEST(SerialInput, ADeviceThatFailsIsReportedAndTheSessionGoesOn)
     // Network data waits for the port, as for any closed port.
     f.socket(0).arrive("hello");
     f.tick(3);
-    EXPECT_EQ(f.session->SerialOutBuffer.count(), 5);
+    EXPECT_EQ(f.session->toSerialBuffer().count(), 5);
 }

@@ -41,8 +41,8 @@ TEST(SessionWindow, NewWindowShowsTheDefaults)
     EXPECT_EQ(w.remoteHostLabel.caption(), s("Remote Host IP Address"));
     EXPECT_EQ(w.remotePortLabel.caption(), s("Remote Port"));
     EXPECT_EQ(w.activateButton.caption(), s("Activate"));
-    EXPECT_EQ(w.statusLines[0].caption(), s("COM Status:"));
-    EXPECT_EQ(w.statusLines[1].caption(), s("TCP/IP Status:"));
+    EXPECT_EQ(w.statusLine(pvx::session::StatusLine::Serial).caption(), s("COM Status:"));
+    EXPECT_EQ(w.statusLine(pvx::session::StatusLine::Network).caption(), s("TCP/IP Status:"));
     EXPECT_EQ(w.networkFrame.caption(), s("TCP/IP Port"));
     EXPECT_EQ(w.useUdp.caption(), s("Use UDP instead of TCP/IP"));
     EXPECT_FALSE(w.loginOptionsButton.isEnabled());

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "session/tcp_side.h"
+
+namespace pvx::session {
+
+/// A TCP server as a session's network side: it listens on the window's
+/// local address and port, accepts clients into the lowest free socket (one
+/// at a time unless the options allow more), shows how many are connected,
+/// and routes serial data to all of them or the first one as the options say.
+class TcpServerSide final : public TcpSide {
+public:
+    TcpServerSide(Context context, PingService &pings);
+
+    platform::Result<void> start(int port) override;
+    int clientCount() const override;
+    void onConnectionRequest(int index, int requestId) override;
+    void onConnected(int) override {}
+    /// An error of the listening socket leaves the clients alone and stays
+    /// on the status line until the next activation.
+    void onError(int index, int number, const QString &description) override;
+    void onProgramOpened(bool) override {}
+    std::optional<QString> remoteModemText() const override { return std::nullopt; }
+
+private:
+    void connectionClosed(const QString &reason) override { showClientCount(reason); }
+    void clientLeft() override { showClientCount(); }
+    bool dropsInputOf(int index) const override;
+    std::vector<int> destinations() const override;
+    bool isServer() const override { return true; }
+
+    void showClientCount(const QString &reason = {});
+};
+
+} // namespace pvx::session

@@ -1,0 +1,144 @@
+#include "session/tcp_server_side.h"
+
+#include "session/virtual_port_side.h"
+#include "side_fixture.h"
+
+#include <gtest/gtest.h>
+
+using pvx::platform::ErrorCode;
+using pvx::platform::makeError;
+using pvx::session::StatusLine;
+using pvx::testing::s;
+
+namespace {
+
+struct ServerSideTest : pvx::testing::SideFixture {
+    ServerSideTest()
+    {
+        network = &side;
+        window.localAddress.setText(s("192.0.2.5"));
+    }
+    QString networkStatus() const { return status(StatusLine::Network); }
+
+    pvx::session::VirtualPortSide serial{virtualPort, serialContext()};
+    pvx::session::TcpServerSide side{networkContext(serial), pings};
+};
+
+const QString kListening = s("TCP/IP Status: Listening...");
+
+} // namespace
+
+TEST(TcpServerSide, StartListensOnTheLocalAddressOrReturnsTheRefusal)
+{
+    const struct {
+        const char *name;
+        bool bindRefused;
+        bool listenRefused;
+        int listens;
+    } cases[] = {
+        {"listening", false, false, 1},
+        {"bind refused", true, false, 0},
+        {"listen refused", false, true, 1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ServerSideTest f;
+        const QString before = f.networkStatus();
+        if (c.bindRefused)
+            f.socket(0).bindError = makeError(ErrorCode::AddressInUse, s("Address in use"));
+        if (c.listenRefused)
+            f.socket(0).listenError = makeError(ErrorCode::IoError, s("Cannot listen"));
+        const bool refused = c.bindRefused || c.listenRefused;
+        EXPECT_EQ(f.side.start(5000).ok(), !refused);
+        EXPECT_EQ(f.socket(0).boundPort, 5000);
+        EXPECT_EQ(f.socket(0).boundAddress, s("192.0.2.5"));
+        EXPECT_EQ(f.socket(0).listenCalls, c.listens);
+        EXPECT_EQ(f.networkStatus(), refused ? before : kListening) << "the session shows the refusal";
+    }
+}
+
+TEST(TcpServerSide, ReusesTheLowestClosedSocketAndCountsClients)
+{
+    ServerSideTest f;
+    ASSERT_TRUE(f.side.start(5000));
+    EXPECT_EQ(f.connectClient(), 1);
+    EXPECT_EQ(f.connectClient(), 2);
+    EXPECT_EQ(f.connectClient(), 3);
+    EXPECT_EQ(f.networkStatus(), s("TCP/IP Status: (3)Connected"));
+    EXPECT_EQ(f.socket(2).localPort(), 5000);
+    EXPECT_EQ(f.events.count(s("wake pump")), 3) << "the link watch counts each new connection";
+
+    f.socket(2).peerCloses();
+    EXPECT_EQ(f.socket(2).state(), pvx::platform::kSocketClosed);
+    EXPECT_EQ(f.networkStatus(), s("TCP/IP Status: (2)Connected"));
+    EXPECT_EQ(f.connectClient(), 2);
+    EXPECT_EQ(f.links.maxSocketIndex(), 3);
+    EXPECT_EQ(f.networkStatus(), s("TCP/IP Status: (3)Connected"));
+
+    for (const int i : {1, 2, 3})
+        f.socket(i).peerCloses();
+    EXPECT_EQ(f.networkStatus(), kListening);
+    EXPECT_EQ(f.side.clientCount(), 0);
+    EXPECT_EQ(f.connectClient(), 1);
+}
+
+TEST(TcpServerSide, OneClientAtATimeWithoutMultiConnect)
+{
+    ServerSideTest f;
+    f.window.options.AllowMultiConnect = 0;
+    ASSERT_TRUE(f.side.start(5000));
+    EXPECT_EQ(f.connectClient(), 1);
+    EXPECT_EQ(f.connectClient(), -1);
+    EXPECT_EQ(f.side.clientCount(), 1);
+    EXPECT_EQ(f.networkStatus(), s("TCP/IP Status: (1)Connected"));
+    f.socket(1).peerCloses();
+    EXPECT_EQ(f.connectClient(), 1);
+
+    // A client whose last bytes still wait no longer holds the place.
+    f.toSerial.append(QByteArray(f.toSerial.capacity(), 'x'));
+    f.socket(1).arrive("waits");
+    f.socket(1).peerCloses();
+    EXPECT_NE(f.socket(1).state(), pvx::platform::kSocketClosed);
+    EXPECT_EQ(f.connectClient(), 2);
+}
+
+TEST(TcpServerSide, AnErrorOnTheListenerLeavesTheClientsAlone)
+{
+    ServerSideTest f;
+    ASSERT_TRUE(f.side.start(5000));
+    f.connectClient();
+    f.connectClient();
+
+    f.socket(0).events.error(10050, s("Accepting clients failed: Invalid argument"));
+    const QString failed = s("TCP/IP Status: Error - Accepting clients failed: Invalid argument");
+    EXPECT_EQ(f.networkStatus(), failed);
+    EXPECT_EQ(f.socket(0).state(), pvx::platform::kSocketClosed);
+    EXPECT_EQ(f.side.clientCount(), 2);
+    EXPECT_EQ(f.socket(1).state(), pvx::platform::kSocketConnected);
+    EXPECT_EQ(f.errorBoxes, QStringList{s("Accepting clients failed: Invalid argument")});
+
+    // Clients come and go under the error, which stays until started again.
+    f.socket(1).peerCloses();
+    EXPECT_EQ(f.side.clientCount(), 1);
+    EXPECT_EQ(f.networkStatus(), failed);
+    f.links.closeAll();
+    ASSERT_TRUE(f.side.start(5000));
+    EXPECT_EQ(f.networkStatus(), kListening);
+}
+
+TEST(TcpServerSide, TheFirstClientIsTheLowestConnectedSocket)
+{
+    ServerSideTest f;
+    f.window.options.ServerTCPOptions = 2;
+    ASSERT_TRUE(f.side.start(5000));
+    f.connectClient();
+    f.connectClient();
+    f.socket(1).peerCloses();
+    f.socket(2).arrive("second ");
+    f.connectClient();  // takes socket 1 again and becomes the first
+    f.socket(2).arrive("dropped");
+    f.socket(1).arrive("new first");
+    qint32 all = -1;
+    EXPECT_EQ(f.toSerial.take(all), QByteArray("second new first"));
+    EXPECT_TRUE(f.socket(2).incoming.isEmpty()) << "dropped input is read all the same";
+}
