@@ -1,5 +1,6 @@
 #include "platform/linux/qt_socket.h"
 
+#include "platform/linux/ip_address.h"
 #include "platform/linux/pending_connections.h"
 #include "platform/linux/socket_errors.h"
 #include "platform/linux/tcp_connection.h"
@@ -48,16 +49,6 @@ Result<quint16> portNumber(int port, bool allowZero)
     return static_cast<quint16>(port);
 }
 
-Result<QHostAddress> localAddress(const QString &address)
-{
-    if (address.trimmed().isEmpty())
-        return QHostAddress(QHostAddress::AnyIPv4);
-    QHostAddress parsed;
-    if (!parsed.setAddress(address.trimmed()) || parsed.protocol() != QAbstractSocket::IPv4Protocol)
-        return makeError(ErrorCode::InvalidArgument, QStringLiteral("Not a valid local address: %1").arg(address));
-    return parsed;
-}
-
 QString errnoText(int errorNumber)
 {
     return QString::fromLocal8Bit(std::strerror(errorNumber));
@@ -69,18 +60,28 @@ void setOption(int descriptor, int level, int option)
     (void)::setsockopt(descriptor, level, option, &on, sizeof on);
 }
 
-// The dotted address and the port of one end of a connection.
+// The address, as a user would type it, and the port of one end of a
+// connection.
 std::pair<QString, int> endpoint(int descriptor, bool peer)
 {
-    sockaddr_in address{};
+    sockaddr_storage address{};
     socklen_t length = sizeof address;
-    const int got = peer ? ::getpeername(descriptor, reinterpret_cast<sockaddr *>(&address), &length)
-                         : ::getsockname(descriptor, reinterpret_cast<sockaddr *>(&address), &length);
-    if (got != 0 || address.sin_family != AF_INET)
+    auto *any = reinterpret_cast<sockaddr *>(&address);
+    const int got = peer ? ::getpeername(descriptor, any, &length) : ::getsockname(descriptor, any, &length);
+    if (got != 0 || (address.ss_family != AF_INET && address.ss_family != AF_INET6))
         return {QString(), 0};
-    char text[INET_ADDRSTRLEN] = {};
-    ::inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
-    return {QString::fromLatin1(text), ntohs(address.sin_port)};
+    const QHostAddress host(any);
+    quint16 port = 0;
+    if (address.ss_family == AF_INET6) {
+        sockaddr_in6 v6{};
+        std::memcpy(&v6, &address, sizeof v6);
+        port = ntohs(v6.sin6_port);
+    } else {
+        sockaddr_in v4{};
+        std::memcpy(&v4, &address, sizeof v4);
+        port = ntohs(v4.sin_port);
+    }
+    return {addressText(host), port};
 }
 
 } // namespace
@@ -132,7 +133,7 @@ Result<void> QtSocket::bind(int port, const QString &address)
     const auto number = portNumber(port, true);
     if (!number)
         return number.error();
-    const auto host = localAddress(address);
+    const auto host = parseLocalAddress(address);
     if (!host)
         return host.error();
     if (m_protocol == SocketProtocol::Udp)
@@ -154,7 +155,7 @@ Result<void> QtSocket::listen()
     const auto port = portNumber(m_localPort, true);
     if (!port)
         return port.error();
-    const QHostAddress address = m_state == kSocketOpen ? m_bindAddress : QHostAddress(QHostAddress::AnyIPv4);
+    const QHostAddress address = m_state == kSocketOpen ? m_bindAddress : QHostAddress(QHostAddress::Any);
 
     auto listener = TcpListener::listen(address, *port,
                                         {
@@ -215,9 +216,13 @@ Result<void> QtSocket::accept(int requestId)
 Result<void> QtSocket::bindUdp(const QHostAddress &address, quint16 port)
 {
     auto *socket = new QUdpSocket;
+    // Qt keeps "::" to IPv6 alone; here it means both families, as for TCP.
+    const QHostAddress local =
+        address.isEqual(QHostAddress(QHostAddress::AnyIPv6), QHostAddress::StrictConversion) ? QHostAddress(QHostAddress::Any)
+                                                                                            : address;
     // Without ShareAddress or ReuseAddressHint a port in use is refused, as
     // it would be for TCP.
-    if (!socket->bind(address, port, QAbstractSocket::DontShareAddress)) {
+    if (!socket->bind(local, port, QAbstractSocket::DontShareAddress)) {
         const Error error = bindError(socket->error(), socket->errorString(), address, port);
         m_gate.dispose(socket);
         return error;
@@ -281,7 +286,7 @@ Result<void> QtSocket::sendData(const QByteArray &bytes)
     if (!destination)
         return destination.error();
     if (!m_udp) {
-        const auto bound = bindUdp(QHostAddress(QHostAddress::AnyIPv4), 0);
+        const auto bound = bindUdp(QHostAddress(QHostAddress::Any), 0);
         if (!bound)
             return bound;
     }
@@ -319,7 +324,7 @@ QByteArray QtSocket::getData(qint64 maxBytes)
     if (!m_udp || !m_udp->hasPendingDatagrams())
         return {};
     const QNetworkDatagram datagram = m_udp->receiveDatagram();
-    m_remoteHostIP = dottedAddress(datagram.senderAddress());
+    m_remoteHostIP = addressText(datagram.senderAddress());
     m_senderPort = std::max(datagram.senderPort(), 0);
     return datagram.data();
 }

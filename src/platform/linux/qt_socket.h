@@ -49,7 +49,9 @@ class TcpListener;
 ///
 /// TCP sockets send without delay (no Nagle); accepted connections use TCP
 /// keepalive. The listen queue is as long as the system allows. Host names
-/// are resolved for IPv4.
+/// are resolved for IPv4. Addresses read as a user would type them
+/// (`127.0.0.1` also for an IPv4 client of a socket that takes both
+/// families, `::1`, `fe80::1%eth0`).
 class QtSocket final : public Socket {
 public:
     /// `pending` holds the connection requests of every socket made by the
@@ -79,8 +81,11 @@ public:
     int state() const override { return m_state; }
 
     /// TCP: records the local address and port for listen (state 1); UDP:
-    /// binds at once (state 1). `address` empty: every IPv4 address. Only on
-    /// a closed socket. A port in use fails here (UDP) or in listen (TCP).
+    /// binds at once (state 1). `address` as parseLocalAddress reads it:
+    /// empty or "::" takes both families (IPv4 alone on a machine without
+    /// IPv6), "0.0.0.0" IPv4 alone. Only on a closed socket. A bad address
+    /// fails here with its reason; a port in use fails here (UDP) or in
+    /// listen (TCP).
     Result<void> bind(int port, const QString &address) override;
     /// TCP only, on a closed or bound socket.
     Result<void> listen() override;
@@ -138,7 +143,7 @@ private:
     int m_senderPort = 0;
     int m_state = kSocketClosed;
 
-    QHostAddress m_bindAddress{QHostAddress::AnyIPv4};
+    QHostAddress m_bindAddress{QHostAddress::Any};
     RemoteAddressLookup m_destination;
     bool m_sendingDatagram = false;
 
