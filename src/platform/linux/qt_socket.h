@@ -1,6 +1,8 @@
 #pragma once
 
+#include "platform/linux/connect_attempts.h"
 #include "platform/linux/event_gate.h"
+#include "platform/linux/qt_host_resolver.h"
 #include "platform/linux/remote_address_lookup.h"
 #include "platform/linux/unique_fd.h"
 #include "platform/socket.h"
@@ -48,8 +50,9 @@ class TcpListener;
 ///   time; a remote host name for datagrams does not resolve.
 ///
 /// TCP sockets send without delay (no Nagle); accepted connections use TCP
-/// keepalive. The listen queue is as long as the system allows. Host names
-/// are resolved for IPv4.
+/// keepalive. The listen queue is as long as the system allows. A TCP
+/// connect tries the remote host's addresses of both families as
+/// ConnectAttempts says; its error is the last attempt's.
 class QtSocket final : public Socket {
 public:
     /// `pending` holds the connection requests of every socket made by the
@@ -116,6 +119,10 @@ private:
     void onAccepted(UniqueFd connection);
     void onListenerFailed(int errorNumber, const QString &description);
     void raiseWarning(const QString &description);
+    /// Starts connecting to one of the remote host's addresses.
+    void attemptConnection(const QHostAddress &address);
+    /// Lets go of the attempt running now, if any.
+    void dropAttempt();
     void onConnected();
     void adopt(UniqueFd connection);
     void onStreamReadable();
@@ -143,6 +150,9 @@ private:
     bool m_sendingDatagram = false;
 
     TcpListener *m_listener = nullptr;
+    QtHostResolver m_resolver;
+    ConnectAttempts m_attempts;
+    quint16 m_connectPort = 0;
     /// Only while connecting.
     QTcpSocket *m_tcp = nullptr;
     TcpConnection *m_stream = nullptr;
