@@ -2,6 +2,7 @@
 
 #include "platform/linux/ip_address.h"
 #include "platform/linux/pending_connections.h"
+#include "platform/linux/qt_timer.h"
 #include "platform/linux/socket_errors.h"
 #include "platform/linux/tcp_connection.h"
 #include "platform/linux/tcp_listener.h"
@@ -60,8 +61,8 @@ void setOption(int descriptor, int level, int option)
     (void)::setsockopt(descriptor, level, option, &on, sizeof on);
 }
 
-// The address, as a user would type it, and the port of one end of a
-// connection.
+// The address (as a user would type it) and the port of one end of a
+// connection, of either family.
 std::pair<QString, int> endpoint(int descriptor, bool peer)
 {
     sockaddr_storage address{};
@@ -87,7 +88,15 @@ std::pair<QString, int> endpoint(int descriptor, bool peer)
 } // namespace
 
 QtSocket::QtSocket(std::shared_ptr<PendingConnections> pending)
-    : m_pending(std::move(pending)), m_destination([this](const QString &description) { raiseWarning(description); })
+    : m_pending(std::move(pending)), m_destination([this](const QString &description) { raiseWarning(description); }),
+      m_attempts(m_resolver, std::make_unique<QtTimer>(),
+                 {
+                     .attempt = [this](const QHostAddress &address) { attemptConnection(address); },
+                     .failed = [this](int number, const QString &description) {
+                         dropAttempt();
+                         raiseError(number, description);
+                     },
+                 })
 {
 }
 
@@ -186,16 +195,35 @@ Result<void> QtSocket::connect()
     if (!port)
         return port.error();
 
+    m_remoteHostIP.clear();
+    m_connectPort = *port;
+    m_state = kSocketConnecting;
+    m_attempts.start(m_remoteHost);
+    return {};
+}
+
+void QtSocket::attemptConnection(const QHostAddress &address)
+{
+    dropAttempt();
     m_tcp = new QTcpSocket;
     QTcpSocket *socket = m_tcp;
     QObject::connect(socket, &QTcpSocket::connected, socket, [this] { onConnected(); });
     QObject::connect(socket, &QTcpSocket::errorOccurred, socket,
                      [this, socket](QAbstractSocket::SocketError error) { onSocketError(socket, error); });
-    m_remoteHostIP.clear();
-    m_state = kSocketConnecting;
-    // May fail at once (and emit synchronously); the gate queues that error.
-    socket->connectToHost(m_remoteHost.trimmed(), *port, QIODevice::ReadWrite, QAbstractSocket::IPv4Protocol);
-    return {};
+    // May fail at once (and emit synchronously); the gate queues the error
+    // that ends the last attempt.
+    socket->connectToHost(address, m_connectPort);
+}
+
+void QtSocket::dropAttempt()
+{
+    if (!m_tcp)
+        return;
+    // The attempt may be the one emitting: it goes from the event loop.
+    m_tcp->disconnect();
+    m_tcp->abort();
+    m_tcp->deleteLater();
+    m_tcp = nullptr;
 }
 
 Result<void> QtSocket::accept(int requestId)
@@ -257,6 +285,7 @@ void QtSocket::releaseBackends()
         m_gate.dispose(m_stream);
         m_stream = nullptr;
     }
+    m_attempts.stop();
     if (m_tcp) {
         m_tcp->disconnect();
         m_tcp->abort();
@@ -386,12 +415,10 @@ void QtSocket::onConnected()
     // From here the descriptor is read and written directly. Qt's socket has
     // read nothing yet; it lets go of its own descriptor and goes once this
     // signal has returned.
+    m_attempts.stop();
     UniqueFd descriptor(::fcntl(static_cast<int>(m_tcp->socketDescriptor()), F_DUPFD_CLOEXEC, 0));
     const int duplicateError = errno;
-    m_tcp->disconnect();
-    m_tcp->abort();
-    m_tcp->deleteLater();
-    m_tcp = nullptr;
+    dropAttempt();
     if (!descriptor.valid()) {
         raiseError(socketErrorNumberForErrno(duplicateError), errnoText(duplicateError));
         return;
@@ -477,7 +504,13 @@ void QtSocket::onSocketError(QAbstractSocket *socket, QAbstractSocket::SocketErr
     if (m_sendingDatagram)
         return;
     const QString description = socket->errorString();
-    raiseError(socketErrorNumber(error, description), description);
+    const int number = socketErrorNumber(error, description);
+    // A connection attempt that fails moves on to the host's next address.
+    if (socket == m_tcp && !isUsageError(number)) {
+        m_attempts.attemptFailed(number, description);
+        return;
+    }
+    raiseError(number, description);
 }
 
 void QtSocket::raiseError(int number, const QString &description)

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "platform/linux/connect_attempts.h"
 #include "platform/linux/event_gate.h"
+#include "platform/linux/qt_host_resolver.h"
 #include "platform/linux/remote_address_lookup.h"
 #include "platform/linux/unique_fd.h"
 #include "platform/socket.h"
@@ -48,10 +50,11 @@ class TcpListener;
 ///   time; a remote host name for datagrams does not resolve.
 ///
 /// TCP sockets send without delay (no Nagle); accepted connections use TCP
-/// keepalive. The listen queue is as long as the system allows. Host names
-/// are resolved for IPv4. Addresses read as a user would type them
-/// (`127.0.0.1` also for an IPv4 client of a socket that takes both
-/// families, `::1`, `fe80::1%eth0`).
+/// keepalive. The listen queue is as long as the system allows. A TCP
+/// connect tries the remote host's addresses of both families as
+/// ConnectAttempts says; its error is the last attempt's. Addresses read as
+/// a user would type them (`127.0.0.1` also for an IPv4 client of a socket
+/// that takes both families, `::1`, `fe80::1%eth0`).
 class QtSocket final : public Socket {
 public:
     /// `pending` holds the connection requests of every socket made by the
@@ -121,6 +124,10 @@ private:
     void onAccepted(UniqueFd connection);
     void onListenerFailed(int errorNumber, const QString &description);
     void raiseWarning(const QString &description);
+    /// Starts connecting to one of the remote host's addresses.
+    void attemptConnection(const QHostAddress &address);
+    /// Lets go of the attempt running now, if any.
+    void dropAttempt();
     void onConnected();
     void adopt(UniqueFd connection);
     void onStreamReadable();
@@ -148,6 +155,9 @@ private:
     bool m_sendingDatagram = false;
 
     TcpListener *m_listener = nullptr;
+    QtHostResolver m_resolver;
+    ConnectAttempts m_attempts;
+    quint16 m_connectPort = 0;
     /// Only while connecting.
     QTcpSocket *m_tcp = nullptr;
     TcpConnection *m_stream = nullptr;
