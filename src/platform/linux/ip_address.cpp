@@ -14,16 +14,6 @@ Error notLocalAddress(const QString &text, const QString &reason)
                      QStringLiteral("Not a valid local address: %1 (%2)").arg(text, reason));
 }
 
-// A zone names an interface, or gives its index; either must exist here.
-bool zoneExists(const QString &zone)
-{
-    bool isNumber = false;
-    const uint index = zone.toUInt(&isNumber);
-    if (isNumber)
-        return index != 0 && ::if_indextoname(index, std::array<char, IF_NAMESIZE>{}.data()) != nullptr;
-    return ::if_nametoindex(zone.toLocal8Bit().constData()) != 0;
-}
-
 } // namespace
 
 Result<QHostAddress> parseLocalAddress(const QString &text)
@@ -56,7 +46,7 @@ Result<QHostAddress> parseLocalAddress(const QString &text)
     if (percent >= 0) {
         if (!isIPv6)
             return notLocalAddress(text, QStringLiteral("only an IPv6 address has a zone"));
-        if (zone.isEmpty() || !zoneExists(zone))
+        if (zone.isEmpty() || zoneIndex(zone) == 0)
             return notLocalAddress(text, QStringLiteral("this computer has no interface %1").arg(zone));
         address.setScopeId(zone);
     }
@@ -71,6 +61,17 @@ QString addressText(const QHostAddress &address)
     bool isIPv4 = false;
     const quint32 ipv4 = address.toIPv4Address(&isIPv4);
     return mapped && isIPv4 ? QHostAddress(ipv4).toString() : address.toString();
+}
+
+std::uint32_t zoneIndex(const QString &zone)
+{
+    bool isNumber = false;
+    const uint number = zone.toUInt(&isNumber);
+    if (isNumber) {
+        std::array<char, IF_NAMESIZE> name{};
+        return number != 0 && ::if_indextoname(number, name.data()) != nullptr ? number : 0;
+    }
+    return ::if_nametoindex(zone.toLocal8Bit().constData());
 }
 
 } // namespace pvx::platform

@@ -5,6 +5,8 @@
 #include <QHostAddress>
 #include <QString>
 
+#include <cstdint>
+
 namespace pvx::platform {
 
 /// The address a server binds to, from the text a user typed: IPv4
@@ -20,5 +22,9 @@ Result<QHostAddress> parseLocalAddress(const QString &text);
 /// IPv4-mapped, `::ffff:127.0.0.1` reads `127.0.0.1`), IPv6 in its short form
 /// with its zone when it has one.
 QString addressText(const QHostAddress &address);
+
+/// The index of the interface a zone names, by name or by number; 0 when
+/// this machine has no such interface.
+std::uint32_t zoneIndex(const QString &zone);
 
 } // namespace pvx::platform

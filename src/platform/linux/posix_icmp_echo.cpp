@@ -1,9 +1,9 @@
 #include "platform/linux/posix_icmp_echo.h"
 
 #include "platform/linux/icmp_packet.h"
+#include "platform/linux/ip_address.h"
 
 #include <QHostAddress>
-#include <QNetworkInterface>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -76,9 +76,7 @@ std::optional<std::pair<sockaddr_storage, icmp::Family>> target(const QString &a
     const Q_IPV6ADDR bytes = parsed.toIPv6Address();
     std::memcpy(&v6->sin6_addr, bytes.c, sizeof bytes.c);
     if (const QString zone = parsed.scopeId(); !zone.isEmpty()) {
-        bool numeric = false;
-        const uint index = zone.toUInt(&numeric);
-        v6->sin6_scope_id = numeric ? index : static_cast<uint>(QNetworkInterface::interfaceIndexFromName(zone));
+        v6->sin6_scope_id = zoneIndex(zone);
         if (v6->sin6_scope_id == 0)
             return std::nullopt;
     }

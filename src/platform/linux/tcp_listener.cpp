@@ -1,15 +1,14 @@
 #include "platform/linux/tcp_listener.h"
 
+#include "platform/linux/ip_address.h"
 #include "platform/linux/posix_error.h"
 #include "platform/linux/socket_errors.h"
 
 #include <QHostAddress>
 
 #include <cerrno>
-#include <cstdint>
 #include <cstring>
 
-#include <net/if.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 
@@ -53,14 +52,6 @@ bool connectionGone(int errorNumber)
     }
 }
 
-// The index of the interface a zone names: by name, or given as a number.
-std::uint32_t interfaceIndex(const QString &zone)
-{
-    bool isNumber = false;
-    const uint number = zone.toUInt(&isNumber);
-    return isNumber ? number : ::if_nametoindex(zone.toLocal8Bit().constData());
-}
-
 } // namespace
 
 Result<std::unique_ptr<TcpListener>> TcpListener::listen(const QHostAddress &address, quint16 port, Events events)
@@ -91,7 +82,7 @@ Result<std::unique_ptr<TcpListener>> TcpListener::listenOn(const QHostAddress &a
         local.v6.sin6_port = htons(port);
         const Q_IPV6ADDR bytes = address.toIPv6Address();
         std::memcpy(&local.v6.sin6_addr, bytes.c, sizeof local.v6.sin6_addr);
-        local.v6.sin6_scope_id = address.scopeId().isEmpty() ? 0 : interfaceIndex(address.scopeId());
+        local.v6.sin6_scope_id = address.scopeId().isEmpty() ? 0 : zoneIndex(address.scopeId());
         length = sizeof local.v6;
     } else {
         local.v4.sin_family = AF_INET;
