@@ -88,7 +88,8 @@ std::pair<QString, int> endpoint(int descriptor, bool peer)
 } // namespace
 
 QtSocket::QtSocket(std::shared_ptr<PendingConnections> pending)
-    : m_pending(std::move(pending)), m_destination([this](const QString &description) { raiseWarning(description); }),
+    : m_pending(std::move(pending)),
+      m_destination(m_resolver, [this](const QString &description) { raiseWarning(description); }),
       m_attempts(m_resolver, std::make_unique<QtTimer>(),
                  {
                      .attempt = [this](const QHostAddress &address) { attemptConnection(address); },

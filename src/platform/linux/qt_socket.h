@@ -151,11 +151,12 @@ private:
     int m_state = kSocketClosed;
 
     QHostAddress m_bindAddress{QHostAddress::Any};
-    RemoteAddressLookup m_destination;
     bool m_sendingDatagram = false;
 
     TcpListener *m_listener = nullptr;
     QtHostResolver m_resolver;
+    /// After the resolver, which it uses until it dies.
+    RemoteAddressLookup m_destination;
     ConnectAttempts m_attempts;
     quint16 m_connectPort = 0;
     /// Only while connecting.
