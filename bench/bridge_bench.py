@@ -15,6 +15,9 @@ when they are missing, then measures every bridge as its own process on
   memory     the bridge's peak resident memory (VmHWM) and Private_Dirty after
              the other workloads (fan-out runs on a bridge of its own)
 
+With --ipv6 the table also has Porvix's TCP rows over ::1 (porvix-vport6,
+porvix-device6, porvix-client6), each beside its row over 127.0.0.1.
+
 Apart from the table, each on a headless Porvix of its own (one line each,
 with its target):
 
@@ -121,6 +124,8 @@ PORVIX_OF = {
     "ser2net-tuned": "porvix-device", "relay": "porvix-device", "pty": "porvix-vport",
 }
 FAN_OUT = ["porvix-vport", "porvix-device", "ser2net", "ser2net-tuned"]
+# Porvix's TCP rows again over ::1 (--ipv6): the same bridge, another family.
+IPV6_ROWS = {"porvix-vport": "porvix-vport6", "porvix-device": "porvix-device6", "porvix-client": "porvix-client6"}
 BRIDGES = ["pty", "relay", "porvix-vport", "porvix-device", "porvix-client",
            "socat-vport", "socat-device", "ser2net", "ser2net-tuned"]
 WORKLOADS = ["s2n", "n2s", "rtt", "fan"]
@@ -145,17 +150,21 @@ def wait_for(predicate, timeout=15):
         time.sleep(0.05)
 
 
-def free_port():
-    return free_ports(1)[0]
+def family(loopback):
+    return socket.AF_INET6 if ":" in loopback else socket.AF_INET
 
 
-def free_ports(count):
+def free_port(loopback="127.0.0.1"):
+    return free_ports(1, loopback)[0]
+
+
+def free_ports(count, loopback="127.0.0.1"):
     """`count` distinct free ports: each stays bound until all are found,
     or the system could hand out one port again and again."""
-    sockets = [socket.socket() for _ in range(count)]
+    sockets = [socket.socket(family(loopback)) for _ in range(count)]
     try:
         for s in sockets:
-            s.bind(("127.0.0.1", 0))
+            s.bind((loopback, 0))
         return [s.getsockname()[1] for s in sockets]
     finally:
         for s in sockets:
@@ -174,8 +183,10 @@ class Instance:
         self.quiet_serial = self.quiet_net = None
         self.ports = []        # virtual ports of the client sessions, the quiet one last
         self.tcp_ports = []    # the ports of its server sessions, where a scenario needs them
+        ipv4_row = next((row for row, v6 in IPV6_ROWS.items() if v6 == name), name)
+        self.loopback = "127.0.0.1" if ipv4_row == name else "::1"
         try:
-            getattr(self, "start_" + name.replace("-", "_"))()
+            getattr(self, "start_" + ipv4_row.replace("-", "_"))()
         except BaseException:
             self.close()
             raise
@@ -235,16 +246,19 @@ class Instance:
     def vport(self, connector):
         return os.path.join(self.work, "ports", f"COM{connector}")
 
-    @staticmethod
-    def server(connector, port, **more):
-        return {"Connector": connector, "CreateVirtualPort": 1, "TCPOption": 1, "LocalIP": "127.0.0.1",
+    def server(self, connector, port, **more):
+        return {"Connector": connector, "CreateVirtualPort": 1, "TCPOption": 1, "LocalIP": self.loopback,
                 "PortNumber": port} | more
 
+    def connect(self, port):
+        """The probe's way to this bridge's server on `port`."""
+        return f"connect6:{port}" if family(self.loopback) == socket.AF_INET6 else f"connect:{port}"
+
     def start_porvix_vport(self, **more):
-        port = free_port()
+        port = free_port(self.loopback)
         self.serial = self.porvix("", self.server(7, port, **more))
         wait_for(lambda: os.path.exists(self.serial))
-        self.net = f"connect:{port}"
+        self.net = self.connect(port)
 
     def start_porvix_stall(self):
         self.start_porvix_vport(BufferSize=STALL_BUFFER)
@@ -269,12 +283,12 @@ class Instance:
         wait_for(lambda: os.path.exists(self.ports[-1]), timeout=120)
 
     def start_porvix_device(self):
-        path, port = self.device(), free_port()
+        path, port = self.device(), free_port(self.loopback)
         # The line as ser2net's below: 115200 baud, 8 data bits, no parity, 1 stop bit.
         self.porvix(f"[Ports]\r\nCOM3={path}\r\n", {"Connector": 3, "CreateVirtualPort": 0, "TCPOption": 1,
-                                                    "LocalIP": "127.0.0.1", "PortNumber": port,
+                                                    "LocalIP": self.loopback, "PortNumber": port,
                                                     "BaudRate": 12, "Databits": 3})
-        self.net = f"connect:{port}"
+        self.net = self.connect(port)
 
     def start_porvix_idle(self):
         self.porvix("", *[self.server(n, port) for n, port in enumerate(free_ports(self.args.idle), 1)])
@@ -282,8 +296,8 @@ class Instance:
 
     def listener(self):
         """A listening socket held here (for the probe or a peer): its port."""
-        with socket.socket() as listener:
-            listener.bind(("127.0.0.1", 0))
+        with socket.socket(family(self.loopback)) as listener:
+            listener.bind((self.loopback, 0))
             listener.listen(4)
             port = listener.getsockname()[1]
             self.fds.append(listener.detach())
@@ -318,7 +332,7 @@ class Instance:
     def start_porvix_client(self):
         port = self.listener()
         self.serial = self.porvix("", {"Connector": 7, "CreateVirtualPort": 1, "TCPOption": 0,
-                                       "IPAddress": "127.0.0.1", "PortNumber": port, "ConnectOnVirtualOpen": 0})
+                                       "IPAddress": self.loopback, "PortNumber": port, "ConnectOnVirtualOpen": 0})
         wait_for(lambda: os.path.exists(self.serial))
         self.net = f"accept:{self.fds[-1]}"
 
@@ -825,6 +839,8 @@ def main():
     parser.add_argument("--round-trips", type=int, default=2000, help="messages per round-trip figure (default 2000)")
     parser.add_argument("--reps", type=int, default=5, help="repetitions of every bridge (default 5)")
     parser.add_argument("--bridges", default=",".join(BRIDGES), help="comma-separated subset of " + ",".join(BRIDGES))
+    parser.add_argument("--ipv6", action="store_true",
+                        help="add Porvix's TCP rows over ::1 (" + ",".join(IPV6_ROWS.values()) + ") beside those chosen")
     parser.add_argument("--workloads", default=",".join(WORKLOADS), help="comma-separated subset of " + ",".join(WORKLOADS))
     parser.add_argument("--budget", type=float, default=30,
                         help="seconds after which a transfer stops writing; a figure cut short is marked * (default 30)")
@@ -855,8 +871,10 @@ def main():
             not 0 <= args.pings <= MAX_SESSIONS:
         parser.error(f"--idle and --pings take at most {MAX_SESSIONS} sessions, --sessions at most {MAX_SESSIONS - 1}")
     args.bridges = [b for b in args.bridges.split(",") if b]
+    if args.ipv6:
+        args.bridges = [row for b in args.bridges for row in (b, IPV6_ROWS.get(b)) if row]
     args.workloads = [w for w in args.workloads.split(",") if w]
-    unknown = set(args.bridges) - set(BRIDGES) | set(args.workloads) - set(WORKLOADS)
+    unknown = set(args.bridges) - set(BRIDGES) - set(IPV6_ROWS.values()) | set(args.workloads) - set(WORKLOADS)
     if unknown:
         parser.error("unknown: " + ", ".join(sorted(unknown)))
     args.porvix = os.path.abspath(args.porvix) if args.porvix else os.path.join(ROOT, "build-bench", "porvix")

@@ -2,7 +2,7 @@
 // network side of one bridge and moves verified data through it. Python
 // starts the bridges; every byte of the data path is moved here.
 //
-//   probe run --serial fd:N|PATH --net connect:PORT|accept:FD|fd:N
+//   probe run --serial fd:N|PATH --net connect:PORT|connect6:PORT|accept:FD|fd:N
 //             [--clients N] [--pid PID] [--budget S]
 //             [--quiet-serial PATH --quiet-net connect:PORT] PHASE...
 //       PHASE: s2n:BYTES (serial -> every client), n2s:BYTES (client -> serial),
@@ -12,6 +12,7 @@
 //                  side streams to every client, verified, until it is done),
 //              hold:BYTES (serial side written, no client reading, until all
 //                  is written or the bridge holds the writer back)
+//       connect: goes to 127.0.0.1, connect6: to ::1.
 //       One line per phase: "s2n bytes=... seconds=... cpu=...",
 //       "rtt size=... p50_us=... p99_us=... count=...", "stream bytes=...
 //       seconds=..." (bytes each client received while busy-rtt ran) or "hold
@@ -109,19 +110,25 @@ void noDelay(int fd)
 }
 
 // The bridge may still be starting: retry for a while.
-int connectTo(int port)
+int connectTo(int port, bool ipv6)
 {
     const auto deadline = Clock::now() + std::chrono::seconds(15);
     const sockaddr_in a = loopback(port);
+    sockaddr_in6 a6 {};
+    a6.sin6_family = AF_INET6;
+    a6.sin6_port = htons(static_cast<uint16_t>(port));
+    a6.sin6_addr = in6addr_loopback;
+    const sockaddr *to = ipv6 ? reinterpret_cast<const sockaddr *>(&a6) : reinterpret_cast<const sockaddr *>(&a);
+    const socklen_t size = ipv6 ? sizeof a6 : sizeof a;
     for (;;) {
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        if (::connect(fd, reinterpret_cast<const sockaddr *>(&a), sizeof a) == 0) {
+        const int fd = ::socket(to->sa_family, SOCK_STREAM, 0);
+        if (::connect(fd, to, size) == 0) {
             noDelay(fd);
             return fd;
         }
         ::close(fd);
         if (Clock::now() > deadline)
-            fail("cannot connect to port " + std::to_string(port));
+            fail("cannot connect to port " + std::to_string(port) + (ipv6 ? " of ::1" : ""));
         ::usleep(50000);
     }
 }
@@ -507,7 +514,9 @@ void printMemory(int pid)
 int connectNet(const std::string &net)
 {
     if (net.rfind("connect:", 0) == 0)
-        return connectTo(numberAfter(net, "connect:"));
+        return connectTo(numberAfter(net, "connect:"), false);
+    if (net.rfind("connect6:", 0) == 0)
+        return connectTo(numberAfter(net, "connect6:"), true);
     if (net.rfind("accept:", 0) == 0)
         return acceptOn(numberAfter(net, "accept:"));
     if (net.rfind("fd:", 0) == 0)
@@ -827,7 +836,7 @@ int main(int argc, char **argv)
         return sessions(argc, argv);
     if (mode == "relay" && argc == 4)
         return relay(argv[2], std::atoi(argv[3]));
-    std::fprintf(stderr, "usage: probe run --serial fd:N|PATH --net connect:PORT|accept:FD|fd:N PHASE...\n"
+    std::fprintf(stderr, "usage: probe run --serial fd:N|PATH --net connect:PORT|connect6:PORT|accept:FD|fd:N PHASE...\n"
                          "       probe sessions --listen FD --serial PATH... --bytes B --round-trips COUNT\n"
                          "       probe relay PATH PORT\n");
     return 2;

@@ -11,7 +11,8 @@ namespace pvx::platform {
 struct EchoReply {
     /// 0 on success, otherwise one of the IP status codes (11001 and up).
     int status = 0;
-    /// The dotted IPv4 address that answered; empty when nothing answered.
+    /// The address that answered (dotted IPv4, or IPv6); empty when nothing
+    /// answered.
     QString address;
     int roundTripMs = 0;
     /// Time to live of the answer's IP header; 0 without an answer.
@@ -30,7 +31,8 @@ struct EchoReply {
 class IcmpEcho {
 public:
     virtual ~IcmpEcho() = default;
-    /// Sends one request to the dotted IPv4 `address` carrying `data`; `done`
+    /// Sends one request to `address` (dotted IPv4, or IPv6: ICMPv6 echo; an
+    /// IPv4-mapped IPv6 address goes over IPv4) carrying `data`; `done`
     /// is called exactly once, later, with the reply or the failure status
     /// (11010 when nothing answered within `timeoutMs`). Returns a request id
     /// (> 0) that cancel() takes.

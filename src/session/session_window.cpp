@@ -161,7 +161,8 @@ void SessionWindow::buildLists()
 
 void SessionWindow::fillLocalAddressList()
 {
-    QStringList addresses = m_services.network.localIPv4Addresses();
+    // IPv4 first: the addresses most users pick stay at the top.
+    QStringList addresses = m_services.network.localIPv4Addresses() + m_services.network.localIPv6Addresses();
     addresses.removeDuplicates();
     const QString typed = localAddress.text();
     localAddress.setItems(addresses);

@@ -1,5 +1,6 @@
 #include "shell/status_report.h"
 
+#include "core/endpoint_text.h"
 #include "shell/session_list.h"
 
 #include <QJsonArray>
@@ -18,11 +19,11 @@ QString roleName(const session::SessionStatus &status)
 }
 
 /// Where the session listens or what it reaches. A server without a local
-/// address listens on every IPv4 address.
+/// address listens on every address of both families.
 QString addressOf(const session::SessionStatus &status)
 {
     if (status.role == session::Role::Server && status.address.trimmed().isEmpty())
-        return QStringLiteral("0.0.0.0");
+        return QStringLiteral("::");
     return status.address;
 }
 
@@ -58,7 +59,7 @@ QStringList statusLines(const std::vector<session::SessionStatus> &statuses)
     for (const session::SessionStatus &status : statuses) {
         const QStringList parts{
             status.name,
-            roleName(status) + QLatin1Char(' ') + addressOf(status) + QLatin1Char(':') + QString::number(status.port),
+            roleName(status) + QLatin1Char(' ') + core::endpointText(addressOf(status), status.port),
             status.serial,
             status.network,
             QString::number(status.clients) + (status.clients == 1 ? QStringLiteral(" client") : QStringLiteral(" clients")),

@@ -52,19 +52,34 @@ public:
         pending.insert(id, {hostName, std::move(done)});
         return id;
     }
-    void cancel(int lookupId) override { pending.remove(lookupId); }
+    int lookupAll(const QString &hostName, std::function<void(const QStringList &)> done) override
+    {
+        const int id = ++m_lastId;
+        pendingAll.insert(id, {hostName, std::move(done)});
+        return id;
+    }
+    void cancel(int lookupId) override
+    {
+        pending.remove(lookupId);
+        pendingAll.remove(lookupId);
+    }
 
     /// Answers every waiting look-up from `addresses` (empty for a name not
-    /// in it).
+    /// in it), and every look-up of all addresses from `allAddresses`.
     void resolveAll()
     {
         const auto waiting = std::exchange(pending, {});
         for (const auto &[name, done] : waiting)
             done(addresses.value(name));
+        const auto waitingAll = std::exchange(pendingAll, {});
+        for (const auto &[name, done] : waitingAll)
+            done(allAddresses.value(name));
     }
 
     QMap<QString, QString> addresses;
+    QMap<QString, QStringList> allAddresses;
     QMap<int, std::pair<QString, std::function<void(const QString &)>>> pending;
+    QMap<int, std::pair<QString, std::function<void(const QStringList &)>>> pendingAll;
 
 private:
     int m_lastId = 0;

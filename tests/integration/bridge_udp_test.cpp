@@ -80,3 +80,25 @@ TEST(BridgeUdp, ClientSendsToItsRemoteHostAndHearsTheAnswer)
     EXPECT_EQ(nextDatagram(peer).data(), QByteArray("efgh"));
     EXPECT_EQ(nextDatagram(peer).data(), QByteArray("ij"));
 }
+
+class BridgeUdpIpv6Client : public ::testing::TestWithParam<const char *> {};
+
+TEST_P(BridgeUdpIpv6Client, SendsToItsIpv6RemoteHostAndHearsTheAnswer)
+{
+    QUdpSocket peer;
+    PtyBridge f(PtyBridge::Role::Client, PtyBridge::Serial::Device, true);
+    ASSERT_TRUE(f.device.ok());
+    if (!peer.bind(QHostAddress::LocalHostIPv6, f.port()))
+        GTEST_SKIP() << "cannot bind ::1: " << peer.errorString().toStdString();
+    f.window().remoteHost.setText(QString::fromLatin1(GetParam()));
+    ASSERT_TRUE(f.activate());
+
+    ASSERT_EQ(f.device.write("over six"), 8);
+    const QNetworkDatagram sent = nextDatagram(peer);
+    EXPECT_EQ(sent.data(), QByteArray("over six"));
+    peer.writeDatagram("back", sent.senderAddress(), static_cast<quint16>(sent.senderPort()));
+    EXPECT_EQ(readDevice(f, 4), QByteArray("back"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Forms, BridgeUdpIpv6Client, ::testing::Values("::1", "[::1]"),
+                         [](const auto &test) { return std::string(test.index == 0 ? "Address" : "BracketedAddress"); });

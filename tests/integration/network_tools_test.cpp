@@ -203,3 +203,35 @@ TEST(QtHostResolver, FindsTheFirstAddressOrNothingWithoutStalling)
     runEventsFor(std::chrono::milliseconds(100));
     EXPECT_FALSE(answers.contains(-3));
 }
+
+TEST(PosixIcmpEcho, EachFamilyIsAnsweredOverItsOwnProtocol)
+{
+    if (::access("/proc/net/if_inet6", R_OK) != 0)
+        GTEST_SKIP() << "this machine has no IPv6";
+    pvx::platform::PosixIcmpEcho echo;
+    const struct {
+        const char *to;
+        int status;
+        const char *from; ///< null: nobody answers
+    } cases[] = {
+        {"::1", 0, "::1"},
+        // An IPv4 client of a dual-stack listener, as the kernel may name it.
+        {"::ffff:127.0.0.1", 0, "127.0.0.1"},
+        {"127.0.0.1", 0, "127.0.0.1"},
+        {"fe80::1%nosuchinterface", 11050, nullptr},
+        {"::1]", 11050, nullptr},
+    };
+    for (const auto &c : cases) {
+        std::optional<pvx::platform::EchoReply> reply;
+        echo.send(s(c.to), "Testing v6", 2000, [&](const pvx::platform::EchoReply &r) { reply = r; });
+        ASSERT_TRUE(waitUntil([&] { return reply.has_value(); })) << c.to;
+        if (!reply->failure.isEmpty())
+            GTEST_SKIP() << reply->failure.toStdString();
+        EXPECT_EQ(reply->status, c.status) << c.to;
+        if (c.from) {
+            EXPECT_EQ(reply->address, s(c.from)) << c.to;
+            EXPECT_EQ(reply->data, QByteArray("Testing v6")) << c.to;
+            EXPECT_GT(reply->ttl, 0) << c.to;
+        }
+    }
+}

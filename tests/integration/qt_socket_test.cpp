@@ -354,7 +354,7 @@ TEST_F(QtSocketTest, BadArgumentsAreRefused)
     auto socket = factory.create();
     EXPECT_EQ(socket->bind(70000, {}).error().detail, QStringLiteral("Not a valid port number: 70000"));
     EXPECT_EQ(socket->bind(0, QStringLiteral("nowhere")).error().detail,
-              QStringLiteral("Not a valid local address: nowhere"));
+              QStringLiteral("Not a valid local address: nowhere (neither an IPv4 nor an IPv6 address)"));
     EXPECT_EQ(socket->connect().error().detail, QStringLiteral("No remote host is set"));
     socket->setRemoteHost(kLoopback);
     EXPECT_EQ(socket->connect().error().code, ErrorCode::InvalidArgument);

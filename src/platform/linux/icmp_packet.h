@@ -23,13 +23,22 @@ constexpr int kParameterProblem = 11015;
 constexpr int kSourceQuench = 11016;
 constexpr int kGeneralFailure = 11050;
 
-/// An echo request: type 8, code 0, the checksum, `identifier`, `sequence`
-/// and `data`, as it goes on the wire after the IP header.
-QByteArray echoRequest(std::uint16_t identifier, std::uint16_t sequence, const QByteArray &data);
+/// Which IP the messages travel over: ICMP for IPv4, ICMPv6 for IPv6.
+enum class Family {
+    IPv4,
+    IPv6,
+};
+
+/// An echo request: type 8 (ICMPv6: 128), code 0, the checksum, `identifier`,
+/// `sequence` and `data`, as it goes on the wire after the IP header. An
+/// ICMPv6 request leaves the checksum 0: it covers the addresses, and the
+/// kernel fills it in.
+QByteArray echoRequest(std::uint16_t identifier, std::uint16_t sequence, const QByteArray &data,
+                       Family family = Family::IPv4);
 
 /// The status an ICMP error message of `type` and `code` stands for, or
 /// nothing when the type reports no failure of a request.
-std::optional<int> statusOfError(int type, int code);
+std::optional<int> statusOfError(int type, int code, Family family = Family::IPv4);
 /// The status of a send that failed with `errorNumber`.
 int statusOfErrno(int errorNumber);
 
@@ -45,9 +54,9 @@ struct Answer {
 
 /// Reads an ICMP message (from its ICMP header on): an echo reply, or an
 /// error that quotes an echo request (its IP header and the request's first
-/// eight bytes). Anything else (a request, a redirect, a cut message) gives
-/// nothing.
-std::optional<Answer> readMessage(std::span<const std::uint8_t> message);
+/// eight bytes; ICMPv6: its IPv6 header). Anything else (a request, a
+/// redirect, a cut message) gives nothing.
+std::optional<Answer> readMessage(std::span<const std::uint8_t> message, Family family = Family::IPv4);
 
 /// An IPv4 packet's time to live and its payload; nothing when the header is
 /// cut or malformed.

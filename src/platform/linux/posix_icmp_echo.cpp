@@ -1,13 +1,16 @@
 #include "platform/linux/posix_icmp_echo.h"
 
 #include "platform/linux/icmp_packet.h"
+#include "platform/linux/ip_address.h"
 
+#include <QHostAddress>
 #include <QSocketNotifier>
 #include <QTimer>
 
 #include <arpa/inet.h>
 #include <linux/errqueue.h>
 #include <linux/icmp.h>
+#include <netinet/icmp6.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -47,11 +50,37 @@ QString errnoText(int errorNumber)
     return QString::fromLocal8Bit(std::strerror(errorNumber));
 }
 
-QString dotted(const in_addr &address)
+QString addressText(const sockaddr_storage &address)
 {
-    std::array<char, INET_ADDRSTRLEN> text{};
-    ::inet_ntop(AF_INET, &address, text.data(), text.size());
-    return QString::fromLatin1(text.data());
+    return QHostAddress(reinterpret_cast<const sockaddr *>(&address)).toString();
+}
+
+/// Where a request to `address` goes, and over which family; nothing when it
+/// is no address (or names a zone that does not exist).
+std::optional<std::pair<sockaddr_storage, icmp::Family>> target(const QString &address)
+{
+    QHostAddress parsed;
+    if (!parsed.setAddress(address.trimmed()))
+        return std::nullopt;
+    sockaddr_storage storage{};
+    bool isIPv4 = false;
+    const quint32 ipv4 = parsed.toIPv4Address(&isIPv4);
+    if (isIPv4) {
+        auto *v4 = reinterpret_cast<sockaddr_in *>(&storage);
+        v4->sin_family = AF_INET;
+        v4->sin_addr.s_addr = htonl(ipv4);
+        return std::pair{storage, icmp::Family::IPv4};
+    }
+    auto *v6 = reinterpret_cast<sockaddr_in6 *>(&storage);
+    v6->sin6_family = AF_INET6;
+    const Q_IPV6ADDR bytes = parsed.toIPv6Address();
+    std::memcpy(&v6->sin6_addr, bytes.c, sizeof bytes.c);
+    if (const QString zone = parsed.scopeId(); !zone.isEmpty()) {
+        v6->sin6_scope_id = zoneIndex(zone);
+        if (v6->sin6_scope_id == 0)
+            return std::nullopt;
+    }
+    return std::pair{storage, icmp::Family::IPv6};
 }
 
 std::span<const std::uint8_t> bytesOf(const std::array<std::uint8_t, kReceiveSize> &buffer, ssize_t size)
@@ -73,7 +102,10 @@ void PosixIcmpEcho::DeleteLater::operator()(QSocketNotifier *notifier) const
     notifier->deleteLater();
 }
 
-PosixIcmpEcho::PosixIcmpEcho() : m_identifier(static_cast<std::uint16_t>(::getpid() & 0xffff)) {}
+PosixIcmpEcho::PosixIcmpEcho() : m_identifier(static_cast<std::uint16_t>(::getpid() & 0xffff))
+{
+    m_channels[1].family = icmp::Family::IPv6;
+}
 
 PosixIcmpEcho::~PosixIcmpEcho() = default;
 
@@ -97,97 +129,129 @@ int PosixIcmpEcho::send(const QString &address, const QByteArray &data, int time
         request.timer->start(0);
         return id;
     };
-    sockaddr_in target{};
-    target.sin_family = AF_INET;
-    if (::inet_pton(AF_INET, address.toLatin1().constData(), &target.sin_addr) != 1)
+    const auto destination = target(address);
+    if (!destination)
         return failAtOnce(icmp::kGeneralFailure, {});
-    if (const QString why = openSocket(); !why.isEmpty())
+    const auto &[to, family] = *destination;
+    Channel &channel = m_channels[family == icmp::Family::IPv6 ? 1 : 0];
+    if (const QString why = openSocket(channel); !why.isEmpty())
         return failAtOnce(icmp::kGeneralFailure, why);
 
-    makeRoomForAnswers();
-    const QByteArray packet = icmp::echoRequest(m_identifier, request.sequence, data);
+    makeRoomForAnswers(channel);
+    const QByteArray packet = icmp::echoRequest(m_identifier, request.sequence, data, family);
     request.sent.start();
-    if (::sendto(m_socket.get(), packet.constData(), static_cast<std::size_t>(packet.size()), 0,
-                 reinterpret_cast<const sockaddr *>(&target), sizeof target) < 0)
+    const socklen_t toSize = family == icmp::Family::IPv6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
+    if (::sendto(channel.socket.get(), packet.constData(), static_cast<std::size_t>(packet.size()), 0,
+                 reinterpret_cast<const sockaddr *>(&to), toSize) < 0)
         return failAtOnce(icmp::statusOfErrno(errno), {});
     request.timer->start(std::max(timeoutMs, 0));
     // A burst of requests (a pump tick of many sessions) would otherwise
     // queue all their answers before the event loop reads any.
     if (++m_sentUnread >= kSendsPerRead)
-        readAnswers();
+        readAllAnswers();
     return id;
 }
 
 void PosixIcmpEcho::cancel(int requestId)
 {
     m_requests.erase(requestId);
-    closeSocketWhenIdle();
+    closeSocketsWhenIdle();
 }
 
-QString PosixIcmpEcho::openSocket()
+QString PosixIcmpEcho::openSocket(Channel &channel)
 {
-    if (m_socket.valid())
+    if (channel.socket.valid())
         return {};
-    m_socket.reset(::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP));
-    m_datagram = m_socket.valid();
-    if (m_datagram) {
-        const int on = 1;
+    const bool v6 = channel.family == icmp::Family::IPv6;
+    const int domain = v6 ? AF_INET6 : AF_INET;
+    const int protocol = v6 ? int{IPPROTO_ICMPV6} : int{IPPROTO_ICMP};
+    channel.socket.reset(::socket(domain, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, protocol));
+    channel.datagram = channel.socket.valid();
+    const int on = 1;
+    if (channel.datagram) {
         // The answer's TTL, and ICMP errors about our requests on the error queue.
-        ::setsockopt(m_socket.get(), IPPROTO_IP, IP_RECVTTL, &on, sizeof on);
-        ::setsockopt(m_socket.get(), IPPROTO_IP, IP_RECVERR, &on, sizeof on);
+        if (v6) {
+            ::setsockopt(channel.socket.get(), IPPROTO_IPV6, IPV6_RECVHOPLIMIT, &on, sizeof on);
+            ::setsockopt(channel.socket.get(), IPPROTO_IPV6, IPV6_RECVERR, &on, sizeof on);
+        } else {
+            ::setsockopt(channel.socket.get(), IPPROTO_IP, IP_RECVTTL, &on, sizeof on);
+            ::setsockopt(channel.socket.get(), IPPROTO_IP, IP_RECVERR, &on, sizeof on);
+        }
     } else {
         const int datagramError = errno;
-        m_socket.reset(::socket(AF_INET, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP));
-        if (!m_socket.valid()) {
+        channel.socket.reset(::socket(domain, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, protocol));
+        if (!channel.socket.valid()) {
             return QStringLiteral("this user may not send pings: ICMP datagram sockets are not allowed "
                                   "(net.ipv4.ping_group_range; %1) and raw sockets need root or CAP_NET_RAW (%2)")
                 .arg(errnoText(datagramError), errnoText(errno));
         }
         // A raw socket sees all ICMP traffic of the machine: let only
         // answers and errors through.
-        icmp_filter filter{};
-        filter.data = ~((1U << ICMP_ECHOREPLY) | (1U << ICMP_DEST_UNREACH) | (1U << ICMP_SOURCE_QUENCH)
-                        | (1U << ICMP_TIME_EXCEEDED) | (1U << ICMP_PARAMETERPROB));
-        ::setsockopt(m_socket.get(), SOL_RAW, ICMP_FILTER, &filter, sizeof filter);
+        if (v6) {
+            // Raw ICMPv6 carries no IP header: the hop limit comes apart.
+            ::setsockopt(channel.socket.get(), IPPROTO_IPV6, IPV6_RECVHOPLIMIT, &on, sizeof on);
+            icmp6_filter filter{};
+            ICMP6_FILTER_SETBLOCKALL(&filter);
+            for (const int type : {ICMP6_ECHO_REPLY, ICMP6_DST_UNREACH, ICMP6_PACKET_TOO_BIG, ICMP6_TIME_EXCEEDED,
+                                   ICMP6_PARAM_PROB})
+                ICMP6_FILTER_SETPASS(type, &filter);
+            ::setsockopt(channel.socket.get(), IPPROTO_ICMPV6, ICMP6_FILTER, &filter, sizeof filter);
+        } else {
+            icmp_filter filter{};
+            filter.data = ~((1U << ICMP_ECHOREPLY) | (1U << ICMP_DEST_UNREACH) | (1U << ICMP_SOURCE_QUENCH)
+                            | (1U << ICMP_TIME_EXCEEDED) | (1U << ICMP_PARAMETERPROB));
+            ::setsockopt(channel.socket.get(), SOL_RAW, ICMP_FILTER, &filter, sizeof filter);
+        }
     }
     int bufferBytes = 0;
     socklen_t size = sizeof bufferBytes;
-    ::getsockopt(m_socket.get(), SOL_SOCKET, SO_RCVBUF, &bufferBytes, &size);
-    m_answerRoom = static_cast<std::size_t>(std::max(bufferBytes, 0)) / kBufferPerAnswer;
-    m_notifier.reset(new QSocketNotifier(m_socket.get(), QSocketNotifier::Read));
-    QObject::connect(m_notifier.get(), &QSocketNotifier::activated, &m_context, [this] { readAnswers(); });
+    ::getsockopt(channel.socket.get(), SOL_SOCKET, SO_RCVBUF, &bufferBytes, &size);
+    channel.answerRoom = static_cast<std::size_t>(std::max(bufferBytes, 0)) / kBufferPerAnswer;
+    channel.notifier.reset(new QSocketNotifier(channel.socket.get(), QSocketNotifier::Read));
+    QObject::connect(channel.notifier.get(), &QSocketNotifier::activated, &m_context,
+                     [this, &channel] { readAnswers(channel); });
     return {};
 }
 
-void PosixIcmpEcho::closeSocketWhenIdle()
+void PosixIcmpEcho::closeSocketsWhenIdle()
 {
-    if (!m_requests.empty() || !m_socket.valid())
+    if (!m_requests.empty())
         return;
-    m_notifier.reset();
-    m_socket.reset();
+    for (Channel &channel : m_channels) {
+        channel.notifier.reset();
+        channel.socket.reset();
+    }
 }
 
-void PosixIcmpEcho::makeRoomForAnswers()
+void PosixIcmpEcho::makeRoomForAnswers(Channel &channel)
 {
-    if (m_requests.size() <= m_answerRoom)
+    if (m_requests.size() <= channel.answerRoom)
         return;
-    m_answerRoom = std::max(m_requests.size(), 2 * m_answerRoom);
+    channel.answerRoom = std::max(m_requests.size(), 2 * channel.answerRoom);
     // The kernel doubles what it is given: half is asked for.
-    const int bytes = static_cast<int>(std::min<std::size_t>(m_answerRoom * kBufferPerAnswer / 2, INT_MAX));
+    const int bytes = static_cast<int>(std::min<std::size_t>(channel.answerRoom * kBufferPerAnswer / 2, INT_MAX));
     // Root may go past the system's limit (net.core.rmem_max); anybody else
     // gets what the limit allows, and the reads between sends do the rest.
-    if (::setsockopt(m_socket.get(), SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) != 0)
-        ::setsockopt(m_socket.get(), SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+    if (::setsockopt(channel.socket.get(), SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) != 0)
+        ::setsockopt(channel.socket.get(), SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
 }
 
-void PosixIcmpEcho::readAnswers()
+void PosixIcmpEcho::readAllAnswers()
 {
     m_sentUnread = 0;
-    if (m_datagram)
-        readErrorQueue();
+    for (Channel &channel : m_channels)
+        readAnswers(channel);
+}
+
+void PosixIcmpEcho::readAnswers(Channel &channel)
+{
+    m_sentUnread = 0;
+    const bool v6 = channel.family == icmp::Family::IPv6;
+    if (channel.datagram)
+        readErrorQueue(channel);
     static std::array<std::uint8_t, kReceiveSize> buffer;
-    for (int n = 0; n < kAnswersPerWakeUp && m_socket.valid(); ++n) {
-        sockaddr_in from{};
+    for (int n = 0; n < kAnswersPerWakeUp && channel.socket.valid(); ++n) {
+        sockaddr_storage from{};
         iovec io{buffer.data(), buffer.size()};
         std::array<char, CMSG_SPACE(sizeof(int))> control{};
         msghdr message{};
@@ -197,7 +261,7 @@ void PosixIcmpEcho::readAnswers()
         message.msg_iovlen = 1;
         message.msg_control = control.data();
         message.msg_controllen = control.size();
-        const ssize_t size = ::recvmsg(m_socket.get(), &message, MSG_DONTWAIT);
+        const ssize_t size = ::recvmsg(channel.socket.get(), &message, MSG_DONTWAIT);
         if (size < 0) {
             if (errno == EINTR)
                 continue;
@@ -205,9 +269,10 @@ void PosixIcmpEcho::readAnswers()
         }
         std::span<const std::uint8_t> icmpMessage = bytesOf(buffer, size);
         int ttl = 0;
-        if (m_datagram) {
+        if (channel.datagram || v6) {
             for (cmsghdr *header = CMSG_FIRSTHDR(&message); header; header = CMSG_NXTHDR(&message, header)) {
-                if (header->cmsg_level == IPPROTO_IP && header->cmsg_type == IP_TTL)
+                if ((header->cmsg_level == IPPROTO_IP && header->cmsg_type == IP_TTL)
+                    || (header->cmsg_level == IPPROTO_IPV6 && header->cmsg_type == IPV6_HOPLIMIT))
                     std::memcpy(&ttl, CMSG_DATA(header), sizeof ttl);
             }
         } else {
@@ -217,50 +282,55 @@ void PosixIcmpEcho::readAnswers()
             ttl = ip->ttl;
             icmpMessage = ip->payload;
         }
-        auto answer = icmp::readMessage(icmpMessage);
+        auto answer = icmp::readMessage(icmpMessage, channel.family);
         if (!answer)
             continue;
         // The kernel gives a datagram socket's requests an identifier of its own.
-        const std::uint16_t identifier = m_datagram ? m_identifier : answer->identifier;
+        const std::uint16_t identifier = channel.datagram ? m_identifier : answer->identifier;
         EchoReply reply;
         reply.status = answer->status;
-        reply.address = dotted(from.sin_addr);
+        reply.address = addressText(from);
         reply.ttl = ttl;
         reply.data = std::move(answer->data);
         this->answer(identifier, answer->sequence, std::move(reply));
     }
 }
 
-void PosixIcmpEcho::readErrorQueue()
+void PosixIcmpEcho::readErrorQueue(Channel &channel)
 {
+    const bool v6 = channel.family == icmp::Family::IPv6;
     static std::array<std::uint8_t, kReceiveSize> quoted;
-    for (int n = 0; n < kAnswersPerWakeUp && m_socket.valid(); ++n) {
+    for (int n = 0; n < kAnswersPerWakeUp && channel.socket.valid(); ++n) {
         iovec io{quoted.data(), quoted.size()};
-        std::array<char, CMSG_SPACE(sizeof(sock_extended_err) + sizeof(sockaddr_in))> control{};
+        std::array<char, CMSG_SPACE(sizeof(sock_extended_err) + sizeof(sockaddr_in6))> control{};
         msghdr message{};
         message.msg_iov = &io;
         message.msg_iovlen = 1;
         message.msg_control = control.data();
         message.msg_controllen = control.size();
-        const ssize_t size = ::recvmsg(m_socket.get(), &message, MSG_ERRQUEUE | MSG_DONTWAIT);
+        const ssize_t size = ::recvmsg(channel.socket.get(), &message, MSG_ERRQUEUE | MSG_DONTWAIT);
         if (size < 0)
             return;
         // The queue quotes our request from its ICMP header on.
         if (size < 8)
             continue;
         for (cmsghdr *header = CMSG_FIRSTHDR(&message); header; header = CMSG_NXTHDR(&message, header)) {
-            if (header->cmsg_level != IPPROTO_IP || header->cmsg_type != IP_RECVERR)
+            const bool isError = v6 ? header->cmsg_level == IPPROTO_IPV6 && header->cmsg_type == IPV6_RECVERR
+                                    : header->cmsg_level == IPPROTO_IP && header->cmsg_type == IP_RECVERR;
+            if (!isError)
                 continue;
             sock_extended_err error{};
             std::memcpy(&error, CMSG_DATA(header), sizeof error);
+            const bool fromIcmp = error.ee_origin == (v6 ? SO_EE_ORIGIN_ICMP6 : SO_EE_ORIGIN_ICMP);
             EchoReply reply;
-            reply.status = error.ee_origin == SO_EE_ORIGIN_ICMP
-                               ? icmp::statusOfError(error.ee_type, error.ee_code).value_or(icmp::kGeneralFailure)
-                               : icmp::statusOfErrno(static_cast<int>(error.ee_errno));
-            sockaddr_in offender{};
-            std::memcpy(&offender, CMSG_DATA(header) + sizeof error, sizeof offender);
-            if (offender.sin_family == AF_INET)
-                reply.address = dotted(offender.sin_addr);
+            reply.status = fromIcmp ? icmp::statusOfError(error.ee_type, error.ee_code, channel.family)
+                                          .value_or(icmp::kGeneralFailure)
+                                    : icmp::statusOfErrno(static_cast<int>(error.ee_errno));
+            sockaddr_storage offender{};
+            const std::size_t room = header->cmsg_len - CMSG_LEN(sizeof error);
+            std::memcpy(&offender, CMSG_DATA(header) + sizeof error, std::min(room, sizeof(sockaddr_in6)));
+            if (offender.ss_family == AF_INET || offender.ss_family == AF_INET6)
+                reply.address = addressText(offender);
             const auto sequence = static_cast<std::uint16_t>(quoted[6] << 8 | quoted[7]);
             answer(m_identifier, sequence, std::move(reply));
         }
@@ -290,7 +360,7 @@ void PosixIcmpEcho::finish(int requestId, EchoReply reply)
         return;
     const auto done = std::move(found->second.done);
     m_requests.erase(found);
-    closeSocketWhenIdle();
+    closeSocketsWhenIdle();
     done(reply);
 }
 

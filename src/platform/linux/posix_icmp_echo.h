@@ -1,11 +1,13 @@
 #pragma once
 
 #include "platform/icmp_echo.h"
+#include "platform/linux/icmp_packet.h"
 #include "platform/linux/unique_fd.h"
 
 #include <QElapsedTimer>
 #include <QObject>
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -15,9 +17,11 @@ class QTimer;
 
 namespace pvx::platform {
 
-/// ICMP echo over an ICMP datagram socket where the kernel lets this user
-/// have one (net.ipv4.ping_group_range), else over a raw socket (root or
-/// CAP_NET_RAW). The socket is opened for the first waiting request and
+/// ICMP echo to IPv4 addresses (also IPv4-mapped ones) and ICMPv6 echo to
+/// IPv6 addresses (a zone after `%` names the interface of a link-local
+/// one), each over a datagram socket of its family where the kernel lets
+/// this user have one (net.ipv4.ping_group_range, for both), else over a raw
+/// socket (root or CAP_NET_RAW). A family's socket is opened for the first waiting request and
 /// closed after the last; answers are read when the socket notifier fires,
 /// and also between requests sent in a burst, so that a burst's answers do
 /// not overflow the socket; each request has its own timer, which delivers
@@ -54,25 +58,33 @@ private:
         std::function<void(const EchoReply &)> done;
     };
 
-    /// Opens the socket unless one is open; the reason when none can be.
-    QString openSocket();
-    void closeSocketWhenIdle();
+    /// The socket of one family.
+    struct Channel {
+        icmp::Family family = icmp::Family::IPv4;
+        UniqueFd socket;
+        /// A datagram socket: the kernel chooses the identifier.
+        bool datagram = false;
+        std::unique_ptr<QSocketNotifier, DeleteLater> notifier;
+        /// Answers the receive buffer holds, as far as we know.
+        std::size_t answerRoom = 0;
+    };
+
+    /// Opens the channel's socket unless one is open; the reason when none
+    /// can be.
+    QString openSocket(Channel &channel);
+    void closeSocketsWhenIdle();
     /// Grows the socket's receive buffer to hold an answer to every request
     /// waiting, should they all come at once.
-    void makeRoomForAnswers();
-    void readAnswers();
-    void readErrorQueue();
+    void makeRoomForAnswers(Channel &channel);
+    void readAllAnswers();
+    void readAnswers(Channel &channel);
+    void readErrorQueue(Channel &channel);
     void answer(std::uint16_t identifier, std::uint16_t sequence, EchoReply reply);
     void finish(int requestId, EchoReply reply);
 
     QObject m_context;
-    UniqueFd m_socket;
-    /// A datagram socket: the kernel chooses the identifier.
-    bool m_datagram = false;
-    std::unique_ptr<QSocketNotifier, DeleteLater> m_notifier;
+    std::array<Channel, 2> m_channels;
     std::uint16_t m_identifier;
-    /// Answers the receive buffer holds, as far as we know.
-    std::size_t m_answerRoom = 0;
     /// Requests sent since answers were last read.
     int m_sentUnread = 0;
     std::map<int, Request> m_requests;

@@ -6,6 +6,29 @@ namespace pvx::platform {
 
 int QtHostResolver::lookup(const QString &hostName, std::function<void(const QString &)> done)
 {
+    return start(hostName, [done = std::move(done)](const QHostInfo &info) {
+        for (const QHostAddress &address : info.addresses()) {
+            if (address.protocol() == QAbstractSocket::IPv4Protocol) {
+                done(address.toString());
+                return;
+            }
+        }
+        done({});
+    });
+}
+
+int QtHostResolver::lookupAll(const QString &hostName, std::function<void(const QStringList &)> done)
+{
+    return start(hostName, [done = std::move(done)](const QHostInfo &info) {
+        QStringList addresses;
+        for (const QHostAddress &address : info.addresses())
+            addresses.append(address.toString());
+        done(addresses);
+    });
+}
+
+int QtHostResolver::start(const QString &hostName, std::function<void(const QHostInfo &)> done)
+{
     const int id = ++m_lastId;
     m_waiting.emplace(id, std::move(done));
     const QString name = hostName.isEmpty() ? QHostInfo::localHostName() : hostName;
@@ -30,13 +53,7 @@ void QtHostResolver::finished(int lookupId, const QHostInfo &info)
         return;
     const auto done = std::move(found->second);
     m_waiting.erase(found);
-    for (const QHostAddress &address : info.addresses()) {
-        if (address.protocol() == QAbstractSocket::IPv4Protocol) {
-            done(address.toString());
-            return;
-        }
-    }
-    done({});
+    done(info);
 }
 
 } // namespace pvx::platform

@@ -20,14 +20,16 @@ public:
     QtHostResolver &operator=(const QtHostResolver &) = delete;
 
     int lookup(const QString &hostName, std::function<void(const QString &address)> done) override;
+    int lookupAll(const QString &hostName, std::function<void(const QStringList &addresses)> done) override;
     void cancel(int lookupId) override;
 
 private:
+    int start(const QString &hostName, std::function<void(const QHostInfo &)> done);
     void finished(int lookupId, const QHostInfo &info);
 
     /// Ties the answers to this object's life.
     QObject m_context;
-    std::map<int, std::function<void(const QString &)>> m_waiting;
+    std::map<int, std::function<void(const QHostInfo &)>> m_waiting;
     int m_lastId = 0;
 };
 

@@ -1,10 +1,14 @@
 #include "platform/linux/qt_network_info.h"
 
+#include "platform/linux/ip_address.h"
+
 #include <QNetworkInterface>
 
 namespace pvx::platform {
 
-QStringList QtNetworkInfo::localIPv4Addresses() const
+namespace {
+
+QStringList addressesOf(QAbstractSocket::NetworkLayerProtocol family)
 {
     QStringList addresses;
     const auto interfaces = QNetworkInterface::allInterfaces();
@@ -13,14 +17,27 @@ QStringList QtNetworkInfo::localIPv4Addresses() const
     for (const QNetworkInterface &interface : interfaces) {
         const auto entries = interface.addressEntries();
         for (const QNetworkAddressEntry &entry : entries) {
-            if (entry.ip().protocol() != QAbstractSocket::IPv4Protocol)
+            if (entry.ip().protocol() != family)
                 continue;
-            const QString text = entry.ip().toString();
+            // Qt gives a link-local address the zone of its interface.
+            const QString text = addressText(entry.ip());
             if (!addresses.contains(text))
                 addresses.append(text);
         }
     }
     return addresses;
+}
+
+} // namespace
+
+QStringList QtNetworkInfo::localIPv4Addresses() const
+{
+    return addressesOf(QAbstractSocket::IPv4Protocol);
+}
+
+QStringList QtNetworkInfo::localIPv6Addresses() const
+{
+    return addressesOf(QAbstractSocket::IPv6Protocol);
 }
 
 } // namespace pvx::platform

@@ -1,6 +1,8 @@
 #include "platform/linux/qt_socket.h"
 
+#include "platform/linux/ip_address.h"
 #include "platform/linux/pending_connections.h"
+#include "platform/linux/qt_timer.h"
 #include "platform/linux/socket_errors.h"
 #include "platform/linux/tcp_connection.h"
 #include "platform/linux/tcp_listener.h"
@@ -48,16 +50,6 @@ Result<quint16> portNumber(int port, bool allowZero)
     return static_cast<quint16>(port);
 }
 
-Result<QHostAddress> localAddress(const QString &address)
-{
-    if (address.trimmed().isEmpty())
-        return QHostAddress(QHostAddress::AnyIPv4);
-    QHostAddress parsed;
-    if (!parsed.setAddress(address.trimmed()) || parsed.protocol() != QAbstractSocket::IPv4Protocol)
-        return makeError(ErrorCode::InvalidArgument, QStringLiteral("Not a valid local address: %1").arg(address));
-    return parsed;
-}
-
 QString errnoText(int errorNumber)
 {
     return QString::fromLocal8Bit(std::strerror(errorNumber));
@@ -69,24 +61,43 @@ void setOption(int descriptor, int level, int option)
     (void)::setsockopt(descriptor, level, option, &on, sizeof on);
 }
 
-// The dotted address and the port of one end of a connection.
+// The address (as a user would type it) and the port of one end of a
+// connection, of either family.
 std::pair<QString, int> endpoint(int descriptor, bool peer)
 {
-    sockaddr_in address{};
+    sockaddr_storage address{};
     socklen_t length = sizeof address;
-    const int got = peer ? ::getpeername(descriptor, reinterpret_cast<sockaddr *>(&address), &length)
-                         : ::getsockname(descriptor, reinterpret_cast<sockaddr *>(&address), &length);
-    if (got != 0 || address.sin_family != AF_INET)
+    auto *any = reinterpret_cast<sockaddr *>(&address);
+    const int got = peer ? ::getpeername(descriptor, any, &length) : ::getsockname(descriptor, any, &length);
+    if (got != 0 || (address.ss_family != AF_INET && address.ss_family != AF_INET6))
         return {QString(), 0};
-    char text[INET_ADDRSTRLEN] = {};
-    ::inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
-    return {QString::fromLatin1(text), ntohs(address.sin_port)};
+    const QHostAddress host(any);
+    quint16 port = 0;
+    if (address.ss_family == AF_INET6) {
+        sockaddr_in6 v6{};
+        std::memcpy(&v6, &address, sizeof v6);
+        port = ntohs(v6.sin6_port);
+    } else {
+        sockaddr_in v4{};
+        std::memcpy(&v4, &address, sizeof v4);
+        port = ntohs(v4.sin_port);
+    }
+    return {addressText(host), port};
 }
 
 } // namespace
 
 QtSocket::QtSocket(std::shared_ptr<PendingConnections> pending)
-    : m_pending(std::move(pending)), m_destination([this](const QString &description) { raiseWarning(description); })
+    : m_pending(std::move(pending)),
+      m_destination(m_resolver, [this](const QString &description) { raiseWarning(description); }),
+      m_attempts(m_resolver, std::make_unique<QtTimer>(),
+                 {
+                     .attempt = [this](const QHostAddress &address) { attemptConnection(address); },
+                     .failed = [this](int number, const QString &description) {
+                         dropAttempt();
+                         raiseError(number, description);
+                     },
+                 })
 {
 }
 
@@ -132,7 +143,7 @@ Result<void> QtSocket::bind(int port, const QString &address)
     const auto number = portNumber(port, true);
     if (!number)
         return number.error();
-    const auto host = localAddress(address);
+    const auto host = parseLocalAddress(address);
     if (!host)
         return host.error();
     if (m_protocol == SocketProtocol::Udp)
@@ -154,7 +165,7 @@ Result<void> QtSocket::listen()
     const auto port = portNumber(m_localPort, true);
     if (!port)
         return port.error();
-    const QHostAddress address = m_state == kSocketOpen ? m_bindAddress : QHostAddress(QHostAddress::AnyIPv4);
+    const QHostAddress address = m_state == kSocketOpen ? m_bindAddress : QHostAddress(QHostAddress::Any);
 
     auto listener = TcpListener::listen(address, *port,
                                         {
@@ -185,16 +196,35 @@ Result<void> QtSocket::connect()
     if (!port)
         return port.error();
 
+    m_remoteHostIP.clear();
+    m_connectPort = *port;
+    m_state = kSocketConnecting;
+    m_attempts.start(m_remoteHost);
+    return {};
+}
+
+void QtSocket::attemptConnection(const QHostAddress &address)
+{
+    dropAttempt();
     m_tcp = new QTcpSocket;
     QTcpSocket *socket = m_tcp;
     QObject::connect(socket, &QTcpSocket::connected, socket, [this] { onConnected(); });
     QObject::connect(socket, &QTcpSocket::errorOccurred, socket,
                      [this, socket](QAbstractSocket::SocketError error) { onSocketError(socket, error); });
-    m_remoteHostIP.clear();
-    m_state = kSocketConnecting;
-    // May fail at once (and emit synchronously); the gate queues that error.
-    socket->connectToHost(m_remoteHost.trimmed(), *port, QIODevice::ReadWrite, QAbstractSocket::IPv4Protocol);
-    return {};
+    // May fail at once (and emit synchronously); the gate queues the error
+    // that ends the last attempt.
+    socket->connectToHost(address, m_connectPort);
+}
+
+void QtSocket::dropAttempt()
+{
+    if (!m_tcp)
+        return;
+    // The attempt may be the one emitting: it goes from the event loop.
+    m_tcp->disconnect();
+    m_tcp->abort();
+    m_tcp->deleteLater();
+    m_tcp = nullptr;
 }
 
 Result<void> QtSocket::accept(int requestId)
@@ -215,9 +245,13 @@ Result<void> QtSocket::accept(int requestId)
 Result<void> QtSocket::bindUdp(const QHostAddress &address, quint16 port)
 {
     auto *socket = new QUdpSocket;
+    // Qt keeps "::" to IPv6 alone; here it means both families, as for TCP.
+    const QHostAddress local =
+        address.isEqual(QHostAddress(QHostAddress::AnyIPv6), QHostAddress::StrictConversion) ? QHostAddress(QHostAddress::Any)
+                                                                                            : address;
     // Without ShareAddress or ReuseAddressHint a port in use is refused, as
     // it would be for TCP.
-    if (!socket->bind(address, port, QAbstractSocket::DontShareAddress)) {
+    if (!socket->bind(local, port, QAbstractSocket::DontShareAddress)) {
         const Error error = bindError(socket->error(), socket->errorString(), address, port);
         m_gate.dispose(socket);
         return error;
@@ -252,6 +286,7 @@ void QtSocket::releaseBackends()
         m_gate.dispose(m_stream);
         m_stream = nullptr;
     }
+    m_attempts.stop();
     if (m_tcp) {
         m_tcp->disconnect();
         m_tcp->abort();
@@ -281,7 +316,7 @@ Result<void> QtSocket::sendData(const QByteArray &bytes)
     if (!destination)
         return destination.error();
     if (!m_udp) {
-        const auto bound = bindUdp(QHostAddress(QHostAddress::AnyIPv4), 0);
+        const auto bound = bindUdp(QHostAddress(QHostAddress::Any), 0);
         if (!bound)
             return bound;
     }
@@ -319,7 +354,7 @@ QByteArray QtSocket::getData(qint64 maxBytes)
     if (!m_udp || !m_udp->hasPendingDatagrams())
         return {};
     const QNetworkDatagram datagram = m_udp->receiveDatagram();
-    m_remoteHostIP = dottedAddress(datagram.senderAddress());
+    m_remoteHostIP = addressText(datagram.senderAddress());
     m_senderPort = std::max(datagram.senderPort(), 0);
     return datagram.data();
 }
@@ -381,12 +416,10 @@ void QtSocket::onConnected()
     // From here the descriptor is read and written directly. Qt's socket has
     // read nothing yet; it lets go of its own descriptor and goes once this
     // signal has returned.
+    m_attempts.stop();
     UniqueFd descriptor(::fcntl(static_cast<int>(m_tcp->socketDescriptor()), F_DUPFD_CLOEXEC, 0));
     const int duplicateError = errno;
-    m_tcp->disconnect();
-    m_tcp->abort();
-    m_tcp->deleteLater();
-    m_tcp = nullptr;
+    dropAttempt();
     if (!descriptor.valid()) {
         raiseError(socketErrorNumberForErrno(duplicateError), errnoText(duplicateError));
         return;
@@ -472,7 +505,13 @@ void QtSocket::onSocketError(QAbstractSocket *socket, QAbstractSocket::SocketErr
     if (m_sendingDatagram)
         return;
     const QString description = socket->errorString();
-    raiseError(socketErrorNumber(error, description), description);
+    const int number = socketErrorNumber(error, description);
+    // A connection attempt that fails moves on to the host's next address.
+    if (socket == m_tcp && !isUsageError(number)) {
+        m_attempts.attemptFailed(number, description);
+        return;
+    }
+    raiseError(number, description);
 }
 
 void QtSocket::raiseError(int number, const QString &description)

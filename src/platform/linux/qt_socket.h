@@ -1,6 +1,8 @@
 #pragma once
 
+#include "platform/linux/connect_attempts.h"
 #include "platform/linux/event_gate.h"
+#include "platform/linux/qt_host_resolver.h"
 #include "platform/linux/remote_address_lookup.h"
 #include "platform/linux/unique_fd.h"
 #include "platform/socket.h"
@@ -48,8 +50,11 @@ class TcpListener;
 ///   time; a remote host name for datagrams does not resolve.
 ///
 /// TCP sockets send without delay (no Nagle); accepted connections use TCP
-/// keepalive. The listen queue is as long as the system allows. Host names
-/// are resolved for IPv4.
+/// keepalive. The listen queue is as long as the system allows. A TCP
+/// connect tries the remote host's addresses of both families as
+/// ConnectAttempts says; its error is the last attempt's. Addresses read as
+/// a user would type them (`127.0.0.1` also for an IPv4 client of a socket
+/// that takes both families, `::1`, `fe80::1%eth0`).
 class QtSocket final : public Socket {
 public:
     /// `pending` holds the connection requests of every socket made by the
@@ -79,8 +84,11 @@ public:
     int state() const override { return m_state; }
 
     /// TCP: records the local address and port for listen (state 1); UDP:
-    /// binds at once (state 1). `address` empty: every IPv4 address. Only on
-    /// a closed socket. A port in use fails here (UDP) or in listen (TCP).
+    /// binds at once (state 1). `address` as parseLocalAddress reads it:
+    /// empty or "::" takes both families (IPv4 alone on a machine without
+    /// IPv6), "0.0.0.0" IPv4 alone. Only on a closed socket. A bad address
+    /// fails here with its reason; a port in use fails here (UDP) or in
+    /// listen (TCP).
     Result<void> bind(int port, const QString &address) override;
     /// TCP only, on a closed or bound socket.
     Result<void> listen() override;
@@ -116,6 +124,10 @@ private:
     void onAccepted(UniqueFd connection);
     void onListenerFailed(int errorNumber, const QString &description);
     void raiseWarning(const QString &description);
+    /// Starts connecting to one of the remote host's addresses.
+    void attemptConnection(const QHostAddress &address);
+    /// Lets go of the attempt running now, if any.
+    void dropAttempt();
     void onConnected();
     void adopt(UniqueFd connection);
     void onStreamReadable();
@@ -138,11 +150,15 @@ private:
     int m_senderPort = 0;
     int m_state = kSocketClosed;
 
-    QHostAddress m_bindAddress{QHostAddress::AnyIPv4};
-    RemoteAddressLookup m_destination;
+    QHostAddress m_bindAddress{QHostAddress::Any};
     bool m_sendingDatagram = false;
 
     TcpListener *m_listener = nullptr;
+    QtHostResolver m_resolver;
+    /// After the resolver, which it uses until it dies.
+    RemoteAddressLookup m_destination;
+    ConnectAttempts m_attempts;
+    quint16 m_connectPort = 0;
     /// Only while connecting.
     QTcpSocket *m_tcp = nullptr;
     TcpConnection *m_stream = nullptr;

@@ -1,6 +1,6 @@
 #include "platform/linux/remote_address_lookup.h"
 
-#include <QHostInfo>
+#include "platform/linux/connect_attempts.h"
 
 namespace pvx::platform {
 
@@ -10,39 +10,48 @@ constexpr int kRetryMs = 5000;
 
 } // namespace
 
-RemoteAddressLookup::RemoteAddressLookup(std::function<void(const QString &)> failed) : m_failed(std::move(failed))
+RemoteAddressLookup::RemoteAddressLookup(HostResolver &resolver, std::function<void(const QString &)> failed)
+    : m_resolver(resolver), m_failed(std::move(failed))
 {
+}
+
+RemoteAddressLookup::~RemoteAddressLookup()
+{
+    forgetLookup();
 }
 
 std::optional<QHostAddress> RemoteAddressLookup::address(const QString &host)
 {
-    QHostAddress literal;
-    if (literal.setAddress(host))
+    if (const QHostAddress literal = literalAddress(host); !literal.isNull())
         return literal;
     if (host != m_host) {
+        forgetLookup();
         m_host = host;
         m_address.clear();
-        m_looking = false;
         m_retryAt = QDeadlineTimer();
         m_failureReported = false;
     }
     if (!m_address.isNull())
         return m_address;
-    if (!m_looking && m_retryAt.hasExpired()) {
-        m_looking = true;
-        QHostInfo::lookupHost(host, &m_context, [this, host](const QHostInfo &info) { finished(host, info); });
-    }
+    if (m_lookupId == 0 && m_retryAt.hasExpired())
+        m_lookupId = m_resolver.lookupAll(host, [this](const QStringList &addresses) { finished(addresses); });
     return std::nullopt;
 }
 
-void RemoteAddressLookup::finished(const QString &host, const QHostInfo &info)
+void RemoteAddressLookup::forgetLookup()
 {
-    // A lookup for a name given up meanwhile tells nothing.
-    if (host != m_host)
-        return;
-    m_looking = false;
-    for (const QHostAddress &candidate : info.addresses()) {
-        if (candidate.protocol() == QAbstractSocket::IPv4Protocol) {
+    if (m_lookupId != 0)
+        m_resolver.cancel(m_lookupId);
+    m_lookupId = 0;
+}
+
+void RemoteAddressLookup::finished(const QStringList &addresses)
+{
+    m_lookupId = 0;
+    // Datagrams have no connection to fail over with: the resolver's first
+    // choice, of either family, is the one they go to.
+    for (const QString &text : addresses) {
+        if (const QHostAddress candidate(text); !candidate.isNull()) {
             m_address = candidate;
             m_failureReported = false;
             return;
@@ -52,7 +61,7 @@ void RemoteAddressLookup::finished(const QString &host, const QHostInfo &info)
     if (m_failureReported)
         return;
     m_failureReported = true;
-    m_failed(QStringLiteral("Host not found: %1; datagrams to it are dropped until it resolves").arg(host));
+    m_failed(QStringLiteral("Host not found: %1; datagrams to it are dropped until it resolves").arg(m_host));
 }
 
 } // namespace pvx::platform

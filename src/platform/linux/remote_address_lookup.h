@@ -1,25 +1,29 @@
 #pragma once
 
+#include "platform/host_resolver.h"
+
 #include <QDeadlineTimer>
 #include <QHostAddress>
-#include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
 
-class QHostInfo;
-
 namespace pvx::platform {
 
-/// The IPv4 address datagrams to a remote host go to, found without ever
-/// blocking the event loop: a dotted address at once, a name in the
-/// background. While a name does not resolve it is looked up again at most
-/// every 5 s, and `failed` is called once per run of failures. Event-loop
-/// thread only; a lookup still running when this dies is forgotten.
+/// The address datagrams to a remote host go to, found without ever
+/// blocking the event loop: an address literal of either family (IPv6 also
+/// in brackets) at once, a name in the background. A name goes to the first
+/// address the resolver gives, IPv4 or IPv6. While a name does not resolve
+/// it is looked up again at most every 5 s, and `failed` is called once per
+/// run of failures. Event-loop thread only; a lookup still running when this
+/// dies is cancelled.
 class RemoteAddressLookup {
 public:
-    explicit RemoteAddressLookup(std::function<void(const QString &description)> failed);
+    /// `resolver` must outlive this.
+    RemoteAddressLookup(HostResolver &resolver, std::function<void(const QString &description)> failed);
+    ~RemoteAddressLookup();
     RemoteAddressLookup(const RemoteAddressLookup &) = delete;
     RemoteAddressLookup &operator=(const RemoteAddressLookup &) = delete;
 
@@ -29,14 +33,14 @@ public:
     std::optional<QHostAddress> address(const QString &host);
 
 private:
-    void finished(const QString &host, const QHostInfo &info);
+    void forgetLookup();
+    void finished(const QStringList &addresses);
 
+    HostResolver &m_resolver;
     std::function<void(const QString &)> m_failed;
-    /// Ties the lookups' answers to this object's life.
-    QObject m_context;
     QString m_host;
     QHostAddress m_address;
-    bool m_looking = false;
+    int m_lookupId = 0;
     QDeadlineTimer m_retryAt;
     bool m_failureReported = false;
 };

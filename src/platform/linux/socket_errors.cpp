@@ -1,5 +1,7 @@
 #include "platform/linux/socket_errors.h"
 
+#include "core/endpoint_text.h"
+#include "platform/linux/ip_address.h"
 #include "platform/socket.h"
 
 #include <QHostAddress>
@@ -72,7 +74,7 @@ namespace {
 
 Error addressProblem(ErrorCode code, const QString &reason, const QHostAddress &address, quint16 port)
 {
-    return makeError(code, QStringLiteral("%1 (%2:%3)").arg(reason, dottedAddress(address)).arg(port));
+    return makeError(code, QStringLiteral("%1 (%2)").arg(reason, core::endpointText(addressText(address), port)));
 }
 
 } // namespace
@@ -128,13 +130,6 @@ int socketErrorNumberForErrno(int errorNumber)
     default:
         return kErrorNetworkDown;
     }
-}
-
-QString dottedAddress(const QHostAddress &address)
-{
-    bool isIPv4 = false;
-    const quint32 ipv4 = address.toIPv4Address(&isIPv4);
-    return isIPv4 ? QHostAddress(ipv4).toString() : address.toString();
 }
 
 Error stateError(int state)

@@ -23,7 +23,7 @@ ErrorCode socketErrorCode(QAbstractSocket::SocketError error);
 
 /// The error of a bind or listen on `address`:`port` that failed with Qt's
 /// `error`, in words a user can act on, e.g. "Address already in use
-/// (127.0.0.1:5000)".
+/// (127.0.0.1:5000)", "... ([::1]:5000)".
 Error bindError(QAbstractSocket::SocketError error, const QString &qtDescription,
                 const QHostAddress &address, quint16 port);
 
@@ -32,9 +32,6 @@ Error addressError(int errorNumber, const QHostAddress &address, quint16 port);
 
 /// The number an error event carries for a failure with errno `errorNumber`.
 int socketErrorNumberForErrno(int errorNumber);
-
-/// Dotted form of an IPv4 address, also when Qt holds it IPv4-mapped.
-QString dottedAddress(const QHostAddress &address);
 
 /// The error of an operation the socket cannot do in `state`.
 Error stateError(int state);

@@ -1,5 +1,6 @@
 #include "platform/linux/tcp_listener.h"
 
+#include "platform/linux/ip_address.h"
 #include "platform/linux/posix_error.h"
 #include "platform/linux/socket_errors.h"
 
@@ -55,22 +56,62 @@ bool connectionGone(int errorNumber)
 
 Result<std::unique_ptr<TcpListener>> TcpListener::listen(const QHostAddress &address, quint16 port, Events events)
 {
-    UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-    if (!fd.valid())
-        return addressError(errno, address, port);
+    int error = 0;
+    if (address.protocol() != QAbstractSocket::AnyIPProtocol)
+        return listenOn(address, port, std::move(events), error);
+    // Every address: both families on one socket, IPv4 alone where the
+    // machine has no IPv6 (the module absent or the family turned off).
+    auto both = listenOn(QHostAddress(QHostAddress::AnyIPv6), port, events, error);
+    if (both || (error != EAFNOSUPPORT && error != EADDRNOTAVAIL && error != EPROTONOSUPPORT))
+        return both;
+    return listenOn(QHostAddress(QHostAddress::AnyIPv4), port, std::move(events), error);
+}
+
+Result<std::unique_ptr<TcpListener>> TcpListener::listenOn(const QHostAddress &address, quint16 port, Events events,
+                                                                 int &errorNumber)
+{
+    union {
+        sockaddr any;
+        sockaddr_in v4;
+        sockaddr_in6 v6;
+    } local{};
+    socklen_t length = 0;
+    const bool isIPv6 = address.protocol() == QAbstractSocket::IPv6Protocol;
+    if (isIPv6) {
+        local.v6.sin6_family = AF_INET6;
+        local.v6.sin6_port = htons(port);
+        const Q_IPV6ADDR bytes = address.toIPv6Address();
+        std::memcpy(&local.v6.sin6_addr, bytes.c, sizeof local.v6.sin6_addr);
+        local.v6.sin6_scope_id = address.scopeId().isEmpty() ? 0 : zoneIndex(address.scopeId());
+        length = sizeof local.v6;
+    } else {
+        local.v4.sin_family = AF_INET;
+        local.v4.sin_port = htons(port);
+        local.v4.sin_addr.s_addr = htonl(address.toIPv4Address());
+        length = sizeof local.v4;
+    }
+    UniqueFd fd(::socket(local.any.sa_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    if (!fd.valid()) {
+        errorNumber = errno;
+        return addressError(errorNumber, address, port);
+    }
     // A port left in TIME_WAIT by the previous run may be taken again at once.
     const int on = 1;
     ::setsockopt(fd.get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_port = htons(port);
-    local.sin_addr.s_addr = htonl(address.toIPv4Address());
-    socklen_t length = sizeof local;
-    if (::bind(fd.get(), reinterpret_cast<const sockaddr *>(&local), length) != 0
+    if (isIPv6) {
+        // "::" takes IPv4 clients too, whatever the system's default says;
+        // a particular IPv6 address has no IPv4 side anyway.
+        const int v6Only = address.isEqual(QHostAddress(QHostAddress::AnyIPv6), QHostAddress::StrictConversion) ? 0 : 1;
+        ::setsockopt(fd.get(), IPPROTO_IPV6, IPV6_V6ONLY, &v6Only, sizeof v6Only);
+    }
+    if (::bind(fd.get(), &local.any, length) != 0
         || ::listen(fd.get(), SOMAXCONN) != 0
-        || ::getsockname(fd.get(), reinterpret_cast<sockaddr *>(&local), &length) != 0)
-        return addressError(errno, address, port);
-    return std::unique_ptr<TcpListener>(new TcpListener(std::move(fd), ntohs(local.sin_port), std::move(events)));
+        || ::getsockname(fd.get(), &local.any, &length) != 0) {
+        errorNumber = errno;
+        return addressError(errorNumber, address, port);
+    }
+    const quint16 bound = isIPv6 ? local.v6.sin6_port : local.v4.sin_port;
+    return std::unique_ptr<TcpListener>(new TcpListener(std::move(fd), ntohs(bound), std::move(events)));
 }
 
 std::unique_ptr<TcpListener> TcpListener::adopt(UniqueFd listening, Events events)

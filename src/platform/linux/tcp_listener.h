@@ -14,7 +14,7 @@ class QHostAddress;
 
 namespace pvx::platform {
 
-/// A listening IPv4 TCP socket that accepts from the event loop itself, so
+/// A listening TCP socket (IPv4 or IPv6) that accepts from the event loop itself, so
 /// that it sees why an accept fails (Qt's server retries a lack of
 /// descriptors without end and without a word):
 ///
@@ -38,7 +38,10 @@ public:
     };
 
     /// Listens on `address`:`port` (port 0: any free port) with the largest
-    /// queue the system allows.
+    /// queue the system allows. QHostAddress::Any listens on both families
+    /// at once (IPv4 clients arrive IPv4-mapped), or on IPv4 alone where the
+    /// machine has no IPv6; "::" (AnyIPv6) takes both families too; "0.0.0.0"
+    /// IPv4 alone. A zone on an IPv6 address picks its interface.
     static Result<std::unique_ptr<TcpListener>> listen(const QHostAddress &address, quint16 port, Events events);
     /// Accepts by the same rules on a non-blocking stream socket of any
     /// family that already listens (the command channel's local socket);
@@ -51,6 +54,9 @@ public:
 
 private:
     TcpListener(UniqueFd fd, quint16 port, Events events);
+    /// On failure `errorNumber` is the errno that ended it.
+    static Result<std::unique_ptr<TcpListener>> listenOn(const QHostAddress &address, quint16 port, Events events,
+                                                         int &errorNumber);
     void acceptWaiting();
     void pause(int errorNumber);
 

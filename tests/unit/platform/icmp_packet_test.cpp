@@ -114,3 +114,54 @@ TEST(IcmpPacket, SendErrorsMapToStatuses)
     for (const auto &c : cases)
         EXPECT_EQ(icmp::statusOfErrno(c.errorNumber), c.status) << c.errorNumber;
 }
+
+TEST(IcmpPacket, Icmpv6EchoAndErrorsAreMatchedToTheRequest)
+{
+    const auto v6 = icmp::Family::IPv6;
+    const QByteArray request = icmp::echoRequest(0x1234, 9, "Hi", v6);
+    ASSERT_EQ(request.size(), 10);
+    // The kernel fills in the checksum: it covers both addresses.
+    EXPECT_EQ(request.left(4), QByteArray("\x80\x00\x00\x00", 4));
+    EXPECT_EQ(request.mid(4, 4), QByteArray("\x12\x34\x00\x09", 4));
+
+    QByteArray reply = request;
+    reply[0] = static_cast<char>(129);
+    const auto answer = icmp::readMessage(bytes(reply), v6);
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->sequence, 9);
+    EXPECT_EQ(answer->data, QByteArray("Hi"));
+    // An IPv4 reply type means nothing on ICMPv6, and the other way round.
+    EXPECT_FALSE(icmp::readMessage(bytes(request), v6));
+    EXPECT_FALSE(icmp::readMessage(bytes(reply)));
+
+    QByteArray ipv6Header(40, '\0');
+    ipv6Header[0] = 0x60;
+    ipv6Header[6] = 58;
+    const auto error = [&](std::uint8_t type, std::uint8_t code, const QByteArray &header) {
+        QByteArray message(8, '\0');
+        message[0] = static_cast<char>(type);
+        message[1] = static_cast<char>(code);
+        return message + header + request.left(8);
+    };
+    const struct {
+        std::uint8_t type;
+        std::uint8_t code;
+        int status;
+    } errors[] = {
+        {1, 0, 11002}, {1, 6, 11002}, {1, 3, 11003}, {1, 1, 11003}, {1, 4, 11005},
+        {1, 9, 11050}, {2, 0, 11009}, {3, 0, 11013}, {3, 1, 11014}, {4, 0, 11015},
+    };
+    for (const auto &e : errors) {
+        const auto found = icmp::readMessage(bytes(error(e.type, e.code, ipv6Header)), v6);
+        ASSERT_TRUE(found) << int(e.type) << '/' << int(e.code);
+        EXPECT_EQ(found->status, e.status) << int(e.type) << '/' << int(e.code);
+        EXPECT_EQ(found->sequence, 9);
+        EXPECT_EQ(found->identifier, 0x1234);
+    }
+    QByteArray otherProtocol = ipv6Header;
+    otherProtocol[6] = 17;
+    const QByteArray ignored[] = {error(137, 0, ipv6Header), error(1, 3, otherProtocol),
+                                  error(1, 3, ipv6Header.left(20)), error(1, 3, QByteArray(40, '\0'))};
+    for (const QByteArray &message : ignored)
+        EXPECT_FALSE(icmp::readMessage(bytes(message), v6)) << message.toHex().constData();
+}

@@ -279,3 +279,15 @@ TEST(SessionWindow, JapaneseWindowUsesJapaneseCaptions)
     EXPECT_NE(w.activateButton.caption(), s("Activate"));
     EXPECT_EQ(w.connector.text(), f.strings.text(2205));
 }
+
+TEST(SessionWindow, ListsIPv6AddressesAfterTheIPv4OnesAndKeepsAnIPv4Default)
+{
+    SessionFixture f;
+    f.network.addresses = {s("127.0.0.1"), s("192.0.2.10")};
+    f.network.ipv6Addresses = {s("::1"), s("2001:db8::7"), s("fe80::1%eth0"), s("2001:db8::7")};
+    pvx::session::SessionWindow w({f.strings, f.dialogs, f.network, {}});
+    EXPECT_EQ(w.localAddress.items(),
+              (QStringList{s("127.0.0.1"), s("192.0.2.10"), s("::1"), s("2001:db8::7"), s("fe80::1%eth0")}));
+    EXPECT_EQ(w.machineAddress, s("192.0.2.10"));
+    EXPECT_EQ(w.localAddress.text(), s("192.0.2.10"));
+}

@@ -62,7 +62,7 @@ TEST(StatusReport, ModemLinesShowOnlyForSessionsThatHearThem)
     EXPECT_FALSE(pvx::shell::statusJson({busyServer()}).contains(s("modem")));
 }
 
-TEST(StatusReport, AServerWithoutLocalAddressShowsTheOneItListensOn)
+TEST(StatusReport, ShowsTheAddressAUserWouldTypeWithIPv6InBrackets)
 {
     const struct {
         Role role;
@@ -71,8 +71,12 @@ TEST(StatusReport, AServerWithoutLocalAddressShowsTheOneItListensOn)
         const char *line;
         const char *json;
     } cases[] = {
-        {Role::Server, false, "", "server 0.0.0.0:4001", R"("address":"0.0.0.0")"},
-        {Role::Server, true, " ", "udp 0.0.0.0:4001", R"("address":"0.0.0.0")"},
+        {Role::Server, false, "", "server [::]:4001", R"("address":"::")"},
+        {Role::Server, true, " ", "udp [::]:4001", R"("address":"::")"},
+        {Role::Server, false, "0.0.0.0", "server 0.0.0.0:4001", R"("address":"0.0.0.0")"},
+        {Role::Server, false, "::1", "server [::1]:4001", R"("address":"::1")"},
+        {Role::Server, false, "fe80::1%lo", "server [fe80::1%lo]:4001", R"("address":"fe80::1%lo")"},
+        {Role::Client, false, "example.net", "client example.net:4001", R"("address":"example.net")"},
         {Role::Server, false, "127.0.0.1", "server 127.0.0.1:4001", R"("address":"127.0.0.1")"},
         {Role::Client, false, "", "client :4001", R"("address":"")"},
     };
