@@ -56,6 +56,8 @@ enum class StringId : int {
     WaitingForProgram = 5130,
     WaitingForDevice = 5132,
     EnableServiceLater = 5135,
+    AllowFromInvalid = 5136,
+    PeerRefused = 5137,
 };
 
 } // namespace pvx::resources

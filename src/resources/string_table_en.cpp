@@ -169,6 +169,8 @@ constexpr StringEntry kEnglish[] = {
     {5130, "Waiting for a program to open the virtual port %1"},
     {5132, "Waiting for the device %1"},
     {5135, "systemd is not running; once it runs, enable and start the service with:"},
+    {5136, "AllowFrom holds something that is neither an address nor a range: %1"},
+    {5137, "Refused %1: not in AllowFrom"},
     // Session I/O options
     {5140, "RFC 2217 (remote serial settings)"},
 };

@@ -23,6 +23,21 @@ struct SessionOptions {
     QString PasswordPromptResponse;
     /// The TCP connections speak Telnet with the COM port option (RFC 2217).
     qint16 Rfc2217 = 0;
+    /// The TCP connections are encrypted (kept; not acted on yet).
+    qint16 Tls = 0;
+    /// PEM files: a server's own certificate chain and key, a client's
+    /// optional client certificate and key; relative to the Porvix home.
+    QString TlsCertificate;
+    QString TlsKey;
+    /// A PEM file or folder of certificates to trust; empty: the system's.
+    QString TlsTrust;
+    /// Server: 0 asks no client certificate, 1 checks one if given, 2
+    /// requires one. Client: 0 does not check the server's certificate.
+    qint16 TlsVerifyPeer = 1;
+    /// Addresses and CIDR ranges of either family that may reach a server
+    /// or send to a UDP session, separated by commas or blanks; empty:
+    /// everyone.
+    QString AllowFrom;
 
     bool operator==(const SessionOptions &) const = default;
 };

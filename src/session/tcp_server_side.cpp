@@ -14,6 +14,8 @@ TcpServerSide::TcpServerSide(Context context, PingService &pings) : TcpSide(std:
 
 platform::Result<void> TcpServerSide::start(int port)
 {
+    if (auto loaded = m_gate.load(m_context.window.options.AllowFrom); !loaded)
+        return loaded;
     takeUpRemoteLineControl();
     platform::Socket &listener = m_context.links.socket(0);
     listener.close();
@@ -44,6 +46,12 @@ void TcpServerSide::onConnectionRequest(int, int requestId)
     // A request that is gone by now is simply not counted.
     if (!client.accept(requestId))
         return;
+    // Only an accepted connection tells its peer's address; nothing has been
+    // read from or written to it yet.
+    if (!m_gate.admits(client.remoteHostIP())) {
+        client.close();
+        return;
+    }
     links.countClient(chosen);
     connectionStarted(chosen);
     showClientCount();

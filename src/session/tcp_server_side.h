@@ -1,5 +1,6 @@
 #pragma once
 
+#include "session/peer_gate.h"
 #include "session/tcp_side.h"
 
 namespace pvx::session {
@@ -8,10 +9,13 @@ namespace pvx::session {
 /// local address and port, accepts clients into the lowest free socket (one
 /// at a time unless the options allow more), shows how many are connected,
 /// and routes serial data to all of them or the first one as the options say.
+/// A client whose address the AllowFrom list does not hold is closed as it
+/// is accepted, before a byte is read or written, and never counted.
 class TcpServerSide final : public TcpSide {
 public:
     TcpServerSide(Context context, PingService &pings);
 
+    /// A bad AllowFrom list fails the start; nothing listens then.
     platform::Result<void> start(int port) override;
     int clientCount() const override;
     void onConnectionRequest(int index, int requestId) override;
@@ -30,6 +34,8 @@ private:
     bool isServer() const override { return true; }
 
     void showClientCount(const QString &reason = {});
+
+    PeerGate m_gate{m_context.status, m_context.log};
 };
 
 } // namespace pvx::session

@@ -18,6 +18,8 @@ UdpSide::UdpSide(Context context, Role role) : m_context(std::move(context)), m_
 
 platform::Result<void> UdpSide::start(int port)
 {
+    if (auto loaded = m_gate.load(m_context.window.options.AllowFrom); !loaded)
+        return loaded;
     platform::Socket &socket = m_context.links.socket(0);
     socket.setProtocol(platform::SocketProtocol::Udp);
     const SideStatus &status = m_context.status;
@@ -60,6 +62,10 @@ void UdpSide::receive(int index)
     int datagrams = 0;
     do {
         const QByteArray datagram = source.getData(source.bytesAvailable());
+        // A stranger's datagram neither reaches the serial side nor becomes
+        // the peer a server answers.
+        if (!m_gate.admits(source.remoteHostIP()))
+            continue;
         if (m_role == Role::Server && source.senderPort() > 0) {
             platform::Socket &socket = links.socket(0);
             socket.setRemoteHost(source.remoteHostIP());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "session/network_side.h"
+#include "session/peer_gate.h"
 #include "session/session_choices.h"
 
 namespace pvx::session {
@@ -9,10 +10,12 @@ namespace pvx::session {
 /// window's local address and port and answers whoever sent last (nobody
 /// before the first datagram); a client sends to the window's remote host
 /// and port. A datagram goes at once or is lost: nothing waits for room.
+/// Datagrams from addresses the AllowFrom list does not hold are dropped.
 class UdpSide final : public NetworkSide {
 public:
     UdpSide(Context context, Role role);
 
+    /// A bad AllowFrom list fails the start; nothing is bound then.
     platform::Result<void> start(int port) override;
 
     bool readsAtOnce() const override { return true; }
@@ -43,6 +46,7 @@ private:
 
     Context m_context;
     Role m_role;
+    PeerGate m_gate{m_context.status, m_context.log};
     /// A server answers the sender of the last datagram, once there is one.
     bool m_peerKnown = false;
 };

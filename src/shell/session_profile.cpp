@@ -48,6 +48,15 @@ void readFlag(const core::IniDocument &document, const Section &section, const c
         box.setValue(value);
 }
 
+// A key newer than most files is written only once it is used, so a file
+// that never had it saves as it did before there was one.
+void writeOnceUsed(core::IniDocument &document, const Section &section, const char *key, const QString &value,
+                   const QString &unused)
+{
+    if (value != unused || section.has(document, key))
+        section.write(document, key, value);
+}
+
 // Only the low 16 bits of a stored option field count.
 qint16 low16(int value)
 {
@@ -101,6 +110,14 @@ int readSessionSection(const core::IniDocument &document, int number, session::S
     record.PasswordPrompt = section.readString(document, "PasswordPrompt", QStringLiteral("Password:"));
     record.PasswordPromptResponse = section.readString(document, "PasswordPromptResponse");
     record.Rfc2217 = section.readInt(document, "RFC2217", 0) == 1 ? 1 : 0;
+    record.Tls = section.readInt(document, "TLS", 0) == 1 ? 1 : 0;
+    record.TlsCertificate = section.readString(document, "TLSCertificate");
+    record.TlsKey = section.readString(document, "TLSKey");
+    record.TlsTrust = section.readString(document, "TLSTrust");
+    const session::SessionOptions defaults;
+    const int verifyPeer = section.readInt(document, "TLSVerifyPeer", defaults.TlsVerifyPeer);
+    record.TlsVerifyPeer = verifyPeer >= 0 && verifyPeer <= 2 ? static_cast<qint16>(verifyPeer) : defaults.TlsVerifyPeer;
+    record.AllowFrom = section.readString(document, "AllowFrom");
 
     const int autoActivate = section.readInt(document, "AutoActivate", 0);
     readFlag(document, section, "WaitForCr", window.waitForTimeout);
@@ -144,9 +161,19 @@ void writeSessionSection(core::IniDocument &document, int number, const session:
     section.write(document, "PasswordPrompt", record.PasswordPrompt);
     section.write(document, "PasswordPromptResponse", record.PasswordPromptResponse);
     section.write(document, "SessionDescription", window.windowNameButton.tag());
-    // A file that never had the key saves as it did before there was one.
-    if (record.Rfc2217 != 0 || section.has(document, "RFC2217"))
-        section.write(document, "RFC2217", record.Rfc2217);
+    const session::SessionOptions unused;
+    const auto digits = [](qint16 value) { return QString::number(value); };
+    const std::pair<const char *, std::pair<QString, QString>> onceUsed[] = {
+        {"RFC2217", {digits(record.Rfc2217), digits(unused.Rfc2217)}},
+        {"TLS", {digits(record.Tls), digits(unused.Tls)}},
+        {"TLSCertificate", {record.TlsCertificate, unused.TlsCertificate}},
+        {"TLSKey", {record.TlsKey, unused.TlsKey}},
+        {"TLSTrust", {record.TlsTrust, unused.TlsTrust}},
+        {"TLSVerifyPeer", {digits(record.TlsVerifyPeer), digits(unused.TlsVerifyPeer)}},
+        {"AllowFrom", {record.AllowFrom, unused.AllowFrom}},
+    };
+    for (const auto &[key, values] : onceUsed)
+        writeOnceUsed(document, section, key, values.first, values.second);
 }
 
 QString timeoutValueText(const QString &text)

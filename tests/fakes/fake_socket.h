@@ -2,6 +2,7 @@
 
 #include "platform/socket.h"
 
+#include <QHash>
 #include <QList>
 #include <QStringList>
 
@@ -61,6 +62,9 @@ public:
     platform::Result<void> accept(int requestId) override
     {
         acceptedRequests.append(requestId);
+        // As a real socket, an accepted one knows its peer at once.
+        if (waitingPeers != nullptr && waitingPeers->contains(requestId))
+            peerAddress = waitingPeers->value(requestId);
         m_state = platform::kSocketConnected;
         return {};
     }
@@ -198,6 +202,8 @@ public:
     std::optional<platform::Error> connectError;
     std::optional<platform::Error> sendError;
     QList<int> acceptedRequests;
+    /// The addresses of the clients waiting at the listener, by request.
+    const QHash<int, QString> *waitingPeers = nullptr;
     int boundPort = -1;
     QString boundAddress;
     int bindCalls = 0;
@@ -219,6 +225,7 @@ public:
     std::unique_ptr<platform::Socket> create() override
     {
         auto socket = std::make_unique<FakeSocket>();
+        socket->waitingPeers = &m_waitingPeers;
         created.append(socket.get());
         return socket;
     }
@@ -227,17 +234,20 @@ public:
     /// `requestId`; the socket it was accepted on, or -1.
     int connectClient(int requestId, const QString &address)
     {
+        m_waitingPeers.insert(requestId, address);
         socket(0).events.connectionRequest(requestId);
+        m_waitingPeers.remove(requestId);
         for (int i = 1; i < created.size(); ++i) {
-            if (socket(i).acceptedRequests.contains(requestId)) {
-                socket(i).peerAddress = address;
+            if (socket(i).acceptedRequests.contains(requestId))
                 return i;
-            }
         }
         return -1;
     }
 
     QList<FakeSocket *> created;
+
+private:
+    QHash<int, QString> m_waitingPeers;
 };
 
 } // namespace pvx::fakes

@@ -142,3 +142,29 @@ TEST(TcpServerSide, TheFirstClientIsTheLowestConnectedSocket)
     EXPECT_EQ(f.toSerial.take(all), QByteArray("second new first"));
     EXPECT_TRUE(f.socket(2).incoming.isEmpty()) << "dropped input is read all the same";
 }
+
+TEST(TcpServerSide, AcceptsOnlyTheAddressesAllowedAndLogsRefusalsOnce)
+{
+    ServerSideTest f;
+    f.window.options.AllowFrom = s("192.0.2.0/24 ::1 bad/entry");
+    EXPECT_EQ(f.side.start(5000).error().detail,
+              s("AllowFrom holds something that is neither an address nor a range: bad/entry"));
+    EXPECT_EQ(f.socket(0).listenCalls, 0) << "nothing listens with a bad list";
+
+    f.window.options.AllowFrom = s("192.0.2.0/24 ::1");
+    ASSERT_TRUE(f.side.start(5000));
+    const int events = static_cast<int>(f.events.size());
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const int refused = f.sockets.connectClient(200 + attempt, s("198.51.100.9"));
+        ASSERT_GT(refused, 0);
+        EXPECT_EQ(f.socket(refused).state(), pvx::platform::kSocketClosed);
+    }
+    EXPECT_EQ(f.side.clientCount(), 0);
+    EXPECT_EQ(f.networkStatus(), kListening);
+    EXPECT_EQ(f.events.size(), events) << "a refused connection starts nothing";
+    EXPECT_EQ(f.logged.filter(s("Refused")), QStringList{s("Refused 198.51.100.9: not in AllowFrom")});
+
+    for (const char *allowed : {"192.0.2.200", "::1"})
+        EXPECT_EQ(f.socket(f.sockets.connectClient(300, s(allowed))).state(), pvx::platform::kSocketConnected) << allowed;
+    EXPECT_EQ(f.side.clientCount(), 2);
+}

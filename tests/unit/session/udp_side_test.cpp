@@ -125,3 +125,20 @@ TEST(UdpSide, HasNoReconnectAndKeepsItsSocketOnErrors)
     EXPECT_TRUE(f.timers.created.isEmpty());
     EXPECT_EQ(f.socket(0).connectCalls, 0);
 }
+
+TEST(UdpSide, DropsDatagramsFromAddressesNotAllowed)
+{
+    for (const Role role : {Role::Server, Role::Client}) {
+        SCOPED_TRACE(role == Role::Server ? "server" : "client");
+        UdpSideTest f(role);
+        f.window.options.AllowFrom = s("192.0.2.0/29");
+        ASSERT_TRUE(f.side.start(5000));
+        f.socket(0).arriveDatagram("from 1", s("192.0.2.1"), 5000);
+        f.socket(0).arriveDatagram("stranger", s("192.0.2.9"), 4009);
+        f.socket(0).arriveDatagram("stranger again", s("192.0.2.9"), 4009);
+        EXPECT_EQ(f.toSerialBytes(), QByteArray("from 1"));
+        EXPECT_EQ(f.logged.filter(s("Refused")), QStringList{s("Refused 192.0.2.9: not in AllowFrom")});
+        f.serialSends("answer");
+        EXPECT_EQ(f.socket(0).remotePort(), 5000) << "a stranger does not become the peer answered";
+    }
+}

@@ -1,9 +1,12 @@
 #include "core/ini_document.h"
+#include "session/session_options.h"
 
 #include "support/shell_fixture.h"
 #include "support/text.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 using pvx::testing::s;
 using pvx::testing::ShellFixture;
@@ -51,6 +54,7 @@ TEST(ProfileSave, WhatIsSavedLoadsBackTheSame)
                    "[Session1]\r\nConnector=7\r\nBaudRate=12\r\nParity=1\r\nDatabits=2\r\nStopbits=2\r\n"
                    "FlowControl=3\r\nBufferSize=9\r\nCreateVirtualPort=1\r\nLocalIP=127.0.0.1\r\nPortNumber=4001\r\n"
                    "TCPOption=1\r\nServerTCPOptions=2\r\nUserPrompt=who?\r\nSessionDescription=Weigh bridge\r\nRFC2217=1\r\n"
+                   "TLS=1\r\nTLSKey=k.pem\r\nTLSVerifyPeer=2\r\nAllowFrom=10.0.0.0/8 ::1\r\n"
                    "[Session2]\r\nIPAddress=host.example\r\nTimeoutValue=900\r\nWaitForCr=1\r\n");
     f.window->getprofilesettings({});
     ASSERT_TRUE(f.window->writeprofilesettings(s("/tmp/copy.pvx")));
@@ -81,36 +85,51 @@ TEST(ProfileSave, WhatIsSavedLoadsBackTheSame)
     EXPECT_EQ(g.sessionWindow(0).caption(), s("Weigh bridge"));
 }
 
-TEST(ProfileSave, RemoteLineControlKeyIsWrittenLastAndOnlyOnceItWasUsed)
+TEST(ProfileSave, NewerKeysAreWrittenLastAndOnlyOnceUsed)
 {
+    using Options = pvx::session::SessionOptions;
     struct Case {
         const char *stored; // the Session1 lines of the loaded file
-        qint16 set;
-        const char *saved;  // the key's value after the save; null: no key
+        const char *key;
+        std::function<void(Options &)> set; // null: saved as loaded
+        const char *saved;                  // the key's value after the save; null: no key
     };
     const Case cases[] = {
-        {"Connector=1\r\n", 0, nullptr},
-        {"Connector=1\r\n", 1, "1"},
-        {"Connector=1\r\nRFC2217=1\r\n", 0, "0"},
-        {"Connector=1\r\nRFC2217=7\r\n", 0, "0"},
+        {"Connector=1\r\n", "RFC2217", nullptr, nullptr},
+        {"Connector=1\r\n", "RFC2217", [](Options &o) { o.Rfc2217 = 1; }, "1"},
+        {"Connector=1\r\nRFC2217=1\r\n", "RFC2217", [](Options &o) { o.Rfc2217 = 0; }, "0"},
+        {"Connector=1\r\nRFC2217=7\r\n", "RFC2217", nullptr, "0"},
+        {"Connector=1\r\n", "TLS", nullptr, nullptr},
+        {"Connector=1\r\n", "TLS", [](Options &o) { o.Tls = 1; }, "1"},
+        {"Connector=1\r\nTLS=2\r\n", "TLS", nullptr, "0"},
+        {"Connector=1\r\n", "TLSCertificate", [](Options &o) { o.TlsCertificate = s("tls/cert.pem"); }, "tls/cert.pem"},
+        {"Connector=1\r\nTLSKey=key.pem\r\n", "TLSKey", nullptr, "key.pem"},
+        {"Connector=1\r\nTLSKey=key.pem\r\n", "TLSKey", [](Options &o) { o.TlsKey.clear(); }, ""},
+        {"Connector=1\r\n", "TLSTrust", [](Options &o) { o.TlsTrust = s("/etc/porvix/ca"); }, "/etc/porvix/ca"},
+        {"Connector=1\r\n", "TLSVerifyPeer", nullptr, nullptr},
+        {"Connector=1\r\n", "TLSVerifyPeer", [](Options &o) { o.TlsVerifyPeer = 2; }, "2"},
+        {"Connector=1\r\nTLSVerifyPeer=0\r\n", "TLSVerifyPeer", nullptr, "0"},
+        {"Connector=1\r\nTLSVerifyPeer=5\r\n", "TLSVerifyPeer", nullptr, "1"},
+        {"Connector=1\r\n", "AllowFrom", nullptr, nullptr},
+        {"Connector=1\r\n", "AllowFrom", [](Options &o) { o.AllowFrom = s("10.0.0.0/8, ::1"); }, "10.0.0.0/8, ::1"},
+        {"Connector=1\r\nAllowFrom=192.0.2.1 ::1\r\n", "AllowFrom", nullptr, "192.0.2.1 ::1"},
     };
     for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.key) + " from " + c.stored);
         ShellFixture f;
         f.writeDefault(QByteArray("[Porvix]\r\nNumSessions=1\r\n[Session1]\r\n") + c.stored);
         f.window->getprofilesettings({});
-        EXPECT_EQ(f.sessionWindow(0).options.Rfc2217, 0 + (QByteArray(c.stored).contains("=1\r\nRFC2217=1") ? 1 : 0))
-            << c.stored;
-        f.sessionWindow(0).options.Rfc2217 = c.set;
+        if (c.set)
+            c.set(f.sessionWindow(0).options);
         ASSERT_TRUE(f.window->writeprofilesettings({}));
         const QStringList keys = f.saved().keys(s("Session1"));
         if (!c.saved) {
-            EXPECT_FALSE(keys.contains(s("RFC2217"))) << c.stored;
+            EXPECT_EQ(keys.size(), 27) << "none of the newer keys is written";
             continue;
         }
         // A new key comes after all the others; a stored one keeps its line.
-        EXPECT_EQ(keys.indexOf(s("RFC2217")), QByteArray(c.stored).contains("RFC2217") ? 1 : keys.size() - 1)
-            << c.stored;
-        EXPECT_EQ(value(f.saved(), "Session1", "RFC2217"), s(c.saved)) << c.stored;
+        EXPECT_EQ(keys.indexOf(s(c.key)), QByteArray(c.stored).contains(c.key) ? 1 : keys.size() - 1);
+        EXPECT_EQ(value(f.saved(), "Session1", c.key), s(c.saved));
     }
 }
 
