@@ -10,6 +10,7 @@
 #include <optional>
 
 namespace pvx::platform {
+class SocketFactory;
 class TimerFactory;
 }
 
@@ -59,6 +60,8 @@ public:
         /// Network data on its way to the serial side.
         TransferBuffer &toSerial;
         ClientLinks &links;
+        /// Loads the TLS set-up of an activation.
+        platform::SocketFactory &sockets;
         /// The serial side the network side is paired with.
         const SerialSide &serial;
         /// Makes the serial line as remote line control reaches it, once the

@@ -30,4 +30,10 @@ bool PeerGate::admits(const QString &address, RefusalLog::Clock::time_point now)
     return false;
 }
 
+void PeerGate::reportFailedHandshake(const QString &address, const QString &reason, RefusalLog::Clock::time_point now)
+{
+    if (m_refusals.shouldLog(address, now))
+        m_log(m_status.text(StringId::HandshakeFailed).arg(address, reason));
+}
+
 } // namespace pvx::session

@@ -22,6 +22,10 @@ public:
     /// Whether a peer at `address` may reach the session; a refusal is
     /// logged unless the same address was logged within the minute.
     bool admits(const QString &address, RefusalLog::Clock::time_point now = RefusalLog::Clock::now());
+    /// A peer at `address` failed its TLS handshake for `reason`; logged as
+    /// a refusal is.
+    void reportFailedHandshake(const QString &address, const QString &reason,
+                               RefusalLog::Clock::time_point now = RefusalLog::Clock::now());
 
 private:
     const SideStatus &m_status;
