@@ -11,13 +11,13 @@ namespace pvx::testing {
 
 namespace {
 
-// `openssl ca` is the only way openssl 3.0 gives a certificate explicit
-// dates (x509 -not_before came later); its database lives in the folder.
-constexpr char kConfig[] = R"([req]
+// Run by bash in the folder. `openssl ca` is the way openssl 3.0 gives a
+// certificate explicit dates (x509 -not_before came later).
+constexpr char kScript[] = R"(set -eu
+cat > openssl.cnf <<'END'
+[req]
 distinguished_name = dn
-prompt = no
 [dn]
-CN = unused
 [ca]
 default_ca = test_ca
 [test_ca]
@@ -32,106 +32,41 @@ commonName = supplied
 [ca_ext]
 basicConstraints = critical, CA:TRUE
 keyUsage = critical, keyCertSign, cRLSign
-subjectKeyIdentifier = hash
 [server_ext]
-basicConstraints = CA:FALSE
 subjectAltName = DNS:localhost, IP:127.0.0.1, IP:::1
 extendedKeyUsage = serverAuth
 [other_ext]
-basicConstraints = CA:FALSE
 subjectAltName = DNS:other.example
 extendedKeyUsage = serverAuth
 [client_ext]
-basicConstraints = CA:FALSE
 extendedKeyUsage = clientAuth
-)";
-
-class Maker {
-public:
-    explicit Maker(const QString &folder) : m_folder(folder) {}
-
-    bool run(const QStringList &arguments)
-    {
-        QProcess openssl;
-        openssl.setWorkingDirectory(m_folder);
-        openssl.setProcessChannelMode(QProcess::MergedChannels);
-        openssl.start(QStringLiteral("openssl"), arguments);
-        const bool ok = openssl.waitForFinished(30000) && openssl.exitStatus() == QProcess::NormalExit
-            && openssl.exitCode() == 0;
-        if (!ok)
-            ADD_FAILURE() << "openssl " << arguments.join(QLatin1Char(' ')).toStdString() << ":\n"
-                          << openssl.readAll().toStdString();
-        return ok;
-    }
-
-    bool key(const QString &name)
-    {
-        return run({QStringLiteral("genpkey"), QStringLiteral("-algorithm"), QStringLiteral("EC"),
-                    QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:P-256"), QStringLiteral("-out"),
-                    name + QStringLiteral(".key")})
-            && QFile::setPermissions(path(name + QStringLiteral(".key")),
-                                     QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    }
-
-    bool authority(const QString &name)
-    {
-        return key(name)
-            && run({QStringLiteral("req"), QStringLiteral("-config"), QStringLiteral("openssl.cnf"),
-                    QStringLiteral("-new"), QStringLiteral("-x509"), QStringLiteral("-key"), name + QStringLiteral(".key"),
-                    QStringLiteral("-subj"), QStringLiteral("/CN=Porvix Test ") + name, QStringLiteral("-days"),
-                    QStringLiteral("30"), QStringLiteral("-extensions"), QStringLiteral("ca_ext"), QStringLiteral("-out"),
-                    name + QStringLiteral(".pem")});
-    }
-
-    /// A certificate `name`.pem for a new key, signed by `issuer`; `dates`
-    /// are openssl ca's -days or -startdate/-enddate arguments.
-    bool issue(const QString &name, const QString &commonName, const QString &extensions, const QString &issuer,
-               const QStringList &dates = {QStringLiteral("-days"), QStringLiteral("30")})
-    {
-        return key(name)
-            && run({QStringLiteral("req"), QStringLiteral("-config"), QStringLiteral("openssl.cnf"),
-                    QStringLiteral("-new"), QStringLiteral("-key"), name + QStringLiteral(".key"),
-                    QStringLiteral("-subj"), QStringLiteral("/CN=") + commonName, QStringLiteral("-out"),
-                    name + QStringLiteral(".csr")})
-            && run(QStringList{QStringLiteral("ca"), QStringLiteral("-config"), QStringLiteral("openssl.cnf"),
-                               QStringLiteral("-batch"), QStringLiteral("-notext"), QStringLiteral("-cert"),
-                               issuer + QStringLiteral(".pem"), QStringLiteral("-keyfile"),
-                               issuer + QStringLiteral(".key"), QStringLiteral("-extensions"), extensions,
-                               QStringLiteral("-in"), name + QStringLiteral(".csr"), QStringLiteral("-out"),
-                               name + QStringLiteral(".pem")}
-                   + dates);
-    }
-
-    QString path(const QString &file) const { return m_folder + QLatin1Char('/') + file; }
-
-private:
-    QString m_folder;
-};
-
-bool makeAll(Maker &maker)
-{
-    const auto dates = [](const char *from, const char *to) {
-        return QStringList{QStringLiteral("-startdate"), QString::fromLatin1(from), QStringLiteral("-enddate"),
-                           QString::fromLatin1(to)};
-    };
-    const QString server = QStringLiteral("server_ext");
-    return maker.authority(QStringLiteral("ca")) && maker.authority(QStringLiteral("otherca"))
-        && maker.issue(QStringLiteral("server"), QStringLiteral("localhost"), server, QStringLiteral("ca"))
-        && maker.issue(QStringLiteral("client"), QStringLiteral("porvix-test-client"), QStringLiteral("client_ext"),
-                       QStringLiteral("ca"))
-        && maker.issue(QStringLiteral("expired"), QStringLiteral("localhost"), server, QStringLiteral("ca"),
-                       dates("20200101000000Z", "20200201000000Z"))
-        && maker.issue(QStringLiteral("notyetvalid"), QStringLiteral("localhost"), server, QStringLiteral("ca"),
-                       dates("20990101000000Z", "20991231000000Z"))
-        && maker.issue(QStringLiteral("othername"), QStringLiteral("other.example"), QStringLiteral("other_ext"),
-                       QStringLiteral("ca"))
-        && maker.issue(QStringLiteral("untrusted"), QStringLiteral("localhost"), server, QStringLiteral("otherca"))
-        && maker.run({QStringLiteral("pkey"), QStringLiteral("-in"), QStringLiteral("server.key"),
-                      QStringLiteral("-aes256"), QStringLiteral("-passout"), QStringLiteral("pass:secret"),
-                      QStringLiteral("-out"), QStringLiteral("encrypted.key")})
-        && QFile::setPermissions(maker.path(QStringLiteral("encrypted.key")),
-                                 QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+END
+: > index.txt
+echo 1000 > serial
+umask 077
+key() { openssl genpkey -algorithm EC -pkeyopt ec_paramgen_curve:P-256 -out "$1.key"; }
+authority() {
+    key "$1"
+    openssl req -config openssl.cnf -new -x509 -key "$1.key" -subj "/CN=Porvix Test $1" -days 30 \
+        -extensions ca_ext -out "$1.pem"
 }
+issue() { # name common-name extensions issuer dates...
+    key "$1"
+    openssl req -config openssl.cnf -new -key "$1.key" -subj "/CN=$2" -out "$1.csr"
+    openssl ca -config openssl.cnf -batch -notext -cert "$4.pem" -keyfile "$4.key" -extensions "$3" \
+        -in "$1.csr" -out "$1.pem" "${@:5}" 2>/dev/null
+}
+authority ca
+authority otherca
+issue server localhost server_ext ca -days 30
+issue client porvix-test-client client_ext ca -days 30
+issue expired localhost server_ext ca -startdate 20200101000000Z -enddate 20200201000000Z
+issue notyetvalid localhost server_ext ca -startdate 20990101000000Z -enddate 20991231000000Z
+issue othername other.example other_ext ca -days 30
+issue untrusted localhost server_ext otherca -days 30
+openssl pkey -in server.key -aes256 -passout pass:secret -out encrypted.key
+touch made
+)";
 
 } // namespace
 
@@ -142,39 +77,33 @@ TestCertificates TestCertificates::make(const QString &folder)
         made.missing = QStringLiteral("the openssl command is not installed");
         return made;
     }
-    Maker maker(folder);
-    const auto pair = [&](QString &certificate, QString &key, const char *name) {
-        certificate = maker.path(QString::fromLatin1(name) + QStringLiteral(".pem"));
-        key = maker.path(QString::fromLatin1(name) + QStringLiteral(".key"));
-    };
-    QString caKey;
-    pair(made.caFile, caKey, "ca");
-    pair(made.serverCert, made.serverKey, "server");
-    pair(made.clientCert, made.clientKey, "client");
-    pair(made.expiredCert, made.expiredKey, "expired");
-    pair(made.notYetValidCert, made.notYetValidKey, "notyetvalid");
-    pair(made.otherNameCert, made.otherNameKey, "othername");
-    pair(made.untrustedCert, made.untrustedKey, "untrusted");
-    made.encryptedKey = maker.path(QStringLiteral("encrypted.key"));
-
-    const QString done = maker.path(QStringLiteral("made"));
-    if (QFile::exists(done))
+    const auto in = [&](const char *name) { return folder + QLatin1Char('/') + QLatin1String(name); };
+    made.caFile = in("ca.pem");
+    made.serverCert = in("server.pem");
+    made.serverKey = in("server.key");
+    made.clientCert = in("client.pem");
+    made.clientKey = in("client.key");
+    made.expiredCert = in("expired.pem");
+    made.expiredKey = in("expired.key");
+    made.notYetValidCert = in("notyetvalid.pem");
+    made.notYetValidKey = in("notyetvalid.key");
+    made.otherNameCert = in("othername.pem");
+    made.otherNameKey = in("othername.key");
+    made.untrustedCert = in("untrusted.pem");
+    made.untrustedKey = in("untrusted.key");
+    made.encryptedKey = in("encrypted.key");
+    if (QFile::exists(in("made")))
         return made;
+
     QDir().mkpath(folder);
-    QFile config(maker.path(QStringLiteral("openssl.cnf")));
-    QFile index(maker.path(QStringLiteral("index.txt")));
-    QFile serial(maker.path(QStringLiteral("serial")));
-    const bool prepared = config.open(QIODevice::WriteOnly) && config.write(kConfig) > 0
-        && index.open(QIODevice::WriteOnly) && serial.open(QIODevice::WriteOnly) && serial.write("1000\n") > 0;
-    config.close();
-    index.close();
-    serial.close();
-    if (prepared && makeAll(maker)) {
-        QFile stamp(done);
-        (void)stamp.open(QIODevice::WriteOnly);
-    } else {
-        ADD_FAILURE() << "test certificates could not be made in " << folder.toStdString();
-    }
+    QProcess bash;
+    bash.setProcessChannelMode(QProcess::MergedChannels);
+    bash.setWorkingDirectory(folder);
+    bash.start(QStringLiteral("bash"), {QStringLiteral("-c"), QString::fromLatin1(kScript)});
+    const bool ok = bash.waitForFinished(60000) && bash.exitStatus() == QProcess::NormalExit && bash.exitCode() == 0;
+    if (!ok)
+        ADD_FAILURE() << "test certificates could not be made in " << folder.toStdString() << ":\n"
+                      << bash.readAll().toStdString();
     return made;
 }
 

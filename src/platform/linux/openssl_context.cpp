@@ -104,8 +104,9 @@ Result<std::shared_ptr<OpenSslContext>> OpenSslContext::load(const TlsSettings &
 
     if (auto own = useOwnCertificate(context, settings); !own)
         return own.error();
-    // A server that asks no client certificate has nothing to trust.
-    if (!server || settings.verifyPeer > 0) {
+    // Without a peer check there is nothing to trust: a stale trust path
+    // does not keep such a side from starting.
+    if (settings.verifyPeer > 0) {
         if (auto trust = useTrust(context, settings.trustPath, server); !trust)
             return trust.error();
     }

@@ -105,6 +105,7 @@ const LoadCase kLoadCases[] = {
     {"ClientWithoutCertificate", C, &Files::none, &Files::none, &Files::caFile, 1, {}, "", &Files::none},
     {"ClientWithCertificate", C, &Files::clientCert, &Files::clientKey, &Files::caFile, 1, {}, "", &Files::none},
     {"TrustFolder", C, &Files::none, &Files::none, &Files::trustFolder, 1, {}, "", &Files::none},
+    {"NoCheckNoTrustRead", C, &Files::none, &Files::none, &Files::absent, 0, {}, "", &Files::none},
     {"SystemTrustStore", C, &Files::none, &Files::none, &Files::none, 1, {}, "", &Files::none},
     {"ServerWithoutKey", S, &Files::serverCert, &Files::none, &Files::caFile, 1, Invalid,
      "A TLS server needs a certificate and its key", &Files::none},
