@@ -125,6 +125,10 @@ Result<SslHandle> OpenSslContext::newConnection(const QString &peerName) const
     const QByteArray host = peerName.toUtf8();
     if (m_checkPeer && peerName.isEmpty())
         return makeError(ErrorCode::InvalidArgument, QStringLiteral("No server name to check the certificate against"));
+    // OpenSSL takes the name as a C string: one cut short by a NUL would be
+    // checked in place of the whole.
+    if (host.contains('\0'))
+        return makeError(ErrorCode::InvalidArgument, QStringLiteral("The server name holds a NUL character"));
     bool named = true;
     if (address.isEmpty() && !host.isEmpty())
         // SSL_set_tlsext_host_name spelled out: the macro casts in C style.

@@ -265,6 +265,14 @@ TEST_P(HandshakeTest, EndsWellOrSaysWhy)
     EXPECT_EQ(ERR_peek_error(), 0UL);
 }
 
+TEST_F(OpenSslContextTest, AClientRefusesNamesItCannotCheck)
+{
+    const auto client = OpenSslContext::load(settings(TlsRole::Client, &Files::none, &Files::none, &Files::caFile, 1));
+    ASSERT_TRUE(client.ok());
+    for (const QString &name : {QString(), QString::fromLatin1("localhost\0.evil.example", 23)})
+        EXPECT_EQ((*client)->newConnection(name).error().code, ErrorCode::InvalidArgument);
+}
+
 TEST_F(OpenSslContextTest, APlainTextClientDoesNotSpeakTls)
 {
     const auto server = OpenSslContext::load(
