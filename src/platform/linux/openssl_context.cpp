@@ -104,8 +104,9 @@ Result<std::shared_ptr<OpenSslContext>> OpenSslContext::load(const TlsSettings &
 
     if (auto own = useOwnCertificate(context, settings); !own)
         return own.error();
-    // A server that asks no client certificate has nothing to trust.
-    if (!server || settings.verifyPeer > 0) {
+    // Without a peer check there is nothing to trust: a stale trust path
+    // does not keep such a side from starting.
+    if (settings.verifyPeer > 0) {
         if (auto trust = useTrust(context, settings.trustPath, server); !trust)
             return trust.error();
     }
@@ -124,6 +125,10 @@ Result<SslHandle> OpenSslContext::newConnection(const QString &peerName) const
     const QByteArray host = peerName.toUtf8();
     if (m_checkPeer && peerName.isEmpty())
         return makeError(ErrorCode::InvalidArgument, QStringLiteral("No server name to check the certificate against"));
+    // OpenSSL takes the name as a C string: one cut short by a NUL would be
+    // checked in place of the whole.
+    if (host.contains('\0'))
+        return makeError(ErrorCode::InvalidArgument, QStringLiteral("The server name holds a NUL character"));
     bool named = true;
     if (address.isEmpty() && !host.isEmpty())
         // SSL_set_tlsext_host_name spelled out: the macro casts in C style.

@@ -113,7 +113,9 @@ QString tlsFailureText(SSL *ssl, int sslError)
     if (sslError == SSL_ERROR_SYSCALL && systemError != 0)
         return QStringLiteral("TLS failed: ") + QString::fromLocal8Bit(std::strerror(systemError));
     if (sslError == SSL_ERROR_SYSCALL || sslError == SSL_ERROR_ZERO_RETURN)
-        return QStringLiteral("The %1 closed the connection during TLS").arg(peerOf(ssl));
+        return SSL_is_init_finished(ssl)
+            ? QStringLiteral("The %1 closed the connection").arg(peerOf(ssl))
+            : QStringLiteral("The %1 closed the connection during the TLS handshake").arg(peerOf(ssl));
     return QStringLiteral("TLS failed (error %1)").arg(sslError);
 }
 
