@@ -2,6 +2,7 @@
 // library's RFC 2217 client on a server session, and a terminal server
 // (ser2net) behind a client session's virtual port.
 #include "bridge_fixture.h"
+#include "tls_relay.h"
 
 #include <QProcess>
 #include <QStandardPaths>
@@ -17,6 +18,7 @@ using pvx::testing::freePort;
 using pvx::testing::kNetworkLine;
 using pvx::testing::PtyBridge;
 using pvx::testing::s;
+using pvx::testing::TlsRelay;
 
 namespace {
 
@@ -145,40 +147,55 @@ QString wholeScript(const char *opening)
 
 } // namespace
 
-TEST(BridgeRemoteLine, ARemoteClientSetsTheDeviceAndMovesEveryByteValue)
+TEST(BridgeRemoteLine, ARemoteClientSetsTheDeviceAndMovesEveryByteValuePlainAndOverTls)
 {
     if (!hasSerialLibrary())
         GTEST_SKIP() << "python3-serial is not installed";
-    PtyBridge f(PtyBridge::Role::Server);
-    ASSERT_TRUE(f.device.ok());
-    f.window().options.Rfc2217 = 1;
-    ASSERT_TRUE(f.activate()) << f.status(kNetworkLine).toStdString();
+    const pvx::testing::CertificateFolder certificates;
+    for (const bool overTls : {false, true}) {
+        if (overTls && (!certificates.made.missing.isEmpty() || !TlsRelay::available()))
+            GTEST_SKIP() << "openssl or socat is missing for the run over TLS";
+        SCOPED_TRACE(overTls ? "over TLS" : "plain");
+        PtyBridge f(PtyBridge::Role::Server);
+        ASSERT_TRUE(f.device.ok());
+        f.window().options.Rfc2217 = 1;
+        if (overTls)
+            pvx::testing::serveTls(f.window().options, certificates, 0);
+        ASSERT_TRUE(f.activate()) << f.status(kNetworkLine).toStdString();
 
-    auto client =
-        python(wholeScript(kRemoteClient), {QStringLiteral("rfc2217://127.0.0.1:%1?poll_modem").arg(f.port())});
-    ASSERT_TRUE(client);
-    ASSERT_EQ(client->line(), s("open"));
-    // A pseudo-terminal has no modem lines: all off, and a poll is answered.
-    EXPECT_EQ(client->line(), s("modem False False False False"));
-    EXPECT_FALSE(f.logText().contains(s("malformed")));
-    const termios line = lineOf(f.device.master());
-    EXPECT_EQ(::cfgetospeed(&line), static_cast<speed_t>(B57600));
-    EXPECT_NE(line.c_cflag & CSTOPB, 0u);
-    EXPECT_EQ(f.window().baudRate.text(), s("57600"));
-    EXPECT_EQ(f.window().stopBits.text(), s("2"));
+        // pyserial speaks no TLS: socat takes its Telnet stream into TLS.
+        quint16 port = f.port();
+        std::unique_ptr<TlsRelay> relay;
+        if (overTls) {
+            port = freePort();
+            relay = TlsRelay::toTls(port, f.port(), TlsRelay::clientOptions(certificates.made.caFile));
+            ASSERT_TRUE(relay);
+        }
+        auto client = python(wholeScript(kRemoteClient), {QStringLiteral("rfc2217://127.0.0.1:%1?poll_modem").arg(port)});
+        ASSERT_TRUE(client);
+        ASSERT_EQ(client->line(), s("open"));
+        // A pseudo-terminal has no modem lines: all off, and a poll is answered.
+        EXPECT_EQ(client->line(), s("modem False False False False"));
+        EXPECT_FALSE(f.logText().contains(s("malformed")));
+        const termios line = lineOf(f.device.master());
+        EXPECT_EQ(::cfgetospeed(&line), static_cast<speed_t>(B57600));
+        EXPECT_NE(line.c_cflag & CSTOPB, 0u);
+        EXPECT_EQ(f.window().baudRate.text(), s("57600"));
+        EXPECT_EQ(f.window().stopBits.text(), s("2"));
 
-    // A pseudo-terminal takes no parity: the request is answered with none.
-    client->say("go");
-    const QString refusal = client->line();
-    EXPECT_TRUE(refusal.contains(s("remote rejected value"))) << refusal.toStdString();
-    EXPECT_EQ(f.window().parity.selectedIndex(), 0);
-    EXPECT_EQ(lineOf(f.device.master()).c_cflag & PARENB, 0u);
+        // A pseudo-terminal takes no parity: the request is answered with none.
+        client->say("go");
+        const QString refusal = client->line();
+        EXPECT_TRUE(refusal.contains(s("remote rejected value"))) << refusal.toStdString();
+        EXPECT_EQ(f.window().parity.selectedIndex(), 0);
+        EXPECT_EQ(lineOf(f.device.master()).c_cflag & PARENB, 0u);
 
-    const QByteArray data = everyByteValue();
-    EXPECT_EQ(readDevice(f.device, data.size()), data);
-    ASSERT_EQ(client->line(), s("sent"));
-    ASSERT_TRUE(writeDevice(f.device, data));
-    EXPECT_EQ(client->line(), s("same"));
+        const QByteArray data = everyByteValue();
+        EXPECT_EQ(readDevice(f.device, data.size()), data);
+        ASSERT_EQ(client->line(), s("sent"));
+        ASSERT_TRUE(writeDevice(f.device, data));
+        EXPECT_EQ(client->line(), s("same"));
+    }
 }
 
 TEST(BridgeRemoteLine, AVirtualPortStandsForADeviceOnATerminalServer)
