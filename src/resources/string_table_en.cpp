@@ -173,7 +173,7 @@ constexpr StringEntry kEnglish[] = {
     {5137, "Refused %1: not in AllowFrom"},
     // Session I/O options
     {5140, "RFC 2217 (remote serial settings)"},
-    {5160, "TLS handshake with %1 failed: %2"},
+    {5170, "TLS handshake with %1 failed: %2"},
 };
 
 static_assert(strictlyAscending(kEnglish));

@@ -177,7 +177,7 @@ constexpr StringEntry kJapanese[] = {
     {5137, "%1 を拒否しました: AllowFrom にありません"},
     // Session I/O options
     {5140, "RFC 2217 (リモートのシリアル設定)"},
-    {5160, "%1 との TLS ハンドシェイクに失敗しました: %2"},
+    {5170, "%1 との TLS ハンドシェイクに失敗しました: %2"},
 };
 
 static_assert(strictlyAscending(kJapanese));

@@ -125,6 +125,9 @@ public:
     /// What the server reported of the modem lines, for a client with
     /// remote line control; nothing otherwise.
     virtual std::optional<QString> remoteModemText() const = 0;
+    /// Peers turned away since the start: not in AllowFrom (connections and
+    /// datagrams) or failing their TLS handshake.
+    virtual qint64 refusedPeers() const = 0;
 };
 
 } // namespace pvx::session

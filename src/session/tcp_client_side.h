@@ -23,6 +23,7 @@ public:
     void onError(int index, int number, const QString &description) override;
     void onProgramOpened(bool opened) override;
     std::optional<QString> remoteModemText() const override;
+    qint64 refusedPeers() const override { return 0; }
 
 private:
     void connectionClosed(const QString &reason) override;

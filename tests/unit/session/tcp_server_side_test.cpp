@@ -202,6 +202,7 @@ TEST(TcpServerSide, ATlsClientCountsOnceItsHandshakeHasFinishedAndAFailedOneLeav
     EXPECT_EQ(f.logged, QStringList{s("TLS handshake with 203.0.113.7 failed: the peer does not speak TLS")})
         << "logged once a minute per address";
     EXPECT_TRUE(f.errorBoxes.isEmpty());
+    EXPECT_EQ(f.side.refusedPeers(), 3);
 
     // Without multi-connect two handshakes may run at once; the first to
     // finish is the client.
