@@ -198,53 +198,69 @@ TEST(BridgeRemoteLine, ARemoteClientSetsTheDeviceAndMovesEveryByteValuePlainAndO
     }
 }
 
-TEST(BridgeRemoteLine, AVirtualPortStandsForADeviceOnATerminalServer)
+TEST(BridgeRemoteLine, AVirtualPortStandsForADeviceOnATerminalServerPlainAndOverTls)
 {
     const QString ser2net = QStandardPaths::findExecutable(s("ser2net"), {s("/usr/sbin"), s("/usr/bin")});
     if (ser2net.isEmpty() || !hasSerialLibrary())
         GTEST_SKIP() << "ser2net or python3-serial is not installed";
-    pvx::testing::Pty device;
-    ASSERT_TRUE(device.ok());
-    const quint16 port = freePort();
-    QTemporaryDir folder;
-    const QString config = folder.filePath(s("ser2net.yaml"));
-    QFile file(config);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(QStringLiteral("connection: &bridge\n"
-                              "  accepter: telnet(rfc2217),tcp,127.0.0.1,%1\n"
-                              "  connector: serialdev,%2,9600n81,local\n")
-                   .arg(port)
-                   .arg(device.slave())
-                   .toUtf8());
-    file.close();
-    Program server(ser2net, {s("-n"), s("-u"), s("-c"), config, s("-P"), folder.filePath(s("ser2net.pid"))});
-    ASSERT_TRUE(server.started());
-    ASSERT_TRUE(waitUntil([&] {
-        QTcpSocket probe;
-        probe.connectToHost(QHostAddress::LocalHost, port);
-        return probe.waitForConnected(200);
-    }, kStep)) << server.process().readAll().toStdString();
-    runEventsFor(300ms);
+    const pvx::testing::CertificateFolder certificates;
+    for (const bool overTls : {false, true}) {
+        if (overTls && !certificates.made.missing.isEmpty())
+            GTEST_SKIP() << "openssl is missing for the run over TLS";
+        SCOPED_TRACE(overTls ? "over TLS" : "plain");
+        pvx::testing::Pty device;
+        ASSERT_TRUE(device.ok());
+        const quint16 port = freePort();
+        QTemporaryDir folder;
+        const QString config = folder.filePath(s("ser2net.yaml"));
+        QFile file(config);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        // The terminal server's Telnet stage sits inside its TLS stage.
+        const QString tls = overTls ? QStringLiteral("ssl(key=%1,cert=%2),")
+                                          .arg(certificates.made.serverKey, certificates.made.serverCert)
+                                    : QString();
+        file.write(QStringLiteral("connection: &bridge\n"
+                                  "  accepter: telnet(rfc2217),%1tcp,127.0.0.1,%2\n"
+                                  "  connector: serialdev,%3,9600n81,local\n")
+                       .arg(tls)
+                       .arg(port)
+                       .arg(device.slave())
+                       .toUtf8());
+        file.close();
+        Program server(ser2net, {s("-n"), s("-u"), s("-c"), config, s("-P"), folder.filePath(s("ser2net.pid"))});
+        ASSERT_TRUE(server.started());
+        ASSERT_TRUE(waitUntil([&] {
+            QTcpSocket probe;
+            probe.connectToHost(QHostAddress::LocalHost, port);
+            return probe.waitForConnected(200);
+        }, kStep)) << server.process().readAll().toStdString();
+        runEventsFor(300ms);
 
-    PtyBridge f(PtyBridge::Role::Client, PtyBridge::Serial::VirtualPort);
-    f.window().options.Rfc2217 = 1;
-    f.window().portNumber.setText(QString::number(port));
-    ASSERT_TRUE(f.activate());
+        PtyBridge f(PtyBridge::Role::Client, PtyBridge::Serial::VirtualPort);
+        f.window().options.Rfc2217 = 1;
+        if (overTls) {
+            f.window().options.Tls = 1;
+            f.window().options.TlsTrust = certificates.made.caFile;
+        }
+        f.window().portNumber.setText(QString::number(port));
+        ASSERT_TRUE(f.activate());
 
-    auto program = python(wholeScript(kLocalProgram), {f.vport->devicePath()});
-    ASSERT_TRUE(program);
-    ASSERT_EQ(program->line(), s("open"));
-    ASSERT_TRUE(waitUntil([&] { return f.session->clients().socket(0).state() == pvx::platform::kSocketConnected; }, kStep));
-    EXPECT_TRUE(waitUntil([&] {
-        const termios line = lineOf(device.master());
-        return ::cfgetospeed(&line) == static_cast<speed_t>(B19200);
-    }, kStep));
+        auto program = python(wholeScript(kLocalProgram), {f.vport->devicePath()});
+        ASSERT_TRUE(program);
+        ASSERT_EQ(program->line(), s("open"));
+        ASSERT_TRUE(waitUntil([&] { return f.session->clients().socket(0).state() == pvx::platform::kSocketConnected; }, kStep))
+            << f.status(kNetworkLine).toStdString();
+        EXPECT_TRUE(waitUntil([&] {
+            const termios line = lineOf(device.master());
+            return ::cfgetospeed(&line) == static_cast<speed_t>(B19200);
+        }, kStep));
 
-    program->say("go");
-    const QByteArray data = everyByteValue().left(256 * 64);
-    EXPECT_EQ(readDevice(device, data.size()), data);
-    ASSERT_EQ(program->line(), s("sent"));
-    ASSERT_TRUE(writeDevice(device, data));
-    EXPECT_EQ(program->line(), s("same"));
-    EXPECT_TRUE(f.session->status().modem.has_value());
+        program->say("go");
+        const QByteArray data = everyByteValue().left(256 * 64);
+        EXPECT_EQ(readDevice(device, data.size()), data);
+        ASSERT_EQ(program->line(), s("sent"));
+        ASSERT_TRUE(writeDevice(device, data));
+        EXPECT_EQ(program->line(), s("same"));
+        EXPECT_TRUE(f.session->status().modem.has_value());
+    }
 }
