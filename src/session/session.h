@@ -83,6 +83,11 @@ public:
     bool isActive() const { return m_window.isActive(); }
     /// The settings, status lines, clients and byte counts, as they stand.
     SessionStatus status() const;
+    /// The user's name for the window, or the connector when it has none.
+    QString name() const;
+    /// The session's trace: bytes both ways and what happens, for whoever
+    /// watches it.
+    TraceHub &trace() { return m_trace; }
 
     /// The sockets: socket 0 (the listener, the client connection or the
     /// datagram socket) and the accepted clients from 1 up.
@@ -171,6 +176,7 @@ private:
     SessionWindow m_window;
     SideStatus m_serialStatus;
     SideStatus m_networkStatus;
+    TraceHub m_trace;
     TrafficTap m_tap;
     ClientLinks m_links;
     Packetizer m_packetizer;
