@@ -2,6 +2,8 @@
 
 #include <QDateTime>
 
+#include <algorithm>
+
 namespace pvx::session {
 
 namespace {
@@ -35,36 +37,63 @@ QByteArray header(const TraceRecord &record)
     return line;
 }
 
+// Written character by character into a buffer sized once: a busy trace
+// formats megabytes a second.
 QByteArray hexLines(const QByteArray &bytes)
 {
-    QByteArray lines;
+    static constexpr char kDigits[] = "0123456789abcdef";
+    // Two blanks, the offset, a blank, sixteen " xx" with one more blank in
+    // the middle, two blanks, "|", the text, "|", the newline.
+    constexpr qsizetype kLineLength = 2 + 8 + 1 + kBytesPerLine * 3 + 1 + 2 + 1 + kBytesPerLine + 1 + 1;
+    const qsizetype lines = (bytes.size() + kBytesPerLine - 1) / kBytesPerLine;
+    QByteArray text(lines * kLineLength, ' ');
+    char *out = text.data();
     for (qsizetype offset = 0; offset < bytes.size(); offset += kBytesPerLine) {
-        const QByteArray row = bytes.mid(offset, kBytesPerLine);
-        QByteArray line = "  " + QByteArray::number(offset, 16).rightJustified(8, '0') + ' ';
+        const qsizetype count = std::min<qsizetype>(kBytesPerLine, bytes.size() - offset);
+        out += 2;
+        for (int shift = 28; shift >= 0; shift -= 4)
+            *out++ = kDigits[(offset >> shift) & 0xf];
+        out += 1;
         for (int i = 0; i < kBytesPerLine; ++i) {
             // A blank between the two halves, as hexdump -C sets them apart.
-            line += i == kBytesPerLine / 2 ? "  " : " ";
-            line += i < row.size() ? QByteArray::number(static_cast<unsigned char>(row[i]), 16).rightJustified(2, '0')
-                                   : QByteArray("  ");
+            out += i == kBytesPerLine / 2 ? 2 : 1;
+            if (i < count) {
+                const auto byte = static_cast<unsigned char>(bytes[offset + i]);
+                out[0] = kDigits[byte >> 4];
+                out[1] = kDigits[byte & 0xf];
+            }
+            out += 2;
         }
-        line += "  |";
-        for (const char byte : row)
-            line += printable(byte) ? byte : '.';
-        lines += line + "|\n";
+        out += 2;
+        *out++ = '|';
+        for (qsizetype i = 0; i < count; ++i) {
+            const char byte = bytes[offset + i];
+            *out++ = printable(byte) ? byte : '.';
+        }
+        *out++ = '|';
+        *out++ = '\n';
     }
-    return lines;
+    text.truncate(out - text.constData());
+    return text;
 }
 
 QByteArray escaped(const QByteArray &bytes)
 {
-    QByteArray text;
-    text.reserve(bytes.size());
+    static constexpr char kDigits[] = "0123456789abcdef";
+    QByteArray text(bytes.size() * 4, Qt::Uninitialized);
+    char *out = text.data();
     for (const char byte : bytes) {
-        if (printable(byte) && byte != '\\')
-            text += byte;
-        else
-            text += "\\x" + QByteArray::number(static_cast<unsigned char>(byte), 16).rightJustified(2, '0');
+        if (printable(byte) && byte != '\\') {
+            *out++ = byte;
+            continue;
+        }
+        const auto value = static_cast<unsigned char>(byte);
+        *out++ = '\\';
+        *out++ = 'x';
+        *out++ = kDigits[value >> 4];
+        *out++ = kDigits[value & 0xf];
     }
+    text.truncate(out - text.constData());
     return text;
 }
 

@@ -56,6 +56,9 @@ TEST(TraceFormat, HeaderThenBytesAsHexdumpOrEscapedText)
         {"one byte", record(Kind::ToNetwork, "A", "nobody"), TraceStyle::Hex,
          "2026-12-08 14:03:07.120456 [Line 4] serial->network 1 bytes to nobody\n"
          "  00000000  41                                                |A|\n"},
+        {"sixteen bytes fill one line", record(Kind::ToNetwork, seventeen.left(16), "nobody"), TraceStyle::Hex,
+         "2026-12-08 14:03:07.120456 [Line 4] serial->network 16 bytes to nobody\n"
+         "  00000000  30 31 32 33 34 35 36 37  38 39 61 62 63 64 65 66  |0123456789abcdef|\n"},
         {"seventeen bytes over two lines", record(Kind::ToNetwork, seventeen, "127.0.0.1:1, 127.0.0.1:2"),
          TraceStyle::Hex,
          "2026-12-08 14:03:07.120456 [Line 4] serial->network 17 bytes to 127.0.0.1:1, 127.0.0.1:2\n"
