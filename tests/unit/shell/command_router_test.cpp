@@ -60,41 +60,6 @@ TEST(CommandRouter, TopicsReachTheProgramOrTheFirstSessionOfThatConnector)
     }
 }
 
-TEST(CommandRouter, AMonitorRequestOpensAStreamOfThatSessionsTrace)
-{
-    /// Takes everything, as a client that reads.
-    struct Collected final : pvx::platform::CommandStream {
-        bool send(const QByteArray &bytes) override { return !(sent += bytes).isEmpty(); }
-        void end(const QByteArray &) override {}
-        QByteArray sent;
-    };
-    const struct {
-        const char *topic;
-        const char *command;
-        const char *firstLineEnds;  // nullptr: refused, no stream
-    } cases[] = {
-        {"com5", " [monitor text] ", "[COM5] event hello: there\n"},
-        {"COM3", "[MONITOR HEX]", "[Scale] event hello: there\n"},
-        {"COM9", "[MONITOR HEX]", nullptr},
-        {"System", "[MONITOR HEX]", nullptr},
-        {"COM5", "[MONITOR]", nullptr},
-    };
-    for (const auto &c : cases) {
-        RouterFixture f;
-        const auto reply = f.send(c.topic, c.command);
-        EXPECT_EQ(reply.accepted, c.firstLineEnds != nullptr) << c.topic << " " << c.command;
-        ASSERT_EQ(bool(reply.stream), c.firstLineEnds != nullptr) << c.topic << " " << c.command;
-        if (!reply.stream)
-            continue;
-        Collected stream;
-        const auto feed = reply.stream(stream);
-        for (std::size_t i = 0; i < 3; ++i)
-            f.sessions.at(i).trace().event(s("hello"), s("there"));
-        EXPECT_TRUE(stream.sent.endsWith(c.firstLineEnds)) << stream.sent.toStdString();
-        EXPECT_EQ(stream.sent.count('\n'), 1) << "one session's trace";
-    }
-}
-
 TEST(CommandRouter, ExitIsTheProgramsOnlyCommandBesideTheStatusQueries)
 {
     const struct {
