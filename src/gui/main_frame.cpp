@@ -233,6 +233,9 @@ void MainFrame::showMonitor(session::Session &session, QWidget &sessionView)
     if (!monitor) {
         monitor = new MonitorWidget(
             std::make_unique<session::MonitorWindow>(session.trace(), session.name(), m_monitors), &sessionView);
+        auto &model = monitor->model();
+        connect(&session.window(), &core::Form::changed, monitor,
+                [&model, &session] { model.setSessionName(session.name()); });
     }
     monitor->show();
     monitor->raise();

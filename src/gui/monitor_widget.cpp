@@ -49,6 +49,7 @@ MonitorWidget::MonitorWidget(std::unique_ptr<session::MonitorWindow> model, QWid
     setObjectName(w.name());
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(w.caption());
+    connect(&w, &core::Form::changed, this, [this] { setWindowTitle(m_model->caption()); });
 
     m_text->setObjectName(QStringLiteral("traceText"));
     m_text->setReadOnly(true);

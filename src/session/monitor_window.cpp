@@ -28,7 +28,7 @@ MonitorWindow::MonitorWindow(TraceHub &trace, const QString &sessionName, Servic
 {
     registerControls();
     resources::applyFormStrings(*this, m_services.strings);
-    setCaption(m_services.strings.text(StringId::MonitorCaption).arg(sessionName));
+    setSessionName(sessionName);
 
     m_watch = m_trace.watch([this](const TraceRecord &record) { onRecord(record); }, true);
     m_batchTimer->setInterval(kBatchIntervalMs);
@@ -39,6 +39,11 @@ MonitorWindow::MonitorWindow(TraceHub &trace, const QString &sessionName, Servic
 MonitorWindow::~MonitorWindow()
 {
     m_trace.unwatch(m_watch);
+}
+
+void MonitorWindow::setSessionName(const QString &name)
+{
+    setCaption(m_services.strings.text(StringId::MonitorCaption).arg(name));
 }
 
 void MonitorWindow::registerControls()

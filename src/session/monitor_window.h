@@ -55,6 +55,9 @@ public:
     MonitorWindow(TraceHub &trace, const QString &sessionName, Services services);
     ~MonitorWindow() override;
 
+    /// The session took a new name: the caption shows it.
+    void setSessionName(const QString &name);
+
     core::Control hexOption;
     core::Control textOption;
     core::Control pauseBox;

@@ -259,8 +259,9 @@ void SessionWindow::onLoginOptionsClicked()
 
 void SessionWindow::setWindowName(const QString &windowName)
 {
-    setCaption(windowName);
+    // The name first: whoever follows the caption reads it.
     windowNameButton.setTag(windowName);
+    setCaption(windowName);
 }
 
 QString SessionWindow::titleFor(const QString &prefix) const

@@ -176,6 +176,8 @@ TEST(MainFrame, OneMonitorWindowPerSessionThatGoesWithTheSession)
     ASSERT_EQ(monitors.size(), 1);
     EXPECT_TRUE(monitors[0]->isVisible());
     EXPECT_EQ(monitors[0]->windowTitle(), s("Monitor - ") + session.name());
+    session.window().setWindowName(s("Scales"));
+    EXPECT_EQ(monitors[0]->windowTitle(), s("Monitor - Scales"));
     EXPECT_TRUE(session.trace().watched());
     const QPointer<pvx::gui::MonitorWidget> monitor = monitors[0];
     f.sessions.close(session);
