@@ -91,16 +91,18 @@ void MonitorWidget::move(int dropped, int added)
 {
     QScrollBar *scroll = m_text->verticalScrollBar();
     const bool following = scroll->value() == scroll->maximum();
+    QTextCursor cursor(m_text->document());
+    cursor.beginEditBlock();
     if (dropped > 0) {
         const auto end = m_lines.begin() + dropped;
         const int lines = std::accumulate(m_lines.begin(), end, 0);
         m_lines.erase(m_lines.begin(), end);
         // The records that stay begin on the block after the dropped lines.
-        QTextCursor cursor(m_text->document());
         cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor, lines);
         cursor.removeSelectedText();
     }
     append(m_model->records().size() - static_cast<std::size_t>(added));
+    cursor.endEditBlock();
     if (following)
         scroll->setValue(scroll->maximum());
 }

@@ -43,11 +43,11 @@ public:
     /// Records in the scroll-back, and the bytes they may carry together;
     /// the oldest go first (the newest record stays, whatever its size).
     static constexpr std::size_t kShownRecords = 10000;
-    static constexpr qint64 kShownBytes = qint64{1} << 20;
+    static constexpr qint64 kShownBytes = qint64{256} << 10;
     /// What one batch takes: beyond it records are skipped. A record that
     /// arrives first in its batch is taken whatever its size.
-    static constexpr std::size_t kBatchRecords = 1000;
-    static constexpr qint64 kBatchBytes = qint64{64} << 10;
+    static constexpr std::size_t kBatchRecords = 500;
+    static constexpr qint64 kBatchBytes = qint64{16} << 10;
     static constexpr int kBatchIntervalMs = 100;
 
     /// Watches `trace`, with the bytes, until the window is destroyed.

@@ -76,7 +76,7 @@ TEST(MonitorWidget, ShowsEachBatchAndKeepsTheNewestWithinTheBound)
         f.batch();
     }
     EXPECT_EQ(f.model().records().size(), MonitorWindow::kShownRecords);
-    EXPECT_EQ(f.model().records().back().bytes, QByteArray::number(static_cast<qulonglong>((batches - 1) * 10000 + 999)));
+    EXPECT_EQ(f.model().records().back().bytes, QByteArray::number(static_cast<qulonglong>((batches - 1) * 10000 + MonitorWindow::kBatchRecords - 1)));
     EXPECT_EQ(f.model().skipped(), static_cast<qint64>(2 * batches));
     EXPECT_EQ(f.skippedText(), s("%1 events skipped").arg(2 * batches));
     EXPECT_EQ(f.shown(), f.expected(TraceStyle::Hex));
