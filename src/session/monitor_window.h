@@ -46,8 +46,8 @@ public:
     static constexpr qint64 kShownBytes = qint64{256} << 10;
     /// What one batch takes: beyond it records are skipped. A record that
     /// arrives first in its batch is taken whatever its size.
-    static constexpr std::size_t kBatchRecords = 500;
-    static constexpr qint64 kBatchBytes = qint64{16} << 10;
+    static constexpr std::size_t kBatchRecords = 250;
+    static constexpr qint64 kBatchBytes = qint64{8} << 10;
     static constexpr int kBatchIntervalMs = 100;
 
     /// Watches `trace`, with the bytes, until the window is destroyed.

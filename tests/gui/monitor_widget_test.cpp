@@ -83,7 +83,7 @@ TEST(MonitorWidget, ShowsEachBatchAndKeepsTheNewestWithinTheBound)
 
     // The bytes are bounded too: big records push the small ones out.
     const QByteArray big(MonitorWindow::kBatchBytes, 'x');
-    for (int i = 0; i < 20; ++i) {
+    for (qint64 i = 0; i < MonitorWindow::kShownBytes / big.size() + 4; ++i) {
         f.toNetwork(big);
         f.batch();
     }
