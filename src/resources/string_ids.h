@@ -59,6 +59,11 @@ enum class StringId : int {
     AllowFromInvalid = 5136,
     PeerRefused = 5137,
     HandshakeFailed = 5170,
+    MonitorCaption = 5201,
+    EventsSkipped = 5207,
+    SaveTraceTitle = 5208,
+    TraceFileFilter = 5209,
+    TraceNotSaved = 5210,
 };
 
 } // namespace pvx::resources
