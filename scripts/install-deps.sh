@@ -4,7 +4,7 @@
 # there already.
 set -euo pipefail
 packages=(cmake ninja-build g++ pkgconf qt6-base-dev qt6-serialport-dev libgtest-dev libgmock-dev libxcb1-dev
-          libsystemd-dev xvfb xauth util-linux procps socat ser2net python3-serial "$@")
+          libsystemd-dev libssl-dev openssl xvfb xauth util-linux procps socat ser2net python3-serial "$@")
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

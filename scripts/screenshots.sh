@@ -20,9 +20,10 @@ if [ "${1:-}" = --inside ]; then
     trap 'kill "${porvix:-}" "${wm:-}" 2>/dev/null || true; rm -rf "$work"' EXIT
     home=$work/home
     mkdir -p "$home" && chmod 700 "$home"
-    # Two sessions: a named server on a virtual port, active, and a client
-    # on a real port, not active. 21000 x 10500 twips are 1400 x 700 pixels,
-    # room for the two windows side by side.
+    # Two sessions: a named server on a virtual port, active, that lets only
+    # loopback clients in, and a client with TLS on a real port, not active.
+    # 21000 x 10500 twips are 1400 x 700 pixels, room for the two windows
+    # side by side.
     cat > "$home/default.pvx" <<EOF
 [Porvix]
 NumSessions=2
@@ -42,6 +43,7 @@ Databits=3
 BufferSize=2
 AutoActivate=1
 SessionDescription=Bench scale
+AllowFrom=127.0.0.1 ::1
 [Session2]
 Connector=3
 BaudRate=6
@@ -49,6 +51,10 @@ Databits=3
 IPAddress=192.0.2.20
 PortNumber=4001
 BufferSize=2
+TLS=1
+TLSCertificate=client.pem
+TLSKey=client.key
+TLSTrust=ca.pem
 EOF
     openbox >/dev/null 2>&1 &
     wm=$!

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/result.h"
+#include "platform/tls.h"
 
 #include <QByteArray>
 #include <QString>
@@ -41,6 +42,8 @@ enum SocketErrorNumber : int {
     kErrorTimedOut = 10060,
     kErrorConnectionRefused = 10061,
     kErrorHostNotFound = 11001,
+    /// The TLS handshake failed or timed out; the description says why.
+    kErrorTlsHandshake = 12001,
     kErrorWrongState = 40020,
 };
 
@@ -50,7 +53,8 @@ enum SocketErrorNumber : int {
 class Socket {
 public:
     struct Events {
-        /// A connect() attempt succeeded.
+        /// A connect() attempt succeeded; with TLS, once the handshake has
+        /// finished, also on an accepted connection.
         std::function<void()> connected;
         /// The peer closed the connection (state 8). What it sent before
         /// can still be read; close() once bytesAvailable() is 0.
@@ -117,6 +121,13 @@ public:
     /// connection starts released. UDP: no effect.
     virtual void holdSending(bool held) = 0;
 
+    /// TCP: the connections made or accepted from now on speak TLS as
+    /// `setup` says (none: plain). Such a connection stays in state 6 until
+    /// its handshake has finished and raises `connected` then, or error
+    /// kErrorTlsHandshake. A client checks the server's name against the
+    /// remote host.
+    virtual void setTls(std::shared_ptr<const TlsSetup> setup) = 0;
+
     virtual void setEvents(Events events) = 0;
 };
 
@@ -124,6 +135,9 @@ class SocketFactory {
 public:
     virtual ~SocketFactory() = default;
     virtual std::unique_ptr<Socket> create() = 0;
+    /// Loads the certificates, key and trust `settings` name, once for all
+    /// the connections of a side; a clear error naming the file otherwise.
+    virtual Result<std::shared_ptr<const TlsSetup>> loadTls(const TlsSettings &settings) = 0;
 };
 
 } // namespace pvx::platform

@@ -58,6 +58,7 @@ enum class StringId : int {
     EnableServiceLater = 5135,
     AllowFromInvalid = 5136,
     PeerRefused = 5137,
+    HandshakeFailed = 5170,
 };
 
 } // namespace pvx::resources

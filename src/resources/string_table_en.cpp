@@ -173,6 +173,23 @@ constexpr StringEntry kEnglish[] = {
     {5137, "Refused %1: not in AllowFrom"},
     // Session I/O options
     {5140, "RFC 2217 (remote serial settings)"},
+    // TLS and AllowFrom in the I/O options
+    {5150, "Encryption (TLS)"},
+    {5151, "Encrypt the TCP/IP connections with TLS"},
+    {5152, "Certificate:"},
+    {5153, "Private key:"},
+    {5154, "Trusted certificates (file or folder):"},
+    {5155, "Client certificates:"},
+    {5156, "Not asked for"},
+    {5157, "Checked when a client sends one"},
+    {5158, "Required and checked"},
+    {5159, "Server certificate:"},
+    {5160, "Checked, with the host name"},
+    {5161, "Not checked (for tests only)"},
+    {5162, "Allow only from:"},
+    {5163, "Addresses and ranges such as 192.0.2.7, 10.0.0.0/8, 2001:db8::/32; empty: everyone"},
+    // The network side
+    {5170, "TLS handshake with %1 failed: %2"},
 };
 
 static_assert(strictlyAscending(kEnglish));

@@ -13,7 +13,8 @@ using core::controlName;
 
 } // namespace
 
-ClientOptionsForm::ClientOptionsForm(const resources::StringTable &strings, const ClientIoOptions &options)
+ClientOptionsForm::ClientOptionsForm(const resources::StringTable &strings, platform::Dialogs &dialogs,
+                                     const ClientIoOptions &options, bool udp)
     : ValueForm(controlName("frmClientOptions")),
       directionsFrame(ControlKind::Frame, controlName("Frame1")),
       directionButtons{{{ControlKind::OptionButton, controlName("Option1"), 0},
@@ -21,6 +22,7 @@ ClientOptionsForm::ClientOptionsForm(const resources::StringTable &strings, cons
                         {ControlKind::OptionButton, controlName("Option1"), 2}}},
       connectOnVirtualOpenBox(ControlKind::CheckBox, controlName("chkConnectOnVirtualPort")),
       rfc2217Box(ControlKind::CheckBox, controlName("chkRfc2217")),
+      security(Role::Client, strings, dialogs),
       okButton(ControlKind::Button, controlName("Command1")),
       cancelButton(ControlKind::Button, controlName("Command2")),
       m_loaded(options)
@@ -40,6 +42,8 @@ ClientOptionsForm::ClientOptionsForm(const resources::StringTable &strings, cons
         control->setTag(QString::number(id));
         addControl(*control);
     }
+    for (core::Control *control : security.controls())
+        addControl(*control);
     groupOptionButtons(directionButtons);
     okButton.onClick = [this] { onOkClicked(); };
     cancelButton.onClick = [this] { onCancelClicked(); };
@@ -48,12 +52,17 @@ ClientOptionsForm::ClientOptionsForm(const resources::StringTable &strings, cons
     selectOptionButton(directionButtons, options.ClientOptions);
     connectOnVirtualOpenBox.setValue(options.ConnectOnVirtualOpen);
     rfc2217Box.setValue(options.Rfc2217 == 1 ? 1 : 0);
+    security.load(options.Security, udp);
 }
 
 void ClientOptionsForm::onOkClicked()
 {
+    auto edited = security.edited();
+    if (!edited)
+        return;
     accept({selectedOptionButton(directionButtons, m_loaded.ClientOptions),
-            static_cast<qint16>(connectOnVirtualOpenBox.value()), static_cast<qint16>(rfc2217Box.value())});
+            static_cast<qint16>(connectOnVirtualOpenBox.value()), static_cast<qint16>(rfc2217Box.value()),
+            std::move(*edited)});
 }
 
 } // namespace pvx::session

@@ -10,6 +10,7 @@
 #include <optional>
 
 namespace pvx::platform {
+class SocketFactory;
 class TimerFactory;
 }
 
@@ -59,6 +60,8 @@ public:
         /// Network data on its way to the serial side.
         TransferBuffer &toSerial;
         ClientLinks &links;
+        /// Loads the TLS set-up of an activation.
+        platform::SocketFactory &sockets;
         /// The serial side the network side is paired with.
         const SerialSide &serial;
         /// Makes the serial line as remote line control reaches it, once the
@@ -122,6 +125,9 @@ public:
     /// What the server reported of the modem lines, for a client with
     /// remote line control; nothing otherwise.
     virtual std::optional<QString> remoteModemText() const = 0;
+    /// Peers turned away since the start: not in AllowFrom (connections and
+    /// datagrams) or failing their TLS handshake.
+    virtual qint64 refusedPeers() const = 0;
 };
 
 } // namespace pvx::session

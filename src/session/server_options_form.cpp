@@ -13,7 +13,8 @@ using core::controlName;
 
 } // namespace
 
-ServerOptionsForm::ServerOptionsForm(const resources::StringTable &strings, const ServerIoOptions &options)
+ServerOptionsForm::ServerOptionsForm(const resources::StringTable &strings, platform::Dialogs &dialogs,
+                                     const ServerIoOptions &options, bool udp)
     : ValueForm(controlName("frmServerOptions")),
       multipleClientsBox(ControlKind::CheckBox, controlName("chkMultiClients")),
       networkDataFrame(ControlKind::Frame, controlName("Frame1")),
@@ -25,6 +26,7 @@ ServerOptionsForm::ServerOptionsForm(const resources::StringTable &strings, cons
                          {ControlKind::OptionButton, controlName("OptionSerial"), 1},
                          {ControlKind::OptionButton, controlName("OptionSerial"), 2}}},
       rfc2217Box(ControlKind::CheckBox, controlName("chkRfc2217")),
+      security(Role::Server, strings, dialogs),
       okButton(ControlKind::Button, controlName("Command1")),
       cancelButton(ControlKind::Button, controlName("Command2")),
       m_loaded(options)
@@ -48,6 +50,8 @@ ServerOptionsForm::ServerOptionsForm(const resources::StringTable &strings, cons
         control->setTag(QString::number(id));
         addControl(*control);
     }
+    for (core::Control *control : security.controls())
+        addControl(*control);
     groupOptionButtons(networkDataButtons);
     groupOptionButtons(serialDataButtons);
     okButton.onClick = [this] { onOkClicked(); };
@@ -58,14 +62,18 @@ ServerOptionsForm::ServerOptionsForm(const resources::StringTable &strings, cons
     selectOptionButton(serialDataButtons, options.ServerSerialOptions);
     selectOptionButton(networkDataButtons, options.ServerTCPOptions);
     rfc2217Box.setValue(options.Rfc2217 == 1 ? 1 : 0);
+    security.load(options.Security, udp);
 }
 
 void ServerOptionsForm::onOkClicked()
 {
+    auto edited = security.edited();
+    if (!edited)
+        return;
     accept({static_cast<qint16>(multipleClientsBox.value()),
             selectedOptionButton(serialDataButtons, m_loaded.ServerSerialOptions),
             selectedOptionButton(networkDataButtons, m_loaded.ServerTCPOptions),
-            static_cast<qint16>(rfc2217Box.value())});
+            static_cast<qint16>(rfc2217Box.value()), std::move(*edited)});
 }
 
 } // namespace pvx::session

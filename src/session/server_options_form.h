@@ -2,10 +2,15 @@
 
 #include "core/control.h"
 #include "core/modal_form.h"
+#include "session/security_option_controls.h"
 
 #include <QtGlobal>
 
 #include <array>
+
+namespace pvx::platform {
+class Dialogs;
+}
 
 namespace pvx::resources {
 class StringTable;
@@ -19,6 +24,7 @@ struct ServerIoOptions {
     qint16 ServerSerialOptions = 0;
     qint16 ServerTCPOptions = 0;
     qint16 Rfc2217 = 0;
+    SecurityOptions Security{};
 
     bool operator==(const ServerIoOptions &) const = default;
 };
@@ -30,8 +36,11 @@ class ServerOptionsForm : public core::ValueForm<ServerIoOptions> {
 public:
     /// Loads the window: texts from `strings`, the box ticked when
     /// multiple clients are allowed (1), the buttons of both stored choices
-    /// selected (none for a value outside 0..2).
-    ServerOptionsForm(const resources::StringTable &strings, const ServerIoOptions &options);
+    /// selected (none for a value outside 0..2), the security controls
+    /// filled (their TLS group disabled when the session runs over `udp`).
+    /// `strings` and `dialogs` must outlive the form.
+    ServerOptionsForm(const resources::StringTable &strings, platform::Dialogs &dialogs,
+                      const ServerIoOptions &options, bool udp = false);
 
     core::Control multipleClientsBox;
     core::Control networkDataFrame;
@@ -41,11 +50,13 @@ public:
     /// One button per ServerSerial choice, in its order: the index is the stored value.
     std::array<core::Control, 3> serialDataButtons;
     core::Control rfc2217Box;
+    SecurityOptionControls security;
     core::Control okButton;
     core::Control cancelButton;
 
-    /// OK: the box's value and the selected buttons' indices; a row with no
-    /// button selected keeps its stored value.
+    /// OK: the box's value, the selected buttons' indices (a row with no
+    /// button selected keeps its stored value) and the security settings;
+    /// a bad AllowFrom list is reported and the dialog stays open.
     void onOkClicked();
     /// Cancel: closes the dialog; nothing comes back.
     void onCancelClicked() { unload(); }

@@ -59,6 +59,7 @@ std::unique_ptr<NetworkSide> Session::makeNetworkSide()
         .toNetwork = m_packetizer.queue(),
         .toSerial = m_toSerial,
         .links = m_links,
+        .sockets = m_services.sockets,
         .serial = serial(),
         .makeRemoteLine =
             [this] {

@@ -42,6 +42,8 @@ struct SessionStatus {
     /// The modem lines the server last reported to a client session with
     /// remote line control ("CTS DSR", "none", "unknown"); nothing otherwise.
     std::optional<QString> modem;
+    /// Peers turned away: not in AllowFrom, or failing the TLS handshake.
+    qint64 refused = 0;
 };
 
 } // namespace pvx::session

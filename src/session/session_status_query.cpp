@@ -22,6 +22,7 @@ SessionStatus Session::status() const
         .heldToNetwork = m_packetizer.queue().count(),
         .heldToSerial = m_toSerial.count(),
         .modem = m_network->remoteModemText(),
+        .refused = m_network->refusedPeers(),
     };
 }
 

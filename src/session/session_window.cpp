@@ -206,23 +206,39 @@ void SessionWindow::onSetWindowNameClicked()
 
 void SessionWindow::onIoOptionsClicked()
 {
+    const SecurityOptions security{options.Tls,     options.TlsCertificate, options.TlsKey,
+                                   options.TlsTrust, options.TlsVerifyPeer,  options.AllowFrom};
+    const bool udp = useUdp.value() != 0;
+    std::optional<SecurityOptions> editedSecurity;
     if (serverRoleButton.value() != 0) {
-        ServerOptionsForm form(m_services.strings,
+        ServerOptionsForm form(m_services.strings, m_services.dialogs,
                                {options.AllowMultiConnect, options.ServerSerialOptions, options.ServerTCPOptions,
-                                options.Rfc2217});
+                                options.Rfc2217, security},
+                               udp);
         if (const auto edited = core::showModal(m_services.optionDialogs.server, form)) {
             options.AllowMultiConnect = edited->AllowMultiConnect;
             options.ServerSerialOptions = edited->ServerSerialOptions;
             options.ServerTCPOptions = edited->ServerTCPOptions;
             options.Rfc2217 = edited->Rfc2217;
+            editedSecurity = edited->Security;
         }
     } else {
-        ClientOptionsForm form(m_services.strings, {options.ClientOptions, options.ConnectOnVirtualOpen, options.Rfc2217});
+        ClientOptionsForm form(m_services.strings, m_services.dialogs,
+                               {options.ClientOptions, options.ConnectOnVirtualOpen, options.Rfc2217, security}, udp);
         if (const auto edited = core::showModal(m_services.optionDialogs.client, form)) {
             options.ClientOptions = edited->ClientOptions;
             options.ConnectOnVirtualOpen = edited->ConnectOnVirtualOpen;
             options.Rfc2217 = edited->Rfc2217;
+            editedSecurity = edited->Security;
         }
+    }
+    if (editedSecurity) {
+        options.Tls = editedSecurity->Tls;
+        options.TlsCertificate = editedSecurity->TlsCertificate;
+        options.TlsKey = editedSecurity->TlsKey;
+        options.TlsTrust = editedSecurity->TlsTrust;
+        options.TlsVerifyPeer = editedSecurity->TlsVerifyPeer;
+        options.AllowFrom = editedSecurity->AllowFrom;
     }
 }
 

@@ -31,10 +31,13 @@ TcpClientSide::~TcpClientSide() = default;
 
 platform::Result<void> TcpClientSide::start(int port)
 {
+    if (auto loaded = takeUpTls(platform::TlsRole::Client); !loaded)
+        return loaded;
     takeUpRemoteLineControl();
     platform::Socket &connection = m_context.links.socket(0);
     connection.close();
     connection.setProtocol(platform::SocketProtocol::Tcp);
+    connection.setTls(tls());
     connection.setRemoteHost(m_context.window.remoteHost.text());
     connection.setRemotePort(port);
     const SideStatus &status = m_context.status;
@@ -58,6 +61,22 @@ void TcpClientSide::onConnected(int index)
     m_reconnect->stop();
     m_context.status.showState(m_context.status.text(StringId::Connected));
     m_context.events.wakePump();
+}
+
+void TcpClientSide::onError(int index, int number, const QString &description)
+{
+    if (number != platform::kErrorTlsHandshake) {
+        TcpSide::onError(index, number, description);
+        return;
+    }
+    // Nothing was connected yet: the status says why, and the next attempt
+    // comes on the reconnect rhythm.
+    m_context.links.socket(0).close();
+    m_context.links.forget(0);
+    const SideStatus &status = m_context.status;
+    status.showState(status.text(StringId::ErrorPrefix) + QLatin1Char(' ') + description);
+    m_context.log(description);
+    m_reconnect->start();
 }
 
 void TcpClientSide::connectionClosed(const QString &reason)

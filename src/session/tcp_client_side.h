@@ -18,8 +18,12 @@ public:
     int clientCount() const override;
     void onConnectionRequest(int, int) override {}
     void onConnected(int index) override;
+    /// A failed TLS handshake is shown and tried again on the reconnect
+    /// rhythm, like a connection that failed.
+    void onError(int index, int number, const QString &description) override;
     void onProgramOpened(bool opened) override;
     std::optional<QString> remoteModemText() const override;
+    qint64 refusedPeers() const override { return 0; }
 
 private:
     void connectionClosed(const QString &reason) override;

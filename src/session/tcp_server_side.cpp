@@ -16,6 +16,8 @@ platform::Result<void> TcpServerSide::start(int port)
 {
     if (auto loaded = m_gate.load(m_context.window.options.AllowFrom); !loaded)
         return loaded;
+    if (auto loaded = takeUpTls(platform::TlsRole::Server); !loaded)
+        return loaded;
     takeUpRemoteLineControl();
     platform::Socket &listener = m_context.links.socket(0);
     listener.close();
@@ -43,6 +45,7 @@ void TcpServerSide::onConnectionRequest(int, int requestId)
     const int chosen = links.freeClientSocket();
     platform::Socket &client = links.socket(chosen);
     client.setLocalPort(links.socket(0).localPort());
+    client.setTls(tls());
     // A request that is gone by now is simply not counted.
     if (!client.accept(requestId))
         return;
@@ -52,8 +55,26 @@ void TcpServerSide::onConnectionRequest(int, int requestId)
         client.close();
         return;
     }
-    links.countClient(chosen);
-    connectionStarted(chosen);
+    // A TLS client counts once its handshake has finished (onConnected).
+    if (!tls())
+        admitClient(chosen);
+}
+
+void TcpServerSide::onConnected(int index)
+{
+    // Without multi-connect the first handshake to finish wins.
+    if (!m_context.window.allowMultipleClients() && m_context.links.clientCount() != 0) {
+        m_context.links.socket(index).close();
+        m_context.links.forget(index);
+        return;
+    }
+    admitClient(index);
+}
+
+void TcpServerSide::admitClient(int index)
+{
+    m_context.links.countClient(index);
+    connectionStarted(index);
     showClientCount();
     // The link watch counts the quiet of the new connection.
     m_context.events.wakePump();
@@ -73,6 +94,14 @@ void TcpServerSide::showClientCount(const QString &reason)
 
 void TcpServerSide::onError(int index, int number, const QString &description)
 {
+    if (index != 0 && number == platform::kErrorTlsHandshake) {
+        // Never counted: the session goes on as if it had not come.
+        platform::Socket &client = m_context.links.socket(index);
+        m_gate.reportFailedHandshake(client.remoteHostIP(), description);
+        client.close();
+        m_context.links.forget(index);
+        return;
+    }
     if (index != 0) {
         TcpSide::onError(index, number, description);
         return;

@@ -10,6 +10,7 @@
 #include "session/flow_limits.h"
 #include "session/remote_line_control.h"
 #include "session/serial_line.h"
+#include "session/session_options.h"
 #include "session/session_window.h"
 #include "session/side_status.h"
 
@@ -142,6 +143,26 @@ bool TcpSide::pumpPending() const
             return true;
     }
     return false;
+}
+
+platform::Result<void> TcpSide::takeUpTls(platform::TlsRole role)
+{
+    const SessionOptions &options = m_context.window.options;
+    m_tls.reset();
+    if (options.Tls == 0)
+        return {};
+    // Relative paths are taken from the current folder, the Porvix home.
+    auto loaded = m_context.sockets.loadTls({
+        .role = role,
+        .certificateFile = options.TlsCertificate,
+        .keyFile = options.TlsKey,
+        .trustPath = options.TlsTrust,
+        .verifyPeer = options.TlsVerifyPeer,
+    });
+    if (!loaded)
+        return loaded.error();
+    m_tls = std::move(loaded.value());
+    return {};
 }
 
 void TcpSide::takeUpRemoteLineControl()

@@ -4,6 +4,8 @@
 #include "session/link_watchdog.h"
 #include "session/network_side.h"
 
+#include "platform/tls.h"
+
 #include <memory>
 #include <vector>
 
@@ -63,6 +65,12 @@ protected:
     /// Which end of the connections this side is, for remote line control.
     virtual bool isServer() const = 0;
 
+    /// Loads the window's TLS set-up for an activation when TLS is on: its
+    /// files' error, for the status line, fails the activation.
+    platform::Result<void> takeUpTls(platform::TlsRole role);
+    /// The TLS set-up connections are made with; none while TLS is off.
+    const std::shared_ptr<const platform::TlsSetup> &tls() const { return m_tls; }
+
     /// Takes up the serial line for an activation with remote line
     /// control on: every connection gets its stage from now on.
     void takeUpRemoteLineControl();
@@ -98,6 +106,7 @@ private:
     /// The serial line as the connections' remote line control reaches it,
     /// while the option is on; the stages sit on the connections (ClientLinks).
     std::unique_ptr<SerialLine> m_remoteLine;
+    std::shared_ptr<const platform::TlsSetup> m_tls;
     LinkWatchdog m_watchdog;
     /// Serial data on its way to several clients, over as many turns as it takes.
     FanOut m_fanOut;

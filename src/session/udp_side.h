@@ -40,6 +40,7 @@ public:
     void onError(int index, int number, const QString &description) override;
     void onProgramOpened(bool) override {}
     std::optional<QString> remoteModemText() const override { return std::nullopt; }
+    qint64 refusedPeers() const override { return m_gate.refusals(); }
 
 private:
     bool dropsInput() const;

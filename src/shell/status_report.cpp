@@ -69,6 +69,9 @@ QStringList statusLines(const std::vector<session::SessionStatus> &statuses)
         QString line = parts.join(QStringLiteral(" | "));
         if (status.modem)
             line += QStringLiteral(" | modem ") + *status.modem;
+        // Only where a list or TLS turns peers away.
+        if (status.refused != 0)
+            line += QStringLiteral(" | refused ") + QString::number(status.refused);
         lines.append(oneLine(line));
     }
     return lines;
@@ -94,6 +97,8 @@ QString statusJson(const std::vector<session::SessionStatus> &statuses)
         };
         if (status.modem)
             session.insert(QStringLiteral("modem"), *status.modem);
+        if (status.refused != 0)
+            session.insert(QStringLiteral("refused"), status.refused);
         sessions.append(session);
     }
     const QJsonObject report{{QStringLiteral("sessions"), sessions}};

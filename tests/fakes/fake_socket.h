@@ -65,7 +65,8 @@ public:
         // As a real socket, an accepted one knows its peer at once.
         if (waitingPeers != nullptr && waitingPeers->contains(requestId))
             peerAddress = waitingPeers->value(requestId);
-        m_state = platform::kSocketConnected;
+        // A TLS connection waits for its handshake.
+        m_state = tls ? platform::kSocketConnecting : platform::kSocketConnected;
         return {};
     }
     void close() override
@@ -171,6 +172,15 @@ public:
         if (events.error)
             events.error(platform::kErrorConnectionReset, QStringLiteral("Connection reset by peer"));
     }
+    /// The TLS handshake of this connection ends, well or with `failure`.
+    void finishHandshake(const std::optional<QString> &failure = std::nullopt)
+    {
+        m_state = failure ? platform::kSocketError : platform::kSocketConnected;
+        if (failure && events.error)
+            events.error(platform::kErrorTlsHandshake, *failure);
+        else if (!failure && events.connected)
+            events.connected();
+    }
     /// Everything sent, joined.
     QByteArray sentBytes() const { return sent.join(); }
 
@@ -180,7 +190,10 @@ public:
         int port = 0;
     };
 
+    void setTls(std::shared_ptr<const platform::TlsSetup> setup) override { tls = std::move(setup); }
+
     Events events;
+    std::shared_ptr<const platform::TlsSetup> tls;
     QList<QByteArray> sent;
     /// "host:port" each send went to (UDP).
     QStringList sentTo;
@@ -229,6 +242,13 @@ public:
         created.append(socket.get());
         return socket;
     }
+    platform::Result<std::shared_ptr<const platform::TlsSetup>> loadTls(const platform::TlsSettings &settings) override
+    {
+        tlsLoads.append(settings);
+        if (tlsError)
+            return *tlsError;
+        return std::make_shared<const platform::TlsSetup>();
+    }
     FakeSocket &socket(int index) { return *created.at(index); }
     /// A client from `address` asks socket 0, the listener, with request
     /// `requestId`; the socket it was accepted on, or -1.
@@ -245,6 +265,8 @@ public:
     }
 
     QList<FakeSocket *> created;
+    QList<platform::TlsSettings> tlsLoads;
+    std::optional<platform::Error> tlsError;
 
 private:
     QHash<int, QString> m_waitingPeers;

@@ -50,6 +50,7 @@ public:
     qint64 bytesAvailable() const override { return m_inner->bytesAvailable(); }
     qint64 bytesToWrite() const override { return m_inner->bytesToWrite(); }
     void holdSending(bool held) override { m_inner->holdSending(held); }
+    void setTls(std::shared_ptr<const platform::TlsSetup> setup) override { m_inner->setTls(std::move(setup)); }
     void setEvents(Events events) override { m_inner->setEvents(std::move(events)); }
 
 private:
@@ -63,6 +64,10 @@ public:
     std::unique_ptr<platform::Socket> create() override
     {
         return std::make_unique<RecordingSocket>(m_inner.create(), m_marks);
+    }
+    platform::Result<std::shared_ptr<const platform::TlsSetup>> loadTls(const platform::TlsSettings &settings) override
+    {
+        return m_inner.loadTls(settings);
     }
 
 private:

@@ -2,6 +2,7 @@
 // library's RFC 2217 client on a server session, and a terminal server
 // (ser2net) behind a client session's virtual port.
 #include "bridge_fixture.h"
+#include "tls_relay.h"
 
 #include <QProcess>
 #include <QStandardPaths>
@@ -17,6 +18,7 @@ using pvx::testing::freePort;
 using pvx::testing::kNetworkLine;
 using pvx::testing::PtyBridge;
 using pvx::testing::s;
+using pvx::testing::TlsRelay;
 
 namespace {
 
@@ -145,89 +147,120 @@ QString wholeScript(const char *opening)
 
 } // namespace
 
-TEST(BridgeRemoteLine, ARemoteClientSetsTheDeviceAndMovesEveryByteValue)
+TEST(BridgeRemoteLine, ARemoteClientSetsTheDeviceAndMovesEveryByteValuePlainAndOverTls)
 {
     if (!hasSerialLibrary())
         GTEST_SKIP() << "python3-serial is not installed";
-    PtyBridge f(PtyBridge::Role::Server);
-    ASSERT_TRUE(f.device.ok());
-    f.window().options.Rfc2217 = 1;
-    ASSERT_TRUE(f.activate()) << f.status(kNetworkLine).toStdString();
+    const pvx::testing::CertificateFolder certificates;
+    for (const bool overTls : {false, true}) {
+        if (overTls && (!certificates.made.missing.isEmpty() || !TlsRelay::available()))
+            GTEST_SKIP() << "openssl or socat is missing for the run over TLS";
+        SCOPED_TRACE(overTls ? "over TLS" : "plain");
+        PtyBridge f(PtyBridge::Role::Server);
+        ASSERT_TRUE(f.device.ok());
+        f.window().options.Rfc2217 = 1;
+        if (overTls)
+            pvx::testing::serveTls(f.window().options, certificates, 0);
+        ASSERT_TRUE(f.activate()) << f.status(kNetworkLine).toStdString();
 
-    auto client =
-        python(wholeScript(kRemoteClient), {QStringLiteral("rfc2217://127.0.0.1:%1?poll_modem").arg(f.port())});
-    ASSERT_TRUE(client);
-    ASSERT_EQ(client->line(), s("open"));
-    // A pseudo-terminal has no modem lines: all off, and a poll is answered.
-    EXPECT_EQ(client->line(), s("modem False False False False"));
-    EXPECT_FALSE(f.logText().contains(s("malformed")));
-    const termios line = lineOf(f.device.master());
-    EXPECT_EQ(::cfgetospeed(&line), static_cast<speed_t>(B57600));
-    EXPECT_NE(line.c_cflag & CSTOPB, 0u);
-    EXPECT_EQ(f.window().baudRate.text(), s("57600"));
-    EXPECT_EQ(f.window().stopBits.text(), s("2"));
+        // pyserial speaks no TLS: socat takes its Telnet stream into TLS.
+        quint16 port = f.port();
+        std::unique_ptr<TlsRelay> relay;
+        if (overTls) {
+            port = freePort();
+            relay = TlsRelay::toTls(port, f.port(), TlsRelay::clientOptions(certificates.made.caFile));
+            ASSERT_TRUE(relay);
+        }
+        auto client = python(wholeScript(kRemoteClient), {QStringLiteral("rfc2217://127.0.0.1:%1?poll_modem").arg(port)});
+        ASSERT_TRUE(client);
+        ASSERT_EQ(client->line(), s("open"));
+        // A pseudo-terminal has no modem lines: all off, and a poll is answered.
+        EXPECT_EQ(client->line(), s("modem False False False False"));
+        EXPECT_FALSE(f.logText().contains(s("malformed")));
+        const termios line = lineOf(f.device.master());
+        EXPECT_EQ(::cfgetospeed(&line), static_cast<speed_t>(B57600));
+        EXPECT_NE(line.c_cflag & CSTOPB, 0u);
+        EXPECT_EQ(f.window().baudRate.text(), s("57600"));
+        EXPECT_EQ(f.window().stopBits.text(), s("2"));
 
-    // A pseudo-terminal takes no parity: the request is answered with none.
-    client->say("go");
-    const QString refusal = client->line();
-    EXPECT_TRUE(refusal.contains(s("remote rejected value"))) << refusal.toStdString();
-    EXPECT_EQ(f.window().parity.selectedIndex(), 0);
-    EXPECT_EQ(lineOf(f.device.master()).c_cflag & PARENB, 0u);
+        // A pseudo-terminal takes no parity: the request is answered with none.
+        client->say("go");
+        const QString refusal = client->line();
+        EXPECT_TRUE(refusal.contains(s("remote rejected value"))) << refusal.toStdString();
+        EXPECT_EQ(f.window().parity.selectedIndex(), 0);
+        EXPECT_EQ(lineOf(f.device.master()).c_cflag & PARENB, 0u);
 
-    const QByteArray data = everyByteValue();
-    EXPECT_EQ(readDevice(f.device, data.size()), data);
-    ASSERT_EQ(client->line(), s("sent"));
-    ASSERT_TRUE(writeDevice(f.device, data));
-    EXPECT_EQ(client->line(), s("same"));
+        const QByteArray data = everyByteValue();
+        EXPECT_EQ(readDevice(f.device, data.size()), data);
+        ASSERT_EQ(client->line(), s("sent"));
+        ASSERT_TRUE(writeDevice(f.device, data));
+        EXPECT_EQ(client->line(), s("same"));
+    }
 }
 
-TEST(BridgeRemoteLine, AVirtualPortStandsForADeviceOnATerminalServer)
+TEST(BridgeRemoteLine, AVirtualPortStandsForADeviceOnATerminalServerPlainAndOverTls)
 {
     const QString ser2net = QStandardPaths::findExecutable(s("ser2net"), {s("/usr/sbin"), s("/usr/bin")});
     if (ser2net.isEmpty() || !hasSerialLibrary())
         GTEST_SKIP() << "ser2net or python3-serial is not installed";
-    pvx::testing::Pty device;
-    ASSERT_TRUE(device.ok());
-    const quint16 port = freePort();
-    QTemporaryDir folder;
-    const QString config = folder.filePath(s("ser2net.yaml"));
-    QFile file(config);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(QStringLiteral("connection: &bridge\n"
-                              "  accepter: telnet(rfc2217),tcp,127.0.0.1,%1\n"
-                              "  connector: serialdev,%2,9600n81,local\n")
-                   .arg(port)
-                   .arg(device.slave())
-                   .toUtf8());
-    file.close();
-    Program server(ser2net, {s("-n"), s("-u"), s("-c"), config, s("-P"), folder.filePath(s("ser2net.pid"))});
-    ASSERT_TRUE(server.started());
-    ASSERT_TRUE(waitUntil([&] {
-        QTcpSocket probe;
-        probe.connectToHost(QHostAddress::LocalHost, port);
-        return probe.waitForConnected(200);
-    }, kStep)) << server.process().readAll().toStdString();
-    runEventsFor(300ms);
+    const pvx::testing::CertificateFolder certificates;
+    for (const bool overTls : {false, true}) {
+        if (overTls && !certificates.made.missing.isEmpty())
+            GTEST_SKIP() << "openssl is missing for the run over TLS";
+        SCOPED_TRACE(overTls ? "over TLS" : "plain");
+        pvx::testing::Pty device;
+        ASSERT_TRUE(device.ok());
+        const quint16 port = freePort();
+        QTemporaryDir folder;
+        const QString config = folder.filePath(s("ser2net.yaml"));
+        QFile file(config);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        // The terminal server's Telnet stage sits inside its TLS stage.
+        const QString tls = overTls ? QStringLiteral("ssl(key=%1,cert=%2),")
+                                          .arg(certificates.made.serverKey, certificates.made.serverCert)
+                                    : QString();
+        file.write(QStringLiteral("connection: &bridge\n"
+                                  "  accepter: telnet(rfc2217),%1tcp,127.0.0.1,%2\n"
+                                  "  connector: serialdev,%3,9600n81,local\n")
+                       .arg(tls)
+                       .arg(port)
+                       .arg(device.slave())
+                       .toUtf8());
+        file.close();
+        Program server(ser2net, {s("-n"), s("-u"), s("-c"), config, s("-P"), folder.filePath(s("ser2net.pid"))});
+        ASSERT_TRUE(server.started());
+        ASSERT_TRUE(waitUntil([&] {
+            QTcpSocket probe;
+            probe.connectToHost(QHostAddress::LocalHost, port);
+            return probe.waitForConnected(200);
+        }, kStep)) << server.process().readAll().toStdString();
+        runEventsFor(300ms);
 
-    PtyBridge f(PtyBridge::Role::Client, PtyBridge::Serial::VirtualPort);
-    f.window().options.Rfc2217 = 1;
-    f.window().portNumber.setText(QString::number(port));
-    ASSERT_TRUE(f.activate());
+        PtyBridge f(PtyBridge::Role::Client, PtyBridge::Serial::VirtualPort);
+        f.window().options.Rfc2217 = 1;
+        if (overTls) {
+            f.window().options.Tls = 1;
+            f.window().options.TlsTrust = certificates.made.caFile;
+        }
+        f.window().portNumber.setText(QString::number(port));
+        ASSERT_TRUE(f.activate());
 
-    auto program = python(wholeScript(kLocalProgram), {f.vport->devicePath()});
-    ASSERT_TRUE(program);
-    ASSERT_EQ(program->line(), s("open"));
-    ASSERT_TRUE(waitUntil([&] { return f.session->clients().socket(0).state() == pvx::platform::kSocketConnected; }, kStep));
-    EXPECT_TRUE(waitUntil([&] {
-        const termios line = lineOf(device.master());
-        return ::cfgetospeed(&line) == static_cast<speed_t>(B19200);
-    }, kStep));
+        auto program = python(wholeScript(kLocalProgram), {f.vport->devicePath()});
+        ASSERT_TRUE(program);
+        ASSERT_EQ(program->line(), s("open"));
+        ASSERT_TRUE(waitUntil([&] { return f.session->clients().socket(0).state() == pvx::platform::kSocketConnected; }, kStep))
+            << f.status(kNetworkLine).toStdString();
+        EXPECT_TRUE(waitUntil([&] {
+            const termios line = lineOf(device.master());
+            return ::cfgetospeed(&line) == static_cast<speed_t>(B19200);
+        }, kStep));
 
-    program->say("go");
-    const QByteArray data = everyByteValue().left(256 * 64);
-    EXPECT_EQ(readDevice(device, data.size()), data);
-    ASSERT_EQ(program->line(), s("sent"));
-    ASSERT_TRUE(writeDevice(device, data));
-    EXPECT_EQ(program->line(), s("same"));
-    EXPECT_TRUE(f.session->status().modem.has_value());
+        program->say("go");
+        const QByteArray data = everyByteValue().left(256 * 64);
+        EXPECT_EQ(readDevice(device, data.size()), data);
+        ASSERT_EQ(program->line(), s("sent"));
+        ASSERT_TRUE(writeDevice(device, data));
+        EXPECT_EQ(program->line(), s("same"));
+        EXPECT_TRUE(f.session->status().modem.has_value());
+    }
 }

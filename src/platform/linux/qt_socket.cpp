@@ -1,11 +1,13 @@
 #include "platform/linux/qt_socket.h"
 
 #include "platform/linux/ip_address.h"
+#include "platform/linux/openssl_context.h"
 #include "platform/linux/pending_connections.h"
 #include "platform/linux/qt_timer.h"
 #include "platform/linux/socket_errors.h"
 #include "platform/linux/tcp_connection.h"
 #include "platform/linux/tcp_listener.h"
+#include "platform/linux/tls_connection.h"
 
 #include <QNetworkDatagram>
 #include <QTcpSocket>
@@ -425,10 +427,8 @@ void QtSocket::onConnected()
         return;
     }
     adopt(std::move(descriptor));
-    m_gate.raise([this] {
-        if (auto handler = m_events.connected)
-            handler();
-    });
+    if (!m_tls)
+        onTlsEstablished();
 }
 
 void QtSocket::adopt(UniqueFd connection)
@@ -439,13 +439,42 @@ void QtSocket::adopt(UniqueFd connection)
     if (m_state == kSocketClosed)
         m_remotePort = peerPort;
     m_localPort = endpoint(connection.get(), false).second;
-    m_stream = new TcpConnection(std::move(connection),
+    ByteStream::Events events{
+        .readable = [this] { onStreamReadable(); },
+        .sent = [this](qint64 bytes) { onBytesWritten(bytes); },
+        .sendFailed = [this](int error) { onStreamFailed(error); },
+    };
+    if (!m_tls) {
+        m_stream = new TcpConnection(std::move(connection), std::move(events));
+        m_state = kSocketConnected;
+        return;
+    }
+    m_state = kSocketConnecting;
+    // A client checks the name it was asked to connect to.
+    auto ssl = m_tls->newConnection(m_remoteHost);
+    if (!ssl) {
+        raiseError(kErrorTlsHandshake, ssl.error().detail);
+        return;
+    }
+    m_stream = new TlsConnection(std::move(connection), std::move(ssl.value()), m_tls->role(), std::move(events),
                                  {
-                                     .readable = [this] { onStreamReadable(); },
-                                     .sent = [this](qint64 bytes) { onBytesWritten(bytes); },
-                                     .sendFailed = [this](int error) { onStreamFailed(error); },
+                                     .finished = [this] { onTlsEstablished(); },
+                                     .failed = [this](const QString &reason) { raiseError(kErrorTlsHandshake, reason); },
                                  });
+}
+
+void QtSocket::onTlsEstablished()
+{
     m_state = kSocketConnected;
+    m_gate.raise([this] {
+        if (auto handler = m_events.connected)
+            handler();
+    });
+}
+
+void QtSocket::setTls(std::shared_ptr<const TlsSetup> setup)
+{
+    m_tls = std::static_pointer_cast<const OpenSslContext>(std::move(setup));
 }
 
 void QtSocket::onStreamReadable()
@@ -460,13 +489,13 @@ void QtSocket::onStreamReadable()
         }
         int error = 0;
         switch (m_stream->ending(error)) {
-        case TcpConnection::Ending::Open:
+        case ByteStream::Ending::Open:
             m_stream->resumeReading();
             break;
-        case TcpConnection::Ending::Closed:
+        case ByteStream::Ending::Closed:
             endConnection(0);
             break;
-        case TcpConnection::Ending::Failed:
+        case ByteStream::Ending::Failed:
             endConnection(error);
             break;
         }

@@ -17,8 +17,9 @@ class QUdpSocket;
 
 namespace pvx::platform {
 
+class ByteStream;
+class OpenSslContext;
 class PendingConnections;
-class TcpConnection;
 class TcpListener;
 
 /// A TCP or UDP socket over a TcpListener, a TcpConnection (QTcpSocket only
@@ -52,7 +53,9 @@ class TcpListener;
 /// TCP sockets send without delay (no Nagle); accepted connections use TCP
 /// keepalive. The listen queue is as long as the system allows. A TCP
 /// connect tries the remote host's addresses of both families as
-/// ConnectAttempts says; its error is the last attempt's. Addresses read as
+/// ConnectAttempts says; its error is the last attempt's. With TLS set, a
+/// connection made or accepted is a TlsConnection and stays in state 6
+/// until its handshake has finished. Addresses read as
 /// a user would type them (`127.0.0.1` also for an IPv4 client of a socket
 /// that takes both families, `::1`, `fe80::1%eth0`).
 class QtSocket final : public Socket {
@@ -114,6 +117,9 @@ public:
     qint64 bytesToWrite() const override;
     void holdSending(bool held) override;
 
+    /// Takes an OpenSslContext, as QtSocketFactory loads it.
+    void setTls(std::shared_ptr<const TlsSetup> setup) override;
+
     void setEvents(Events events) override;
 
 private:
@@ -129,7 +135,10 @@ private:
     /// Lets go of the attempt running now, if any.
     void dropAttempt();
     void onConnected();
+    /// Reads and writes the connection from now on; with TLS it first
+    /// shakes hands.
     void adopt(UniqueFd connection);
+    void onTlsEstablished();
     void onStreamReadable();
     void onStreamFailed(int error);
     void endConnection(int errorNumber);
@@ -161,7 +170,8 @@ private:
     quint16 m_connectPort = 0;
     /// Only while connecting.
     QTcpSocket *m_tcp = nullptr;
-    TcpConnection *m_stream = nullptr;
+    ByteStream *m_stream = nullptr;
+    std::shared_ptr<const OpenSslContext> m_tls;
     QUdpSocket *m_udp = nullptr;
 };
 

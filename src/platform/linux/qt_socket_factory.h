@@ -19,6 +19,7 @@ public:
     QtSocketFactory &operator=(const QtSocketFactory &) = delete;
 
     std::unique_ptr<Socket> create() override;
+    Result<std::shared_ptr<const TlsSetup>> loadTls(const TlsSettings &settings) override;
 
 private:
     std::shared_ptr<PendingConnections> m_pending;

@@ -2,6 +2,7 @@
 #include "session/login_options_form.h"
 #include "session/server_options_form.h"
 
+#include "fakes/fake_dialogs.h"
 #include "resources/string_table.h"
 #include "support/form_endings.h"
 #include "support/text.h"
@@ -47,7 +48,8 @@ Outcome endAfterEdit(Form &form, const typename Form::Value &edited, pvx::core::
 Outcome serverDialog(Ending ending)
 {
     const StringTable strings(Language::English);
-    ServerOptionsForm form(strings, {1, 0, 2, 0});
+    pvx::fakes::FakeDialogs dialogs;
+    ServerOptionsForm form(strings, dialogs, {1, 0, 2, 0});
     form.multipleClientsBox.setValue(0);
     form.networkDataButtons[1].setValue(1);
     form.serialDataButtons[2].setValue(1);
@@ -58,7 +60,8 @@ Outcome serverDialog(Ending ending)
 Outcome clientDialog(Ending ending)
 {
     const StringTable strings(Language::English);
-    ClientOptionsForm form(strings, {0, 1, 1});
+    pvx::fakes::FakeDialogs dialogs;
+    ClientOptionsForm form(strings, dialogs, {0, 1, 1});
     form.directionButtons[2].setValue(1);
     form.connectOnVirtualOpenBox.setValue(0);
     form.rfc2217Box.setValue(0);
@@ -100,6 +103,7 @@ TEST(SessionOptionForms, OnlyOkGivesBackTheEditAndEscIsEachDialogsOwn)
 TEST(SessionOptionForms, StoredChoicesShowAndUnchangedOnesComeBackAsTheyWere)
 {
     const StringTable strings(Language::English);
+    pvx::fakes::FakeDialogs dialogs;
     struct Case {
         ServerIoOptions stored;
         int ticked;
@@ -113,7 +117,7 @@ TEST(SessionOptionForms, StoredChoicesShowAndUnchangedOnesComeBackAsTheyWere)
         {{2, 7, -1}, 0, -1, -1},
     };
     for (const Case &c : cases) {
-        ServerOptionsForm form(strings, c.stored);
+        ServerOptionsForm form(strings, dialogs, c.stored);
         EXPECT_EQ(form.multipleClientsBox.value(), c.ticked);
         for (int i = 0; i < 3; ++i) {
             EXPECT_EQ(form.networkDataButtons[static_cast<std::size_t>(i)].value(), i == c.tcpButton ? 1 : 0);
@@ -125,7 +129,7 @@ TEST(SessionOptionForms, StoredChoicesShowAndUnchangedOnesComeBackAsTheyWere)
         EXPECT_EQ(form.result()->ServerTCPOptions, c.stored.ServerTCPOptions);
     }
 
-    ClientOptionsForm client(strings, {1, 1});
+    ClientOptionsForm client(strings, dialogs, {1, 1});
     EXPECT_EQ(client.directionButtons[1].value(), 1);
     EXPECT_EQ(client.connectOnVirtualOpenBox.value(), 1);
     client.directionButtons[0].setValue(1);
@@ -136,12 +140,13 @@ TEST(SessionOptionForms, CaptionsFollowTheLanguageExceptTheLoginDialogs)
 {
     for (const Language language : {Language::English, Language::Japanese}) {
         const StringTable strings(language);
-        ServerOptionsForm server(strings, {});
+        pvx::fakes::FakeDialogs dialogs;
+        ServerOptionsForm server(strings, dialogs, {});
         EXPECT_EQ(server.caption(), strings.text(5019));
         EXPECT_EQ(server.networkDataButtons[2].caption(), strings.text(5024));
         EXPECT_EQ(server.serialDataFrame.caption(), strings.text(5025));
         EXPECT_EQ(server.cancelButton.caption(), strings.text(1208));
-        ClientOptionsForm client(strings, {});
+        ClientOptionsForm client(strings, dialogs, {});
         EXPECT_EQ(client.caption(), strings.text(5013));
         EXPECT_EQ(client.connectOnVirtualOpenBox.caption(), strings.text(5018));
         EXPECT_EQ(server.rfc2217Box.caption(), strings.text(5140));

@@ -221,11 +221,15 @@ TEST(SessionWindow, OptionButtonsOpenTheRolesDialogAndApplyWhatItGivesBack)
             EXPECT_EQ(form.networkDataButtons[2].value(), 1);
             form.multipleClientsBox.setValue(0);
             form.serialDataButtons[1].setValue(1);
+            EXPECT_EQ(form.security.allowFrom.text(), s("127.0.0.1"));
+            form.security.key.setText(s("k.pem"));
+            form.security.allowFrom.setText(s("::1"));
             pvx::testing::endForm(form, form.okButton, form.cancelButton, ending);
         },
         [&](pvx::session::ClientOptionsForm &form) {
             opened.push_back(form.name());
             form.directionButtons[2].setValue(1);
+            form.security.enabledBox.setValue(1);
             pvx::testing::endForm(form, form.okButton, form.cancelButton, ending);
         },
         [&](pvx::session::LoginOptionsForm &form) {
@@ -239,6 +243,7 @@ TEST(SessionWindow, OptionButtonsOpenTheRolesDialogAndApplyWhatItGivesBack)
     pvx::session::SessionOptions stored;
     stored.ServerTCPOptions = 2;
     stored.PasswordPrompt = s("Password:");
+    stored.AllowFrom = s("127.0.0.1");
     for (const Ending each : pvx::testing::kEveryEnding) {
         ending = each;
         w.options = stored;
@@ -252,9 +257,13 @@ TEST(SessionWindow, OptionButtonsOpenTheRolesDialogAndApplyWhatItGivesBack)
             expected.AllowMultiConnect = 0;
             expected.ServerSerialOptions = 1;
             expected.UserPrompt = s("login:");
+            expected.TlsKey = s("k.pem");
+            expected.AllowFrom = s("::1");
         }
-        if (each == Ending::Ok || each == Ending::Escape)
+        if (each == Ending::Ok || each == Ending::Escape) {
             expected.ClientOptions = 2;
+            expected.Tls = 1;
+        }
         EXPECT_EQ(w.options, expected) << pvx::testing::endingName(each);
     }
     EXPECT_EQ(opened.size(), 12u);

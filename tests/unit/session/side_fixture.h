@@ -49,7 +49,7 @@ struct SideFixture : FakeLogServices {
     /// The network side's context; `serial` is the side it is paired with.
     session::NetworkSide::Context networkContext(const session::SerialSide &serial)
     {
-        return {window, networkLine, record(logged), record(errorBoxes), tap, toNetwork, toSerial, links, serial,
+        return {window, networkLine, record(logged), record(errorBoxes), tap, toNetwork, toSerial, links, sockets, serial,
                 [] { return nullptr; }, timers, settings,
                 {.withinTurn =
                      [](const std::function<void()> &move) {

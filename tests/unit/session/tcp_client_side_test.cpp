@@ -153,3 +153,28 @@ TEST(TcpClientSide, AcceptsNothingAndNeverCountsBelowZero)
     EXPECT_EQ(f.side.clientCount(), 0);
     EXPECT_EQ(f.status(StatusLine::Network), s("TCP/IP Status: Closed"));
 }
+
+TEST(TcpClientSide, AFailedTlsHandshakeIsShownWithItsReasonAndTriedAgain)
+{
+    ClientSideTest f;
+    f.window.options.Tls = 1;
+    f.window.options.TlsTrust = s("ca.pem");
+    ASSERT_TRUE(f.side.start(5000));
+    ASSERT_EQ(f.sockets.tlsLoads.size(), 1);
+    EXPECT_EQ(f.sockets.tlsLoads[0].role, pvx::platform::TlsRole::Client);
+    EXPECT_EQ(f.sockets.tlsLoads[0].trustPath, s("ca.pem"));
+    EXPECT_NE(f.socket(0).tls, nullptr);
+
+    f.socket(0).finishHandshake(s("the server's certificate has expired"));
+    EXPECT_EQ(f.status(StatusLine::Network), s("TCP/IP Status: Error - the server's certificate has expired"));
+    EXPECT_EQ(f.logged, QStringList{s("the server's certificate has expired")});
+    EXPECT_TRUE(f.errorBoxes.isEmpty()) << "a failing server must not pile up boxes every 5 s";
+    EXPECT_EQ(f.socket(0).state(), pvx::platform::kSocketClosed);
+    ASSERT_TRUE(f.reconnectTimer().isActive());
+
+    f.reconnectTimer().fire();
+    EXPECT_EQ(f.socket(0).connectCalls, 2);
+    f.socket(0).finishHandshake();
+    EXPECT_EQ(f.status(StatusLine::Network), s("TCP/IP Status: Connected"));
+    EXPECT_EQ(f.side.clientCount(), 1);
+}

@@ -168,3 +168,53 @@ TEST(TcpServerSide, AcceptsOnlyTheAddressesAllowedAndLogsRefusalsOnce)
         EXPECT_EQ(f.socket(f.sockets.connectClient(300, s(allowed))).state(), pvx::platform::kSocketConnected) << allowed;
     EXPECT_EQ(f.side.clientCount(), 2);
 }
+
+TEST(TcpServerSide, ATlsClientCountsOnceItsHandshakeHasFinishedAndAFailedOneLeavesNoTrace)
+{
+    ServerSideTest f;
+    f.window.options.Tls = 1;
+    f.window.options.TlsCertificate = s("server.pem");
+    f.window.options.TlsKey = s("server.key");
+    f.sockets.tlsError = makeError(ErrorCode::InvalidArgument, s("TLS key server.key is readable by others"));
+    EXPECT_EQ(f.side.start(5000).error().detail, s("TLS key server.key is readable by others"));
+    EXPECT_EQ(f.socket(0).listenCalls, 0) << "nothing listens with a bad set-up";
+
+    f.sockets.tlsError.reset();
+    ASSERT_TRUE(f.side.start(5000));
+    ASSERT_EQ(f.sockets.tlsLoads.size(), 2);
+    EXPECT_EQ(f.sockets.tlsLoads.last().role, pvx::platform::TlsRole::Server);
+    EXPECT_EQ(f.sockets.tlsLoads.last().keyFile, s("server.key"));
+
+    const int first = f.sockets.connectClient(1, s("198.51.100.9"));
+    EXPECT_EQ(f.side.clientCount(), 0) << "counted before its handshake";
+    EXPECT_EQ(f.networkStatus(), kListening);
+    f.socket(first).finishHandshake();
+    EXPECT_EQ(f.side.clientCount(), 1);
+    EXPECT_EQ(f.networkStatus(), s("TCP/IP Status: (1)Connected"));
+
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const int failing = f.sockets.connectClient(10 + attempt, s("203.0.113.7"));
+        f.socket(failing).finishHandshake(s("the peer does not speak TLS"));
+        EXPECT_EQ(f.socket(failing).state(), pvx::platform::kSocketClosed);
+    }
+    EXPECT_EQ(f.side.clientCount(), 1);
+    EXPECT_EQ(f.networkStatus(), s("TCP/IP Status: (1)Connected"));
+    EXPECT_EQ(f.logged, QStringList{s("TLS handshake with 203.0.113.7 failed: the peer does not speak TLS")})
+        << "logged once a minute per address";
+    EXPECT_TRUE(f.errorBoxes.isEmpty());
+    EXPECT_EQ(f.side.refusedPeers(), 3);
+
+    // Without multi-connect two handshakes may run at once; the first to
+    // finish is the client.
+    ServerSideTest g;
+    g.window.options.Tls = 1;
+    g.window.options.AllowMultiConnect = 0;
+    ASSERT_TRUE(g.side.start(5000));
+    const int a = g.sockets.connectClient(1, s("198.51.100.9"));
+    const int b = g.sockets.connectClient(2, s("198.51.100.10"));
+    g.socket(b).finishHandshake();
+    g.socket(a).finishHandshake();
+    EXPECT_EQ(g.side.clientCount(), 1);
+    EXPECT_EQ(g.socket(a).state(), pvx::platform::kSocketClosed);
+    EXPECT_EQ(g.socket(b).state(), pvx::platform::kSocketConnected);
+}

@@ -138,6 +138,7 @@ TEST(UdpSide, DropsDatagramsFromAddressesNotAllowed)
         f.socket(0).arriveDatagram("stranger again", s("192.0.2.9"), 4009);
         EXPECT_EQ(f.toSerialBytes(), QByteArray("from 1"));
         EXPECT_EQ(f.logged.filter(s("Refused")), QStringList{s("Refused 192.0.2.9: not in AllowFrom")});
+        EXPECT_EQ(f.side.refusedPeers(), 2) << "every dropped datagram counts";
         f.serialSends("answer");
         EXPECT_EQ(f.socket(0).remotePort(), 5000) << "a stranger does not become the peer answered";
     }

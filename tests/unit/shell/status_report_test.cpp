@@ -52,14 +52,19 @@ TEST(StatusReport, JsonIsOneCompactLineWithNumbersAsNumbers)
     EXPECT_EQ(pvx::shell::statusJson({}), s(R"({"sessions":[]})"));
 }
 
-TEST(StatusReport, ModemLinesShowOnlyForSessionsThatHearThem)
+TEST(StatusReport, ModemLinesAndRefusalsShowOnlyForSessionsThatHaveThem)
 {
     SessionStatus remote = busyServer();
     remote.role = Role::Client;
     remote.modem = s("CTS CD");
     EXPECT_TRUE(pvx::shell::statusLines({remote}).at(0).endsWith(s(" | to serial 64 bytes, 3 held | modem CTS CD")));
     EXPECT_TRUE(pvx::shell::statusJson({remote}).contains(s(R"("modem":"CTS CD")")));
-    EXPECT_FALSE(pvx::shell::statusJson({busyServer()}).contains(s("modem")));
+    SessionStatus guarded = busyServer();
+    guarded.refused = 7;
+    EXPECT_TRUE(pvx::shell::statusLines({guarded}).at(0).endsWith(s(" | to serial 64 bytes, 3 held | refused 7")));
+    EXPECT_TRUE(pvx::shell::statusJson({guarded}).contains(s(R"("refused":7)")));
+    for (const char *key : {"modem", "refused"})
+        EXPECT_FALSE(pvx::shell::statusJson({busyServer()}).contains(s(key))) << key;
 }
 
 TEST(StatusReport, ShowsTheAddressAUserWouldTypeWithIPv6InBrackets)
