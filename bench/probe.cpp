@@ -1000,6 +1000,8 @@ int handshakes(int argc, char **argv)
     a6.sin6_port = htons(static_cast<uint16_t>(port));
     a6.sin6_addr = in6addr_loopback;
     const sockaddr *to = ipv6 ? reinterpret_cast<const sockaddr *>(&a6) : reinterpret_cast<const sockaddr *>(&a);
+    ::close(connectTo(port, ipv6)); // the bridge listens by now
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
     for (int round = 0; round < rounds; ++round) {
         std::vector<Handshake> all(static_cast<std::size_t>(clients));
         std::vector<pollfd> polls(all.size());
