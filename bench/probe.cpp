@@ -45,9 +45,9 @@
 //       The reference relay: one poll, one read, one write per chunk between
 //       the device PATH and one TCP client on 127.0.0.1:PORT.
 #include <algorithm>
-#include <climits>
 #include <atomic>
 #include <chrono>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -130,7 +130,8 @@ void noDelay(int fd)
 std::string openSslReason()
 {
     const unsigned long code = ::ERR_get_error();
-    return code == 0 ? std::string(std::strerror(errno)) : std::string(::ERR_reason_error_string(code));
+    const char *reason = code == 0 ? nullptr : ::ERR_reason_error_string(code);
+    return reason != nullptr ? reason : code == 0 ? std::strerror(errno) : "error " + std::to_string(code);
 }
 
 /// The TLS stage of the probe's network connections (--tls and friends).
