@@ -183,7 +183,8 @@ METRICS = {
     "s2n_cpu": "CPU ms/MiB serial->net", "n2s_cpu": "CPU ms/MiB net->serial",
     "rtt1_p50": "rtt 1 B p50 us", "rtt1_p99": "rtt 1 B p99 us",
     "rtt32_p50": "rtt 32 B p50 us", "rtt32_p99": "rtt 32 B p99 us",
-    "fan": "fan-out MiB/s (all clients)", "hs": "TLS handshakes/s (at once)", "hwm": "VmHWM MiB", "dirty": "Private_Dirty MiB",
+    "fan": "fan-out MiB/s (all clients)", "hs": "TLS handshakes/s (at once)",
+    "hwm": "VmHWM MiB", "dirty": "Private_Dirty MiB",
 }
 
 
