@@ -998,7 +998,8 @@ def measure_tls_stall(args, instance):
         reader.stop()
     waited = [c - o for c, o in zip(closed, opened) if c is not None]
     kept = reader.exact and reader.received == written
-    in_time = len(waited) == STALLED_HELLOS and HANDSHAKE_TIME - 0.5 <= min(waited) and max(waited) <= HANDSHAKE_TIME + 3
+    # Porvix's timer may fire up to 5 % early (a coarse timer) and late by the machine's load.
+    in_time = len(waited) == STALLED_HELLOS and HANDSHAKE_TIME * 0.95 <= min(waited) <= max(waited) <= HANDSHAKE_TIME + 3
     print(f"stalled handshakes: {STALLED_HELLOS} clients send a partial ClientHello and nothing more (descriptors "
           f"{fds_before} -> {fds_stalled}); {LATE_CLIENTS} TLS clients shaking hands meanwhile: all done, the slowest "
           f"in {max(late) * 1000:.0f} ms; closed by Porvix: {len(waited)} of {STALLED_HELLOS}, after "
@@ -1006,7 +1007,8 @@ def measure_tls_stall(args, instance):
           f"{reader.received / MIB:.1f} of {written / MIB:.1f} MiB at {FLOOD_STREAM_RATE / MIB:.0f} MiB/s, "
           f"{'byte-exact' if reader.exact else 'CORRUPTED'}, longest pause {reader.longest_pause:.2f} s; VmRSS "
           f"before {mib(before)} MiB, peak {mib(peak)}, after {mib(after)}; descriptors after {fds_after}; "
-          f"errorlog.txt +{lines} lines about TLS; target the stream whole, the stalled closed after {HANDSHAKE_TIME} s, "
+          f"errorlog.txt +{lines} lines about TLS; target the stream whole, the stalled closed after "
+          f"{HANDSHAKE_TIME} s, "
           f"descriptors back: {verdict(kept and in_time and fds_after <= fds_before)}")
 
 
@@ -1143,7 +1145,8 @@ def main():
     parser.add_argument("--channel", action="store_true",
                         help="measure only the command channel under bursts, a flood and idle connections")
     parser.add_argument("--tls-attacks", action="store_true",
-                        help="measure only what stalled TLS handshakes and a refused address trying again and again cost")
+                        help="measure only what stalled TLS handshakes and a refused address trying again and "
+                             "again cost")
     parser.add_argument("--porvix", metavar="PATH", help="measure this Porvix binary (a build of another branch, say) "
                                          "instead of building build-bench/porvix")
     args = parser.parse_args()

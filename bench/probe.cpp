@@ -1109,7 +1109,8 @@ int main(int argc, char **argv)
     if (mode == "relay" && argc == 4)
         return relay(argv[2], std::atoi(argv[3]));
     std::fprintf(stderr, "usage: probe run --serial fd:N|PATH --net connect:PORT|connect6:PORT|accept:FD|fd:N PHASE...\n"
-                         "       probe handshakes --net connect:PORT|connect6:PORT --tls CAFILE --clients N --rounds R\n"
+                         "       probe handshakes --net connect:PORT|connect6:PORT --tls CAFILE --clients N"
+                         " --rounds R\n"
                          "       probe sessions --listen FD --serial PATH... --bytes B --round-trips COUNT\n"
                          "       probe relay PATH PORT\n");
     return 2;
