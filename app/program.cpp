@@ -93,6 +93,7 @@ Program::Program(const QString &home, const QString &commandLineFile, const QStr
 {
     // A flood of clients leaves the heap's freed pages with the process.
     channel.onConnectionEnded([this] { memoryRelease.activity(); });
+    sockets.onConnectionEnded([this] { memoryRelease.activity(); });
     // Other programs may drive the sessions once they are loaded and
     // activated, not before.
     QObject::connect(&window, &shell::MainWindow::started, &window, [this] {

@@ -44,6 +44,8 @@ struct Program {
     platform::PosixProcessLauncher launcher;
     platform::SystemClock clock;
     platform::QtNetworkInfo network;
+    /// Before everything whose end it hears of.
+    platform::IdleMemoryRelease memoryRelease;
     platform::QtSocketFactory sockets;
     platform::QtTimerFactory timers;
     session::PumpTick pump{timers, session::kPumpIntervalMs};
@@ -61,7 +63,6 @@ struct Program {
     shell::SessionList sessions;
     shell::MainWindow window;
     shell::CommandRouter router{window, sessions};
-    platform::IdleMemoryRelease memoryRelease;
     platform::LocalCommandChannel channel;
     platform::SystemdService service;
 };

@@ -18,6 +18,22 @@ when they are missing, then measures every bridge as its own process on
 With --ipv6 the table also has Porvix's TCP rows over ::1 (porvix-vport6,
 porvix-device6, porvix-client6), each beside its row over 127.0.0.1.
 
+With --tls the table also has TLS rows: Porvix's virtual port as TLS server
+beside socat PTY + OPENSSL-LISTEN (porvix-vport-tls, socat-vport-tls), and
+Porvix's TLS client beside socat PTY + OPENSSL (porvix-client-tls,
+socat-client-tls), one certificate (EC P-256, made with the openssl command in
+the temporary folder) and one cipher: the probe itself speaks TLS 1.3 with
+TLS_AES_128_GCM_SHA256 only, so every bridge, left at its defaults, agrees on
+that (the table's notes show what each row negotiated). The servers also get
+
+  hs         TLS handshakes a second, 100 (--clients) clients connecting at
+             once, each done when it holds the server's first session ticket
+             (socat with fork: a child and a pty for each client)
+
+and Porvix's TLS server the fan-out; after the table, the memory an idle TLS
+client costs beyond a plain one (100 of each on one server session, as many
+repetitions as --reps, target under 64 KiB).
+
 Apart from the table, each on a headless Porvix of its own (one line each,
 with its target):
 
@@ -53,6 +69,14 @@ with its target):
                 namespace of their own (as root): the CPU of their tick with
                 no client, target under 0.5 % of a core; then one loopback
                 client each for 10 s, target none closed by "Ping Failed"
+  --tls-attacks on one TLS server session 1000 clients open TLS and stall
+                mid-handshake (a partial ClientHello) while a healthy TLS
+                client reads a checked stream and 20 more clients shake hands:
+                the stream whole, the stalled closed after Porvix's 10 s
+                handshake time-out, descriptors back to before; then on a
+                session with AllowFrom=192.0.2.1 the refused 127.0.0.1
+                connects 10,000 times: errorlog.txt lines, Porvix's CPU,
+                descriptors, no byte on the serial side
   --channel     the command channel: 3 bursts of 3000 connections that each
                 ask [STATUS] 8 times before reading (VmRSS before and after
                 each, target within 10 MB of before); one connection that
@@ -79,13 +103,16 @@ import socket
 import statistics
 import subprocess
 import sys
+import resource
 import tempfile
 import threading
 import time
 import tty
+import types
 
-from peers import (COM_PORT, DO, IAC, SB, SE, WILL, MemoryWatch, StreamWriter, TelnetStreamReader, burst,
-                   descriptors, flood, repeated, status_kb, turned_away, unix_connection)
+from peers import (COM_PORT, DO, IAC, SB, SE, WILL, MemoryWatch, StreamReader, StreamWriter, TelnetStreamReader,
+                   burst, descriptors, flood, refused_attempt, repeated, stalled_hello, status_kb, tls_client,
+                   turned_away, unix_connection)
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
 MIB = 1 << 20
@@ -116,14 +143,36 @@ CHANNEL_FLOOD_SECONDS = 8
 CHANNEL_IDLE = 1100
 CHANNEL_IDLE_TIME = 60   # after which an idle channel connection is closed
 STATUS_REQUEST = b"System\t[STATUS]\n"
+HANDSHAKE_ROUNDS = 5
+TLS_IDLE_CLIENTS, TLS_IDLE_TARGET_KIB = 100, 64
+STALLED_HELLOS, LATE_CLIENTS = 1000, 20
+HANDSHAKE_TIME = 10      # after which Porvix closes a handshake that has not finished
+REFUSED_ATTEMPTS = 10000
+# A CA and a server certificate for the loopback addresses, EC P-256, keys
+# readable by their owner alone (as Porvix demands).
+CERTIFICATES = r"""set -eu
+umask 077
+key() { openssl genpkey -algorithm EC -pkeyopt ec_paramgen_curve:P-256 -out "$1.key"; }
+key ca
+openssl req -new -x509 -key ca.key -subj "/CN=Bridge bench CA" -days 2 -out ca.pem \
+    -addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign
+key server
+openssl req -new -key server.key -subj "/CN=localhost" -out server.csr
+printf 'subjectAltName = DNS:localhost, IP:127.0.0.1, IP:::1\nextendedKeyUsage = serverAuth\n' > server.ext
+openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 2 -extfile server.ext \
+    -out server.pem
+"""
 CLONE_NEWNET = 0x40000000
 
 # Each peer is compared with the Porvix bridge on the same path.
 PORVIX_OF = {
     "socat-vport": "porvix-vport", "socat-device": "porvix-device", "ser2net": "porvix-device",
     "ser2net-tuned": "porvix-device", "relay": "porvix-device", "pty": "porvix-vport",
+    "socat-vport-tls": "porvix-vport-tls", "socat-client-tls": "porvix-client-tls",
 }
-FAN_OUT = ["porvix-vport", "porvix-device", "ser2net", "ser2net-tuned"]
+FAN_OUT = ["porvix-vport", "porvix-device", "ser2net", "ser2net-tuned", "porvix-vport-tls"]
+TLS_ROWS = ["porvix-vport-tls", "socat-vport-tls", "porvix-client-tls", "socat-client-tls"]
+HANDSHAKES = ["porvix-vport-tls", "socat-vport-tls"]
 # Porvix's TCP rows again over ::1 (--ipv6): the same bridge, another family.
 IPV6_ROWS = {"porvix-vport": "porvix-vport6", "porvix-device": "porvix-device6", "porvix-client": "porvix-client6"}
 BRIDGES = ["pty", "relay", "porvix-vport", "porvix-device", "porvix-client",
@@ -134,7 +183,8 @@ METRICS = {
     "s2n_cpu": "CPU ms/MiB serial->net", "n2s_cpu": "CPU ms/MiB net->serial",
     "rtt1_p50": "rtt 1 B p50 us", "rtt1_p99": "rtt 1 B p99 us",
     "rtt32_p50": "rtt 32 B p50 us", "rtt32_p99": "rtt 32 B p99 us",
-    "fan": "fan-out MiB/s (all clients)", "hwm": "VmHWM MiB", "dirty": "Private_Dirty MiB",
+    "fan": "fan-out MiB/s (all clients)", "hs": "TLS handshakes/s (at once)",
+    "hwm": "VmHWM MiB", "dirty": "Private_Dirty MiB",
 }
 
 
@@ -174,9 +224,11 @@ def free_ports(count, loopback="127.0.0.1"):
 class Instance:
     """One bridge process for one measurement, and everything it needs."""
 
-    def __init__(self, args, name):
+    def __init__(self, args, name, many=False):
         self.args = args
         self.work = tempfile.mkdtemp(prefix=f"{name}-", dir=args.work)
+        self.many = many       # a peer that takes many clients at once forks for each
+        self.tls_args = []     # the probe's TLS options for this bridge
         self.proc = None
         self.fds = []          # kept open here, handed to the probe
         self.serial = self.net = None
@@ -329,12 +381,35 @@ class Instance:
         self.control = os.path.join(self.work, "control.sock")
         wait_for(lambda: os.path.exists(self.control) and os.path.exists(self.vport(CHANNEL_SESSIONS)))
 
-    def start_porvix_client(self):
+    def start_porvix_client(self, **more):
         port = self.listener()
         self.serial = self.porvix("", {"Connector": 7, "CreateVirtualPort": 1, "TCPOption": 0,
-                                       "IPAddress": self.loopback, "PortNumber": port, "ConnectOnVirtualOpen": 0})
+                                       "IPAddress": self.loopback, "PortNumber": port, "ConnectOnVirtualOpen": 0}
+                                  | more)
         wait_for(lambda: os.path.exists(self.serial))
         self.net = f"accept:{self.fds[-1]}"
+
+    def tls_server_keys(self):
+        """A TLS server session's keys: the bench's certificate, no client certificate asked."""
+        certs = self.args.certs
+        return {"TLS": 1, "TLSCertificate": certs.cert, "TLSKey": certs.key, "TLSVerifyPeer": 0}
+
+    def start_porvix_vport_tls(self):
+        self.start_porvix_vport(**self.tls_server_keys())
+        self.tls_args = ["--tls", self.args.certs.ca]
+
+    def start_porvix_client_tls(self):
+        self.start_porvix_client(TLS=1, TLSTrust=self.args.certs.ca, TLSVerifyPeer=1)
+        self.tls_args = ["--tls-cert", self.args.certs.cert, "--tls-key", self.args.certs.key]
+
+    def start_porvix_tls_attacks(self):
+        # The stalled handshakes beside a healthy client on one session, the
+        # refused address on another.
+        self.tcp_ports = free_ports(2)
+        self.serial = self.porvix("", self.server(7, self.tcp_ports[0], **self.tls_server_keys()),
+                                  self.server(8, self.tcp_ports[1], AllowFrom="192.0.2.1", **self.tls_server_keys()),
+                                  program={"LogErrors": 1})
+        wait_for(lambda: os.path.exists(self.serial) and os.path.exists(self.vport(8)))
 
     def socat(self, serial_address):
         port = free_port()
@@ -348,6 +423,28 @@ class Instance:
 
     def start_socat_device(self):
         self.socat(f"FILE:{self.device()},raw,echo=0")
+
+    def start_socat_vport_tls(self):
+        certs, port = self.args.certs, free_port()
+        self.serial = os.path.join(self.work, "pty")
+        pty = f"PTY,link={self.serial},raw,echo=0"
+        listen = f"OPENSSL-LISTEN:{port},bind=127.0.0.1,reuseaddr,cert={certs.cert},key={certs.key},verify=0"
+        if self.many:  # socat takes one client at a time, or forks a child (and a pty) for each
+            self.spawn(["socat", listen + ",fork,backlog=128", pty])
+        else:
+            self.spawn(["socat", pty, listen])
+            wait_for(lambda: os.path.exists(self.serial))
+        self.net = f"connect:{port}"
+        self.tls_args = ["--tls", certs.ca]
+
+    def start_socat_client_tls(self):
+        certs, port = self.args.certs, self.listener()
+        self.serial = os.path.join(self.work, "pty")
+        self.spawn(["socat", f"PTY,link={self.serial},raw,echo=0",
+                    f"OPENSSL:127.0.0.1:{port},cafile={certs.ca},verify=1"])
+        wait_for(lambda: os.path.exists(self.serial))
+        self.net = f"accept:{self.fds[-1]}"
+        self.tls_args = ["--tls-cert", certs.cert, "--tls-key", certs.key]
 
     def ser2net(self, options):
         path, port = self.device(), free_port()
@@ -381,7 +478,7 @@ class Instance:
     def probe(self, phases, clients=1):
         quiet = ["--quiet-serial", self.quiet_serial, "--quiet-net", self.quiet_net] if self.quiet_serial else []
         return self.call(["run", "--serial", self.serial, "--net", self.net, "--clients", str(clients)]
-                         + quiet + phases)
+                         + self.tls_args + quiet + phases)
 
     def close(self):
         if self.proc:
@@ -396,8 +493,23 @@ class Instance:
         shutil.rmtree(self.work, ignore_errors=True)
 
 
-def measure(args, name, fan_out):
-    """One repetition of one bridge: its figures, and those cut short by the budget."""
+def measure_handshakes(args, name):
+    """TLS handshakes a second with `args.clients` clients connecting at once, the median of the rounds."""
+    instance = Instance(args, name, many=True)
+    try:
+        lines = instance.call(["handshakes", "--net", instance.net, "--clients", str(args.clients),
+                               "--rounds", str(HANDSHAKE_ROUNDS)] + instance.tls_args)
+    finally:
+        instance.close()
+    return {"hs": statistics.median(int(r["count"]) / float(r["seconds"]) for r in lines)}
+
+
+def measure(args, name, kind):
+    """One repetition of one bridge, one kind of pass (main, fan or hs): its
+    figures, and those cut short by the budget."""
+    if kind == "hs":
+        return measure_handshakes(args, name), set()
+    fan_out = kind == "fan"
     if fan_out:
         phases, size, clients = [f"s2n:{args.fan_mib * MIB}"], args.fan_mib * MIB, args.clients
     else:
@@ -411,7 +523,9 @@ def measure(args, name, fan_out):
         instance.close()
     figures, short = {}, set()
     for r in lines:
-        if r["phase"] == "memory":
+        if r["phase"] == "tls":
+            args.negotiated[name] = f"{r['version']} {r['cipher']}"
+        elif r["phase"] == "memory":
             if not fan_out:
                 figures |= {"hwm": int(r["hwm_kb"]) / 1024, "dirty": int(r["dirty_kb"]) / 1024}
         elif r["phase"] == "rtt":
@@ -775,8 +889,171 @@ def measure_channel(args):
         instance.close()
 
 
+def make_certificates(folder):
+    """The bench's CA and server certificate, made in `folder` by the openssl command."""
+    os.makedirs(folder)
+    subprocess.run(["bash", "-c", CERTIFICATES], cwd=folder, check=True, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL)
+    return types.SimpleNamespace(ca=os.path.join(folder, "ca.pem"), cert=os.path.join(folder, "server.pem"),
+                                 key=os.path.join(folder, "server.key"))
+
+
+def idle_clients_cost(args, name, connect):
+    """What TLS_IDLE_CLIENTS idle clients of one server session add to its
+    Porvix: VmRSS and Private_Dirty, in kB. A few clients come and go first,
+    so that what the first client sets up once is not counted."""
+    instance = settled(args, name)
+    clients = []
+    try:
+        pid, port = instance.proc.pid, int(instance.net.split(":")[1])
+        for sock in [connect(port) for _ in range(5)]:
+            sock.close()
+        time.sleep(1)
+        before = kilobytes(pid, "status", "VmRSS:"), kilobytes(pid, "smaps_rollup", "Private_Dirty:")
+        clients = [connect(port) for _ in range(TLS_IDLE_CLIENTS)]
+        time.sleep(2)  # every handshake has ended on Porvix's side too
+        after = kilobytes(pid, "status", "VmRSS:"), kilobytes(pid, "smaps_rollup", "Private_Dirty:")
+    finally:
+        for sock in clients:
+            sock.close()
+        instance.close()
+    return [a - b for a, b in zip(after, before)]
+
+
+def measure_tls_idle(args):
+    """The memory an idle TLS client costs beyond a plain one: a line for after the table."""
+    per_client = []  # per repetition: (VmRSS, Private_Dirty) in KiB a TLS client costs beyond a plain one
+    plain_costs = []
+    for rep in range(args.reps):
+        log(f"rep {rep + 1}/{args.reps} idle TLS clients")
+        plain = idle_clients_cost(args, "porvix-vport", lambda port: socket.create_connection(("127.0.0.1", port)))
+        tls = idle_clients_cost(args, "porvix-vport-tls", lambda port: tls_client(port, args.certs.ca))
+        per_client.append([(t - p) / TLS_IDLE_CLIENTS for t, p in zip(tls, plain)])
+        plain_costs.append([p / TLS_IDLE_CLIENTS for p in plain])
+    rss, dirty = ([r[i] for r in per_client] for i in (0, 1))
+    figure = "{:.1f} KiB [{:.1f}-{:.1f}]".format
+    return (f"idle TLS clients: {TLS_IDLE_CLIENTS} idle TLS clients against {TLS_IDLE_CLIENTS} idle plain clients on "
+            f"one server session, per client beyond a plain one: Private_Dirty {figure(*spread(dirty))}, VmRSS "
+            f"{figure(*spread(rss))} (a plain client: Private_Dirty {figure(*spread([p[1] for p in plain_costs]))}, "
+            f"VmRSS {figure(*spread([p[0] for p in plain_costs]))}); target under {TLS_IDLE_TARGET_KIB} KiB: "
+            f"{verdict(max(statistics.median(rss), statistics.median(dirty)) < TLS_IDLE_TARGET_KIB)}")
+
+
+def closing_times(socks, deadline):
+    """When the other end closed each of `socks` (time.monotonic), None for those still open at `deadline`."""
+    closed = {}
+    with selectors.DefaultSelector() as selector:
+        for sock in socks:
+            selector.register(sock, selectors.EVENT_READ)
+        while len(closed) < len(socks) and (left := deadline - time.monotonic()) > 0:
+            for key, _ in selector.select(left):
+                try:
+                    ended = not key.fileobj.recv(4096)
+                except OSError:
+                    ended = True
+                if ended:
+                    closed[key.fileobj] = time.monotonic()
+                    selector.unregister(key.fileobj)
+    return [closed.get(sock) for sock in socks]
+
+
+def log_lines(instance, about):
+    """Lines of the instance's errorlog.txt that say `about`."""
+    path = os.path.join(instance.work, "errorlog.txt")
+    if not os.path.exists(path):
+        return 0
+    with open(path, errors="replace") as f:
+        return sum(about in line for line in f)
+
+
+def measure_tls_stall(args, instance):
+    pid, port = instance.proc.pid, instance.tcp_ports[0]
+    reader = StreamReader(tls_client(port, args.certs.ca))
+    writer = StreamWriter(instance.serial, FLOOD_STREAM_RATE)
+    stalled, opened = [], []
+    try:
+        time.sleep(1)
+        before, fds_before, lines_before = status_kb(pid, "VmRSS:"), descriptors(pid), log_lines(instance, "TLS")
+        watch = watched(instance)
+        for _ in range(STALLED_HELLOS):
+            stalled.append(stalled_hello(port))
+            opened.append(time.monotonic())
+        late = []
+        for _ in range(LATE_CLIENTS):
+            started = time.monotonic()
+            tls_client(port, args.certs.ca).close()
+            late.append(time.monotonic() - started)
+        fds_stalled = descriptors(pid)
+        closed = closing_times(stalled, opened[-1] + HANDSHAKE_TIME + 10)
+        written = writer.stop()
+        reader.wait_for(written, 15)
+        time.sleep(1)
+        peak = watch.stop()
+        after, fds_after = status_kb(still_running(instance), "VmRSS:"), descriptors(pid)
+        lines = log_lines(instance, "TLS") - lines_before
+    finally:
+        for sock in stalled:
+            sock.close()
+        writer.stop()
+        reader.stop()
+    waited = [c - o for c, o in zip(closed, opened) if c is not None]
+    kept = reader.exact and reader.received == written
+    # Porvix's timer may fire up to 5 % early (a coarse timer) and late by the machine's load.
+    in_time = len(waited) == STALLED_HELLOS and HANDSHAKE_TIME * 0.95 <= min(waited) <= max(waited) <= HANDSHAKE_TIME + 3
+    print(f"stalled handshakes: {STALLED_HELLOS} clients send a partial ClientHello and nothing more (descriptors "
+          f"{fds_before} -> {fds_stalled}); {LATE_CLIENTS} TLS clients shaking hands meanwhile: all done, the slowest "
+          f"in {max(late) * 1000:.0f} ms; closed by Porvix: {len(waited)} of {STALLED_HELLOS}, after "
+          f"{min(waited, default=0):.1f}-{max(waited, default=0):.1f} s; the healthy TLS client's stream: "
+          f"{reader.received / MIB:.1f} of {written / MIB:.1f} MiB at {FLOOD_STREAM_RATE / MIB:.0f} MiB/s, "
+          f"{'byte-exact' if reader.exact else 'CORRUPTED'}, longest pause {reader.longest_pause:.2f} s; VmRSS "
+          f"before {mib(before)} MiB, peak {mib(peak)}, after {mib(after)}; descriptors after {fds_after}; "
+          f"errorlog.txt +{lines} lines about TLS; target the stream whole, the stalled closed after "
+          f"{HANDSHAKE_TIME} s, "
+          f"descriptors back: {verdict(kept and in_time and fds_after <= fds_before)}")
+
+
+def measure_tls_refused(args, instance):
+    pid, port = instance.proc.pid, instance.tcp_ports[1]
+    serial = os.open(instance.vport(8), os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+    try:
+        tty.setraw(serial)
+        time.sleep(1)  # what the stalled clients' scenario logs at its end is not counted here
+        fds_before, lines_before = descriptors(pid), log_lines(instance, "")
+        cpu, started = cpu_seconds(pid), time.monotonic()
+        answered = sum(bool(refused_attempt(port)) for _ in range(REFUSED_ATTEMPTS))
+        took = time.monotonic() - started
+        used = cpu_seconds(pid) - cpu
+        time.sleep(1)
+        try:
+            leaked = len(os.read(serial, 1 << 16))
+        except BlockingIOError:
+            leaked = 0
+        fds_after, lines = descriptors(still_running(instance)), log_lines(instance, "") - lines_before
+    finally:
+        os.close(serial)
+    print(f"refused address: AllowFrom=192.0.2.1 on a TLS server session, 127.0.0.1 connects {REFUSED_ATTEMPTS} times "
+          f"(a partial ClientHello each) in {took:.1f} s: {answered} got a byte back, {leaked} bytes reached the "
+          f"serial side; Porvix's CPU {used:.2f} s = {100 * used / took:.1f} % of one core "
+          f"({1e6 * used / REFUSED_ATTEMPTS:.0f} us a connection); errorlog.txt +{lines} lines; descriptors "
+          f"{fds_before} -> {fds_after}; target a bounded log, nothing through, descriptors back: "
+          f"{verdict(lines <= 2 and not answered and not leaked and fds_after <= fds_before)}")
+
+
+def measure_tls_attacks(args):
+    soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
+    resource.setrlimit(resource.RLIMIT_NOFILE, (max(soft, min(hard, 4 * STALLED_HELLOS)), hard))
+    instance = settled(args, "porvix-tls-attacks")
+    try:
+        for part in (measure_tls_stall, measure_tls_refused):
+            part(args, instance)
+            sys.stdout.flush()
+    finally:
+        instance.close()
+
+
 SCENARIOS = {"idle": measure_idle, "stall": measure_stall, "storm": measure_storm, "crowd": measure_crowd,
-             "sessions": measure_sessions, "flood": measure_flood, "pings": measure_pings, "channel": measure_channel}
+             "sessions": measure_sessions, "flood": measure_flood, "pings": measure_pings, "channel": measure_channel,
+             "tls_attacks": measure_tls_attacks}
 
 
 def spread(values):
@@ -817,7 +1094,7 @@ def build(args):
     os.makedirs(build_dir, exist_ok=True)
     log("building the probe in build-bench/")
     subprocess.run(["g++", "-std=c++20", "-O2", "-Wall", "-Wextra", "-pthread", "-o", args.probe,
-                    os.path.join(ROOT, "bench", "probe.cpp")], check=True)
+                    os.path.join(ROOT, "bench", "probe.cpp"), "-lssl", "-lcrypto"], check=True)
 
 
 def install_peers(bridges):
@@ -841,6 +1118,9 @@ def main():
     parser.add_argument("--bridges", default=",".join(BRIDGES), help="comma-separated subset of " + ",".join(BRIDGES))
     parser.add_argument("--ipv6", action="store_true",
                         help="add Porvix's TCP rows over ::1 (" + ",".join(IPV6_ROWS.values()) + ") beside those chosen")
+    parser.add_argument("--tls", action="store_true",
+                        help="add the TLS rows (" + ",".join(TLS_ROWS) + ") beside those chosen, and after the table "
+                             "the memory an idle TLS client costs")
     parser.add_argument("--workloads", default=",".join(WORKLOADS), help="comma-separated subset of " + ",".join(WORKLOADS))
     parser.add_argument("--budget", type=float, default=30,
                         help="seconds after which a transfer stops writing; a figure cut short is marked * (default 30)")
@@ -864,6 +1144,9 @@ def main():
                              "connections, and their tick with no client (as root: a network namespace)")
     parser.add_argument("--channel", action="store_true",
                         help="measure only the command channel under bursts, a flood and idle connections")
+    parser.add_argument("--tls-attacks", action="store_true",
+                        help="measure only what stalled TLS handshakes and a refused address trying again and "
+                             "again cost")
     parser.add_argument("--porvix", metavar="PATH", help="measure this Porvix binary (a build of another branch, say) "
                                          "instead of building build-bench/porvix")
     args = parser.parse_args()
@@ -873,8 +1156,11 @@ def main():
     args.bridges = [b for b in args.bridges.split(",") if b]
     if args.ipv6:
         args.bridges = [row for b in args.bridges for row in (b, IPV6_ROWS.get(b)) if row]
+    if args.tls:
+        args.bridges += [row for row in TLS_ROWS if row not in args.bridges]
     args.workloads = [w for w in args.workloads.split(",") if w]
-    unknown = set(args.bridges) - set(BRIDGES) - set(IPV6_ROWS.values()) | set(args.workloads) - set(WORKLOADS)
+    unknown = set(args.bridges) - set(BRIDGES) - set(IPV6_ROWS.values()) - set(TLS_ROWS) | \
+        set(args.workloads) - set(WORKLOADS)
     if unknown:
         parser.error("unknown: " + ", ".join(sorted(unknown)))
     args.porvix = os.path.abspath(args.porvix) if args.porvix else os.path.join(ROOT, "build-bench", "porvix")
@@ -883,9 +1169,11 @@ def main():
     if not args.no_build:
         build(args)
     scenarios = [name for name in SCENARIOS if getattr(args, name)]
+    args.negotiated = {}
     if scenarios:
         args.work = tempfile.mkdtemp(prefix="porvix-bench-")
         try:
+            args.certs = make_certificates(os.path.join(args.work, "certs"))
             for name in scenarios:
                 try:
                     SCENARIOS[name](args)
@@ -903,21 +1191,30 @@ def main():
     short = set()
     load = os.getloadavg()
     started = time.monotonic()
+    idle_tls = None
     try:
+        if any(b in TLS_ROWS for b in args.bridges):
+            args.certs = make_certificates(os.path.join(args.work, "certs"))
         for rep in range(args.reps):
-            passes = [(b, False) for b in args.bridges]
-            passes += [(b, True) for b in args.bridges if b in FAN_OUT and "fan" in args.workloads]
+            passes = [(b, "main") for b in args.bridges]
+            passes += [(b, "fan") for b in args.bridges if b in FAN_OUT and "fan" in args.workloads]
+            passes += [(b, "hs") for b in args.bridges if b in HANDSHAKES]
             figures = {b: {} for b in args.bridges}
-            for bridge, fan_out in passes:
-                log(f"rep {rep + 1}/{args.reps} {bridge}{' fan-out' if fan_out else ''}")
+            for bridge, kind in passes:
+                log(f"rep {rep + 1}/{args.reps} {bridge}{'' if kind == 'main' else ' ' + kind}")
                 try:
-                    got, cut = measure(args, bridge, fan_out)
+                    got, cut = measure(args, bridge, kind)
                     figures[bridge] |= got
                     short |= {(bridge, m) for m in cut}
                 except (RuntimeError, OSError, subprocess.SubprocessError) as e:
                     log(f"  {bridge} failed: {e}")
             for b in args.bridges:
                 results[b].append(figures[b])
+        if args.tls:
+            try:
+                idle_tls = measure_tls_idle(args)
+            except (RuntimeError, OSError, subprocess.SubprocessError) as e:
+                idle_tls = f"idle TLS clients failed: {e}"
     finally:
         shutil.rmtree(args.work, ignore_errors=True)
 
@@ -930,6 +1227,10 @@ def main():
           "us, ms/MiB, MiB: lower is better)")
     if short:
         print(f"* cut short after the {args.budget:g} s budget: the figure covers the bytes moved until then")
+    if args.negotiated:
+        print("TLS as negotiated: " + ", ".join(f"{b} {what}" for b, what in args.negotiated.items()))
+    if idle_tls:
+        print(idle_tls)
 
 
 if __name__ == "__main__":

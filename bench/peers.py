@@ -11,6 +11,7 @@ import os
 import random
 import select
 import socket
+import ssl
 import threading
 import time
 import tty
@@ -20,6 +21,9 @@ COM_PORT = 44
 # A block of the stream, repeated: random bytes, 0xFF among them, so that the
 # doubling of IAC in data is exercised too.
 STREAM_BLOCK = random.Random(2217).randbytes(1 << 16)
+# The start of a ClientHello: a record that says 512 bytes follow, and the
+# first 45 of them. A server waits for the rest, which never comes.
+PARTIAL_CLIENT_HELLO = bytes([0x16, 3, 1, 2, 0, 1, 0, 1, 0xFC, 3, 3]) + random.Random(1).randbytes(34)
 
 
 def status_kb(pid, field):
@@ -110,21 +114,18 @@ class StreamWriter(threading.Thread):
         return self.written
 
 
-class TelnetStreamReader(threading.Thread):
-    """A client of an RFC 2217 server session that reads the serial stream:
-    it agrees to what the server offers, takes the Telnet commands out,
-    compares every data byte with the stream and notes the longest pause
+class StreamReader(threading.Thread):
+    """A client of a server session that reads the serial stream on `sock`:
+    it compares every data byte with the stream and notes the longest pause
     between two arrivals."""
 
-    def __init__(self, port):
+    def __init__(self, sock):
         super().__init__(daemon=True)
-        self.sock = socket.create_connection(("127.0.0.1", port), timeout=10)
+        self.sock = sock
         self.sock.settimeout(0.2)
         self.received = 0
         self.exact = True
         self.longest_pause = 0.0
-        self.pending = b""
-        self.answered = set()
         self.done = threading.Event()
         self.start()
 
@@ -139,7 +140,7 @@ class TelnetStreamReader(threading.Thread):
                 return
             if not chunk:
                 return
-            data = self.take_commands(self.pending + chunk)
+            data = self.data_of(chunk)
             if data:
                 now = time.monotonic()
                 if self.received:
@@ -147,6 +148,34 @@ class TelnetStreamReader(threading.Thread):
                 last = now
                 self.exact &= data == stream_bytes(self.received, len(data))
                 self.received += len(data)
+
+    def data_of(self, chunk):
+        """The stream's bytes in `chunk`, as it came from the socket."""
+        return chunk
+
+    def wait_for(self, count, timeout):
+        """Waits until `count` data bytes have come or `timeout` passed."""
+        deadline = time.monotonic() + timeout
+        while self.received < count and time.monotonic() < deadline and self.is_alive():
+            time.sleep(0.05)
+
+    def stop(self):
+        self.done.set()
+        self.join()
+        self.sock.close()
+
+
+class TelnetStreamReader(StreamReader):
+    """A client of an RFC 2217 server session that reads the serial stream:
+    it agrees to what the server offers and takes the Telnet commands out."""
+
+    def __init__(self, port):
+        self.pending = b""
+        self.answered = set()
+        super().__init__(socket.create_connection(("127.0.0.1", port), timeout=10))
+
+    def data_of(self, chunk):
+        return self.take_commands(self.pending + chunk)
 
     def take_commands(self, buf):
         """The data bytes of `buf`; an incomplete command is kept for the next chunk."""
@@ -187,17 +216,6 @@ class TelnetStreamReader(threading.Thread):
             if buf[mark + 1] == SE:
                 return mark + 2
             pos = mark + 2
-
-    def wait_for(self, count, timeout):
-        """Waits until `count` data bytes have come or `timeout` passed."""
-        deadline = time.monotonic() + timeout
-        while self.received < count and time.monotonic() < deadline and self.is_alive():
-            time.sleep(0.05)
-
-    def stop(self):
-        self.done.set()
-        self.join()
-        self.sock.close()
 
 
 def flood(sock, chunk, seconds, stop):
@@ -289,3 +307,36 @@ def burst(path, count, request, requests):
         cut_short += 0 < answered and accepted < requests
         sock.close()
     return len(socks), served, cut_short
+
+
+def tls_client(port, ca_file, timeout=10):
+    """A TLS client of a server session on 127.0.0.1, the handshake done,
+    the server's certificate checked against `ca_file`."""
+    context = ssl.create_default_context(cafile=ca_file)
+    sock = socket.create_connection(("127.0.0.1", port), timeout=timeout)
+    try:
+        return context.wrap_socket(sock, server_hostname="127.0.0.1")
+    except BaseException:
+        sock.close()
+        raise
+
+
+def stalled_hello(port):
+    """A client that opens TLS and stalls mid-handshake: a partial ClientHello, then nothing."""
+    sock = socket.create_connection(("127.0.0.1", port), timeout=10)
+    sock.sendall(PARTIAL_CLIENT_HELLO)
+    return sock
+
+
+def refused_attempt(port):
+    """Connects, says something and waits until the server has ended the
+    connection; the bytes it got back (none, from a refusing server)."""
+    with socket.create_connection(("127.0.0.1", port), timeout=10) as sock:
+        got = b""
+        try:
+            sock.sendall(PARTIAL_CLIENT_HELLO)
+            while more := sock.recv(4096):
+                got += more
+        except OSError:
+            pass  # reset by the server: ended as well
+        return got

@@ -20,6 +20,17 @@
 //       phase in seconds (every thread's run time from schedstat). With --pid
 //       a last line gives its resident memory then, its peak and
 //       Private_Dirty: "memory rss_kb=... hwm_kb=... dirty_kb=...".
+//   probe handshakes --net connect:PORT|connect6:PORT --tls CAFILE --clients N --rounds R
+//       R rounds of N TLS handshakes at once: one line "handshakes count=N
+//       seconds=..." per round, from the first connection until every
+//       client holds the server's first session ticket (the server sends it
+//       once it has checked the client's Finished message).
+//   With --tls CAFILE every network connection of `run` and `handshakes`
+//   speaks TLS 1.3 with TLS_AES_128_GCM_SHA256 only, whatever the bridge
+//   allows, so that every bridge is measured with one cipher: a connecting
+//   probe checks the bridge's certificate against CAFILE and 127.0.0.1 or
+//   ::1; an accepting one (accept:FD) presents --tls-cert CERT --tls-key KEY.
+//   `run` then prints "tls version=... cipher=..." first.
 //   probe sessions --listen FD --serial PATH... --bytes B --round-trips COUNT
 //             [--pid PID] [--budget S] [--reference-serial ... --reference-net ...]
 //       Every PATH is a port whose bridge connects to the listener FD; the last
@@ -36,6 +47,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -51,6 +63,9 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -65,6 +80,9 @@ constexpr std::size_t kChunk = 65536;
 constexpr auto kStall = std::chrono::seconds(30); // no progress for this long ends the run
 constexpr auto kHeldBack = std::chrono::seconds(3); // a writer stuck this long is held back
 constexpr std::size_t kEndless = SIZE_MAX / 2;     // a stream that runs until it is halted
+// At most one TLS record per write: when the socket is full only that
+// record waits, so no byte of an unfinished write reaches the other side.
+constexpr std::size_t kRecord = 16384;
 
 [[noreturn]] void fail(const std::string &why)
 {
@@ -107,6 +125,139 @@ void noDelay(int fd)
 {
     const int on = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+}
+
+std::string openSslReason()
+{
+    const unsigned long code = ::ERR_get_error();
+    const char *reason = code == 0 ? nullptr : ::ERR_reason_error_string(code);
+    return reason != nullptr ? reason : code == 0 ? std::strerror(errno) : "error " + std::to_string(code);
+}
+
+/// The TLS stage of the probe's network connections (--tls and friends).
+struct Tls {
+    std::string caFile, certFile, keyFile;
+    bool on() const { return !caFile.empty() || !certFile.empty(); }
+};
+
+std::vector<SSL *> tlsOf; // by descriptor: the TLS stage on it, if it has one
+
+SSL *tlsOn(int fd)
+{
+    return fd >= 0 && static_cast<std::size_t>(fd) < tlsOf.size() ? tlsOf[static_cast<std::size_t>(fd)] : nullptr;
+}
+
+SSL_CTX *tlsContext(const Tls &tls, bool server)
+{
+    SSL_CTX *context = ::SSL_CTX_new(server ? ::TLS_server_method() : ::TLS_client_method());
+    if (context == nullptr || ::SSL_CTX_set_min_proto_version(context, TLS1_3_VERSION) != 1
+        || ::SSL_CTX_set_ciphersuites(context, "TLS_AES_128_GCM_SHA256") != 1)
+        fail("TLS set-up: " + openSslReason());
+    ::SSL_CTX_set_options(context, SSL_OP_IGNORE_UNEXPECTED_EOF);
+    ::SSL_CTX_set_mode(context, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
+    if (server) {
+        if (::SSL_CTX_use_certificate_chain_file(context, tls.certFile.c_str()) != 1
+            || ::SSL_CTX_use_PrivateKey_file(context, tls.keyFile.c_str(), SSL_FILETYPE_PEM) != 1)
+            fail("TLS certificate " + tls.certFile + ": " + openSslReason());
+        ::SSL_CTX_set_num_tickets(context, 0); // the bridge would only drop them
+    } else {
+        if (::SSL_CTX_load_verify_locations(context, tls.caFile.c_str(), nullptr) != 1)
+            fail("TLS trust " + tls.caFile + ": " + openSslReason());
+        ::SSL_CTX_set_verify(context, SSL_VERIFY_PEER, nullptr);
+    }
+    return context;
+}
+
+/// A TLS stage on `fd` not yet shaken hands: a client checks the bridge's
+/// certificate against the loopback address it connected to.
+SSL *newTls(SSL_CTX *context, int fd, bool server, bool ipv6)
+{
+    SSL *ssl = ::SSL_new(context);
+    if (ssl == nullptr || ::SSL_set_fd(ssl, fd) != 1)
+        fail("TLS: " + openSslReason());
+    if (!server && ::X509_VERIFY_PARAM_set1_ip_asc(::SSL_get0_param(ssl), ipv6 ? "::1" : "127.0.0.1") != 1)
+        fail("TLS: " + openSslReason());
+    return ssl;
+}
+
+/// Shakes hands on the blocking connection `fd` (15 s at most) and makes its
+/// reads and writes go through TLS from then on.
+void startTls(const Tls &tls, int fd, bool server, bool ipv6)
+{
+    static SSL_CTX *const clientContext = tls.caFile.empty() ? nullptr : tlsContext(tls, false);
+    static SSL_CTX *const serverContext = tls.certFile.empty() ? nullptr : tlsContext(tls, true);
+    SSL_CTX *context = server ? serverContext : clientContext;
+    if (context == nullptr)
+        fail(server ? "an accepting TLS probe needs --tls-cert and --tls-key" : "a TLS probe needs --tls CAFILE");
+    const timeval limit {15, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+    SSL *ssl = newTls(context, fd, server, ipv6);
+    if ((server ? ::SSL_accept(ssl) : ::SSL_connect(ssl)) != 1)
+        fail("TLS handshake: " + openSslReason());
+    if (tlsOf.size() <= static_cast<std::size_t>(fd))
+        tlsOf.resize(static_cast<std::size_t>(fd) + 1, nullptr);
+    tlsOf[static_cast<std::size_t>(fd)] = ssl;
+}
+
+/// read(2), through the TLS stage of `fd` when it has one: as much as has
+/// come, EAGAIN when nothing has, 0 at the end.
+ssize_t netRead(int fd, unsigned char *into, std::size_t size)
+{
+    SSL *ssl = tlsOn(fd);
+    if (ssl == nullptr)
+        return ::read(fd, into, size);
+    std::size_t got = 0;
+    while (got < size) {
+        const int n = ::SSL_read(ssl, into + got, static_cast<int>(std::min<std::size_t>(size - got, INT_MAX)));
+        if (n > 0) {
+            got += static_cast<std::size_t>(n);
+            continue;
+        }
+        const int error = ::SSL_get_error(ssl, n);
+        if (got > 0 || error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE)
+            break;
+        if (error == SSL_ERROR_ZERO_RETURN)
+            return 0;
+        fail("TLS read: " + openSslReason());
+    }
+    if (got == 0)
+        errno = EAGAIN;
+    return got == 0 ? -1 : static_cast<ssize_t>(got);
+}
+
+/// write(2), through the TLS stage of `fd` when it has one, a record at most.
+ssize_t netWrite(int fd, const unsigned char *bytes, std::size_t size)
+{
+    SSL *ssl = tlsOn(fd);
+    if (ssl == nullptr)
+        return ::write(fd, bytes, size);
+    const int n = ::SSL_write(ssl, bytes, static_cast<int>(std::min(size, kRecord)));
+    if (n > 0)
+        return n;
+    const int error = ::SSL_get_error(ssl, n);
+    if (error != SSL_ERROR_WANT_WRITE && error != SSL_ERROR_WANT_READ)
+        fail("TLS write: " + openSslReason());
+    errno = EAGAIN;
+    return -1;
+}
+
+/// poll(2), where a descriptor whose TLS stage holds bytes already taken
+/// off the socket is readable at once.
+int pollNet(pollfd *polls, std::size_t count, int timeout)
+{
+    const auto buffered = [&](const pollfd &p) {
+        SSL *ssl = (p.events & POLLIN) ? tlsOn(p.fd) : nullptr;
+        return ssl != nullptr && ::SSL_pending(ssl) > 0;
+    };
+    const bool any = std::any_of(polls, polls + count, buffered);
+    const int ready = ::poll(polls, count, any ? 0 : timeout);
+    if (!any || ready < 0)
+        return ready;
+    for (pollfd *p = polls; p != polls + count; ++p)
+        if (buffered(*p))
+            p->revents |= POLLIN;
+    return static_cast<int>(std::count_if(polls, polls + count, [](const pollfd &p) { return p.revents != 0; }));
 }
 
 // The bridge may still be starting: retry for a while.
@@ -208,7 +359,7 @@ Clock::time_point after(double s)
 /// descriptor ends the run.
 ssize_t readSome(int fd, unsigned char *into, std::size_t size)
 {
-    const ssize_t got = ::read(fd, into, size);
+    const ssize_t got = netRead(fd, into, size);
     if (got < 0 && (errno == EAGAIN || errno == EINTR))
         return 0;
     if (got <= 0)
@@ -290,14 +441,14 @@ double transfer(const Link &link, std::vector<Flow> &flows)
         }
         if (done)
             break;
-        if (::poll(polls.data(), polls.size(), 1000) < 0 && errno != EINTR)
+        if (pollNet(polls.data(), polls.size(), 1000) < 0 && errno != EINTR)
             fail(std::string("poll: ") + std::strerror(errno));
         const pollfd *p = polls.data();
         for (std::size_t k = 0; k < flows.size(); ++k) {
             Flow &f = flows[k];
             if ((p++)->revents & POLLOUT) {
                 const std::size_t i = patternIndex(f, f.written);
-                const ssize_t put = ::write(f.from, f.pattern->data() + i,
+                const ssize_t put = netWrite(f.from, f.pattern->data() + i,
                                             std::min({kChunk, ends[k] - f.written, f.pattern->size() - i}));
                 if (put > 0) {
                     f.written += static_cast<std::size_t>(put);
@@ -331,7 +482,7 @@ void receive(int fd, unsigned char *into, std::size_t size)
     std::size_t got = 0;
     while (got < size) {
         pollfd p {fd, POLLIN, 0};
-        if (::poll(&p, 1, static_cast<int>(std::chrono::milliseconds(kStall).count())) == 0)
+        if (pollNet(&p, 1, static_cast<int>(std::chrono::milliseconds(kStall).count())) == 0)
             fail("round trip: no answer");
         got += static_cast<std::size_t>(readSome(fd, into + got, size - got));
     }
@@ -342,7 +493,7 @@ void send(int fd, const unsigned char *bytes, std::size_t size)
     for (std::size_t put = 0; put < size;) {
         pollfd p {fd, POLLOUT, 0};
         ::poll(&p, 1, 1000);
-        const ssize_t n = ::write(fd, bytes + put, size - put);
+        const ssize_t n = netWrite(fd, bytes + put, size - put);
         if (n > 0)
             put += static_cast<std::size_t>(n);
     }
@@ -469,7 +620,7 @@ void drain(const std::vector<int> &fds)
     std::vector<pollfd> polls;
     for (int fd : fds)
         polls.push_back({fd, POLLIN, 0});
-    while (::poll(polls.data(), polls.size(), 300) > 0)
+    while (pollNet(polls.data(), polls.size(), 300) > 0)
         for (auto &p : polls)
             if (p.revents & POLLIN)
                 readSome(p.fd, buffer.data(), kChunk);
@@ -491,7 +642,7 @@ void settle(const Link &link)
             std::vector<pollfd> polls;
             for (int fd : readers)
                 polls.push_back({fd, POLLIN, 0});
-            ::poll(polls.data(), polls.size(), 50);
+            pollNet(polls.data(), polls.size(), 50);
             for (std::size_t i = 0; i < readers.size(); ++i)
                 if (polls[i].revents & POLLIN)
                     heard[i] = heard[i] || readSome(readers[i], buffer.data(), kChunk) > 0;
@@ -524,12 +675,15 @@ int connectNet(const std::string &net)
     fail("unknown --net " + net);
 }
 
-Link openLink(const std::string &serial, const std::string &net, int clients)
+Link openLink(const std::string &serial, const std::string &net, int clients, const Tls &tls = {})
 {
     Link link;
     link.serial = serial.rfind("fd:", 0) == 0 ? numberAfter(serial, "fd:") : openDevice(serial);
-    for (int i = 0; i < clients; ++i)
+    for (int i = 0; i < clients; ++i) {
         link.clients.push_back(connectNet(net));
+        if (tls.on())
+            startTls(tls, link.clients.back(), net.rfind("accept:", 0) == 0, net.rfind("connect6:", 0) == 0);
+    }
     setNonBlocking(link.serial);
     for (int fd : link.clients)
         setNonBlocking(fd);
@@ -542,6 +696,7 @@ int run(int argc, char **argv)
     std::string serial, net, quietSerial, quietNet;
     int clients = 1, pid = 0;
     double budget = 1e9;
+    Tls tls;
     std::vector<std::string> phases;
     for (int i = 2; i < argc; ++i) {
         const std::string a = argv[i];
@@ -560,10 +715,18 @@ int run(int argc, char **argv)
             quietSerial = argv[++i];
         else if (a == "--quiet-net" && hasValue)
             quietNet = argv[++i];
+        else if (a == "--tls" && hasValue)
+            tls.caFile = argv[++i];
+        else if (a == "--tls-cert" && hasValue)
+            tls.certFile = argv[++i];
+        else if (a == "--tls-key" && hasValue)
+            tls.keyFile = argv[++i];
         else
             phases.push_back(a);
     }
-    Link link = openLink(serial, net, clients);
+    Link link = openLink(serial, net, clients, tls);
+    if (SSL *ssl = tlsOn(link.clients.front()))
+        std::printf("tls version=%s cipher=%s\n", ::SSL_get_version(ssl), ::SSL_get_cipher_name(ssl));
     link.pid = pid;
     link.budget = budget;
     Link quiet;
@@ -774,6 +937,113 @@ int sessions(int argc, char **argv)
     return 0;
 }
 
+/// One client of a handshake round: done once it holds a session ticket.
+struct Handshake {
+    int fd = -1;
+    SSL *ssl = nullptr;
+    bool ticket = false;
+};
+
+int takeTicket(SSL *ssl, SSL_SESSION *)
+{
+    static_cast<Handshake *>(SSL_get_app_data(ssl))->ticket = true;
+    return 0; // not kept: every handshake of the benchmark is a full one
+}
+
+/// Drives one client's handshake as far as it goes now; the events it waits for.
+short advance(Handshake &h)
+{
+    unsigned char byte = 0;
+    const int n = ::SSL_is_init_finished(h.ssl) ? ::SSL_read(h.ssl, &byte, 1) : ::SSL_do_handshake(h.ssl);
+    if (h.ticket)
+        return 0;
+    const int error = ::SSL_get_error(h.ssl, n);
+    if (n > 0 || error == SSL_ERROR_WANT_READ)
+        return POLLIN;
+    if (error == SSL_ERROR_WANT_WRITE)
+        return POLLOUT;
+    fail("TLS handshake: " + (error == SSL_ERROR_ZERO_RETURN ? std::string("the bridge closed") : openSslReason()));
+}
+
+int handshakes(int argc, char **argv)
+{
+    std::string net;
+    Tls tls;
+    int clients = 100, rounds = 1;
+    for (int i = 2; i < argc; ++i) {
+        const std::string a = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (a == "--net" && hasValue)
+            net = argv[++i];
+        else if (a == "--tls" && hasValue)
+            tls.caFile = argv[++i];
+        else if (a == "--clients" && hasValue)
+            clients = std::max(1, std::atoi(argv[++i]));
+        else if (a == "--rounds" && hasValue)
+            rounds = std::max(1, std::atoi(argv[++i]));
+        else if ((a == "--pid" || a == "--budget") && hasValue)
+            ++i; // for run; no use here
+        else
+            fail("unknown argument " + a);
+    }
+    const bool ipv6 = net.rfind("connect6:", 0) == 0;
+    if (!ipv6 && net.rfind("connect:", 0) != 0)
+        fail("handshakes needs --net connect:PORT or connect6:PORT");
+    if (tls.caFile.empty())
+        fail("handshakes needs --tls CAFILE");
+    SSL_CTX *context = tlsContext(tls, false);
+    ::SSL_CTX_set_session_cache_mode(context, SSL_SESS_CACHE_CLIENT | SSL_SESS_CACHE_NO_INTERNAL_STORE);
+    ::SSL_CTX_sess_set_new_cb(context, takeTicket);
+    const int port = numberAfter(net, ipv6 ? "connect6:" : "connect:");
+    sockaddr_in a = loopback(port);
+    sockaddr_in6 a6 {};
+    a6.sin6_family = AF_INET6;
+    a6.sin6_port = htons(static_cast<uint16_t>(port));
+    a6.sin6_addr = in6addr_loopback;
+    const sockaddr *to = ipv6 ? reinterpret_cast<const sockaddr *>(&a6) : reinterpret_cast<const sockaddr *>(&a);
+    ::close(connectTo(port, ipv6)); // the bridge listens by now
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    for (int round = 0; round < rounds; ++round) {
+        std::vector<Handshake> all(static_cast<std::size_t>(clients));
+        std::vector<pollfd> polls(all.size());
+        const auto start = Clock::now();
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            Handshake &h = all[i];
+            h.fd = ::socket(to->sa_family, SOCK_STREAM | SOCK_NONBLOCK, 0);
+            if (::connect(h.fd, to, ipv6 ? sizeof a6 : sizeof a) != 0 && errno != EINPROGRESS)
+                fail("cannot connect to port " + std::to_string(port) + ": " + std::strerror(errno));
+            h.ssl = newTls(context, h.fd, false, ipv6);
+            SSL_set_app_data(h.ssl, &h);
+            ::SSL_set_connect_state(h.ssl);
+            polls[i] = {h.fd, POLLOUT, 0}; // connected first
+        }
+        std::size_t left = all.size();
+        while (left > 0) {
+            if (Clock::now() - start > kStall)
+                fail(std::to_string(left) + " handshakes of " + std::to_string(clients) + " did not finish");
+            if (::poll(polls.data(), polls.size(), 1000) < 0 && errno != EINTR)
+                fail(std::string("poll: ") + std::strerror(errno));
+            for (std::size_t i = 0; i < all.size(); ++i) {
+                if (polls[i].fd < 0 || polls[i].revents == 0)
+                    continue;
+                polls[i].events = advance(all[i]);
+                if (polls[i].events == 0) {
+                    polls[i].fd = -1;
+                    --left;
+                }
+            }
+        }
+        std::printf("handshakes count=%d seconds=%.4f\n", clients, seconds(Clock::now() - start));
+        std::fflush(stdout);
+        for (Handshake &h : all) {
+            ::SSL_free(h.ssl);
+            ::close(h.fd);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(300)); // the bridge lets them go
+    }
+    return 0;
+}
+
 /// A thousand connections need more descriptors than the usual soft limit.
 void raiseFileLimit()
 {
@@ -834,9 +1104,13 @@ int main(int argc, char **argv)
         return run(argc, argv);
     if (mode == "sessions")
         return sessions(argc, argv);
+    if (mode == "handshakes")
+        return handshakes(argc, argv);
     if (mode == "relay" && argc == 4)
         return relay(argv[2], std::atoi(argv[3]));
     std::fprintf(stderr, "usage: probe run --serial fd:N|PATH --net connect:PORT|connect6:PORT|accept:FD|fd:N PHASE...\n"
+                         "       probe handshakes --net connect:PORT|connect6:PORT --tls CAFILE --clients N"
+                         " --rounds R\n"
                          "       probe sessions --listen FD --serial PATH... --bytes B --round-trips COUNT\n"
                          "       probe relay PATH PORT\n");
     return 2;

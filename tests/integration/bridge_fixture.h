@@ -28,6 +28,8 @@
 
 #include <memory>
 
+#include <gtest/gtest.h>
+
 namespace pvx::testing {
 
 inline constexpr auto kSerialLine = session::StatusLine::Serial;
@@ -134,6 +136,26 @@ struct PtyBridge : FakeLogServices {
     platform::VirtualPort *vport = nullptr;
     std::unique_ptr<session::Session> session;
 };
+
+/// Moves `total` bytes each way between `f`'s device and `network`, every
+/// byte checked.
+inline void crossBothWays(PtyBridge &f, TcpPeer &network, qint64 total)
+{
+    using namespace std::chrono_literals;
+    FdPeer device(f.device.master());
+    ByteSource fromDevice(total, 1);
+    ByteSource fromNetwork(total, 2);
+    ByteSink atNetwork;
+    ByteSink atDevice;
+    device.send(fromDevice);
+    network.send(fromNetwork);
+    device.receive(atDevice);
+    network.receive(atNetwork);
+    ASSERT_TRUE(waitUntil([&] { return atNetwork.count() == total && atDevice.count() == total; }, 60s))
+        << atNetwork.count() << " / " << atDevice.count();
+    EXPECT_EQ(atNetwork.checksum(), fromDevice.checksum());
+    EXPECT_EQ(atDevice.checksum(), fromNetwork.checksum());
+}
 
 /// A client session whose server is held by the test.
 struct ServedClient : PtyBridge {

@@ -6,9 +6,7 @@
 #include <gtest/gtest.h>
 
 using namespace std::chrono_literals;
-using pvx::testing::ByteSink;
-using pvx::testing::ByteSource;
-using pvx::testing::FdPeer;
+using pvx::testing::crossBothWays;
 using pvx::testing::kNetworkLine;
 using pvx::testing::PtyBridge;
 using pvx::testing::s;
@@ -65,20 +63,7 @@ TEST_P(BridgeIpv6Client, EveryByteCrossesBothWays)
     EXPECT_EQ(f.session->clients().socket(0).remoteHostIP(),
               network.socket().localAddress().toString());
 
-    FdPeer device(f.device.master());
-    ByteSource fromDevice(kBytesEachWay, 3);
-    ByteSource fromNetwork(kBytesEachWay, 4);
-    ByteSink atNetwork;
-    ByteSink atDevice;
-    device.send(fromDevice);
-    network.send(fromNetwork);
-    device.receive(atDevice);
-    network.receive(atNetwork);
-    ASSERT_TRUE(waitUntil([&] { return atNetwork.count() == kBytesEachWay && atDevice.count() == kBytesEachWay; },
-                          30s))
-        << atNetwork.count() << " / " << atDevice.count();
-    EXPECT_EQ(atNetwork.checksum(), fromDevice.checksum());
-    EXPECT_EQ(atDevice.checksum(), fromNetwork.checksum());
+    crossBothWays(f, network, kBytesEachWay);
 }
 
 INSTANTIATE_TEST_SUITE_P(

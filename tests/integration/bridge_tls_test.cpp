@@ -8,8 +8,7 @@
 #include <gtest/gtest.h>
 
 using namespace std::chrono_literals;
-using pvx::testing::ByteSink;
-using pvx::testing::ByteSource;
+using pvx::testing::crossBothWays;
 using pvx::testing::CertificateFolder;
 using pvx::testing::FdPeer;
 using pvx::testing::freePort;
@@ -35,24 +34,6 @@ QString clientOptions(const QString &cert, const QString &key, const QString &ca
 int openDescriptors()
 {
     return static_cast<int>(QDir(s("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
-}
-
-/// Moves `total` bytes each way between the device and `network`, every byte checked.
-void crossBothWays(PtyBridge &f, TcpPeer &network, qint64 total)
-{
-    FdPeer device(f.device.master());
-    ByteSource fromDevice(total, 1);
-    ByteSource fromNetwork(total, 2);
-    ByteSink atNetwork;
-    ByteSink atDevice;
-    device.send(fromDevice);
-    network.send(fromNetwork);
-    device.receive(atDevice);
-    network.receive(atNetwork);
-    ASSERT_TRUE(waitUntil([&] { return atNetwork.count() == total && atDevice.count() == total; }, 60s))
-        << atNetwork.count() << " / " << atDevice.count();
-    EXPECT_EQ(atNetwork.checksum(), fromDevice.checksum());
-    EXPECT_EQ(atDevice.checksum(), fromNetwork.checksum());
 }
 
 } // namespace

@@ -89,8 +89,8 @@ std::pair<QString, int> endpoint(int descriptor, bool peer)
 
 } // namespace
 
-QtSocket::QtSocket(std::shared_ptr<PendingConnections> pending)
-    : m_pending(std::move(pending)),
+QtSocket::QtSocket(std::shared_ptr<PendingConnections> pending, std::function<void()> connectionEnded)
+    : m_pending(std::move(pending)), m_connectionEnded(std::move(connectionEnded)),
       m_destination(m_resolver, [this](const QString &description) { raiseWarning(description); }),
       m_attempts(m_resolver, std::make_unique<QtTimer>(),
                  {
@@ -287,6 +287,8 @@ void QtSocket::releaseBackends()
         m_stream->close();
         m_gate.dispose(m_stream);
         m_stream = nullptr;
+        if (m_connectionEnded)
+            m_connectionEnded();
     }
     m_attempts.stop();
     if (m_tcp) {

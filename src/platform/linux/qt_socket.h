@@ -61,8 +61,8 @@ class TcpListener;
 class QtSocket final : public Socket {
 public:
     /// `pending` holds the connection requests of every socket made by the
-    /// same factory.
-    explicit QtSocket(std::shared_ptr<PendingConnections> pending);
+    /// same factory; `connectionEnded` hears of every connection closed.
+    explicit QtSocket(std::shared_ptr<PendingConnections> pending, std::function<void()> connectionEnded = {});
     ~QtSocket() override;
     QtSocket(const QtSocket &) = delete;
     QtSocket &operator=(const QtSocket &) = delete;
@@ -148,6 +148,7 @@ private:
     void raiseError(int number, const QString &description);
 
     std::shared_ptr<PendingConnections> m_pending;
+    std::function<void()> m_connectionEnded;
     EventGate m_gate;
     Events m_events;
 

@@ -12,7 +12,7 @@ QtSocketFactory::~QtSocketFactory() = default;
 
 std::unique_ptr<Socket> QtSocketFactory::create()
 {
-    return std::make_unique<QtSocket>(m_pending);
+    return std::make_unique<QtSocket>(m_pending, m_connectionEnded);
 }
 
 Result<std::shared_ptr<const TlsSetup>> QtSocketFactory::loadTls(const TlsSettings &settings)

@@ -2,6 +2,7 @@
 
 #include "platform/socket.h"
 
+#include <functional>
 #include <memory>
 
 namespace pvx::platform {
@@ -19,10 +20,14 @@ public:
     QtSocketFactory &operator=(const QtSocketFactory &) = delete;
 
     std::unique_ptr<Socket> create() override;
+    /// `handler` hears of every connection a socket made from now on closes
+    /// (a TLS connection leaves its buffers to the heap).
+    void onConnectionEnded(std::function<void()> handler) { m_connectionEnded = std::move(handler); }
     Result<std::shared_ptr<const TlsSetup>> loadTls(const TlsSettings &settings) override;
 
 private:
     std::shared_ptr<PendingConnections> m_pending;
+    std::function<void()> m_connectionEnded;
 };
 
 } // namespace pvx::platform
