@@ -194,6 +194,8 @@ constexpr StringEntry kJapanese[] = {
     {5163, "アドレスと範囲 (例: 192.0.2.7, 10.0.0.0/8, 2001:db8::/32)。空欄ならすべて許可"},
     // The network side
     {5170, "%1 との TLS ハンドシェイクに失敗しました: %2"},
+    // The trace file
+    {5180, "トレースファイルを開けません: %1"},
 };
 
 static_assert(strictlyAscending(kJapanese));
