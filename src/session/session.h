@@ -121,6 +121,9 @@ signals:
     /// A status line changed to `text`, or its reason changed; the reason
     /// is the line's tool tip at this moment (empty: none).
     void statusChanged(StatusLine line, const QString &text);
+    /// Something went wrong that is not a status, such as a trace file that
+    /// cannot be opened or written; it is in the error log as well.
+    void warned(const QString &text);
 
 private:
     QString text(resources::StringId id) const;

@@ -137,10 +137,13 @@ void Session::runDeactivation()
 
 bool Session::startTraceFile(const QString &path)
 {
-    const auto started = m_traceFile.start(path, m_window.options.TraceBytes != 0, name(),
-                                           [this](const QString &message) { logError(message); });
+    const auto warn = [this](const QString &message) {
+        logError(message);
+        emit warned(message);
+    };
+    const auto started = m_traceFile.start(path, m_window.options.TraceBytes != 0, name(), warn);
     if (!started)
-        logError(text(StringId::TraceFileNotOpened).arg(started.error().detail));
+        warn(text(StringId::TraceFileNotOpened).arg(started.error().detail));
     return started.ok();
 }
 
