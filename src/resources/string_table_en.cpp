@@ -190,6 +190,8 @@ constexpr StringEntry kEnglish[] = {
     {5163, "Addresses and ranges such as 192.0.2.7, 10.0.0.0/8, 2001:db8::/32; empty: everyone"},
     // The network side
     {5170, "TLS handshake with %1 failed: %2"},
+    // The trace file
+    {5180, "The trace file is not opened: %1"},
     // The monitor window
     {5200, "Monitor..."},
     {5201, "Monitor - %1"},

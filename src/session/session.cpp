@@ -26,6 +26,7 @@ Session::Session(SessionServices services, SessionDevices devices)
                           setStatus(StatusLine::Network, text, reason);
                       }),
       m_trace([this] { return name(); }),
+      m_traceFile(m_trace, services.traceFiles),
       m_links(services.sockets, [this](int index) { return socketEvents(index); }), m_packetizer(kPumpIntervalMs),
       m_pump(services.pump, [this] { onPumpTick(); }, [this] { return pumpPending(); }),
       m_turn(services.turns, [this] { resumeTurn(); }, [this] { return m_heldSerialArrival || m_heldNetworkArrival; })
