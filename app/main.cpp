@@ -102,7 +102,8 @@ int runGui(const shell::CommandLine &line, const QString &commandLineFile, const
     gui::QtTrayIcon tray;
     Program program(*home, commandLineFile, programFile, dialogs, &desktop, std::move(forms), std::move(optionDialogs));
     program.window.setTrayIcon(&tray);
-    gui::MainFrame frame(program.window, program.sessions, dialogs);
+    gui::MainFrame frame(program.window, program.sessions, dialogs,
+                         {program.strings, dialogs, program.files, program.timers});
     QObject::connect(&program.window, &shell::MainWindow::closed, QCoreApplication::instance(),
                      &QCoreApplication::quit, Qt::QueuedConnection);
     const auto signalHandlers = closeOnSignals([&frame] { frame.requestClose(); });

@@ -76,7 +76,8 @@ Program::Program(const QString &home, const QString &commandLineFile, const QStr
               print(stderr, QStringLiteral("porvix: ") + why + QLatin1Char('\n'));
           }}),
       sessions(session::SessionServices{{strings, dialogs, network, std::move(optionDialogs)},
-                                        sockets, timers, ports, settings, log, pings, pump, turns, deviceWatch},
+                                        sockets, timers, ports, settings, log, pings, pump, turns, deviceWatch,
+                                        traceFiles},
                [this] {
                    return session::SessionDevices{
                        std::make_unique<platform::QtSerialPort>(),

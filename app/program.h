@@ -8,6 +8,7 @@
 #include "platform/linux/posix_file_store.h"
 #include "platform/linux/posix_icmp_echo.h"
 #include "platform/linux/posix_process_launcher.h"
+#include "platform/linux/posix_trace_file_opener.h"
 #include "platform/linux/qt_host_resolver.h"
 #include "platform/linux/qt_network_info.h"
 #include "platform/linux/qt_socket_factory.h"
@@ -52,6 +53,7 @@ struct Program {
     session::TurnShare turns{timers};
     platform::InotifyWatcher watcher;
     platform::InotifyDeviceWatch deviceWatch{watcher};
+    platform::PosixTraceFileOpener traceFiles;
     platform::PosixIcmpEcho echo;
     session::PingService pings{echo};
     platform::QtHostResolver resolver;

@@ -11,7 +11,27 @@
 #include "resources/string_table.h"
 #include "shell/service_command.h"
 
+#include <csignal>
+
+#include <unistd.h>
+
 namespace pvx::app {
+
+namespace {
+
+/// Ctrl+C is how a monitor is meant to end, so SIGINT and SIGTERM end the
+/// process at once with exit status 0. Nothing is lost: the stream goes out
+/// unbuffered.
+void exitQuietlyOnSignals()
+{
+    struct sigaction action {};
+    action.sa_handler = [](int) { ::_exit(0); };
+    sigemptyset(&action.sa_mask);
+    for (const int signalNumber : {SIGINT, SIGTERM})
+        ::sigaction(signalNumber, &action, nullptr);
+}
+
+} // namespace
 
 int runClient(const shell::CommandLine &line)
 {
@@ -32,6 +52,29 @@ int runClient(const shell::CommandLine &line)
     }
     if (!accepted) {
         print(stderr, QStringLiteral("porvix: the instance at %1 refused the status query\n").arg(socketPath));
+        return 1;
+    }
+    return 0;
+}
+
+int runMonitor(const shell::CommandLine &line)
+{
+    exitQuietlyOnSignals();
+    const QString socketPath = core::commandSocketPath(core::resolvePorvixHome(line.home, environment));
+    const QString command = line.text ? QStringLiteral("[MONITOR TEXT]") : QStringLiteral("[MONITOR HEX]");
+    auto answer = platform::openCommandStream(socketPath, line.monitorTopic, command);
+    if (!answer) {
+        print(stderr, QStringLiteral("porvix: ") + answer.error().detail + QLatin1Char('\n'));
+        return 2;
+    }
+    if (!answer->reply.accepted) {
+        print(stderr, QStringLiteral("porvix: the instance at %1 has no session with the topic %2\n")
+                          .arg(socketPath, line.monitorTopic));
+        return 1;
+    }
+    const auto copied = platform::copyCommandStream(*answer, STDOUT_FILENO);
+    if (!copied) {
+        print(stderr, QStringLiteral("porvix: ") + copied.error().detail + QLatin1Char('\n'));
         return 1;
     }
     return 0;

@@ -78,6 +78,8 @@ std::optional<int> answerWithoutStart(const shell::CommandLine &line)
     // Not a start: these work beside the running instance.
     if (line.send || line.status)
         return runClient(line);
+    if (line.monitor)
+        return runMonitor(line);
     return std::nullopt;
 }
 

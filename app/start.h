@@ -24,7 +24,8 @@ QStringList argumentsOf(int argc, char **argv);
 int usageError(const QString &error);
 
 /// Answers a run that starts nothing: a usage error (an unknown
-/// single-dash word included), --help, --version, --send and --status. Its
+/// single-dash word included), --help, --version, --send, --status and
+/// --monitor. Its
 /// exit code, or nothing when the run is a start.
 std::optional<int> answerWithoutStart(const shell::CommandLine &line);
 

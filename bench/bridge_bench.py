@@ -18,6 +18,11 @@ when they are missing, then measures every bridge as its own process on
 With --ipv6 the table also has Porvix's TCP rows over ::1 (porvix-vport6,
 porvix-device6, porvix-client6), each beside its row over 127.0.0.1.
 
+With --trace the table also has porvix-vport traced to a file with the bytes
+(TraceFile, TraceBytes=1; porvix-vport-trace) and porvix-vport with a
+`porvix --monitor` attached that never reads (porvix-vport-monitor), each
+with the ratio untraced over traced.
+
 With --tls the table also has TLS rows: Porvix's virtual port as TLS server
 beside socat PTY + OPENSSL-LISTEN (porvix-vport-tls, socat-vport-tls), and
 Porvix's TLS client beside socat PTY + OPENSSL (porvix-client-tls,
@@ -169,10 +174,14 @@ PORVIX_OF = {
     "socat-vport": "porvix-vport", "socat-device": "porvix-device", "ser2net": "porvix-device",
     "ser2net-tuned": "porvix-device", "relay": "porvix-device", "pty": "porvix-vport",
     "socat-vport-tls": "porvix-vport-tls", "socat-client-tls": "porvix-client-tls",
+    # A traced bridge beside the same bridge untraced: the ratio is untraced over traced.
+    "porvix-vport-trace": "porvix-vport", "porvix-vport-monitor": "porvix-vport",
 }
 FAN_OUT = ["porvix-vport", "porvix-device", "ser2net", "ser2net-tuned", "porvix-vport-tls"]
 TLS_ROWS = ["porvix-vport-tls", "socat-vport-tls", "porvix-client-tls", "socat-client-tls"]
 HANDSHAKES = ["porvix-vport-tls", "socat-vport-tls"]
+# --trace: the session's trace to a file with the bytes, and a --monitor that never reads.
+TRACE_ROWS = ["porvix-vport", "porvix-vport-trace", "porvix-vport-monitor"]
 # Porvix's TCP rows again over ::1 (--ipv6): the same bridge, another family.
 IPV6_ROWS = {"porvix-vport": "porvix-vport6", "porvix-device": "porvix-device6", "porvix-client": "porvix-client6"}
 BRIDGES = ["pty", "relay", "porvix-vport", "porvix-device", "porvix-client",
@@ -230,6 +239,7 @@ class Instance:
         self.many = many       # a peer that takes many clients at once forks for each
         self.tls_args = []     # the probe's TLS options for this bridge
         self.proc = None
+        self.monitor = None    # a porvix --monitor beside the bridge
         self.fds = []          # kept open here, handed to the probe
         self.serial = self.net = None
         self.quiet_serial = self.quiet_net = None
@@ -311,6 +321,17 @@ class Instance:
         self.serial = self.porvix("", self.server(7, port, **more))
         wait_for(lambda: os.path.exists(self.serial))
         self.net = self.connect(port)
+
+    def start_porvix_vport_trace(self):
+        self.start_porvix_vport(TraceFile="trace.txt", TraceBytes=1)
+
+    def start_porvix_vport_monitor(self):
+        self.start_porvix_vport()
+        # Its output goes into a pipe nobody reads: Porvix must cut it off
+        # and leave the bridge alone.
+        self.monitor = subprocess.Popen([self.args.porvix, "--home", self.work, "--monitor", "COM7"],
+                                        env=self.porvix_env(), stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                        stderr=subprocess.DEVNULL)
 
     def start_porvix_stall(self):
         self.start_porvix_vport(BufferSize=STALL_BUFFER)
@@ -481,6 +502,9 @@ class Instance:
                          + self.tls_args + quiet + phases)
 
     def close(self):
+        if self.monitor:
+            self.monitor.kill()
+            self.monitor.wait(10)
         if self.proc:
             self.proc.send_signal(signal.SIGTERM)
             try:
@@ -1118,6 +1142,8 @@ def main():
     parser.add_argument("--bridges", default=",".join(BRIDGES), help="comma-separated subset of " + ",".join(BRIDGES))
     parser.add_argument("--ipv6", action="store_true",
                         help="add Porvix's TCP rows over ::1 (" + ",".join(IPV6_ROWS.values()) + ") beside those chosen")
+    parser.add_argument("--trace", action="store_true",
+                        help="add the traced rows (" + ",".join(TRACE_ROWS[1:]) + ") beside porvix-vport")
     parser.add_argument("--tls", action="store_true",
                         help="add the TLS rows (" + ",".join(TLS_ROWS) + ") beside those chosen, and after the table "
                              "the memory an idle TLS client costs")
@@ -1158,8 +1184,10 @@ def main():
         args.bridges = [row for b in args.bridges for row in (b, IPV6_ROWS.get(b)) if row]
     if args.tls:
         args.bridges += [row for row in TLS_ROWS if row not in args.bridges]
+    if args.trace:
+        args.bridges += [row for row in TRACE_ROWS if row not in args.bridges]
     args.workloads = [w for w in args.workloads.split(",") if w]
-    unknown = set(args.bridges) - set(BRIDGES) - set(IPV6_ROWS.values()) - set(TLS_ROWS) | \
+    unknown = set(args.bridges) - set(BRIDGES) - set(IPV6_ROWS.values()) - set(TLS_ROWS) - set(TRACE_ROWS) | \
         set(args.workloads) - set(WORKLOADS)
     if unknown:
         parser.error("unknown: " + ", ".join(sorted(unknown)))

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Takes PNG screenshots of Porvix on a virtual X server, in English and in
 # Japanese: the main window with two sessions, the options dialog, the two
-# sessions tiled side by side, the ping and resolver windows, the About window
-# and the client and server I/O options dialogs. They go to docs/screenshots/.
+# sessions tiled side by side, the ping and resolver windows, the About window,
+# a session's monitor window with some traffic and the client and server I/O
+# options dialogs. They go to docs/screenshots/.
 #
 #   bash scripts/screenshots.sh [path/to/porvix]
 #
@@ -109,7 +110,7 @@ EOF
     # Tiled, the client session is on the right: its I/O Options button, in
     # screen coordinates (the main window stands at 20,20 and is 1400 x 700).
     # The Japanese glyphs make the lines taller, so the buttons stand lower.
-    if [ "$tag" = ja ]; then options_y=297 deactivate_y=501; else options_y=265 deactivate_y=445; fi
+    if [ "$tag" = ja ]; then options_y=297 deactivate_y=501 monitor_x=225; else options_y=265 deactivate_y=445 monitor_x=205; fi
     # Qt takes a click only after the pointer has moved over the button.
     click() {
         xdotool mousemove "$1" "$2"
@@ -119,6 +120,35 @@ EOF
         xdotool click 1
         sleep 2
     }
+    # The server session's monitor while a client and the program on the
+    # virtual port talk through it.
+    click "$monitor_x" "$deactivate_y"
+    python3 - "$work/ports/COM5" <<'TRAFFIC' &
+import os, socket, sys, termios, time, tty
+port = os.open(sys.argv[1], os.O_RDWR | os.O_NOCTTY)
+tty.setraw(port, termios.TCSANOW)
+time.sleep(0.5)
+client = socket.create_connection(("127.0.0.1", 47001))
+for request, reply in ((b"ATI\r\n", b"Bench scale v2.1\r\nOK\r\n"),
+                       (b"W\r\n", b"\x02  12.500 kg\x03\r\n")):
+    time.sleep(0.4)
+    client.sendall(request)
+    time.sleep(0.4)
+    os.read(port, 100)
+    os.write(port, reply)
+time.sleep(0.4)
+client.recv(100)
+time.sleep(4)
+TRAFFIC
+    traffic=$!
+    sleep 3
+    monitor=$(timeout 10 xdotool search --name ' - Bench scale$' | head -n 1)
+    xdotool windowactivate --sync "$monitor" >/dev/null 2>&1 || true
+    sleep 1
+    scrot --focused --border --overwrite "$out/monitor-$tag.png"
+    xdotool key alt+F4
+    wait "$traffic" || true
+    sleep 1
     click 1240 "$options_y"
     scrot --focused --border --overwrite "$out/client-options-$tag.png"
     xdotool key Escape

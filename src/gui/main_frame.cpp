@@ -2,6 +2,7 @@
 
 #include "gui/first_show_placement.h"
 #include "gui/mdi_arrangement.h"
+#include "gui/monitor_widget.h"
 #include "gui/session_widget.h"
 #include "platform/dialogs.h"
 #include "session/session.h"
@@ -49,8 +50,10 @@ QString windowListText(const QString &title)
 
 } // namespace
 
-MainFrame::MainFrame(shell::MainWindow &model, shell::SessionList &sessions, platform::Dialogs &dialogs, QWidget *parent)
-    : QMainWindow(parent), m_model(model), m_sessions(sessions), m_dialogs(dialogs), m_area(new QMdiArea(this))
+MainFrame::MainFrame(shell::MainWindow &model, shell::SessionList &sessions, platform::Dialogs &dialogs,
+                     session::MonitorWindow::Services monitors, QWidget *parent)
+    : QMainWindow(parent), m_model(model), m_sessions(sessions), m_dialogs(dialogs), m_monitors(monitors),
+      m_area(new QMdiArea(this))
 {
     setObjectName(model.name());
     // A session window larger than the frame scrolls into view; the frame
@@ -213,12 +216,30 @@ void MainFrame::addSessionWindow(session::Session &session)
     window->setAttribute(Qt::WA_DeleteOnClose);
     placeWhenFirstShown(*window);
     m_windows[&session] = window;
+    connect(&session.window(), &session::SessionWindow::monitorRequested, widget,
+            [this, &session, widget] { showMonitor(session, *widget); });
     // The user closing the child window discards the session with it.
     connect(window, &QObject::destroyed, this, [this, &session] {
         if (m_windows.erase(&session) > 0)
             m_sessions.close(session);
     });
     window->show();
+}
+
+void MainFrame::showMonitor(session::Session &session, QWidget &sessionView)
+{
+    // A child of the session's view, so that it never outlives the session.
+    auto *monitor = sessionView.findChild<MonitorWidget *>(QString(), Qt::FindDirectChildrenOnly);
+    if (!monitor) {
+        monitor = new MonitorWidget(
+            std::make_unique<session::MonitorWindow>(session.trace(), session.name(), m_monitors), &sessionView);
+        auto &model = monitor->model();
+        connect(&session.window(), &core::Form::changed, monitor,
+                [&model, &session] { model.setSessionName(session.name()); });
+    }
+    monitor->show();
+    monitor->raise();
+    monitor->activateWindow();
 }
 
 void MainFrame::removeSessionWindow(session::Session &session)

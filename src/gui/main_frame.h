@@ -1,5 +1,6 @@
 #pragma once
 
+#include "session/monitor_window.h"
 #include "shell/window_placement.h"
 
 #include <QKeySequence>
@@ -36,8 +37,9 @@ namespace pvx::gui {
 class MainFrame : public QMainWindow {
     Q_OBJECT
 public:
+    /// `monitors`: what the sessions' monitor windows use.
     MainFrame(shell::MainWindow &model, shell::SessionList &sessions, platform::Dialogs &dialogs,
-              QWidget *parent = nullptr);
+              session::MonitorWindow::Services monitors, QWidget *parent = nullptr);
     ~MainFrame() override;
 
     QMdiArea &area() { return *m_area; }
@@ -60,6 +62,8 @@ private:
     void fillWindowList();
     void addSessionWindow(session::Session &session);
     void removeSessionWindow(session::Session &session);
+    /// Opens the session's monitor window, or raises the one it has.
+    void showMonitor(session::Session &session, QWidget &sessionView);
     void applyPlacement(const shell::WindowPlacement &placement);
     void applyState(int state);
     shell::WindowPlacement placement() const;
@@ -69,6 +73,7 @@ private:
     shell::MainWindow &m_model;
     shell::SessionList &m_sessions;
     platform::Dialogs &m_dialogs;
+    session::MonitorWindow::Services m_monitors;
     QMdiArea *m_area;
     QMenu *m_windowMenu = nullptr;
     QList<QAction *> m_windowList;

@@ -80,6 +80,7 @@ SessionWidget::SessionWidget(session::Session &session, QWidget *parent)
 
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(boundPushButton(this, w.windowNameButton));
+    buttons->addWidget(boundPushButton(this, w.monitorButton));
     buttons->addStretch(1);
     buttons->addWidget(boundPushButton(this, w.activateButton));
 

@@ -59,6 +59,12 @@ enum class StringId : int {
     AllowFromInvalid = 5136,
     PeerRefused = 5137,
     HandshakeFailed = 5170,
+    TraceFileNotOpened = 5180,
+    MonitorCaption = 5201,
+    EventsSkipped = 5207,
+    SaveTraceTitle = 5208,
+    TraceFileFilter = 5209,
+    TraceNotSaved = 5210,
 };
 
 } // namespace pvx::resources

@@ -190,6 +190,20 @@ constexpr StringEntry kEnglish[] = {
     {5163, "Addresses and ranges such as 192.0.2.7, 10.0.0.0/8, 2001:db8::/32; empty: everyone"},
     // The network side
     {5170, "TLS handshake with %1 failed: %2"},
+    // The trace file
+    {5180, "The trace file is not opened: %1"},
+    // The monitor window
+    {5200, "Monitor..."},
+    {5201, "Monitor - %1"},
+    {5202, "Hex"},
+    {5203, "Text"},
+    {5204, "Pause"},
+    {5205, "Clear"},
+    {5206, "Save..."},
+    {5207, "%1 events skipped"},
+    {5208, "Save Trace"},
+    {5209, "Text Files (*.txt)|*.txt|All Files (*.*)|*.*"},
+    {5210, "The trace was not saved: %1"},
 };
 
 static_assert(strictlyAscending(kEnglish));

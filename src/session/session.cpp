@@ -1,11 +1,13 @@
 #include "session/session.h"
 
+#include "core/endpoint_text.h"
 #include "platform/dialogs.h"
 #include "resources/string_ids.h"
 #include "resources/string_table.h"
 #include "session/device_side.h"
 #include "session/flow_limits.h"
 #include "session/network_side_factory.h"
+#include "session/serial_settings_text.h"
 #include "session/virtual_port_side.h"
 #include "session/window_serial_line.h"
 
@@ -23,6 +25,8 @@ Session::Session(SessionServices services, SessionDevices devices)
                       [this](const QString &text, const QString &reason) {
                           setStatus(StatusLine::Network, text, reason);
                       }),
+      m_trace([this] { return name(); }),
+      m_traceFile(m_trace, services.traceFiles),
       m_links(services.sockets, [this](int index) { return socketEvents(index); }), m_packetizer(kPumpIntervalMs),
       m_pump(services.pump, [this] { onPumpTick(); }, [this] { return pumpPending(); }),
       m_turn(services.turns, [this] { resumeTurn(); }, [this] { return m_heldSerialArrival || m_heldNetworkArrival; })
@@ -42,6 +46,12 @@ Session::Session(SessionServices services, SessionDevices devices)
     m_device = std::make_unique<DeviceSide>(
         DeviceSide::Devices{*m_devices.serial, services.deviceWatch, services.ports}, serialContext);
     m_virtualPort = std::make_unique<VirtualPortSide>(*m_devices.virtualPort, serialContext);
+    m_tap.traceTo(m_trace, [this](int socket) {
+        const platform::Socket &peer = m_links.socket(socket);
+        return core::endpointText(peer.remoteHostIP(), peer.protocol() == platform::SocketProtocol::Udp
+                                                           ? peer.senderPort()
+                                                           : peer.remotePort());
+    });
     m_network = makeNetworkSide();
     m_window.activateButton.onClick = [this] { toggleActive(); };
 }
@@ -65,7 +75,8 @@ std::unique_ptr<NetworkSide> Session::makeNetworkSide()
             [this] {
                 return std::make_unique<WindowSerialLine>(
                     m_window, *m_devices.serial, *m_devices.virtualPort,
-                    WindowSerialLine::Buffers{m_packetizer.queue(), m_toSerial});
+                    WindowSerialLine::Buffers{m_packetizer.queue(), m_toSerial},
+                    [this] { m_tap.event(QStringLiteral("line settings changed to ") + settingsString(m_window)); });
             },
         .timers = m_services.timers,
         .settings = m_services.settings,
@@ -114,6 +125,7 @@ void Session::setStatus(StatusLine line, const QString &statusText, const QStrin
         return;
     status.setToolTip(reason);
     status.setCaption(statusText);
+    m_tap.event(reason.isEmpty() ? statusText : statusText + QStringLiteral(" (") + reason + QLatin1Char(')'));
     emit statusChanged(line, statusText);
     logError(reason.isEmpty() ? statusText : statusText + QStringLiteral(" (") + reason + QLatin1Char(')'));
 }

@@ -8,6 +8,7 @@
 #include "session/session_services.h"
 #include "session/session_status.h"
 #include "session/side_status.h"
+#include "session/trace_file_watch.h"
 #include "session/traffic_tap.h"
 #include "session/transfer_buffer.h"
 
@@ -59,6 +60,10 @@ public:
     /// active one, new serial settings unless the open device refuses any of
     /// them (then the device and the lists keep what they had, and the log
     /// says what was refused). Shows nothing.
+    ///
+    /// "[TRACE=ON]", "[TRACE=OFF]" and "[TRACE=path]" set the trace file
+    /// (commandedTraceFile); an active session switches to it at once, and
+    /// one that cannot open the new file refuses and keeps the old.
     bool runCommand(const QString &command);
     /// Double-click on the network frame: lists the connected clients.
     void showConnectedClients();
@@ -83,6 +88,11 @@ public:
     bool isActive() const { return m_window.isActive(); }
     /// The settings, status lines, clients and byte counts, as they stand.
     SessionStatus status() const;
+    /// The user's name for the window, or the connector when it has none.
+    QString name() const;
+    /// The session's trace: bytes both ways and what happens, for whoever
+    /// watches it.
+    TraceHub &trace() { return m_trace; }
 
     /// The sockets: socket 0 (the listener, the client connection or the
     /// datagram socket) and the accepted clients from 1 up.
@@ -111,6 +121,9 @@ signals:
     /// A status line changed to `text`, or its reason changed; the reason
     /// is the line's tool tip at this moment (empty: none).
     void statusChanged(StatusLine line, const QString &text);
+    /// Something went wrong that is not a status, such as a trace file that
+    /// cannot be opened or written; it is in the error log as well.
+    void warned(const QString &text);
 
 private:
     QString text(resources::StringId id) const;
@@ -118,6 +131,10 @@ private:
     // Activation and deactivation.
     /// What every press does first, before it activates or deactivates.
     void startPress();
+    /// Traces to `path` from now on; a failure is logged.
+    bool startTraceFile(const QString &path);
+    /// The "[TRACE=...]" command, with the text after "=".
+    bool switchTraceFile(const QString &argument);
     void runActivation();
     void runDeactivation();
     bool startNetworkSide(int port);
@@ -171,6 +188,8 @@ private:
     SessionWindow m_window;
     SideStatus m_serialStatus;
     SideStatus m_networkStatus;
+    TraceHub m_trace;
+    TraceFileWatch m_traceFile;
     TrafficTap m_tap;
     ClientLinks m_links;
     Packetizer m_packetizer;

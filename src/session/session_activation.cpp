@@ -72,10 +72,13 @@ void Session::runActivation()
     }
 
     sizeTransferBuffers();
-    if (!serial().open(m_connector))
+    // First, so that the file shows how the activation went.
+    if (!m_window.options.TraceFile.isEmpty())
+        (void)startTraceFile(m_window.options.TraceFile);
+    if (!serial().open(m_connector) || !startNetworkSide(port)) {
+        m_traceFile.stop();
         return;
-    if (!startNetworkSide(port))
-        return;
+    }
 
     if (!m_window.isNamed())
         m_window.setCaption(m_window.titleFor(m_window.connector.text()));
@@ -129,6 +132,19 @@ void Session::runDeactivation()
     m_networkStatus.showState(text(StringId::Closed));
     m_window.setSettingsLocked(false);
     m_window.activateButton.setCaption(text(StringId::ActivateCaption));
+    m_traceFile.stop();
+}
+
+bool Session::startTraceFile(const QString &path)
+{
+    const auto warn = [this](const QString &message) {
+        logError(message);
+        emit warned(message);
+    };
+    const auto started = m_traceFile.start(path, m_window.options.TraceBytes != 0, name(), warn);
+    if (!started)
+        warn(text(StringId::TraceFileNotOpened).arg(started.error().detail));
+    return started.ok();
 }
 
 } // namespace pvx::session

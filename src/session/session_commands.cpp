@@ -12,6 +12,7 @@ namespace {
 const QLatin1String kActivate("[ACTIVATE]");
 const QLatin1String kDeactivate("[DEACTIVATE]");
 const QLatin1String kComSettings("[COMSETTINGS=");
+const QLatin1String kTrace("[TRACE=");
 
 } // namespace
 
@@ -30,6 +31,9 @@ bool Session::runCommand(const QString &command)
         deactivate();
         return true;
     }
+    // The path keeps its letter case.
+    if (text.startsWith(kTrace))
+        return switchTraceFile(command.trimmed().mid(kTrace.size()));
     if (!text.startsWith(kComSettings))
         return false;
     // All or nothing: what the device refuses leaves the lists, and with
@@ -42,6 +46,22 @@ bool Session::runCommand(const QString &command)
         return true;
     selectLinePositions(m_window, before);
     return false;
+}
+
+bool Session::switchTraceFile(const QString &argument)
+{
+    const std::optional<QString> path =
+        commandedTraceFile(argument, m_window.options.TraceFile, m_window.connector.text());
+    if (!path)
+        return false;
+    if (isActive()) {
+        if (path->isEmpty())
+            m_traceFile.stop();
+        else if (!startTraceFile(*path))
+            return false;
+    }
+    m_window.options.TraceFile = *path;
+    return true;
 }
 
 } // namespace pvx::session

@@ -38,6 +38,11 @@ struct SessionOptions {
     /// or send to a UDP session, separated by commas or blanks; empty:
     /// everyone.
     QString AllowFrom;
+    /// Where the trace goes while the session is active (relative: from the
+    /// Porvix home); empty: no trace file.
+    QString TraceFile;
+    /// 1: the trace file shows the bytes; 0: only the events and counts.
+    qint16 TraceBytes = 1;
 
     bool operator==(const SessionOptions &) const = default;
 };

@@ -18,6 +18,7 @@ namespace pvx::platform {
 class DeviceWatch;
 class SocketFactory;
 class TimerFactory;
+class TraceFileOpener;
 }
 
 namespace pvx::session {
@@ -45,6 +46,8 @@ struct SessionServices {
     TurnShare &turns;
     /// Tells when a real device that failed may be back at its path.
     platform::DeviceWatch &deviceWatch;
+    /// Opens the sessions' trace files.
+    platform::TraceFileOpener &traceFiles;
 };
 
 } // namespace pvx::session

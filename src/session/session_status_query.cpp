@@ -5,11 +5,16 @@
 
 namespace pvx::session {
 
+QString Session::name() const
+{
+    return m_window.isNamed() ? m_window.windowNameButton.tag() : m_window.connector.text();
+}
+
 SessionStatus Session::status() const
 {
     const Role role = m_window.selectedRole();
     return {
-        .name = m_window.isNamed() ? m_window.windowNameButton.tag() : m_window.connector.text(),
+        .name = name(),
         .connector = m_window.connector.text(),
         .role = role,
         .udp = m_window.udpSelected(),

@@ -48,6 +48,7 @@ SessionWindow::SessionWindow(Services services)
       ioOptionsButton(ControlKind::Button, controlName("Command2")),
       windowNameButton(ControlKind::Button, controlName("Command3")),
       loginOptionsButton(ControlKind::Button, controlName("btnLogin")),
+      monitorButton(ControlKind::Button, controlName("btnMonitor")),
       remoteHostLabel(ControlKind::Label, controlName("Label2")),
       remotePortLabel(ControlKind::Label, controlName("Label3")),
       serialFrame(ControlKind::Frame, controlName("Frame1")),
@@ -107,6 +108,7 @@ void SessionWindow::registerControls()
         {&remotePortLabel, 5105},        {&serialLabels[0], 2202},  {&serialLabels[1], 2203},
         {&serialLabels[2], 2204}, {&serialLabels[3], 2210}, {&serialLabels[4], 2211},
         {&serialLabels[5], 2212}, {&serialLabels[6], 2217}, {&serialLabels[7], 5005},
+        {&monitorButton, 5200},
     };
     for (const auto &[control, id] : tagged)
         control->setTag(QString::number(id));
@@ -126,7 +128,7 @@ void SessionWindow::registerControls()
           &serialLabels[3], &dataBits, &serialLabels[4], &stopBits, &serialLabels[5], &flowControl,
           &serialLabels[6], &bufferSize, &useVirtualPort, &bufferWhileClosed, &waitForTimeout, &serialLabels[7],
           &timeoutValue, &networkFrame, &clientRoleButton, &serverRoleButton, &remoteHostLabel, &remoteHost, &localAddress, &remotePortLabel,
-          &portNumber, &useUdp, &activateButton, &ioOptionsButton, &windowNameButton, &loginOptionsButton, &m_statusLines[0], &m_statusLines[1],
+          &portNumber, &useUdp, &activateButton, &ioOptionsButton, &windowNameButton, &loginOptionsButton, &monitorButton, &m_statusLines[0], &m_statusLines[1],
           &m_lamps[0], &m_lamps[1]})
         addControl(*control);
 
@@ -137,6 +139,7 @@ void SessionWindow::registerControls()
     ioOptionsButton.onClick = [this] { onIoOptionsClicked(); };
     loginOptionsButton.onClick = [this] { onLoginOptionsClicked(); };
     windowNameButton.onClick = [this] { onSetWindowNameClicked(); };
+    monitorButton.onClick = [this] { onMonitorClicked(); };
 }
 
 void SessionWindow::buildLists()
@@ -256,8 +259,9 @@ void SessionWindow::onLoginOptionsClicked()
 
 void SessionWindow::setWindowName(const QString &windowName)
 {
-    setCaption(windowName);
+    // The name first: whoever follows the caption reads it.
     windowNameButton.setTag(windowName);
+    setCaption(windowName);
 }
 
 QString SessionWindow::titleFor(const QString &prefix) const

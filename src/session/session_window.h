@@ -69,6 +69,7 @@ public:
     core::Control ioOptionsButton;
     core::Control windowNameButton;
     core::Control loginOptionsButton;
+    core::Control monitorButton;
     core::Control remoteHostLabel;
     core::Control remotePortLabel;
     core::Control serialFrame;
@@ -112,6 +113,9 @@ public:
     /// "Login Options...": edits the four login texts through their dialog.
     void onLoginOptionsClicked();
 
+    /// "Monitor...": asks the view for the session's monitor window.
+    void onMonitorClicked() { emit monitorRequested(); }
+
     /// The user named this window; automatic titles leave it alone.
     bool isNamed() const { return !windowNameButton.tag().isEmpty(); }
     /// Sets the caption and remembers it as the user's name for the window.
@@ -150,6 +154,10 @@ public:
     ClientIo clientIo() const;
     /// The TCP connections carry the serial line's settings (RFC 2217).
     bool rfc2217() const { return options.Rfc2217 != 0; }
+
+signals:
+    /// The user asked to see the session's live trace.
+    void monitorRequested();
 
 private:
     void buildLists();

@@ -13,6 +13,7 @@
 #include "session/session_options.h"
 #include "session/session_window.h"
 #include "session/side_status.h"
+#include "session/traffic_tap.h"
 
 namespace pvx::session {
 
@@ -49,6 +50,9 @@ void TcpSide::closeConnection(int index, const QString &reason)
     if (m_closing)
         return;
     m_closing = true;
+    m_context.tap.event(reason.isEmpty() ? QStringLiteral("connection closed")
+                                         : QStringLiteral("connection closed (%1)").arg(reason),
+                        index);
     ClientLinks &links = m_context.links;
     links.socket(index).close();
     // Only a counted client leaves the count: not the listener, not one that
@@ -173,6 +177,7 @@ void TcpSide::takeUpRemoteLineControl()
 
 void TcpSide::connectionStarted(int index)
 {
+    m_context.tap.event(QStringLiteral("connection started"), index);
     if (m_remoteLine)
         startLineControl(index);
 }

@@ -116,6 +116,7 @@ qint32 TcpSide::receiveFrom(int index)
                 lineControlOf(index).receive(wire, {});
             dropped += static_cast<qint32>(wire.size());
         }
+        m_context.tap.droppedByRule(dropped, index);
         return dropped;
     }
     // Only as far as there is room: the rest stays with the socket and the

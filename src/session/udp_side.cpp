@@ -76,6 +76,8 @@ void UdpSide::receive(int index)
         if (!dropsInput()) {
             m_context.tap.networkIn(datagram, index);
             (void)m_context.toSerial.append(datagram);
+        } else {
+            m_context.tap.droppedByRule(datagram.size(), index);
         }
     } while (source.bytesAvailable() > 0 && ++datagrams < kDatagramsPerEvent);
 }

@@ -5,8 +5,8 @@
 namespace pvx::session {
 
 WindowSerialLine::WindowSerialLine(SessionWindow &window, platform::SerialPort &device,
-                                   platform::VirtualPort &virtualPort, Buffers buffers)
-    : m_window(window), m_device(device), m_virtualPort(virtualPort), m_buffers(buffers),
+                                   platform::VirtualPort &virtualPort, Buffers buffers, std::function<void()> changed)
+    : m_window(window), m_device(device), m_virtualPort(virtualPort), m_buffers(buffers), m_changed(std::move(changed)),
       m_programLineAtStart(programLine())
 {
 }
@@ -22,14 +22,24 @@ platform::Result<void> WindowSerialLine::choose(const LineChoices &wanted)
     if (!selectLineChoices(m_window, wanted))
         return {};
     // A virtual port, or a closed device, takes the lists when it opens.
-    if (!m_device.isOpen() || m_window.usesVirtualPort())
+    if (!m_device.isOpen() || m_window.usesVirtualPort()) {
+        noteChange();
         return {};
+    }
     const auto settings = lineSettings(m_window);
     auto applied = settings ? m_device.applySettings(*settings) : platform::Result<void>(settings.error());
     // A refused change leaves the device as it was; the lists say so too.
     if (!applied)
         selectLinePositions(m_window, before);
+    else
+        noteChange();
     return applied;
+}
+
+void WindowSerialLine::noteChange() const
+{
+    if (m_changed)
+        m_changed();
 }
 
 platform::SerialSettings WindowSerialLine::settings() const

@@ -6,6 +6,7 @@
 #include "session/transfer_buffer.h"
 
 #include <array>
+#include <functional>
 
 namespace pvx::session {
 
@@ -25,8 +26,9 @@ public:
         TransferBuffer &toSerial;
     };
 
+    /// `changed` hears of every change a peer's choice made to the lists.
     WindowSerialLine(SessionWindow &window, platform::SerialPort &device, platform::VirtualPort &virtualPort,
-                     Buffers buffers);
+                     Buffers buffers, std::function<void()> changed = {});
 
     LineChoices choices() const override;
     platform::Result<void> choose(const LineChoices &wanted) override;
@@ -40,10 +42,13 @@ public:
     platform::ModemLines modemLines() override;
 
 private:
+    void noteChange() const;
+
     SessionWindow &m_window;
     platform::SerialPort &m_device;
     platform::VirtualPort &m_virtualPort;
     Buffers m_buffers;
+    std::function<void()> m_changed;
     /// DTR, RTS and BREAK, by platform::ControlLine.
     std::array<bool, 3> m_controlLines{true, true, false};
     bool m_deviceHasModemLines = true;

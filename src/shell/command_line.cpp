@@ -54,6 +54,17 @@ CommandLine parseCommandLine(const QStringList &arguments)
             result.status = true;
         } else if (argument == QLatin1String("--json")) {
             result.json = true;
+        } else if (argument == QLatin1String("--monitor")) {
+            if (i + 1 >= arguments.size() || arguments.at(i + 1).isEmpty()) {
+                result.error = QStringLiteral("--monitor needs a topic");
+                return result;
+            }
+            result.monitor = true;
+            result.monitorTopic = arguments.at(++i);
+        } else if (argument == QLatin1String("--hex")) {
+            result.hex = true;
+        } else if (argument == QLatin1String("--text")) {
+            result.text = true;
         } else if (argument == kHomeOption) {
             if (i + 1 >= arguments.size() || arguments.at(i + 1).isEmpty()) {
                 result.error = QStringLiteral("--home needs a folder");
@@ -83,6 +94,14 @@ CommandLine parseCommandLine(const QStringList &arguments)
         result.error = QStringLiteral("--json goes with --status");
     else if (result.status && !result.rest.isEmpty())
         result.error = QStringLiteral("--status takes no argument: ") + result.rest;
+    else if (result.monitor && (result.send || result.status))
+        result.error = QStringLiteral("--monitor goes without --send and --status");
+    else if (result.monitor && !result.rest.isEmpty())
+        result.error = QStringLiteral("--monitor takes no argument but its topic: ") + result.rest;
+    else if ((result.hex || result.text) && !result.monitor)
+        result.error = QStringLiteral("--hex and --text go with --monitor");
+    else if (result.hex && result.text)
+        result.error = QStringLiteral("--hex and --text go separately");
     return result;
 }
 
@@ -92,6 +111,7 @@ QString usageText()
         "usage: porvix [--headless] [--home DIR] [FILE]\n"
         "       porvix [--home DIR] --send TOPIC COMMAND...\n"
         "       porvix [--home DIR] --status [--json]\n"
+        "       porvix [--home DIR] --monitor TOPIC [--hex | --text]\n"
         "       porvix [--home DIR] -I | -IH | -U [S]\n"
         "       porvix -h | --help | --version\n"
         "\n"
@@ -112,6 +132,14 @@ QString usageText()
         "                exits 0 on ACK, 1 on NAK, 2 when no instance answers\n"
         "  --status      print one line per session of the running instance\n"
         "  --json        with --status: print them as one JSON object\n"
+        "  --monitor TOPIC\n"
+        "                print the trace of the running instance's session TOPIC\n"
+        "                (its connector) as it comes, until Ctrl+C or the instance\n"
+        "                ends (exit 0); exit 1 when no session has that topic, 2\n"
+        "                when no instance answers; the instance cuts off a monitor\n"
+        "                that leaves 1 MiB unread\n"
+        "  --hex, --text with --monitor: bytes as hexdump -C shows them (the\n"
+        "                default), or as text with the rest as \\xNN, one line each\n"
         "  -I, -IH, -U   install the systemd service porvix.service running\n"
         "                --headless on this home (-IH: without waiting for the\n"
         "                network), or remove it; a trailing S keeps successes quiet\n"

@@ -18,6 +18,12 @@ struct CommandLine {
     bool status = false;
     /// --json, only with --status.
     bool json = false;
+    /// --monitor TOPIC: prints that session's trace as it comes.
+    bool monitor = false;
+    QString monitorTopic;
+    /// --hex or --text, only with --monitor (hex when neither is given).
+    bool hex = false;
+    bool text = false;
     /// The value of --home; empty when not given.
     QString home;
     /// Every argument that is not an option, joined by single spaces: the
@@ -35,9 +41,10 @@ struct CommandLine {
 
 /// Reads the arguments (without the program name). Options begin with "--":
 /// --headless, --home DIR (or --home=DIR), --help, --version, --send TOPIC,
-/// --status, --json; "--" ends the options. -h, -help and -? (in any letter
-/// case) are --help. --send needs a topic and at least one command word;
-/// --status takes no other argument. An unknown option is an error rather
+/// --status, --json, --monitor TOPIC, --hex, --text; "--" ends the options.
+/// -h, -help and -? (in any letter case) are --help. --send needs a topic and
+/// at least one command word; --status and --monitor take no other argument,
+/// and --monitor one of --hex and --text at most. An unknown option is an error rather
 /// than a file name, so that a mistyped option never loads (and at exit
 /// overwrites) the wrong settings; a file whose name begins with "-" is
 /// given as ./-name.

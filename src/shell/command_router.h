@@ -14,7 +14,10 @@ class SessionList;
 /// to the first session whose link topic (its connector text) equals it,
 /// ignoring case. An unknown topic is refused. The program's own commands
 /// are "[APPEXIT]" and the status queries "[STATUS]" (one data line per
-/// session) and "[STATUS JSON]" (one data line of JSON).
+/// session) and "[STATUS JSON]" (one data line of JSON). A session's own
+/// commands go to the session, except "[MONITOR HEX]" and "[MONITOR TEXT]",
+/// whose answer goes on after the ACK with the session's trace in that style
+/// (see TraceMonitor).
 class CommandRouter {
 public:
     CommandRouter(MainWindow &window, SessionList &sessions);

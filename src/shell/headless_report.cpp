@@ -38,6 +38,9 @@ void HeadlessReport::watch(session::Session &session)
         say(nameOf(window) + QStringLiteral(": ") + text
             + (reason.isEmpty() ? QString() : QStringLiteral(" (") + reason + QLatin1Char(')')));
     });
+    connect(&session, &session::Session::warned, this, [this, &session](const QString &text) {
+        say(nameOf(session.window()) + QStringLiteral(": ") + text);
+    });
 }
 
 void HeadlessReport::say(const QString &text)

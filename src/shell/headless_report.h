@@ -16,7 +16,8 @@ class SessionList;
 
 /// What the program without windows says on standard error, one line per
 /// event: the start, every status change of every session (with the reason
-/// a window would show in the status line's tool tip) and the save. No
+/// a window would show in the status line's tool tip), a session's warnings
+/// and the save. No
 /// colours and no timestamps: the journal adds its own.
 class HeadlessReport : public QObject {
     Q_OBJECT

@@ -118,6 +118,8 @@ int readSessionSection(const core::IniDocument &document, int number, session::S
     const int verifyPeer = section.readInt(document, "TLSVerifyPeer", defaults.TlsVerifyPeer);
     record.TlsVerifyPeer = verifyPeer >= 0 && verifyPeer <= 2 ? static_cast<qint16>(verifyPeer) : defaults.TlsVerifyPeer;
     record.AllowFrom = section.readString(document, "AllowFrom");
+    record.TraceFile = section.readString(document, "TraceFile");
+    record.TraceBytes = section.readInt(document, "TraceBytes", defaults.TraceBytes) == 0 ? 0 : 1;
 
     const int autoActivate = section.readInt(document, "AutoActivate", 0);
     readFlag(document, section, "WaitForCr", window.waitForTimeout);
@@ -171,6 +173,8 @@ void writeSessionSection(core::IniDocument &document, int number, const session:
         {"TLSTrust", {record.TlsTrust, unused.TlsTrust}},
         {"TLSVerifyPeer", {digits(record.TlsVerifyPeer), digits(unused.TlsVerifyPeer)}},
         {"AllowFrom", {record.AllowFrom, unused.AllowFrom}},
+        {"TraceFile", {record.TraceFile, unused.TraceFile}},
+        {"TraceBytes", {digits(record.TraceBytes), digits(unused.TraceBytes)}},
     };
     for (const auto &[key, values] : onceUsed)
         writeOnceUsed(document, section, key, values.first, values.second);

@@ -2,6 +2,7 @@
 
 #include "fakes/fake_unattended.h"
 #include "gui/mdi_arrangement.h"
+#include "gui/monitor_widget.h"
 #include "gui/options_dialog.h"
 #include "gui/qt_dialogs.h"
 #include "support/shell_fixture.h"
@@ -21,6 +22,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 
 #include <gtest/gtest.h>
 
@@ -63,7 +65,7 @@ struct FrameFixture : ShellFixture {
         : ShellFixture(language)
     {
     }
-    MainFrame frame{*window, sessions, dialogs};
+    MainFrame frame{*window, sessions, dialogs, {strings, dialogs, files, timers}};
 };
 
 } // namespace
@@ -161,6 +163,25 @@ TEST(MainFrame, FileCloseClosesTheActiveSessionAndIsDisabledWithoutOne)
     action(f.frame, "mnuFileNew").trigger();
     emit menu(f.frame, "mnuFile").aboutToShow();
     EXPECT_TRUE(action(f.frame, "mnuFileClose").isEnabled());
+}
+
+TEST(MainFrame, OneMonitorWindowPerSessionThatGoesWithTheSession)
+{
+    FrameFixture f;
+    f.start();
+    pvx::session::Session &session = f.sessions.at(0);
+    session.window().monitorButton.onClick();
+    session.window().monitorButton.onClick();
+    const auto monitors = f.frame.findChildren<pvx::gui::MonitorWidget *>();
+    ASSERT_EQ(monitors.size(), 1);
+    EXPECT_TRUE(monitors[0]->isVisible());
+    EXPECT_EQ(monitors[0]->windowTitle(), s("Monitor - ") + session.name());
+    session.window().setWindowName(s("Scales"));
+    EXPECT_EQ(monitors[0]->windowTitle(), s("Monitor - Scales"));
+    EXPECT_TRUE(session.trace().watched());
+    const QPointer<pvx::gui::MonitorWidget> monitor = monitors[0];
+    f.sessions.close(session);
+    EXPECT_TRUE(monitor.isNull());
 }
 
 TEST(MainFrame, PlacementFromTheFileAndBackInTwips)
@@ -318,7 +339,7 @@ TEST(MainFrame, AnExitRequestedWhileADialogIsOpenClosesItFirstAndSaves)
 {
     ShellFixture f;
     pvx::gui::QtDialogs dialogs;
-    MainFrame frame{*f.window, f.sessions, dialogs};
+    MainFrame frame{*f.window, f.sessions, dialogs, {f.strings, dialogs, f.files, f.timers}};
     f.start();
     bool requestedInsideTheDialog = false;
     std::size_t sessionsAfterTheDialog = 0;

@@ -1,7 +1,8 @@
-// The real program's command channel: --send and --status as clients, one
-// instance per home, and who may connect.
+// The real program's command channel: --send, --status and --monitor as
+// clients, one instance per home, and who may connect.
 #include "core/ini_document.h"
 #include "core/porvix_home.h"
+#include "shell/trace_monitor.h"
 #include "support/local_client.h"
 #include "support/porvix_process.h"
 #include "support/resident_size.h"
@@ -27,6 +28,7 @@
 #include <unistd.h>
 
 using namespace pvx::testing;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -72,6 +74,9 @@ TEST_F(RunningInstance, SendAndStatusSayWhatCameBackInTheirExitCode)
         {{s("--home"), elsewhere, s("--status"), s("--json")}, 2, "", pvx::core::commandSocketPath(elsewhere)},
         {{s("--home"), home, s("--send"), s("System")}, 2, "", s("--send needs a topic and a command")},
         {{s("--home"), home, s("--json")}, 2, "", s("--json goes with --status")},
+        {{s("--home"), home, s("--monitor"), s("COM99")}, 1, "", s("no session with the topic COM99")},
+        {{s("--home"), elsewhere, s("--monitor"), s("COM5"), s("--text")}, 2, "",
+         pvx::core::commandSocketPath(elsewhere)},
     };
     for (const Case &c : cases) {
         const Finished outcome = run(c.arguments);
@@ -291,4 +296,92 @@ TEST_F(RunningInstance, CommandsDriveSessionsAndTheProgramEndToEnd)
     EXPECT_EQ(saved.readInt(s("Session1"), s("BaudRate"), -1), 8);
     EXPECT_EQ(saved.readInt(s("Session1"), s("Parity"), -1), 0);
     EXPECT_NE(saved.readInt(s("Session1"), s("Databits"), -1), 2);
+}
+
+TEST_F(RunningInstance, MonitorsShowTheBytesBothWaysAndOneThatDoesNotReadIsCutOff)
+{
+    QTcpServer peer;
+    ASSERT_TRUE(peer.listen(QHostAddress::LocalHost, 0));
+    start(clientConfiguration(root.filePath(s("ports")), 5, peer.serverPort()));
+    ASSERT_TRUE(waitUntil([&] { return peer.hasPendingConnections(); }, kStart));
+    QTcpSocket *connection = peer.nextPendingConnection();
+    PortUser user(root.filePath(s("ports/COM5")));
+    ASSERT_TRUE(user.ok());
+    const QByteArray address = "127.0.0.1:" + QByteArray::number(peer.serverPort());
+
+    Porvix hex({s("--home"), home, s("--monitor"), s("com5")});
+    Porvix text({s("--home"), home, s("--monitor"), s("COM5"), s("--text")});
+    QString hexShown;
+    QString textShown;
+    const auto shown = [&](const char *inHex, const char *inText) {
+        hexShown += hex.output();
+        textShown += text.output();
+        return hexShown.contains(s(inHex)) && textShown.contains(s(inText));
+    };
+    // Both watch once they show what crossed after they started.
+    ASSERT_TRUE(waitUntil([&] {
+        user.write("sync");
+        return waitUntil([&] { return shown("|sync|", ": sync"); }, 200);
+    }, kStart)) << hexShown.toStdString() << hex.errors().toStdString();
+
+    const QByteArray seventeen = QByteArray("0123456789abcdef") + char(0xff);
+    ASSERT_TRUE(user.write(seventeen));
+    connection->write(QByteArray("hi\0", 3));
+    ASSERT_TRUE(waitUntil([&] { return shown("|hi.|", ": hi") && shown("|.|", "\\xff"); }, kData));
+    const auto expect = [](const QString &output, const QByteArray &part) {
+        EXPECT_TRUE(output.contains(QString::fromLatin1(part))) << part.toStdString() << " in\n" << output.toStdString();
+    };
+    expect(hexShown, "] serial->network 17 bytes to " + address + "\n"
+                     "  00000000  30 31 32 33 34 35 36 37  38 39 61 62 63 64 65 66  |0123456789abcdef|\n"
+                     "  00000010  ff                                                |.|\n");
+    expect(hexShown, "] network->serial 3 bytes from " + address + "\n"
+                     "  00000000  68 69 00                                          |hi.|\n");
+    expect(textShown, "[COM5] serial->network 17 bytes to " + address + ": 0123456789abcdef\\xff\n");
+    expect(textShown, "[COM5] network->serial 3 bytes from " + address + ": hi\\x00\n");
+    hex.signal(SIGINT);
+    text.signal(SIGTERM);
+    EXPECT_EQ(hex.finish(), 0);
+    EXPECT_EQ(text.finish(), 0);
+    EXPECT_EQ(hex.errors() + text.errors(), QString()) << "Ctrl+C ends a monitor quietly";
+
+    // A hundred at once each see the next record.
+    std::vector<std::unique_ptr<LocalClient>> crowd;
+    for (int i = 0; i < 100; ++i) {
+        crowd.push_back(std::make_unique<LocalClient>(socket));
+        crowd.back()->send("COM5\t[MONITOR TEXT]\n");
+    }
+    for (auto &client : crowd)
+        ASSERT_EQ(client->readLines(1), QByteArray("ACK\n"));
+    connection->write("all");
+    for (auto &client : crowd)
+        EXPECT_TRUE(client->readLines(2).endsWith(": all\n")) << client->received().toStdString();
+    crowd.clear();
+
+    // One that does not read is cut off, and the bridge loses nothing.
+    LocalClient deaf(socket);
+    deaf.send("COM5\t[MONITOR HEX]\n");
+    ASSERT_EQ(deaf.readLines(1), QByteArray("ACK\n"));
+    QByteArray bulk(4 * 1024 * 1024, Qt::Uninitialized);
+    for (qsizetype i = 0; i < bulk.size(); ++i)
+        bulk[i] = static_cast<char>(i * 7 + i / 251);
+    QByteArray arrived;
+    qsizetype written = 0;
+    ASSERT_TRUE(waitUntil([&] {
+        for (qsizetype wrote = 1; written < bulk.size() && wrote > 0; written += wrote)
+            wrote = user.writeSome(QByteArrayView(bulk).sliced(written));
+        arrived += connection->readAll();
+        return arrived.size() >= bulk.size();
+    }, 60s)) << arrived.size();
+    EXPECT_TRUE(arrived.endsWith(bulk.right(4096)) && arrived.contains(bulk)) << "every byte, in order";
+    EXPECT_TRUE(deaf.closedByPeer());
+    EXPECT_TRUE(deaf.received().endsWith(pvx::shell::kMonitorCutOff)) << deaf.received().right(200).toStdString();
+    EXPECT_LT(deaf.received().size(), 4 * 1024 * 1024) << "a bounded backlog";
+
+    // A monitor ends with the instance.
+    Porvix last({s("--home"), home, s("--monitor"), s("COM5")});
+    ASSERT_TRUE(last.started());
+    runEventsFor(500ms);
+    instance->signal(SIGTERM);
+    EXPECT_EQ(instance->finish(), 0);
+    EXPECT_EQ(last.finish(), 0) << last.errors().toStdString();
 }

@@ -81,7 +81,7 @@ struct PtyBridge : FakeLogServices {
         vport = virtualPort.get();
         session = std::make_unique<session::Session>(
             session::SessionServices{{strings, dialogs, network, {}}, sockets, timers, ports,
-                                     settings, log, pings, pump, share ? *share : turns, deviceWatch},
+                                     settings, log, pings, pump, share ? *share : turns, deviceWatch, traceFiles},
             session::SessionDevices{std::move(serialPort), std::move(virtualPort)});
         ports.devices.insert(3, device.slave());
         window().connector.select(3);

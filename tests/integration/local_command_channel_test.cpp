@@ -30,9 +30,17 @@ using pvx::testing::s;
 
 namespace {
 
+/// A feed that counts how many are alive.
+struct CountedFeed final : pvx::platform::CommandStreamFeed {
+    explicit CountedFeed(int &count) : alive(count) { ++alive; }
+    ~CountedFeed() override { --alive; }
+    int &alive;
+};
+
 /// A channel on a socket in a fresh folder, whose handler accepts "ok",
-/// answers the topic "data" with two data lines, refuses everything else and
-/// records every request.
+/// answers the topic "data" with two data lines, turns the topic "stream"
+/// into a stream the test feeds, refuses everything else and records every
+/// request.
 class CommandChannelTest : public ::testing::Test {
 protected:
     void listen(pvx::platform::CommandTimeouts timeouts = {}, int maxConnections = LocalCommandChannel::kMaxConnections)
@@ -42,6 +50,12 @@ protected:
             requests.append(topic + QLatin1Char('|') + command);
             if (topic == QLatin1String("data"))
                 return CommandReply{true, {s("one"), s("two\nlines")}};
+            if (topic == QLatin1String("stream")) {
+                return CommandReply{.accepted = true, .data = {}, .stream = [this](pvx::platform::CommandStream &to) {
+                                        stream = &to;
+                                        return std::make_unique<CountedFeed>(feeds);
+                                    }};
+            }
             return CommandReply{command == QLatin1String("ok"), {}};
         });
         ASSERT_TRUE(listening.ok()) << listening.error().detail.toStdString();
@@ -60,6 +74,9 @@ protected:
     QString path = folder.filePath(s("control.sock"));
     std::unique_ptr<LocalCommandChannel> channel;
     QStringList requests;
+    // The last stream begun, and how many feeds are alive.
+    pvx::platform::CommandStream *stream = nullptr;
+    int feeds = 0;
 };
 
 } // namespace
@@ -175,6 +192,51 @@ TEST_F(CommandChannelTest, ManyAndMisbehavingClientsNeverHoldIt)
     EXPECT_EQ(ask("a\tok\n"), QByteArray("ACK\n"));
     EXPECT_LT(clock.elapsed(), 2000);
     EXPECT_TRUE(deaf.closedByPeer(10s)) << "a client that does not read is dropped";
+}
+
+TEST_F(CommandChannelTest, AStreamGoesOnUntilTheClientGoesAndNeverHoldsMoreThanItsBound)
+{
+    using pvx::platform::CommandStream;
+    listen({.stall = 300ms, .idle = 300ms});
+    // Quiet past the idle time, further requests ignored; the client leaving ends it.
+    {
+        LocalClient watcher(path);
+        watcher.send("stream\tgo\nSystem\tok\n");
+        ASSERT_EQ(watcher.readLines(1), QByteArray("ACK\n"));
+        ASSERT_EQ(feeds, 1);
+        runEventsFor(700ms);
+        EXPECT_TRUE(stream->send("one\n"));
+        EXPECT_EQ(watcher.readLines(2), QByteArray("ACK\none\n"));
+    }
+    EXPECT_TRUE(waitUntil([&] { return feeds == 0; }, 5s));
+    EXPECT_EQ(requests, QStringList{s("stream|go")});
+
+    // One that does not read: refused past the bound, the end still goes
+    // after what waits, and it all arrives once the client reads.
+    LocalClient slow(path);
+    slow.send("stream\tgo\n");
+    ASSERT_TRUE(waitUntil([&] { return feeds == 1; }, 5s));
+    const QByteArray chunk(64 * 1024, 'x');
+    qsizetype accepted = 0;
+    while (accepted < 64 * CommandStream::kMaxUnsent && stream->send(chunk)) {
+        accepted += chunk.size();
+        runEventsFor(1ms);
+    }
+    EXPECT_GE(accepted, CommandStream::kMaxUnsent);
+    EXPECT_LT(accepted, 4 * CommandStream::kMaxUnsent) << "what the socket holds, and no more";
+    stream->end("last\n");
+    EXPECT_FALSE(stream->send("after\n"));
+    EXPECT_TRUE(slow.closedByPeer());
+    EXPECT_EQ(slow.received(), "ACK\n" + chunk.repeated(accepted / chunk.size()) + "last\n");
+    EXPECT_TRUE(waitUntil([&] { return feeds == 0; }, 5s));
+
+    // One that reads nothing even after the end is dropped after the stall time.
+    LocalClient deaf(path);
+    deaf.send("stream\tgo\n");
+    ASSERT_TRUE(waitUntil([&] { return feeds == 1; }, 5s));
+    EXPECT_TRUE(stream->send(QByteArray(2 * CommandStream::kMaxUnsent, 'y')));
+    stream->end("last\n");
+    EXPECT_TRUE(waitUntil([&] { return feeds == 0; }, 5s));
 }
 
 TEST_F(CommandChannelTest, TurnsAwayClientsBeyondTheLimitWithAReasonTheClientReports)

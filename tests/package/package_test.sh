@@ -93,7 +93,7 @@ check "the manual page is of this version of $released" \
     grep -q "^\.TH PORVIX 1 $released \"porvix $version\"" <<<"$(zcat "$root/usr/share/man/man1/porvix.1.gz")"
 manWarnings=$(zcat "$root/usr/share/man/man1/porvix.1.gz" | groff -ww -man -z 2>&1)
 check_equal "groff renders the manual page without warnings" "" "$manWarnings"
-for option in --headless --home --send --status --json --help --version -I -IH -U PORVIX_HOME XDG_CONFIG_HOME \
+for option in --headless --home --send --status --json --monitor --hex --text --help --version -I -IH -U PORVIX_HOME XDG_CONFIG_HOME \
     XDG_RUNTIME_DIR WAYLAND_DISPLAY QT_QPA_PLATFORM PORVIX_UNIT_DIR "EXIT STATUS"; do
     check "the manual page tells of $option" grep -qF -- "$option" <<<"$(zcat "$root/usr/share/man/man1/porvix.1.gz" | sed 's/\\-/-/g')"
 done

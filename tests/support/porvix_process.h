@@ -126,6 +126,12 @@ public:
     {
         return ::write(m_fd, bytes.constData(), static_cast<std::size_t>(bytes.size())) == bytes.size();
     }
+    /// Writes what the port takes now; how much that was.
+    qsizetype writeSome(QByteArrayView bytes)
+    {
+        const ssize_t wrote = ::write(m_fd, bytes.data(), static_cast<std::size_t>(bytes.size()));
+        return wrote > 0 ? wrote : 0;
+    }
     QByteArray read()
     {
         char buffer[4096];

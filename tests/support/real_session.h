@@ -28,7 +28,7 @@ struct RealSession : FakeLogServices {
         serialDevice = serialPort.get();
         session = std::make_unique<session::Session>(
             session::SessionServices{{strings, dialogs, network, {}}, sockets, timers, ports,
-                                     settings, log, pings, pump, turns, deviceWatch},
+                                     settings, log, pings, pump, turns, deviceWatch, traceFiles},
             session::SessionDevices{std::move(serialPort), std::move(virtualPort)});
     }
 

@@ -31,7 +31,7 @@ struct SessionFixture : FakeLogServices {
         vport = virtualPort.get();
         session = std::make_unique<session::Session>(
             session::SessionServices{{strings, dialogs, network, optionDialogs},
-                                     sockets, timers, ports, settings, log, pings, pump, turns, deviceWatch},
+                                     sockets, timers, ports, settings, log, pings, pump, turns, deviceWatch, traceFiles},
             session::SessionDevices{std::move(serialPort), std::move(virtualPort)});
     }
 

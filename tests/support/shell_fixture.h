@@ -147,7 +147,7 @@ struct ShellFixture : FakeLogServices {
     std::vector<fakes::FakeVirtualPort *> virtualPorts;
     shell::SessionList sessions{
         session::SessionServices{{strings, dialogs, network, optionDialogs},
-                                 sockets, timers, ports, settings, log, pings, pump, turns, deviceWatch},
+                                 sockets, timers, ports, settings, log, pings, pump, turns, deviceWatch, traceFiles},
         [this] {
             auto virtualPort = std::make_unique<fakes::FakeVirtualPort>();
             virtualPorts.push_back(virtualPort.get());

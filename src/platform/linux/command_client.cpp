@@ -11,6 +11,7 @@
 
 #include <poll.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 namespace pvx::platform {
 
@@ -70,13 +71,14 @@ Error timedOut(const QString &socketPath)
 }
 
 /// The data lines and the final word of `answer`, or nothing while it is not
-/// complete yet. A final line other than ACK or NAK is the instance's reason
-/// for turning the connection away.
-std::optional<Result<CommandReply>> parseAnswer(const QByteArray &answer)
+/// complete yet; `end` is then where what follows the final word begins. A
+/// final line other than ACK or NAK is the instance's reason for turning the
+/// connection away.
+std::optional<Result<CommandReply>> parseAnswer(const QByteArray &answer, qsizetype &end)
 {
     CommandReply reply;
     qsizetype start = 0;
-    for (qsizetype end = answer.indexOf('\n'); end >= 0; start = end + 1, end = answer.indexOf('\n', start)) {
+    for (end = answer.indexOf('\n'); end >= 0; start = end + 1, end = answer.indexOf('\n', start)) {
         const QString line = QString::fromUtf8(answer.mid(start, end - start));
         if (line.startsWith(QLatin1Char('\t'))) {
             reply.data.append(line.mid(1));
@@ -85,15 +87,35 @@ std::optional<Result<CommandReply>> parseAnswer(const QByteArray &answer)
         if (line != QLatin1String("ACK") && line != QLatin1String("NAK"))
             return Result<CommandReply>(makeError(ErrorCode::Busy, line));
         reply.accepted = line == QLatin1String("ACK");
+        ++end;
         return Result<CommandReply>(std::move(reply));
     }
     return std::nullopt;
 }
 
-} // namespace
+Result<void> writeAll(int output, QByteArrayView bytes)
+{
+    while (!bytes.isEmpty()) {
+        const ssize_t wrote = ::write(output, bytes.data(), static_cast<std::size_t>(bytes.size()));
+        if (wrote < 0 && errno != EINTR)
+            return posixError(errno, QStringLiteral("Cannot write out the stream"));
+        if (wrote > 0)
+            bytes = bytes.sliced(wrote);
+    }
+    return {};
+}
 
-Result<CommandAnswer> sendCommand(const QString &socketPath, const QString &topic, const QString &command,
-                                  std::chrono::milliseconds timeout)
+/// One request and its answer up to the final word, on a connection that
+/// stays open for whatever follows.
+struct Exchange {
+    CommandReply reply;
+    pid_t serverPid = 0;
+    UniqueFd connection;
+    QByteArray rest;
+};
+
+Result<Exchange> exchange(const QString &socketPath, const QString &topic, const QString &command,
+                          std::chrono::milliseconds timeout)
 {
     const auto lineBreak = [](const QString &text) {
         return text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'));
@@ -127,10 +149,11 @@ Result<CommandAnswer> sendCommand(const QString &socketPath, const QString &topi
     QByteArray answer;
     char buffer[4096];
     for (;;) {
-        if (auto reply = parseAnswer(answer)) {
+        qsizetype end = 0;
+        if (auto reply = parseAnswer(answer, end)) {
             if (!*reply)
                 return reply->error();
-            return CommandAnswer{std::move(**reply), *pid};
+            return Exchange{std::move(**reply), *pid, std::move(*fd), answer.mid(end)};
         }
         if (answer.size() > kMaxAnswer)
             return makeError(ErrorCode::IoError, QStringLiteral("The answer from %1 has no end").arg(socketPath));
@@ -144,6 +167,52 @@ Result<CommandAnswer> sendCommand(const QString &socketPath, const QString &topi
             return posixError(errno, QStringLiteral("Cannot read from ") + socketPath);
         if (got > 0)
             answer.append(buffer, got);
+    }
+}
+
+} // namespace
+
+Result<CommandAnswer> sendCommand(const QString &socketPath, const QString &topic, const QString &command,
+                                  std::chrono::milliseconds timeout)
+{
+    auto answered = exchange(socketPath, topic, command, timeout);
+    if (!answered)
+        return answered.error();
+    return CommandAnswer{std::move(answered->reply), answered->serverPid};
+}
+
+Result<CommandStreamAnswer> openCommandStream(const QString &socketPath, const QString &topic,
+                                              const QString &command, std::chrono::milliseconds timeout)
+{
+    auto answered = exchange(socketPath, topic, command, timeout);
+    if (!answered)
+        return answered.error();
+    if (!answered->reply.accepted)
+        return CommandStreamAnswer{std::move(answered->reply), {}, {}};
+    return CommandStreamAnswer{std::move(answered->reply), std::move(answered->connection),
+                               std::move(answered->rest)};
+}
+
+Result<void> copyCommandStream(CommandStreamAnswer &answer, int output)
+{
+    if (auto written = writeAll(output, answer.begun); !written)
+        return written;
+    char buffer[65536];
+    for (;;) {
+        // Waits as long as it takes: a client process with nothing else to do.
+        pollfd watched{answer.connection.get(), POLLIN, 0};
+        if (::poll(&watched, 1, -1) < 0 && errno != EINTR)
+            return posixError(errno, QStringLiteral("Cannot wait for the stream"));
+        const ssize_t got = ::recv(answer.connection.get(), buffer, sizeof buffer, MSG_DONTWAIT);
+        // An instance that ends, or crashes, ends the stream.
+        if (got == 0 || (got < 0 && errno == ECONNRESET))
+            return {};
+        if (got < 0 && errno != EAGAIN && errno != EINTR)
+            return posixError(errno, QStringLiteral("Cannot read the stream"));
+        if (got < 0)
+            continue;
+        if (auto written = writeAll(output, QByteArrayView(buffer, got)); !written)
+            return written;
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/command_channel.h"
+#include "platform/linux/unique_fd.h"
 #include "platform/result.h"
 
 #include <QString>
@@ -26,6 +27,25 @@ struct CommandAnswer {
 /// topic holds a tab or a line break, or the command a line break.
 Result<CommandAnswer> sendCommand(const QString &socketPath, const QString &topic, const QString &command,
                                   std::chrono::milliseconds timeout = std::chrono::seconds(5));
+
+/// An answer that goes on after its ACK: the connection it goes on over,
+/// and what of it came along with the ACK.
+struct CommandStreamAnswer {
+    CommandReply reply;
+    UniqueFd connection;
+    QByteArray begun;
+};
+
+/// Sends a request whose answer goes on after its ACK, and waits for the
+/// ACK or NAK as sendCommand() does; after a NAK there is no connection.
+Result<CommandStreamAnswer> openCommandStream(const QString &socketPath, const QString &topic,
+                                              const QString &command,
+                                              std::chrono::milliseconds timeout = std::chrono::seconds(5));
+
+/// Writes what the stream of `answer` brings to the file descriptor `output`
+/// as it comes, until the instance closes the connection or goes. Blocks.
+/// Fails, saying why, when `output` takes no more.
+Result<void> copyCommandStream(CommandStreamAnswer &answer, int output);
 
 /// The process that listens on the command socket at `socketPath`, without
 /// sending it anything; fails as sendCommand() does when nothing listens.

@@ -22,6 +22,14 @@ QByteArray replyLine(const QString &text)
     return '\t' + flat.toUtf8() + '\n';
 }
 
+QByteArray replyBytes(const CommandReply &reply)
+{
+    QByteArray bytes;
+    for (const QString &data : reply.data)
+        bytes += replyLine(data);
+    return bytes + (reply.accepted ? "ACK\n" : "NAK\n");
+}
+
 } // namespace
 
 CommandConnection::CommandConnection(UniqueFd fd, const CommandChannel::Handler &handler,
@@ -44,6 +52,9 @@ CommandConnection::CommandConnection(UniqueFd fd, const CommandChannel::Handler 
 
 bool CommandConnection::roomForInput() const
 {
+    // A stream reads on only to see the client go.
+    if (m_streaming)
+        return true;
     return !m_peerDone && !m_closeWhenWritten && m_output.size() < kMaxUnread && m_input.size() <= kMaxLine;
 }
 
@@ -53,11 +64,18 @@ void CommandConnection::readWaiting()
     while (roomForInput()) {
         char buffer[kReadChunk];
         const ssize_t got = ::recv(m_fd.get(), buffer, sizeof buffer, MSG_DONTWAIT);
-        if (got > 0) {
+        if (got > 0 && !m_streaming) {
             m_input.append(buffer, got);
             progress |= answerLines();
+        } else if (got == 0 && m_streaming) {
+            finish();
+            return;
         } else if (got == 0) {
             m_peerDone = true;
+        } else if (got > 0) {
+            // Thrown away, a chunk at a time, so that a client that floods
+            // its stream with input takes its turn like any other.
+            break;
         } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
             break;
         } else if (errno != EINTR) {
@@ -71,7 +89,7 @@ void CommandConnection::readWaiting()
 bool CommandConnection::answerLines()
 {
     bool answered = false;
-    while (!m_closeWhenWritten && m_output.size() < kMaxUnread) {
+    while (!m_streaming && !m_closeWhenWritten && m_output.size() < kMaxUnread) {
         const qsizetype end = m_input.indexOf('\n');
         if (end < 0 ? m_input.size() > kMaxLine : end > kMaxLine) {
             // Where the next request would begin is anybody's guess.
@@ -84,13 +102,20 @@ bool CommandConnection::answerLines()
             break;
         const QByteArray line = m_input.left(end);
         m_input.remove(0, end + 1);
-        m_output += answer(line);
+        const CommandReply reply = answer(line);
+        m_output += replyBytes(reply);
         answered = true;
+        if (reply.accepted && reply.stream) {
+            // Whatever else the client sent was sent to a stream.
+            m_input.clear();
+            m_streaming = true;
+            m_feed = reply.stream(*this);
+        }
     }
     return answered;
 }
 
-QByteArray CommandConnection::answer(const QByteArray &line)
+CommandReply CommandConnection::answer(const QByteArray &line)
 {
     QStringDecoder decoder(QStringDecoder::Utf8);
     QString text = decoder(line);
@@ -98,19 +123,14 @@ QByteArray CommandConnection::answer(const QByteArray &line)
         text.chop(1);
     const qsizetype tab = text.indexOf(QLatin1Char('\t'));
     if (decoder.hasError() || tab < 0)
-        return "NAK\n";
+        return {};
 
     // The handler may run a nested event loop (a message box): nothing of
     // this connection may run inside it.
     m_readable.setEnabled(false);
     m_writable.setEnabled(false);
     m_timeout.stop();
-    const CommandReply reply = m_handler(text.left(tab), text.mid(tab + 1));
-
-    QByteArray bytes;
-    for (const QString &data : reply.data)
-        bytes += replyLine(data);
-    return bytes + (reply.accepted ? "ACK\n" : "NAK\n");
+    return m_handler(text.left(tab), text.mid(tab + 1));
 }
 
 bool CommandConnection::writeWaiting()
@@ -156,6 +176,12 @@ void CommandConnection::pump(bool progress)
     }
     m_readable.setEnabled(roomForInput());
     m_writable.setEnabled(!m_output.isEmpty());
+    if (m_streaming) {
+        // A stream may be quiet for as long as it likes, and what it leaves
+        // unread is bounded by send().
+        m_timeout.stop();
+        return;
+    }
     // A client may keep a connection open between requests for a while, but
     // one that stops half-way through a request, or does not read its reply,
     // is dropped sooner: it holds memory. Idle ones go in the end too, so
@@ -171,6 +197,8 @@ void CommandConnection::finish()
     if (m_over)
         return;
     m_over = true;
+    m_streaming = false;
+    m_feed.reset();
     m_readable.setEnabled(false);
     m_writable.setEnabled(false);
     m_timeout.stop();
@@ -181,6 +209,28 @@ void CommandConnection::finish()
     m_output = QByteArray();
     m_finished();
     deleteLater();
+}
+
+bool CommandConnection::send(const QByteArray &bytes)
+{
+    if (!m_streaming || m_output.size() >= kMaxUnsent)
+        return false;
+    m_output += bytes;
+    m_writable.setEnabled(true);
+    return true;
+}
+
+void CommandConnection::end(const QByteArray &last)
+{
+    if (!m_streaming)
+        return;
+    m_streaming = false;
+    m_output += last;
+    m_closeWhenWritten = true;
+    m_readable.setEnabled(false);
+    m_writable.setEnabled(true);
+    // A client that reads nothing more would otherwise hold the rest for good.
+    m_timeout.start(m_timeouts.stall);
 }
 
 } // namespace pvx::platform

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 
 namespace pvx::platform {
 
@@ -33,10 +34,16 @@ struct CommandTimeouts {
 /// idle time. When the client shuts its side, the requests it completed are
 /// still answered.
 ///
+/// A request whose reply carries a stream turns the connection into that
+/// stream after its ACK: what the client sends from then on is ignored, the
+/// stall and idle times no longer apply (the feed bounds what waits, see
+/// CommandStream), and the client closing or shutting its side ends it.
+/// Once the feed ends the stream, the stall time applies to the rest.
+///
 /// Event-loop thread only. The handler may run a nested event loop; this
 /// connection stays quiet meanwhile. Once finished it calls `finished` and
 /// deletes itself later from the event loop.
-class CommandConnection final : public QObject {
+class CommandConnection final : public QObject, private CommandStream {
 public:
     static constexpr qsizetype kMaxLine = 4096;
 
@@ -48,7 +55,7 @@ private:
     /// Answers the complete lines while the reply has room; true when any
     /// was answered.
     bool answerLines();
-    QByteArray answer(const QByteArray &line);
+    CommandReply answer(const QByteArray &line);
     /// Writes what the socket takes; true when anything went out. Ends the
     /// connection when the client is gone.
     bool writeWaiting();
@@ -56,6 +63,8 @@ private:
     void pump(bool progress);
     bool roomForInput() const;
     void finish();
+    bool send(const QByteArray &bytes) override;
+    void end(const QByteArray &last) override;
 
     UniqueFd m_fd;
     const CommandChannel::Handler &m_handler;
@@ -71,6 +80,9 @@ private:
     bool m_peerDone = false;
     bool m_closeWhenWritten = false;
     bool m_over = false;
+    // The stream the connection has become, if any; its feed goes first.
+    bool m_streaming = false;
+    std::unique_ptr<CommandStreamFeed> m_feed;
 };
 
 } // namespace pvx::platform

@@ -47,6 +47,11 @@ TEST(CommandLine, SendAndStatusReachTheInstanceOnTheHome)
 
     const CommandLine status = parseCommandLine(args({"--json", "--status"}));
     EXPECT_TRUE(status.status && status.json && status.error.isEmpty());
+
+    const CommandLine monitor = parseCommandLine(args({"--text", "--monitor", "COM7", "--home", "/h"}));
+    EXPECT_TRUE(monitor.monitor && monitor.text && !monitor.hex && monitor.error.isEmpty());
+    EXPECT_EQ(monitor.monitorTopic, s("COM7"));
+    EXPECT_EQ(monitor.home, s("/h"));
 }
 
 TEST(CommandLine, MistakesAreErrorsNotFileNames)
@@ -54,7 +59,10 @@ TEST(CommandLine, MistakesAreErrorsNotFileNames)
     for (const auto &bad : {args({"--home"}), args({"--home", ""}), args({"--home="}), args({"--headles"}),
                             args({"file.pvx", "--send"}), args({"--send", "System"}), args({"--send", "", "x"}),
                             args({"--send", "System", "x", "--status"}), args({"--json"}),
-                            args({"--status", "file.pvx"})}) {
+                            args({"--status", "file.pvx"}), args({"--monitor"}), args({"--monitor", ""}),
+                            args({"--monitor", "COM1", "COM2"}), args({"--monitor", "COM1", "--status"}),
+                            args({"--send", "COM1", "x", "--monitor", "COM1"}), args({"--hex"}),
+                            args({"--text", "--status"}), args({"--monitor", "COM1", "--hex", "--text"})}) {
         const CommandLine line = parseCommandLine(bad);
         EXPECT_FALSE(line.error.isEmpty()) << bad.join(QLatin1Char(' ')).toStdString();
     }

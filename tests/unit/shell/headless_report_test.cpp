@@ -15,12 +15,14 @@ TEST(HeadlessReport, SaysTheStartEveryStatusWithItsReasonAndTheSave)
     ShellFixture f;
     f.writeDefault("[Porvix]\nNumSessions=2\n"
                    "[Session1]\nConnector=1\nIPAddress=127.0.0.1\nAutoActivate=1\nSessionDescription=Lab bench\n"
+                   "TraceFile=/nowhere/t.txt\n"
                    "[Session2]\nConnector=5\nCreateVirtualPort=1\nIPAddress=127.0.0.1\nAutoActivate=1\n");
     QObject::connect(&f.sessions, &pvx::shell::SessionList::created, [&f](pvx::session::Session &) {
         if (f.sessions.size() == 2)
             f.virtualPort(1).createError =
                 pvx::platform::makeError(pvx::platform::ErrorCode::Busy, s("held by process 1234\r\nsince 9:00"));
     });
+    f.traceFiles.refused.append(s("/nowhere/t.txt"));
     QStringList lines;
     const pvx::shell::HeadlessReport report(*f.window, f.sessions, s("/home/porvix"),
                                             [&lines](const QString &line) { lines.append(line); });
@@ -40,5 +42,6 @@ TEST(HeadlessReport, SaysTheStartEveryStatusWithItsReasonAndTheSave)
     })) << lines.join(QLatin1Char('\n')).toStdString();
     EXPECT_TRUE(lines.contains(s("porvix: Lab bench: TCP/IP Status: Error (Connection reset by peer)")))
         << "an error's reason is on its status line";
+    EXPECT_TRUE(lines.contains(s("porvix: Lab bench: The trace file is not opened: /nowhere/t.txt: No such file or directory")));
     EXPECT_EQ(lines.last(), s("porvix: saved to /home/porvix/default.pvx"));
 }

@@ -54,7 +54,7 @@ TEST(ProfileSave, WhatIsSavedLoadsBackTheSame)
                    "[Session1]\r\nConnector=7\r\nBaudRate=12\r\nParity=1\r\nDatabits=2\r\nStopbits=2\r\n"
                    "FlowControl=3\r\nBufferSize=9\r\nCreateVirtualPort=1\r\nLocalIP=127.0.0.1\r\nPortNumber=4001\r\n"
                    "TCPOption=1\r\nServerTCPOptions=2\r\nUserPrompt=who?\r\nSessionDescription=Weigh bridge\r\nRFC2217=1\r\n"
-                   "TLS=1\r\nTLSKey=k.pem\r\nTLSVerifyPeer=2\r\nAllowFrom=10.0.0.0/8 ::1\r\n"
+                   "TLS=1\r\nTLSKey=k.pem\r\nTLSVerifyPeer=2\r\nAllowFrom=10.0.0.0/8 ::1\r\nTraceFile=t.txt\r\nTraceBytes=0\r\n"
                    "[Session2]\r\nIPAddress=host.example\r\nTimeoutValue=900\r\nWaitForCr=1\r\n");
     f.window->getprofilesettings({});
     ASSERT_TRUE(f.window->writeprofilesettings(s("/tmp/copy.pvx")));
@@ -113,6 +113,11 @@ TEST(ProfileSave, NewerKeysAreWrittenLastAndOnlyOnceUsed)
         {"Connector=1\r\n", "AllowFrom", nullptr, nullptr},
         {"Connector=1\r\n", "AllowFrom", [](Options &o) { o.AllowFrom = s("10.0.0.0/8, ::1"); }, "10.0.0.0/8, ::1"},
         {"Connector=1\r\nAllowFrom=192.0.2.1 ::1\r\n", "AllowFrom", nullptr, "192.0.2.1 ::1"},
+        {"Connector=1\r\n", "TraceFile", nullptr, nullptr},
+        {"Connector=1\r\n", "TraceFile", [](Options &o) { o.TraceFile = s("trace-COM1.txt"); }, "trace-COM1.txt"},
+        {"Connector=1\r\n", "TraceBytes", nullptr, nullptr},
+        {"Connector=1\r\n", "TraceBytes", [](Options &o) { o.TraceBytes = 0; }, "0"},
+        {"Connector=1\r\nTraceBytes=3\r\n", "TraceBytes", nullptr, "1"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(std::string(c.key) + " from " + c.stored);
